@@ -1,0 +1,41 @@
+# make test  - install what is missing, build, run the C++ and Python tests
+# make demo  - install what is missing, build, run examples/quickstart.py
+# make bench - install what is missing, build, run the benchmarks
+VENV  ?= .venv
+BUILD ?= build
+PY    := $(VENV)/bin/python
+CMAKE := $(VENV)/bin/cmake
+JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all setup build test demo bench clean
+
+all: build
+
+setup: $(VENV)/.ready
+
+$(VENV)/.ready: pyproject.toml tools/setup.sh
+	bash tools/setup.sh $(VENV)
+	touch $@
+
+$(BUILD)/build.ninja: $(VENV)/.ready CMakeLists.txt
+	$(CMAKE) -S . -B $(BUILD) -G Ninja \
+	  -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV)/bin/ninja) \
+	  -DCMAKE_BUILD_TYPE=Release \
+	  -DPython_EXECUTABLE=$(abspath $(PY)) \
+	  -Dpybind11_DIR=$$($(PY) -m pybind11 --cmakedir)
+
+build: $(BUILD)/build.ninja
+	$(CMAKE) --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && $(abspath $(VENV))/bin/ctest --output-on-failure -j $(JOBS)
+	PYTHONPATH=$(BUILD) $(PY) -m pytest -q tests/python
+
+demo: build
+	PYTHONPATH=$(BUILD) $(PY) examples/quickstart.py
+
+bench: build
+	PYTHONPATH=$(BUILD) $(PY) bench/run.py
+
+clean:
+	rm -rf $(BUILD)

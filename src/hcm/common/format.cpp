@@ -1,0 +1,139 @@
+#include "hcm/common/format.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace hcm::common {
+namespace {
+
+std::string non_finite(double value) {
+    if (std::isnan(value)) return "NaN";
+    return value < 0 ? "-inf" : "inf";
+}
+
+std::string to_chars_str(double value, std::chars_format format) {
+    char buf[400];  // fixed notation of the largest double needs 309 digits plus sign
+    auto res = std::to_chars(buf, buf + sizeof buf, value, format);
+    return std::string(buf, res.ptr);
+}
+
+// Decodes one UTF-8 sequence at text[i]; returns the code point and advances i. Invalid bytes
+// come back as themselves (>= 0x80) so that they are escaped rather than lost.
+char32_t next_code_point(std::string_view text, std::size_t& i) {
+    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    unsigned char c = byte(i);
+    int extra = c < 0x80 ? 0 : (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xE ? 2 : (c >> 3) == 0x1E ? 3 : -1;
+    if (extra <= 0 || i + static_cast<std::size_t>(extra) >= text.size()) {
+        ++i;
+        return c;
+    }
+    char32_t cp = c & (0x3F >> extra);
+    for (int k = 1; k <= extra; ++k) {
+        unsigned char cc = byte(i + k);
+        if ((cc & 0xC0) != 0x80) {
+            ++i;
+            return c;
+        }
+        cp = (cp << 6) | (cc & 0x3F);
+    }
+    i += extra + 1;
+    return cp;
+}
+
+void append_utf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+template <class T, class F>
+std::string join_list(const std::vector<T>& values, F&& form) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i) out += ", ";
+        out += form(values[i]);
+    }
+    return out + "]";
+}
+
+}  // namespace
+
+std::string num(double value) {
+    if (!std::isfinite(value)) return non_finite(value);
+    return to_chars_str(value, std::chars_format::fixed);
+}
+
+std::string fixed(double value, int digits) {
+    if (!std::isfinite(value)) return non_finite(value);
+    char buf[400];
+    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, digits);
+    return std::string(buf, res.ptr);
+}
+
+std::string debug_num(double value) {
+    if (!std::isfinite(value)) return non_finite(value);
+    double mag = std::fabs(value);
+    if (mag != 0.0 && (mag < 1e-4 || mag >= 1e16)) {
+        std::string s = to_chars_str(value, std::chars_format::scientific);  // "1e-07", "1.5e+16"
+        auto e = s.find('e');
+        std::string mantissa = s.substr(0, e);
+        int exponent = std::stoi(s.substr(e + 1));
+        return mantissa + "e" + std::to_string(exponent);
+    }
+    std::string s = to_chars_str(value, std::chars_format::fixed);
+    if (s.find('.') == std::string::npos) s += ".0";
+    return s;
+}
+
+std::string debug(std::string_view text) {
+    std::string out = "\"";
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t cp = next_code_point(text, i);
+        switch (cp) {
+            case U'\0': out += "\\0"; break;
+            case U'\t': out += "\\t"; break;
+            case U'\r': out += "\\r"; break;
+            case U'\n': out += "\\n"; break;
+            case U'"': out += "\\\""; break;
+            case U'\\': out += "\\\\"; break;
+            default:
+                if (cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp <= 0x9F)) {
+                    char buf[16];
+                    std::snprintf(buf, sizeof buf, "\\u{%x}", static_cast<unsigned>(cp));
+                    out += buf;
+                } else {
+                    append_utf8(out, cp);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+std::string debug_list(const std::vector<std::int64_t>& values) {
+    return join_list(values, [](std::int64_t v) { return std::to_string(v); });
+}
+
+std::string debug_list(const std::vector<double>& values) { return join_list(values, debug_num); }
+
+std::string debug_list(const std::vector<std::string>& values) {
+    return join_list(values, [](const std::string& v) { return debug(v); });
+}
+
+std::string debug_opt(std::optional<double> value) {
+    return value ? "Some(" + debug_num(*value) + ")" : "None";
+}
+
+}  // namespace hcm::common

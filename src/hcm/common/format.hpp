@@ -1,0 +1,35 @@
+#pragma once
+// Numbers and values as they appear inside messages.
+//
+//   num(8.0) == "8", num(0.5) == "0.5", num(1e-7) == "0.0000001", num(NaN) == "NaN", num(-inf) == "-inf"
+//   fixed(2.345, 2) == "2.35"  (correctly rounded, like "{:.2}")
+//   debug("a\"b") == "\"a\\\"b\""          debug_list({0, 1, 2}) == "[0, 1, 2]"
+//   debug_opt(12.0) == "Some(12.0)", debug_opt(std::nullopt) == "None"
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hcm::common {
+
+// Shortest round-trip decimal form, never in exponent notation, no trailing ".0".
+std::string num(double value);
+
+// Rounded to `digits` decimals.
+std::string fixed(double value, int digits);
+
+// Debug form of a float: shortest round-trip with ".0" on integral values, exponent notation
+// below 1e-4 and from 1e16 in magnitude ("12.0", "0.5", "1e-7", "1e16").
+std::string debug_num(double value);
+
+// Debug form of a text: in double quotes with backslash escapes.
+std::string debug(std::string_view text);
+
+std::string debug_list(const std::vector<std::int64_t>& values);
+std::string debug_list(const std::vector<double>& values);
+std::string debug_list(const std::vector<std::string>& values);
+
+std::string debug_opt(std::optional<double> value);
+
+}  // namespace hcm::common

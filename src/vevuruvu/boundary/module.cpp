@@ -1,0 +1,14 @@
+#include "vevuruvu/boundary/module.hpp"
+
+namespace py = pybind11;
+
+namespace vevuruvu::boundary {
+
+void add(py::module_& m, const char* name, py::handle value) {
+    if (!py::hasattr(m, "__all__")) m.attr("__all__") = py::list();
+    py::list all = m.attr("__all__");
+    all.append(py::str(name));
+    m.attr(name) = value;
+}
+
+}  // namespace vevuruvu::boundary

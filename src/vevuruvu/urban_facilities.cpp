@@ -1,0 +1,8 @@
+// Python classes and functions of this chapter; the chapter's classes arrive with its analysis.
+#include "vevuruvu/chapters.hpp"
+
+namespace vevuruvu::urban_facilities {
+
+void register_(pybind11::module_&) {}
+
+}  // namespace vevuruvu::urban_facilities

@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "hcm/common/format.hpp"
+
+using namespace hcm::common;
+
+namespace {
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+struct NumCase {
+    double value;
+    const char* text;
+};
+
+class NumFormat : public ::testing::TestWithParam<NumCase> {};
+
+TEST_P(NumFormat, ShortestWithoutExponentOrTrailingZero) { EXPECT_EQ(num(GetParam().value), GetParam().text); }
+
+INSTANTIATE_TEST_SUITE_P(Messages, NumFormat,
+                         ::testing::Values(NumCase{8.0, "8"}, NumCase{0.5, "0.5"}, NumCase{-10.0, "-10"},
+                                           NumCase{1e-7, "0.0000001"}, NumCase{1.2, "1.2"},
+                                           NumCase{1e21, "1000000000000000000000"}, NumCase{0.1 + 0.2, "0.30000000000000004"},
+                                           NumCase{kNaN, "NaN"}, NumCase{kInf, "inf"}, NumCase{-kInf, "-inf"}));
+
+TEST(Fixed, RoundsToDigits) {
+    EXPECT_EQ(fixed(2.0, 2), "2.00");
+    EXPECT_EQ(fixed(1.005, 2), "1.00");  // 1.005 is stored just below the tie
+    EXPECT_EQ(fixed(62.456, 1), "62.5");
+    EXPECT_EQ(fixed(kNaN, 2), "NaN");
+    EXPECT_EQ(fixed(-kInf, 3), "-inf");
+}
+
+TEST(DebugNum, KeepsPointAndUsesExponentAtExtremes) {
+    EXPECT_EQ(debug_num(12.0), "12.0");
+    EXPECT_EQ(debug_num(0.5), "0.5");
+    EXPECT_EQ(debug_num(1e-7), "1e-7");
+    EXPECT_EQ(debug_num(1.5e16), "1.5e16");
+    EXPECT_EQ(debug_num(0.0), "0.0");
+}
+
+TEST(DebugText, QuotesAndEscapes) {
+    EXPECT_EQ(debug("7.2"), "\"7.2\"");
+    EXPECT_EQ(debug("a\"b\\c"), "\"a\\\"b\\\\c\"");
+    EXPECT_EQ(debug("7\t.1\n\r"), "\"7\\t.1\\n\\r\"");
+    EXPECT_EQ(debug(std::string("\x01", 1)), "\"\\u{1}\"");
+    EXPECT_EQ(debug("caf\xC3\xA9"), "\"caf\xC3\xA9\"");  // printable non-ASCII stays
+}
+
+TEST(DebugCollections, ListsAndOptionals) {
+    EXPECT_EQ(debug_list(std::vector<std::int64_t>{0, 1, 2}), "[0, 1, 2]");
+    EXPECT_EQ(debug_list(std::vector<std::int64_t>{}), "[]");
+    EXPECT_EQ(debug_list(std::vector<double>{8.0, 0.5}), "[8.0, 0.5]");
+    EXPECT_EQ(debug_list(std::vector<std::string>{"a", "b"}), "[\"a\", \"b\"]");
+    EXPECT_EQ(debug_opt(12.0), "Some(12.0)");
+    EXPECT_EQ(debug_opt(std::nullopt), "None");
+}
+}  // namespace
