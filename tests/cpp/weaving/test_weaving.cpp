@@ -216,12 +216,10 @@ TEST(WeavingEdition7_1, DefaultSimpleWeave) {
     w.version = HcmVersion::Hcm7_1;
     EXPECT_EQ(w.run_analysis(), LevelOfService::B);
     const WeavingV71Result& r = *w.v7_1;
-    EXPECT_EQ(r.weaving_class, WeavingClass::Simple);
     EXPECT_NEAR(r.flow_per_lane, 4100.0 * 1.05 / 0.94 / 4.0, 1e-9);
     EXPECT_DOUBLE_EQ(r.capacity_basic_adj, 2400.0);
     EXPECT_DOUBLE_EQ(r.breakpoint_adj, 1200.0);
     EXPECT_DOUBLE_EQ(r.speed_basic, 70.0);  // v/N 1144.9 below the breakpoint
-    EXPECT_NEAR(r.weaving_intensity, 0.00449348595195, 1e-13);
     EXPECT_NEAR(r.speed_impedance, 2.8980594238, 1e-9);
     EXPECT_NEAR(*r.speed_avg, 67.1019405762, 1e-9);
     EXPECT_NEAR(*r.capacity_per_lane, 1974.84037278, 1e-7);
@@ -263,26 +261,25 @@ INSTANTIATE_TEST_SUITE_P(Weaving, CapacityRoot,
                          ::testing::Values(std::pair{WeavingType::OneSided, 1u}, std::pair{WeavingType::OneSided, 2u},
                                            std::pair{WeavingType::TwoSided, 1u}));
 
-TEST(WeavingEdition7_1, ClassesPickTheirCoefficients) {
-    WeavingSegment complex;
-    complex.version = HcmVersion::Hcm7_1;
-    complex.lc_rf = 2;
-    complex.run_analysis();
-    EXPECT_EQ(complex.v7_1->weaving_class, WeavingClass::Complex);
-    const double vw = (3.0 / 2.0 * 500.0 + 500.0) * 1.05 / 0.94;  // LC_RF + 1 over NW_RF + 1
-    EXPECT_NEAR(complex.v7_1->weaving_intensity, 7.75 * std::pow(vw / std::pow(4.0, 3.85), 0.2) * std::pow(1.0 / 1500.0, 1.02),
-                1e-12);
+// k_W with the Complex coefficients (LC_RF 2 weights v_RF by 3/2) and the two-sided weighting
+// (LC_RR 2: v_RR x 3).
+class WeavingClasses : public ::testing::TestWithParam<std::tuple<WeavingType, std::uint32_t, WeavingClass, double>> {};
 
-    WeavingSegment two_sided;
-    two_sided.version = HcmVersion::Hcm7_1;
-    two_sided.weaving_type = WeavingType::TwoSided;
-    two_sided.lc_rr = 2;
-    two_sided.run_analysis();
-    EXPECT_EQ(two_sided.v7_1->weaving_class, WeavingClass::TwoSided);
-    const double vw2 = 3.0 * 100.0 * 1.05 / 0.94;  // (LC_RR + 1) / (NW_RR + 1) = 3
-    EXPECT_NEAR(two_sided.v7_1->weaving_intensity,
-                0.016 * std::pow(vw2 / std::pow(4.0, 3.217), 0.021) * std::pow(1.0 / 1500.0, 0.181), 1e-12);
+TEST_P(WeavingClasses, PickTheirCoefficients) {
+    const auto [type, lane_changes, cls, k_w] = GetParam();
+    WeavingSegment w;
+    w.version = HcmVersion::Hcm7_1;
+    w.weaving_type = type;
+    w.lc_rf = w.lc_rr = lane_changes;
+    w.run_analysis();
+    EXPECT_EQ(w.v7_1->weaving_class, cls);
+    EXPECT_NEAR(w.v7_1->weaving_intensity, k_w, 1e-15);
 }
+
+INSTANTIATE_TEST_SUITE_P(Weaving, WeavingClasses,
+                         ::testing::Values(std::tuple{WeavingType::OneSided, 1u, WeavingClass::Simple, 0.004493485951949017},
+                                           std::tuple{WeavingType::OneSided, 2u, WeavingClass::Complex, 0.006532760199080154},
+                                           std::tuple{WeavingType::TwoSided, 2u, WeavingClass::TwoSided, 0.0043812994256635105}));
 
 TEST(WeavingEdition7_1, ZeroFlowsAndZeroLanes) {
     WeavingSegment w;
@@ -312,44 +309,33 @@ TEST(WeavingEdition7_1, OverCapacityIsFWithoutSpeed) {
     EXPECT_EQ(*w.density, INF);
 }
 
-// The 7th Edition steps refuse a segment of edition 7.1 and change nothing.
-class RefusedIn7_1 : public ::testing::TestWithParam<std::pair<const char*, void (*)(WeavingSegment&)>> {};
-
-TEST_P(RefusedIn7_1, NamesTheStep) {
-    WeavingSegment w;
-    w.version = HcmVersion::Hcm7_1;
-    try {
-        GetParam().second(w);
-        FAIL() << GetParam().first << " ran on a 7.1 segment";
-    } catch (const hcm::Error& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  std::string(GetParam().first) +
-                      "() implements the 7th Edition step structure, but this segment is version \"7.1\". "
-                      "Use run_analysis() or analysis_v7_1() instead.");
+// The 7th Edition steps refuse a segment of edition 7.1, naming themselves, and change nothing.
+TEST(WeavingEdition7_1, RefusesTheSeventhEditionSteps) {
+    using Step = void (*)(WeavingSegment&);
+    const std::pair<const char*, Step> steps[] = {
+        {"determine_demand_flow", [](WeavingSegment& w) { w.determine_demand_flow(); }},
+        {"determine_configuration_characteristics", [](WeavingSegment& w) { w.determine_configuration_characteristics(); }},
+        {"determine_max_weaving_length", [](WeavingSegment& w) { w.determine_max_weaving_length(); }},
+        {"determine_capacity", [](WeavingSegment& w) { w.determine_capacity(); }},
+        {"determine_lane_changing_rates", [](WeavingSegment& w) { w.determine_lane_changing_rates(); }},
+        {"estimate_speed", [](WeavingSegment& w) { w.estimate_speed(); }},
+        {"determine_density", [](WeavingSegment& w) { w.determine_density(); }},
+        {"determine_los", [](WeavingSegment& w) { w.determine_los(); }},
+    };
+    for (const auto& [name, step] : steps) {
+        WeavingSegment w;
+        w.version = HcmVersion::Hcm7_1;
+        try {
+            step(w);
+            ADD_FAILURE() << name << " ran on a 7.1 segment";
+        } catch (const hcm::Error& e) {
+            EXPECT_EQ(std::string(e.what()), std::string(name) +
+                                                 "() implements the 7th Edition step structure, but this segment is "
+                                                 "version \"7.1\". Use run_analysis() or analysis_v7_1() instead.");
+        }
+        EXPECT_FALSE(w.f_hv || w.lc_min || w.l_max || w.capacity || w.lc_all || w.speed_avg || w.density || w.los);
     }
-    EXPECT_FALSE(w.f_hv || w.lc_min || w.l_max || w.capacity || w.lc_all || w.speed_avg || w.density || w.los);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Weaving, RefusedIn7_1,
-    ::testing::Values(
-        std::pair<const char*, void (*)(WeavingSegment&)>{"determine_demand_flow",
-                                                          [](WeavingSegment& w) { w.determine_demand_flow(); }},
-        std::pair<const char*, void (*)(WeavingSegment&)>{
-            "determine_configuration_characteristics",
-            [](WeavingSegment& w) { w.determine_configuration_characteristics(); }},
-        std::pair<const char*, void (*)(WeavingSegment&)>{"determine_max_weaving_length",
-                                                          [](WeavingSegment& w) { w.determine_max_weaving_length(); }},
-        std::pair<const char*, void (*)(WeavingSegment&)>{"determine_capacity",
-                                                          [](WeavingSegment& w) { w.determine_capacity(); }},
-        std::pair<const char*, void (*)(WeavingSegment&)>{"determine_lane_changing_rates",
-                                                          [](WeavingSegment& w) { w.determine_lane_changing_rates(); }},
-        std::pair<const char*, void (*)(WeavingSegment&)>{"estimate_speed",
-                                                          [](WeavingSegment& w) { w.estimate_speed(); }},
-        std::pair<const char*, void (*)(WeavingSegment&)>{"determine_density",
-                                                          [](WeavingSegment& w) { w.determine_density(); }},
-        std::pair<const char*, void (*)(WeavingSegment&)>{"determine_los",
-                                                          [](WeavingSegment& w) { w.determine_los(); }}));
 
 TEST(WeavingEditions, SwitchingEditionKeepsTheOtherEditionsResults) {
     WeavingSegment w;
