@@ -243,7 +243,37 @@ WeavingV71Result analyze_v7_1(const WeavingSegment& s) {
     return r;
 }
 
+std::string lower_ascii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
 }  // namespace
+
+WeavingType weaving_type_from_option(std::string_view text) {
+    const std::string word = lower_ascii(text);
+    if (word == "onesided" || word == "one_sided" || word == "one-sided") return WeavingType::OneSided;
+    if (word == "twosided" || word == "two_sided" || word == "two-sided") return WeavingType::TwoSided;
+    throw Error("unknown weaving_type: " + word);
+}
+
+std::uint8_t facility_type_from_option(std::string_view text) {
+    const std::string word = lower_ascii(text);
+    if (word == "freeway") return FACILITY_FREEWAY;
+    if (word == "multilane" || word == "cd" || word == "multilane_or_cd") return FACILITY_MULTILANE_OR_CD;
+    throw Error("unknown facility_type: " + word);
+}
+
+std::uint8_t terrain_from_option(std::string_view text) {
+    const std::string word = lower_ascii(text);
+    if (word == "level") return TERRAIN_LEVEL;
+    if (word == "rolling") return TERRAIN_ROLLING;
+    if (word == "mountainous") return TERRAIN_MOUNTAINOUS;
+    throw Error("unknown terrain: " + word);
+}
 
 double heavy_vehicle_factor(double heavy_vehicle_pct, std::uint8_t terrain) {
     return 1.0 / (1.0 + heavy_vehicle_pct * PCE_LESS_ONE.at(terrain));

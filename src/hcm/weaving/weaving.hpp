@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "hcm/common/common.hpp"
 #include "hcm/common/enum_names.hpp"
@@ -154,6 +155,12 @@ struct WeavingSegment {
     double determine_density();                           // step 8
     LevelOfService determine_los();                       // step 9
 };
+
+// Option words of the segment's text inputs, compared after lower-casing (no trimming); an unknown
+// word throws hcm::Error "unknown weaving_type: {}" (facility_type, terrain) with the lower-cased text.
+WeavingType weaving_type_from_option(std::string_view text);      // onesided, one_sided, one-sided, two...
+std::uint8_t facility_type_from_option(std::string_view text);    // freeway; multilane, cd, multilane_or_cd
+std::uint8_t terrain_from_option(std::string_view text);          // level, rolling, mountainous
 
 // f_HV = 1 / (1 + P_T (E_T - 1)) with E_T - 1 = 1, 2, 4 on level, rolling, mountainous terrain.
 double heavy_vehicle_factor(double heavy_vehicle_pct, std::uint8_t terrain);
