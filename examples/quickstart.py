@@ -4,8 +4,28 @@ import marvane
 
 print(f"marvane {marvane.__version__}")
 
-# Chapter 13: a one-sided freeway weave between an on-ramp and an off-ramp, in both editions.
-print("\nChapter 13 - freeway weaving segment")
+# --- Editions and input constraints ------------------------------------------------------------
+print(f"HCM editions {marvane.hcm_versions()}, latest {marvane.hcm_latest_version()}; "
+      f"7.1 changes Chapter 13: {marvane.hcm_version_changes_chapter('7.1', 13)}")
+print(f"validate_input(lane_width=8.0) -> {marvane.validate_input(lane_width=8.0)}")
+
+# --- Chapter 12: basic freeway, multilane highway and managed-lane segments -------------------
+print("\nChapter 12: basic freeway segment")
+seg = marvane.BasicFreeways(lane_count=3, lane_width=11.0, lc_r=2.0, trd=1, demand_flow_i=4500.0, phf=0.94,
+                            p_t=0.10, terrain_type="rolling")
+los = seg.run_operational_analysis()
+print(f"  FFS {seg.ffs():.1f} mi/h, capacity {seg.capacity():.0f} pc/h/ln, E_T {seg.e_t()}, f_HV {seg.f_hv():.3f}")
+print(f"  speed {seg.speed():.1f} mi/h, density {seg.density():.1f} pc/mi/ln, v/c {seg.vc_ratio():.2f}, LOS {los}")
+seg.set_target_los("C")
+lanes, unrounded = seg.estimate_number_of_lanes()
+print(f"  design for LOS C: {lanes} lanes ({unrounded:.2f} before rounding up)")
+
+ml = marvane.ManagedLanes(lane_type="buffer1", ffs=65.0, demand=1400.0, gp_density=40.0)
+print(f"  managed lane {ml!r}: LOS {ml.run_analysis()}, speed {ml.speed:.1f} mi/h, "
+      f"friction active {ml.is_friction_active()}")
+
+# --- Chapter 13: freeway weaving segments, in both editions ----------------------------------
+print("\nChapter 13: one-sided freeway weave between an on-ramp and an off-ramp")
 weave = marvane.WeavingSegment(length_short=1200, num_lanes=4, ffs=65, v_ff=3800, v_rf=650, v_fr=500, v_rr=100)
 los = weave.run_analysis()
 print(f"  {weave!r}")
