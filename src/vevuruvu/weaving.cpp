@@ -5,21 +5,23 @@
 #include <string>
 #include <tuple>
 
+#include "hcm/common/error.hpp"
 #include "hcm/common/format.hpp"
 #include "hcm/common/version.hpp"
 #include "hcm/weaving/weaving.hpp"
+#include "json/writer.hpp"
 #include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
 
-VEVURUVU_PYTHON_CLASS(hcm::weaving::WeavingSegment);
+VEVURUVU_PYTHON_CLASS(hcm::weaving::weaving::WeavingSegment);
 
 namespace vevuruvu::weaving {
 
 namespace py = pybind11;
 using namespace boundary;
-using hcm::weaving::WeavingSegment;
+using hcm::weaving::weaving::WeavingSegment;
 namespace version = hcm::common::version;
-namespace hw = hcm::weaving;
+namespace hw = hcm::weaving::weaving;
 
 namespace {
 
@@ -60,6 +62,15 @@ WeavingSegment make_weaving_segment(OptS weaving_type, OptS facility_type, OptF 
     w.nw_fr = nw_fr.value_or(w.nw_fr);
     w.nw_rr = nw_rr.value_or(w.nw_rr);
     return w;
+}
+
+std::optional<std::string> analysis_v7_1_json(const WeavingSegment& w) {
+    if (!w.v7_1) return std::nullopt;
+    try {
+        return jsonio::write_document(*w.v7_1);
+    } catch (const std::exception& e) {
+        throw hcm::Error(std::string("serialize error: ") + e.what());
+    }
 }
 
 std::string describe(const WeavingSegment& w) {
@@ -165,6 +176,10 @@ void register_(py::module_& m) {
                     "run_analysis()\n--\n\n"
                     "Runs the whole procedure of the segment's HCM edition and returns the LOS letter.",
                     [](WeavingSegment& w) { return w.run_analysis(); })
+        .method("analysis_v7_1",
+                "analysis_v7_1()\n--\n\n"
+                "Intermediate and final values of the last HCM 7.1 run as compact JSON, or None before one.",
+                analysis_v7_1_json)
         .repr(describe);
 
     add_function(m, "cross_weave_gp_capacity",

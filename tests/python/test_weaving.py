@@ -1,3 +1,4 @@
+import json
 import math
 
 import pytest
@@ -184,3 +185,48 @@ def test_service_flow_rate_ideal():
 def test_service_flow_rate_ideal_errors(args, error, text):
     with pytest.raises(error, match=text):
         marvane.service_flow_rate_ideal(*args)
+
+
+V7_1_KEYS = [
+    "class", "f_hv", "flows", "flow_total", "flow_per_lane", "ffs_adj", "capacity_basic_adj", "breakpoint_adj",
+    "speed_basic", "weaving_intensity", "speed_impedance", "speed_avg", "capacity_per_lane", "capacity_total",
+    "dc_ratio", "demand_exceeds_capacity", "density", "los",
+]
+
+
+def test_analysis_v7_1_json():
+    seg = WeavingSegment()
+    assert seg.analysis_v7_1() is None
+    seg.run_analysis()
+    assert seg.analysis_v7_1() is None  # an edition-7 run writes no 7.1 record
+
+    seg.version = "7.1"
+    seg.run_analysis()
+    text = seg.analysis_v7_1()
+    assert " " not in text and '"ffs_adj":70.0,' in text
+    doc = json.loads(text)
+    assert list(doc) == V7_1_KEYS
+    assert list(doc["flows"]) == ["v_rf", "v_rr", "v_fr", "v_ff"]
+    assert doc["class"] == "Simple" and doc["los"] == "B" and doc["demand_exceeds_capacity"] is False
+    assert doc["density"] == seg.density and doc["speed_avg"] == seg.speed_avg
+    assert doc["capacity_total"] == pytest.approx(4 * doc["capacity_per_lane"])
+
+
+@pytest.mark.parametrize("kwargs, cls", [
+    ({"lc_rf": 2}, "Complex"),
+    ({"nw_fr": 0}, "Complex"),
+    ({"weaving_type": "two-sided"}, "TwoSided"),
+])
+def test_analysis_v7_1_classes(kwargs, cls):
+    seg = WeavingSegment(version="7.1", **kwargs)
+    seg.run_analysis()
+    assert json.loads(seg.analysis_v7_1())["class"] == cls
+
+
+def test_analysis_v7_1_over_capacity_writes_null():
+    seg = WeavingSegment(version="7.1", v_ff=9000)
+    assert seg.run_analysis() == "F"
+    doc = json.loads(seg.analysis_v7_1())
+    assert doc["speed_avg"] is None and doc["density"] is None  # speed 0, density infinite
+    assert doc["demand_exceeds_capacity"] is True and doc["dc_ratio"] > 1
+    assert seg.speed_avg == 0.0 and seg.density == math.inf

@@ -7,10 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/common/format.hpp"
+#include "json/jsonio.hpp"
 
-namespace hcm::weaving {
+namespace hcm::weaving::weaving {
 namespace {
 
 constexpr double INF = std::numeric_limits<double>::infinity();
@@ -243,32 +245,62 @@ WeavingV71Result analyze_v7_1(const WeavingSegment& s) {
     return r;
 }
 
-std::string lower_ascii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
-
 }  // namespace
 
+const jsonio::Record<MovementFlows>& json_record(jsonio::Tag<MovementFlows>) {
+    using R = MovementFlows;
+    static const jsonio::Record<R> record{"MovementFlows",
+                                          {
+                                              jsonio::required("v_rf", &R::v_rf),
+                                              jsonio::required("v_rr", &R::v_rr),
+                                              jsonio::required("v_fr", &R::v_fr),
+                                              jsonio::required("v_ff", &R::v_ff),
+                                          }};
+    return record;
+}
+
+const jsonio::Record<WeavingV71Result>& json_record(jsonio::Tag<WeavingV71Result>) {
+    using R = WeavingV71Result;
+    static const jsonio::Record<R> record{"WeavingV71Result",
+                                          {
+                                              jsonio::required("class", &R::weaving_class),
+                                              jsonio::required("f_hv", &R::f_hv),
+                                              jsonio::required("flows", &R::flows),
+                                              jsonio::required("flow_total", &R::flow_total),
+                                              jsonio::required("flow_per_lane", &R::flow_per_lane),
+                                              jsonio::required("ffs_adj", &R::ffs_adj),
+                                              jsonio::required("capacity_basic_adj", &R::capacity_basic_adj),
+                                              jsonio::required("breakpoint_adj", &R::breakpoint_adj),
+                                              jsonio::required("speed_basic", &R::speed_basic),
+                                              jsonio::required("weaving_intensity", &R::weaving_intensity),
+                                              jsonio::required("speed_impedance", &R::speed_impedance),
+                                              jsonio::optional("speed_avg", &R::speed_avg),
+                                              jsonio::optional("capacity_per_lane", &R::capacity_per_lane),
+                                              jsonio::optional("capacity_total", &R::capacity_total),
+                                              jsonio::optional("dc_ratio", &R::dc_ratio),
+                                              jsonio::required("demand_exceeds_capacity", &R::demand_exceeds_capacity),
+                                              jsonio::required("density", &R::density),
+                                              jsonio::required("los", &R::los),
+                                          }};
+    return record;
+}
+
 WeavingType weaving_type_from_option(std::string_view text) {
-    const std::string word = lower_ascii(text);
+    const std::string word = basicfreeways::basicfreeways::lower_option_word(text);
     if (word == "onesided" || word == "one_sided" || word == "one-sided") return WeavingType::OneSided;
     if (word == "twosided" || word == "two_sided" || word == "two-sided") return WeavingType::TwoSided;
     throw Error("unknown weaving_type: " + word);
 }
 
 std::uint8_t facility_type_from_option(std::string_view text) {
-    const std::string word = lower_ascii(text);
+    const std::string word = basicfreeways::basicfreeways::lower_option_word(text);
     if (word == "freeway") return FACILITY_FREEWAY;
     if (word == "multilane" || word == "cd" || word == "multilane_or_cd") return FACILITY_MULTILANE_OR_CD;
     throw Error("unknown facility_type: " + word);
 }
 
 std::uint8_t terrain_from_option(std::string_view text) {
-    const std::string word = lower_ascii(text);
+    const std::string word = basicfreeways::basicfreeways::lower_option_word(text);
     if (word == "level") return TERRAIN_LEVEL;
     if (word == "rolling") return TERRAIN_ROLLING;
     if (word == "mountainous") return TERRAIN_MOUNTAINOUS;
@@ -501,4 +533,4 @@ CrossWeaveCapacity cross_weave_gp_capacity(double cw, double l_cw_min, std::uint
     return r;
 }
 
-}  // namespace hcm::weaving
+}  // namespace hcm::weaving::weaving

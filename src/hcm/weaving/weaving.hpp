@@ -7,7 +7,7 @@
 // impedance. A caller that builds the record itself (the freeway facility does, once per segment
 // and period) sets the inputs, leaves the results empty and calls `run_analysis`:
 //
-//   hcm::weaving::WeavingSegment w;              // inputs start at the documented defaults
+//   hcm::weaving::weaving::WeavingSegment w;              // inputs start at the documented defaults
 //   w.length_short = 1200.0; w.v_ff = 3800.0; ...
 //   w.run_analysis();                            // never throws on a well-formed record
 //   double speed = w.speed_avg.value_or(0.0);
@@ -20,8 +20,9 @@
 #include "hcm/common/common.hpp"
 #include "hcm/common/enum_names.hpp"
 #include "hcm/common/version.hpp"
+#include "json/record.hpp"
 
-namespace hcm::weaving {
+namespace hcm::weaving::weaving {
 
 using common::LevelOfService;
 using common::version::HcmVersion;
@@ -69,6 +70,11 @@ struct WeavingV71Result {
     double density = 0.0;               // pc/mi/ln, +infinity when S is not positive
     LevelOfService los = LevelOfService::A;
 };
+
+// JSON form of the 7.1 record (the keys in field order, `class` for the weaving class) and of its
+// movement flows.
+const jsonio::Record<MovementFlows>& json_record(jsonio::Tag<MovementFlows>);
+const jsonio::Record<WeavingV71Result>& json_record(jsonio::Tag<WeavingV71Result>);
 
 // Return values of the edition-7 steps that produce more than one number.
 struct DemandFlows {
@@ -191,12 +197,12 @@ struct CrossWeaveCapacity {
 // next to a managed-lane access point. Throws hcm::Error unless `cw` > 0.
 CrossWeaveCapacity cross_weave_gp_capacity(double cw, double l_cw_min, std::uint32_t n_gp, double c_gp);
 
-}  // namespace hcm::weaving
+}  // namespace hcm::weaving::weaving
 
 namespace hcm {
 template <>
-inline constexpr std::array<std::string_view, 2> variant_names<weaving::WeavingType> = {"OneSided", "TwoSided"};
+inline constexpr std::array<std::string_view, 2> variant_names<weaving::weaving::WeavingType> = {"OneSided", "TwoSided"};
 template <>
-inline constexpr std::array<std::string_view, 3> variant_names<weaving::WeavingClass> = {"Simple", "Complex",
+inline constexpr std::array<std::string_view, 3> variant_names<weaving::weaving::WeavingClass> = {"Simple", "Complex",
                                                                                           "TwoSided"};
 }  // namespace hcm

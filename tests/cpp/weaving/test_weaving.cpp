@@ -7,7 +7,7 @@
 #include "hcm/common/error.hpp"
 #include "hcm/weaving/weaving.hpp"
 
-using namespace hcm::weaving;
+using namespace hcm::weaving::weaving;
 using hcm::common::LevelOfService;
 using hcm::common::version::HcmVersion;
 
