@@ -7,9 +7,9 @@
 // impedance. A caller that builds the record itself (the freeway facility does, once per segment
 // and period) sets the inputs, leaves the results empty and calls `run_analysis`:
 //
-//   hcm::weaving::weaving::WeavingSegment w;              // inputs start at the documented defaults
+//   hcm::weaving::weaving::WeavingSegment w;   // inputs start at the documented defaults
 //   w.length_short = 1200.0; w.v_ff = 3800.0; ...
-//   w.run_analysis();                            // never throws on a well-formed record
+//   w.run_analysis();                          // never throws on a well-formed record
 //   double speed = w.speed_avg.value_or(0.0);
 //   bool weaving = w.is_weaving.value_or(false);
 #include <array>
