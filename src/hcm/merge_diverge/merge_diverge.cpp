@@ -482,7 +482,54 @@ LevelOfService run_edition_7_1(RampSegment& s) {
     return r.los;
 }
 
+// ASCII lower-casing of an option word; other bytes are kept as they are.
+std::string lowered(std::string_view word) {
+    std::string out(word);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
 }  // namespace
+
+RampType ramp_type_from_word(std::string_view word) {
+    const std::string w = lowered(word);
+    if (w == "onramp" || w == "on_ramp" || w == "on-ramp" || w == "merge") return RampType::OnRamp;
+    if (w == "offramp" || w == "off_ramp" || w == "off-ramp" || w == "diverge") return RampType::OffRamp;
+    if (w == "major_merge") return RampType::MajorMerge;
+    if (w == "major_diverge") return RampType::MajorDiverge;
+    throw Error("unknown ramp_type: " + w);
+}
+
+RampSide ramp_side_from_word(std::string_view word) {
+    const std::string w = lowered(word);
+    if (w == "right") return RampSide::Right;
+    if (w == "left") return RampSide::Left;
+    throw Error("unknown ramp_side: " + w);
+}
+
+RampLanes ramp_lanes_from_count(std::uint32_t lanes) {
+    if (lanes == 1) return RampLanes::One;
+    if (lanes == 2) return RampLanes::Two;
+    throw Error("ramp_lanes must be 1 or 2, got " + std::to_string(lanes));
+}
+
+Terrain terrain_from_word(std::string_view word) {
+    const std::string w = lowered(word);
+    if (w == "level") return Terrain::Level;
+    if (w == "rolling") return Terrain::Rolling;
+    if (w == "mountainous") return Terrain::Mountainous;
+    throw Error("unknown terrain: " + w);
+}
+
+AdjacentRamp adjacent_ramp_from_word(std::string_view word) {
+    const std::string w = lowered(word);
+    if (w == "none") return AdjacentRamp::None;
+    if (w == "on" || w == "onramp" || w == "on_ramp" || w == "on-ramp") return AdjacentRamp::OnRamp;
+    if (w == "off" || w == "offramp" || w == "off_ramp" || w == "off-ramp") return AdjacentRamp::OffRamp;
+    throw Error("unknown adjacent ramp type: " + w);
+}
 
 double heavy_vehicle_factor(double p_t, Terrain terrain) {
     return 1.0 / (1.0 + p_t * ET_MINUS_ONE.at(static_cast<std::size_t>(terrain)));

@@ -8,6 +8,7 @@
 // call `run_analysis()`; the results of the record's edition are then current.
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 #include "hcm/common/common.hpp"
@@ -34,6 +35,14 @@ enum class Terrain : std::uint8_t { Level, Rolling, Mountainous };
 
 constexpr bool is_merge(RampType t) { return t == RampType::OnRamp || t == RampType::MajorMerge; }
 constexpr bool is_diverge(RampType t) { return !is_merge(t); }
+
+// Option words of a segment's text inputs, matched after lower-casing; a word outside the
+// accepted spellings throws hcm::Error naming the option and showing the lower-cased word.
+RampType ramp_type_from_word(std::string_view word);          // "onramp", "off-ramp", "merge", "major_merge", ...
+RampSide ramp_side_from_word(std::string_view word);          // "right", "left"
+RampLanes ramp_lanes_from_count(std::uint32_t lanes);         // 1 or 2
+Terrain terrain_from_word(std::string_view word);             // "level", "rolling", "mountainous"
+AdjacentRamp adjacent_ramp_from_word(std::string_view word);  // "none", "on", "off-ramp", ...
 
 // f_HV = 1 / (1 + P_T (E_T - 1)).
 double heavy_vehicle_factor(double p_t, Terrain terrain);
