@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
 
 namespace hcm::merge_diverge {
@@ -482,14 +483,8 @@ LevelOfService run_edition_7_1(RampSegment& s) {
     return r.los;
 }
 
-// ASCII lower-casing of an option word; other bytes are kept as they are.
-std::string lowered(std::string_view word) {
-    std::string out(word);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
+// Option words are compared lower-cased (ASCII letters), untrimmed, as in Chapter 12.
+std::string lowered(std::string_view word) { return basicfreeways::basicfreeways::lower_option_word(word); }
 
 }  // namespace
 
