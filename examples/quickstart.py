@@ -4,6 +4,11 @@ import marvane
 
 print(f"marvane {marvane.__version__}")
 
+# --- Editions and input constraints ------------------------------------------------------------
+print(f"HCM editions {marvane.hcm_versions()}, latest {marvane.hcm_latest_version()}; "
+      f"7.1 changes Chapter 13: {marvane.hcm_version_changes_chapter('7.1', 13)}")
+print(f"validate_input(lane_width=8.0) -> {marvane.validate_input(lane_width=8.0)}")
+
 # --- Chapter 12: basic freeway, multilane highway and managed-lane segments -------------------
 print("\nChapter 12: basic freeway segment")
 seg = marvane.BasicFreeways(lane_count=3, lane_width=11.0, lc_r=2.0, trd=1, demand_flow_i=4500.0, phf=0.94,
