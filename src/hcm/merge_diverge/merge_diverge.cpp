@@ -8,6 +8,7 @@
 
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
+#include "json/jsonio.hpp"
 
 namespace hcm::merge_diverge {
 namespace {
@@ -487,6 +488,32 @@ LevelOfService run_edition_7_1(RampSegment& s) {
 std::string lowered(std::string_view word) { return basicfreeways::basicfreeways::lower_option_word(word); }
 
 }  // namespace
+
+const jsonio::Record<RampAnalysisV71>& json_record(jsonio::Tag<RampAnalysisV71>) {
+    using R = RampAnalysisV71;
+    static const jsonio::Record<R> record{"RampAnalysisV71",
+                                          {
+                                              jsonio::required("flow_freeway", &R::flow_freeway),
+                                              jsonio::required("flow_ramp", &R::flow_ramp),
+                                              jsonio::required("flow_influence", &R::flow_influence),
+                                              jsonio::required("flow_per_lane", &R::flow_per_lane),
+                                              jsonio::required("ffs_adj", &R::ffs_adj),
+                                              jsonio::required("capacity_basic_adj", &R::capacity_basic_adj),
+                                              jsonio::required("breakpoint_adj", &R::breakpoint_adj),
+                                              jsonio::required("speed_basic", &R::speed_basic),
+                                              jsonio::required("speed_impedance", &R::speed_impedance),
+                                              jsonio::optional("speed_avg", &R::speed_avg),
+                                              jsonio::optional("capacity_per_lane", &R::capacity_per_lane),
+                                              jsonio::optional("dc_ratio", &R::dc_ratio),
+                                              jsonio::required("capacity_neighboring_freeway",
+                                                               &R::capacity_neighboring_freeway),
+                                              jsonio::required("capacity_ramp_roadway", &R::capacity_ramp_roadway),
+                                              jsonio::required("demand_exceeds_capacity", &R::demand_exceeds_capacity),
+                                              jsonio::required("density", &R::density),
+                                              jsonio::required("los", &R::los),
+                                          }};
+    return record;
+}
 
 RampType ramp_type_from_word(std::string_view word) {
     const std::string w = lowered(word);

@@ -14,6 +14,7 @@
 #include "hcm/common/common.hpp"
 #include "hcm/common/enum_names.hpp"
 #include "hcm/common/version.hpp"
+#include "json/record.hpp"
 
 namespace hcm::merge_diverge {
 
@@ -73,6 +74,10 @@ struct RampAnalysisV71 {
     double density = 0.0;               // (v/N) / S, +infinity when S is not positive
     LevelOfService los = LevelOfService::A;
 };
+
+// JSON form of the 7.1 record: keys in the order above, absent values and non-finite numbers as
+// null, the LOS as its letter.
+const jsonio::Record<RampAnalysisV71>& json_record(jsonio::Tag<RampAnalysisV71>);
 
 struct DemandFlows {
     double flow_freeway;  // v_F (pc/h)
