@@ -37,3 +37,17 @@ print(f"  HCM 7.1: LOS {los}, speed {weave.speed_avg:.1f} mi/h, density {weave.d
 sfi = marvane.service_flow_rate_ideal(weave, (0.75, 0.13, 0.10, 0.02), 25.0)
 print("  LOS C service flow rate (ideal, SF, SV, DSV): "
       + ", ".join(f"{x:.0f}" for x in marvane.service_volumes(sfi, 0.95, 0.94, 0.09, 0.55)))
+
+# --- Chapter 14: freeway merge and diverge segments -------------------------------------------
+print("\nChapter 14: merge and diverge segments")
+ramp = marvane.RampSegment(ramp_type="on-ramp", freeway_lanes=3, freeway_ffs=70.0, ramp_ffs=35.0,
+                           accel_lane_length=800.0, freeway_demand=4000.0, ramp_demand=500.0)
+print(f"  {ramp!r}")
+print(f"  edition 7:   LOS {ramp.run_analysis()}, P_FM {ramp.p_f:.4f}, v12 {ramp.v12:.0f} pc/h, "
+      f"density {ramp.density:.1f} pc/mi/ln, speed {ramp.speed_avg:.1f} mi/h")
+ramp.version = "7.1"
+print(f"  edition 7.1: LOS {ramp.run_analysis()}, density {ramp.density:.1f} pc/mi/ln, "
+      f"speed {ramp.speed_avg:.1f} mi/h")
+sfi = marvane.ramp_service_flow_rate_ideal(ramp, 25.0, ramp_fraction=0.125)
+sf, sv = marvane.ramp_service_volumes(sfi, 0.952, 1.0, 0.94)
+print(f"  LOS C limit: ideal freeway flow {sfi:.0f} pc/h, service volume {sv:.0f} veh/h")
