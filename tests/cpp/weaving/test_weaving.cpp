@@ -127,9 +127,9 @@ struct NonWeavingCase {
     const char* expect;  // "nw1", "nw2" or "mix"
 };
 
-class NonWeavingLaneChanges : public ::testing::TestWithParam<NonWeavingCase> {};
+class WeavingNonWeavingLaneChanges : public ::testing::TestWithParam<NonWeavingCase> {};
 
-TEST_P(NonWeavingLaneChanges, SelectsByIndex) {
+TEST_P(WeavingNonWeavingLaneChanges, SelectsByIndex) {
     const NonWeavingCase c = GetParam();
     WeavingSegment w;
     w.flow_nonweaving = c.flow_nonweaving;
@@ -148,7 +148,7 @@ TEST_P(NonWeavingLaneChanges, SelectsByIndex) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Weaving, NonWeavingLaneChanges,
+    Weaving, WeavingNonWeavingLaneChanges,
     ::testing::Values(NonWeavingCase{4000.0, 2.0, 1625.0, "nw1"},     // I_NW exactly 1300
                       NonWeavingCase{4000.0, 3.0, 1625.0, "nw2"},     // I_NW exactly 1950
                       NonWeavingCase{4000.0, 2.5, 1625.0, "mix"},     // I_NW 1625
@@ -238,9 +238,9 @@ TEST(WeavingEdition7_1, DefaultSimpleWeave) {
 }
 
 // At the 7.1 capacity the density on the impeded basic curve is 35 pc/mi/ln.
-class CapacityRoot : public ::testing::TestWithParam<std::pair<WeavingType, std::uint32_t>> {};
+class WeavingCapacityRoot : public ::testing::TestWithParam<std::pair<WeavingType, std::uint32_t>> {};
 
-TEST_P(CapacityRoot, DensityIs35AtCapacity) {
+TEST_P(WeavingCapacityRoot, DensityIs35AtCapacity) {
     WeavingSegment w;
     w.version = HcmVersion::Hcm7_1;
     w.weaving_type = GetParam().first;
@@ -257,7 +257,7 @@ TEST_P(CapacityRoot, DensityIs35AtCapacity) {
     EXPECT_NEAR(x / speed, 35.0, 1e-9);
 }
 
-INSTANTIATE_TEST_SUITE_P(Weaving, CapacityRoot,
+INSTANTIATE_TEST_SUITE_P(Weaving, WeavingCapacityRoot,
                          ::testing::Values(std::pair{WeavingType::OneSided, 1u}, std::pair{WeavingType::OneSided, 2u},
                                            std::pair{WeavingType::TwoSided, 1u}));
 
@@ -351,9 +351,9 @@ TEST(WeavingEditions, SwitchingEditionKeepsTheOtherEditionsResults) {
 }
 
 // Service flow rate search (Chapter 27, Example Problem 5).
-class ServiceFlowRate : public ::testing::TestWithParam<std::pair<HcmVersion, double>> {};
+class WeavingServiceFlowRate : public ::testing::TestWithParam<std::pair<HcmVersion, double>> {};
 
-TEST_P(ServiceFlowRate, ReachesTheTargetDensityWithoutTouchingTheSegment) {
+TEST_P(WeavingServiceFlowRate, ReachesTheTargetDensityWithoutTouchingTheSegment) {
     WeavingSegment w;
     w.version = GetParam().first;
     w.phf = 0.9;
@@ -377,7 +377,7 @@ TEST_P(ServiceFlowRate, ReachesTheTargetDensityWithoutTouchingTheSegment) {
     EXPECT_GE(density_at(sfi * (1 + 1e-6)), GetParam().second);
 }
 
-INSTANTIATE_TEST_SUITE_P(Weaving, ServiceFlowRate,
+INSTANTIATE_TEST_SUITE_P(Weaving, WeavingServiceFlowRate,
                          ::testing::Values(std::pair{HcmVersion::Hcm7, 28.0}, std::pair{HcmVersion::Hcm7, 5.0},
                                            std::pair{HcmVersion::Hcm7_1, 25.0}, std::pair{HcmVersion::Hcm7_1, 35.0}));
 
