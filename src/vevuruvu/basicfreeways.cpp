@@ -7,6 +7,7 @@
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/basicfreeways/managed_lanes.hpp"
 #include "hcm/common/format.hpp"
+#include "hcm/common/text.hpp"
 #include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
 
@@ -53,7 +54,7 @@ BasicFreeways make_basic_freeways(std::optional<double> bffs, std::optional<doub
     r.demand_flow_i = demand_flow_i.value_or(r.demand_flow_i);
     r.length = length.value_or(r.length);
     if (highway_type) r.highway_type = std::move(*highway_type);
-    r.is_rural = city_type && bf::lower_option_word(*city_type) == "rural";
+    r.is_rural = city_type && hcm::common::text::lower_ascii(*city_type) == "rural";
     r.sut_percentage = sut_percentage.value_or(r.sut_percentage);
     return r;
 }

@@ -9,6 +9,7 @@
 #include "hcm/common/error.hpp"
 #include "hcm/common/format.hpp"
 #include "hcm/common/pce_table.hpp"
+#include "hcm/common/text.hpp"
 
 namespace hcm::basicfreeways::basicfreeways {
 namespace {
@@ -157,7 +158,7 @@ double speed_flow_breakpoint(const BasicFreeways& s) {
 
 double general_terrain_pce(const std::optional<std::string>& terrain_type) {
     if (!terrain_type) return ET_LEVEL;
-    std::string terrain = lower_option_word(*terrain_type);
+    std::string terrain = common::text::lower_ascii(*terrain_type);
     if (terrain == "level") return ET_LEVEL;
     if (terrain == "rolling") return ET_ROLLING;
     if (terrain == "mountainous") return ET_MOUNTAINOUS;
@@ -221,14 +222,6 @@ std::uint32_t round_up_lanes(double lanes) {
 }
 
 }  // namespace
-
-std::string lower_option_word(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
 
 double round_f_hv(double f_hv) { return std::round(f_hv * 1000.0) / 1000.0; }
 

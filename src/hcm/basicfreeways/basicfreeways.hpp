@@ -107,9 +107,6 @@ struct BasicFreeways {
     std::pair<std::uint32_t, double> estimate_number_of_lanes();
 };
 
-// An option word as this chapter compares it: ASCII letters lower-cased, nothing trimmed.
-std::string lower_option_word(std::string_view text);
-
 // f_HV rounded to three decimals, as the demand flow rate uses it.
 double round_f_hv(double f_hv);
 

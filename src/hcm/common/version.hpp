@@ -20,6 +20,12 @@ constexpr std::string_view label(HcmVersion v) { return v == HcmVersion::Hcm7 ? 
 // "unknown HCM version {:?}; expected one of \"7\" or \"7.1\"" otherwise.
 HcmVersion from_str(std::string_view text);
 
+// The weaving and merge/diverge segments expose each 7th Edition step on its own; on a segment of
+// another edition such a step would mix the two methods. Throws hcm::Error "{step}() implements the
+// 7th Edition step structure, but this segment is version \"7.1\". Use run_analysis() or
+// analysis_v7_1() instead." unless `v` is the 7th Edition.
+void require_7th_edition_step(HcmVersion v, std::string_view step);
+
 // Whether the edition changed the methodology of the chapter relative to the 7th Edition.
 bool changes_chapter(HcmVersion v, std::uint8_t chapter);
 

@@ -8,12 +8,11 @@
 
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
+#include "hcm/common/text.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::merge_diverge {
 namespace {
-
-using common::version::label;
 
 constexpr double INF = std::numeric_limits<double>::infinity();
 
@@ -274,11 +273,6 @@ double check_outer_lanes(std::uint32_t n4, double v_f, double v12) {
     return best.value_or(v12);
 }
 
-void require_7th_edition_steps(const RampSegment& s, const char* step) {
-    if (s.version == HcmVersion::Hcm7) return;
-    throw Error(std::string(step) + "() implements the 7th Edition step structure, but this segment is version \"" +
-                std::string(label(s.version)) + "\". Use run_analysis() or analysis_v7_1() instead.");
-}
 
 // ---- Edition 7 steps ----------------------------------------------------------------------------
 
@@ -484,9 +478,6 @@ LevelOfService run_edition_7_1(RampSegment& s) {
     return r.los;
 }
 
-// Option words are compared lower-cased (ASCII letters), untrimmed, as in Chapter 12.
-std::string lowered(std::string_view word) { return basicfreeways::basicfreeways::lower_option_word(word); }
-
 }  // namespace
 
 const jsonio::Record<RampAnalysisV71>& json_record(jsonio::Tag<RampAnalysisV71>) {
@@ -516,7 +507,7 @@ const jsonio::Record<RampAnalysisV71>& json_record(jsonio::Tag<RampAnalysisV71>)
 }
 
 RampType ramp_type_from_word(std::string_view word) {
-    const std::string w = lowered(word);
+    const std::string w = common::text::lower_ascii(word);
     if (w == "onramp" || w == "on_ramp" || w == "on-ramp" || w == "merge") return RampType::OnRamp;
     if (w == "offramp" || w == "off_ramp" || w == "off-ramp" || w == "diverge") return RampType::OffRamp;
     if (w == "major_merge") return RampType::MajorMerge;
@@ -525,7 +516,7 @@ RampType ramp_type_from_word(std::string_view word) {
 }
 
 RampSide ramp_side_from_word(std::string_view word) {
-    const std::string w = lowered(word);
+    const std::string w = common::text::lower_ascii(word);
     if (w == "right") return RampSide::Right;
     if (w == "left") return RampSide::Left;
     throw Error("unknown ramp_side: " + w);
@@ -538,7 +529,7 @@ RampLanes ramp_lanes_from_count(std::uint32_t lanes) {
 }
 
 Terrain terrain_from_word(std::string_view word) {
-    const std::string w = lowered(word);
+    const std::string w = common::text::lower_ascii(word);
     if (w == "level") return Terrain::Level;
     if (w == "rolling") return Terrain::Rolling;
     if (w == "mountainous") return Terrain::Mountainous;
@@ -546,7 +537,7 @@ Terrain terrain_from_word(std::string_view word) {
 }
 
 AdjacentRamp adjacent_ramp_from_word(std::string_view word) {
-    const std::string w = lowered(word);
+    const std::string w = common::text::lower_ascii(word);
     if (w == "none") return AdjacentRamp::None;
     if (w == "on" || w == "onramp" || w == "on_ramp" || w == "on-ramp") return AdjacentRamp::OnRamp;
     if (w == "off" || w == "offramp" || w == "off_ramp" || w == "off-ramp") return AdjacentRamp::OffRamp;
@@ -578,32 +569,32 @@ std::optional<LevelOfService> RampSegment::run_analysis() {
 }
 
 DemandFlows RampSegment::determine_demand_flow() {
-    require_7th_edition_steps(*this, "determine_demand_flow");
+    common::version::require_7th_edition_step(version, "determine_demand_flow");
     return demand_flow_step(*this);
 }
 
 double RampSegment::estimate_v12() {
-    require_7th_edition_steps(*this, "estimate_v12");
+    common::version::require_7th_edition_step(version, "estimate_v12");
     return v12_step(*this);
 }
 
 double RampSegment::determine_capacity() {
-    require_7th_edition_steps(*this, "determine_capacity");
+    common::version::require_7th_edition_step(version, "determine_capacity");
     return capacity_step(*this);
 }
 
 double RampSegment::determine_density() {
-    require_7th_edition_steps(*this, "determine_density");
+    common::version::require_7th_edition_step(version, "determine_density");
     return density_step(*this);
 }
 
 std::optional<LevelOfService> RampSegment::determine_los() {
-    require_7th_edition_steps(*this, "determine_los");
+    common::version::require_7th_edition_step(version, "determine_los");
     return los_step(*this);
 }
 
 RampSpeeds RampSegment::estimate_speed() {
-    require_7th_edition_steps(*this, "estimate_speed");
+    common::version::require_7th_edition_step(version, "estimate_speed");
     return speed_step(*this);
 }
 

@@ -10,6 +10,7 @@
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/common/format.hpp"
+#include "hcm/common/text.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::weaving::weaving {
@@ -96,14 +97,6 @@ constexpr double CRF_PER_LN_CW = 0.0252;
 constexpr double CRF_CONSTANT = -0.0897;
 constexpr double CRF_PER_FOOT = -0.00001453;
 constexpr double CRF_PER_GP_LANE = 0.002967;
-
-void require_7th_edition_steps(const WeavingSegment& s, std::string_view step) {
-    if (s.version == HcmVersion::Hcm7_1) {
-        throw Error(std::string(step) +
-                    "() implements the 7th Edition step structure, but this segment is version \"7.1\". "
-                    "Use run_analysis() or analysis_v7_1() instead.");
-    }
-}
 
 void check_codes(const WeavingSegment& s) {
     if (s.terrain > TERRAIN_MOUNTAINOUS) {
@@ -286,21 +279,21 @@ const jsonio::Record<WeavingV71Result>& json_record(jsonio::Tag<WeavingV71Result
 }
 
 WeavingType weaving_type_from_option(std::string_view text) {
-    const std::string word = basicfreeways::basicfreeways::lower_option_word(text);
+    const std::string word = common::text::lower_ascii(text);
     if (word == "onesided" || word == "one_sided" || word == "one-sided") return WeavingType::OneSided;
     if (word == "twosided" || word == "two_sided" || word == "two-sided") return WeavingType::TwoSided;
     throw Error("unknown weaving_type: " + word);
 }
 
 std::uint8_t facility_type_from_option(std::string_view text) {
-    const std::string word = basicfreeways::basicfreeways::lower_option_word(text);
+    const std::string word = common::text::lower_ascii(text);
     if (word == "freeway") return FACILITY_FREEWAY;
     if (word == "multilane" || word == "cd" || word == "multilane_or_cd") return FACILITY_MULTILANE_OR_CD;
     throw Error("unknown facility_type: " + word);
 }
 
 std::uint8_t terrain_from_option(std::string_view text) {
-    const std::string word = basicfreeways::basicfreeways::lower_option_word(text);
+    const std::string word = common::text::lower_ascii(text);
     if (word == "level") return TERRAIN_LEVEL;
     if (word == "rolling") return TERRAIN_ROLLING;
     if (word == "mountainous") return TERRAIN_MOUNTAINOUS;
@@ -314,7 +307,7 @@ double heavy_vehicle_factor(double heavy_vehicle_pct, std::uint8_t terrain) {
 // --- Edition 7 steps ---
 
 DemandFlows WeavingSegment::determine_demand_flow() {
-    require_7th_edition_steps(*this, "determine_demand_flow");
+    common::version::require_7th_edition_step(version, "determine_demand_flow");
     const double fhv = heavy_vehicle_factor(heavy_vehicle_pct, terrain);
     const DemandFlows flows = split_weaving_flows(weaving_type, demand_flow_rates(*this, fhv));
     f_hv = fhv;
@@ -326,7 +319,7 @@ DemandFlows WeavingSegment::determine_demand_flow() {
 }
 
 double WeavingSegment::determine_configuration_characteristics() {
-    require_7th_edition_steps(*this, "determine_configuration_characteristics");
+    common::version::require_7th_edition_step(version, "determine_configuration_characteristics");
     const MovementFlows q = demand_flow_rates(*this, stored_or_computed_fhv(*this));
     const double minimum = is_one_sided(*this) ? lc_rf * q.v_rf + lc_fr * q.v_fr : lc_rr * q.v_rr;
     lc_min = minimum;
@@ -334,7 +327,7 @@ double WeavingSegment::determine_configuration_characteristics() {
 }
 
 double WeavingSegment::determine_max_weaving_length() {
-    require_7th_edition_steps(*this, "determine_max_weaving_length");
+    common::version::require_7th_edition_step(version, "determine_max_weaving_length");
     const double vr = volume_ratio.value_or(0.0);
     const double maximum = L_MAX_BASE * std::pow(1.0 + vr, VR_EXPONENT) -
                            L_MAX_PER_WEAVING_LANE * effective_weaving_lanes(*this);
@@ -344,7 +337,7 @@ double WeavingSegment::determine_max_weaving_length() {
 }
 
 double WeavingSegment::determine_capacity() {
-    require_7th_edition_steps(*this, "determine_capacity");
+    common::version::require_7th_edition_step(version, "determine_capacity");
     const double fhv = stored_or_computed_fhv(*this);
     const double vr = volume_ratio.value_or(0.0);
     const double v = flow_total.value_or(0.0);
@@ -370,7 +363,7 @@ double WeavingSegment::determine_capacity() {
 }
 
 double WeavingSegment::determine_lane_changing_rates() {
-    require_7th_edition_steps(*this, "determine_lane_changing_rates");
+    common::version::require_7th_edition_step(version, "determine_lane_changing_rates");
     const double n = num_lanes;
     const double v_nw = flow_nonweaving.value_or(0.0);
     const double weaving = lc_min.value_or(0.0) + LC_W_COEFF * std::sqrt(std::max(length_short - LC_W_LENGTH_OFFSET, 0.0)) *
@@ -397,7 +390,7 @@ double WeavingSegment::determine_lane_changing_rates() {
 }
 
 WeavingSpeeds WeavingSegment::estimate_speed() {
-    require_7th_edition_steps(*this, "estimate_speed");
+    common::version::require_7th_edition_step(version, "estimate_speed");
     const double intensity = W_COEFF * std::pow(lc_all.value_or(0.0) / length_short, W_EXPONENT);
     const double ffs_adj = ffs * saf;
     const double v = flow_total.value_or(0.0);
@@ -418,7 +411,7 @@ WeavingSpeeds WeavingSegment::estimate_speed() {
 }
 
 double WeavingSegment::determine_density() {
-    require_7th_edition_steps(*this, "determine_density");
+    common::version::require_7th_edition_step(version, "determine_density");
     const double speed = speed_avg.value_or(0.0);
     const double d = speed > 0.0 ? (flow_total.value_or(0.0) / num_lanes) / speed : INF;
     density = d;
@@ -426,7 +419,7 @@ double WeavingSegment::determine_density() {
 }
 
 LevelOfService WeavingSegment::determine_los() {
-    require_7th_edition_steps(*this, "determine_los");
+    common::version::require_7th_edition_step(version, "determine_los");
     check_codes(*this);
     LevelOfService result = LevelOfService::F;
     if (!demand_exceeds_capacity.value_or(false)) {

@@ -61,4 +61,16 @@ TEST(VersionChanges, OnlyChaptersOf71) {
     EXPECT_EQ(label(HcmVersion::Hcm7_1), "7.1");
 }
 
+TEST(SeventhEditionStep, RefusedOnAnotherEditionNamingTheStep) {
+    EXPECT_NO_THROW(require_7th_edition_step(HcmVersion::Hcm7, "estimate_speed"));
+    try {
+        require_7th_edition_step(HcmVersion::Hcm7_1, "estimate_speed");
+        FAIL() << "edition 7.1 accepted";
+    } catch (const hcm::Error& e) {
+        EXPECT_STREQ(e.what(),
+                     "estimate_speed() implements the 7th Edition step structure, but this segment is version "
+                     "\"7.1\". Use run_analysis() or analysis_v7_1() instead.");
+    }
+}
+
 }  // namespace
