@@ -148,12 +148,20 @@ double total_clearance_adjustment(double lc_r, double lc_l, std::uint32_t lane_c
     return interpolate_clearance(TOTAL_CLEARANCE_AXIS_FT, row, tlc);
 }
 
-double basic_breakpoint(double adjusted_ffs, double caf) {
-    return (BASIC_BP_BASE + BASIC_BP_SLOPE * (BP_REFERENCE_FFS - adjusted_ffs)) * caf * caf;
+double speed_flow_breakpoint(const BasicFreeways& s) {
+    return s.is_basic() ? basic_freeway_breakpoint(s.adjusted_ffs, s.caf) : MULTILANE_BP;
 }
 
-double speed_flow_breakpoint(const BasicFreeways& s) {
-    return s.is_basic() ? basic_breakpoint(s.adjusted_ffs, s.caf) : MULTILANE_BP;
+// Speed at `flow` on the curve through (BP, FFS) and (c, c / 45) with the given exponent.
+double speed_on_curve(double flow, double ffs, double capacity, double breakpoint, double exponent) {
+    if (flow <= breakpoint) return ffs;
+    if (!(flow <= capacity)) return 0.0;  // demand above capacity (or undefined): no speed on the curve
+    const double span = capacity - breakpoint;
+    if (!(span > 0.0)) return capacity / DENSITY_AT_CAPACITY;
+    const double x = (flow - breakpoint) / span;
+    // x * x is the exact square; pow would cost far more in the searches that call this.
+    const double shape = exponent == BASIC_EXPONENT ? x * x : std::pow(x, exponent);
+    return ffs - (ffs - capacity / DENSITY_AT_CAPACITY) * shape;
 }
 
 double general_terrain_pce(const std::optional<std::string>& terrain_type) {
@@ -223,6 +231,30 @@ std::uint32_t round_up_lanes(double lanes) {
 
 }  // namespace
 
+double basic_freeway_capacity(double ffs) {
+    return std::min(BASIC_CAPACITY_BASE + BASIC_CAPACITY_SLOPE * (ffs - BASIC_CAPACITY_REF_FFS), BASIC_CAPACITY_MAX);
+}
+
+double basic_freeway_breakpoint(double adjusted_ffs, double caf) {
+    return (BASIC_BP_BASE + BASIC_BP_SLOPE * (BP_REFERENCE_FFS - adjusted_ffs)) * (caf * caf);
+}
+
+double basic_freeway_speed(double flow, double adjusted_ffs, double capacity, double breakpoint) {
+    return speed_on_curve(flow, adjusted_ffs, capacity, breakpoint, BASIC_EXPONENT);
+}
+
+std::optional<double> basic_freeway_flow_at_density(double density, double adjusted_ffs, double capacity,
+                                                    double breakpoint, double impedance_k, double impedance_onset) {
+    const double span_sq = (capacity - breakpoint) * (capacity - breakpoint);
+    if (!(span_sq > 0.0)) return std::nullopt;
+    const double a = density * (adjusted_ffs - capacity / DENSITY_AT_CAPACITY) / span_sq;
+    const double b = density * impedance_k + 1.0 - 2.0 * a * breakpoint;
+    const double c = a * breakpoint * breakpoint - density * impedance_onset * impedance_k - density * adjusted_ffs;
+    const double discriminant = b * b - 4.0 * a * c;
+    if (!(a > 0.0) || !(discriminant >= 0.0)) return std::nullopt;
+    return (std::sqrt(discriminant) - b) / (2.0 * a);
+}
+
 double round_f_hv(double f_hv) { return std::round(f_hv * 1000.0) / 1000.0; }
 
 LevelOfService los_from_density(double density) {
@@ -253,10 +285,10 @@ double BasicFreeways::determine_free_flow_speed() {
 double BasicFreeways::estimate_capacity() {
     double c;
     if (highway_type == HIGHWAY_MULTILANE) {
-        c = std::fmin(MULTILANE_CAPACITY_BASE + MULTILANE_CAPACITY_SLOPE * (ffs - MULTILANE_CAPACITY_REF_FFS),
-                      MULTILANE_CAPACITY_MAX);
+        c = std::min(MULTILANE_CAPACITY_BASE + MULTILANE_CAPACITY_SLOPE * (ffs - MULTILANE_CAPACITY_REF_FFS),
+                     MULTILANE_CAPACITY_MAX);
     } else if (highway_type == HIGHWAY_BASIC) {
-        c = std::fmin(BASIC_CAPACITY_BASE + BASIC_CAPACITY_SLOPE * (ffs - BASIC_CAPACITY_REF_FFS), BASIC_CAPACITY_MAX);
+        c = basic_freeway_capacity(ffs);
     } else {
         c = OTHER_CAPACITY;
     }
@@ -295,20 +327,7 @@ std::pair<double, double> BasicFreeways::calculate_speed() {
     if (adjusted_capacity <= 0.0) adjusted_capacity = capacity * caf;
     double exponent = is_basic() ? BASIC_EXPONENT : MULTILANE_EXPONENT;
 
-    double free_flow = adjusted_ffs;
-    double c = adjusted_capacity;
-    double bp = breakpoint;
-    double v = demand_flow_rate;
-    double s;
-    if (v <= bp) {
-        s = free_flow;
-    } else if (v <= c) {
-        s = c - bp > 0.0
-                ? free_flow - (free_flow - c / DENSITY_AT_CAPACITY) * std::pow((v - bp) / (c - bp), exponent)
-                : c / DENSITY_AT_CAPACITY;
-    } else {
-        s = 0.0;  // demand above capacity (or undefined): no speed on the curve
-    }
+    const double s = speed_on_curve(demand_flow_rate, adjusted_ffs, adjusted_capacity, breakpoint, exponent);
     speed = s;
     return {s, exponent};
 }

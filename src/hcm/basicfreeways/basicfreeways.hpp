@@ -107,6 +107,31 @@ struct BasicFreeways {
     std::pair<std::uint32_t, double> estimate_number_of_lanes();
 };
 
+// ---- The basic freeway speed-flow curve ---------------------------------------------------------
+// The steps above evaluate it, and so does the equivalent basic segment of the edition-7.1 weaving
+// and merge/diverge procedures. Flows pc/h/ln, speeds mi/h. Plain arithmetic without allocation:
+// facility evaluations and service-flow searches call these many times over.
+
+// Base capacity c = min(2200 + 10 (FFS - 50), 2400) (Equation 12-6), from FFS before SAF. A free-flow
+// speed that is not a number gives a capacity that is not a number.
+double basic_freeway_capacity(double ffs);
+
+// Breakpoint BP = (1000 + 40 (75 - FFS_adj)) CAF^2.
+double basic_freeway_breakpoint(double adjusted_ffs, double caf);
+
+// Speed at `flow` on the curve through (BP, FFS_adj) and (c, c / 45) with exponent 2:
+// FFS_adj up to BP; FFS_adj - (FFS_adj - c/45) ((v - BP) / (c - BP))^2 up to c (c/45 when c <= BP);
+// 0 above c or for a flow that is not a number.
+double basic_freeway_speed(double flow, double adjusted_ffs, double capacity, double breakpoint);
+
+// Flow above the breakpoint at which the density v / S(v) reaches `density`, S(v) being the
+// curve above less a speed impedance k (v - v0) (the edition-7.1 weaving and ramp impedances):
+// the positive root of A v^2 + B v + C = 0 with A = D (FFS_adj - c/45) / (c - BP)^2,
+// B = D k + 1 - 2 A BP and C = A BP^2 - D k v0 - D FFS_adj. No value when c <= BP, A <= 0 or the
+// roots are not real.
+std::optional<double> basic_freeway_flow_at_density(double density, double adjusted_ffs, double capacity,
+                                                    double breakpoint, double impedance_k, double impedance_onset);
+
 // f_HV rounded to three decimals, as the demand flow rate uses it.
 double round_f_hv(double f_hv);
 

@@ -14,6 +14,8 @@
 namespace hcm::merge_diverge {
 namespace {
 
+namespace bf = basicfreeways::basicfreeways;
+
 constexpr double INF = std::numeric_limits<double>::infinity();
 
 // ---- Heavy vehicles (general terrain): E_T - 1 by terrain -------------------------------------
@@ -98,38 +100,6 @@ constexpr double K_DIVERGE = 0.00014, K_DIVERGE_EXPONENT = 0.536;
 constexpr double IMPEDANCE_FREE_FLOW_PER_LANE = 500.0;
 constexpr double CAPACITY_DENSITY = 35.0;  // capacity is reached at 35 pc/mi/ln
 constexpr double LOS71_BOUNDS[] = {11.0, 18.0, 25.0, 30.0, 35.0};
-
-// ---- Chapter 12 basic segment curve used by edition 7.1 -----------------------------------------
-// (Also held by the basic freeway procedure; kept here until the chapters share one definition.)
-double basic_segment_capacity(double ffs) { return std::min(2200.0 + 10.0 * (ffs - 50.0), 2400.0); }
-
-double basic_segment_breakpoint(double ffs_adj, double caf) { return caf * caf * (1000.0 + 40.0 * (75.0 - ffs_adj)); }
-
-double basic_segment_speed(double v_per_lane, double ffs_adj, double c_adj, double bp_adj) {
-    if (v_per_lane <= bp_adj) return ffs_adj;
-    if (v_per_lane <= c_adj) {
-        double span = c_adj - bp_adj;
-        if (span > 0.0) {
-            double r = (v_per_lane - bp_adj) / span;
-            return ffs_adj - (ffs_adj - c_adj / 45.0) * r * r;
-        }
-        return c_adj / 45.0;
-    }
-    return 0.0;
-}
-
-// Flow per lane x at which x / S(x) reaches 35 pc/mi/ln on the basic curve above the breakpoint
-// less the impedance k (x - 500): the positive root of A x^2 + B x + C = 0.
-std::optional<double> capacity_per_lane_at_capacity_density(double ffs_adj, double c_adj, double bp_adj, double k) {
-    double span2 = (c_adj - bp_adj) * (c_adj - bp_adj);
-    if (!(span2 > 0.0)) return std::nullopt;
-    double a = CAPACITY_DENSITY * (ffs_adj - c_adj / 45.0) / span2;
-    double b = CAPACITY_DENSITY * k + 1.0 - 2.0 * a * bp_adj;
-    double c = a * bp_adj * bp_adj - CAPACITY_DENSITY * IMPEDANCE_FREE_FLOW_PER_LANE * k - CAPACITY_DENSITY * ffs_adj;
-    double disc = b * b - 4.0 * a * c;
-    if (!(a > 0.0) || !(disc >= 0.0)) return std::nullopt;
-    return (std::sqrt(disc) - b) / (2.0 * a);
-}
 
 // ---- Shared pieces of the steps -----------------------------------------------------------------
 
@@ -443,17 +413,18 @@ LevelOfService run_edition_7_1(RampSegment& s) {
     r.flow_per_lane = r.flow_influence / lanes;
 
     r.ffs_adj = s.freeway_ffs * s.saf;
-    r.capacity_basic_adj = s.caf * basic_segment_capacity(s.freeway_ffs);
-    r.breakpoint_adj = basic_segment_breakpoint(r.ffs_adj, s.caf);
-    r.speed_basic = basic_segment_speed(r.flow_per_lane, r.ffs_adj, r.capacity_basic_adj, r.breakpoint_adj);
+    r.capacity_basic_adj = s.caf * bf::basic_freeway_capacity(s.freeway_ffs);
+    r.breakpoint_adj = bf::basic_freeway_breakpoint(r.ffs_adj, s.caf);
+    r.speed_basic = bf::basic_freeway_speed(r.flow_per_lane, r.ffs_adj, r.capacity_basic_adj, r.breakpoint_adj);
 
     const double k = impedance_coefficient(s, r.flow_ramp);
     r.speed_impedance = std::max(k * (r.flow_per_lane - IMPEDANCE_FREE_FLOW_PER_LANE), 0.0);
     const double speed = r.speed_basic - r.speed_impedance;
     if (speed > 0.0) r.speed_avg = speed;
 
-    r.capacity_per_lane =
-        capacity_per_lane_at_capacity_density(r.ffs_adj, r.capacity_basic_adj, r.breakpoint_adj, k);
+    // Capacity: the flow per lane at which the impeded equivalent basic segment reaches 35 pc/mi/ln.
+    r.capacity_per_lane = bf::basic_freeway_flow_at_density(CAPACITY_DENSITY, r.ffs_adj, r.capacity_basic_adj,
+                                                            r.breakpoint_adj, k, IMPEDANCE_FREE_FLOW_PER_LANE);
     if (r.capacity_per_lane && *r.capacity_per_lane > 0.0) r.dc_ratio = r.flow_per_lane / *r.capacity_per_lane;
 
     r.capacity_neighboring_freeway =

@@ -16,6 +16,8 @@
 namespace hcm::weaving::weaving {
 namespace {
 
+namespace bf = basicfreeways::basicfreeways;
+
 constexpr double INF = std::numeric_limits<double>::infinity();
 
 // Heavy-vehicle factor: E_T - 1 by general terrain (level, rolling, mountainous).
@@ -66,15 +68,6 @@ constexpr std::array<double, 5> LOS_MULTILANE_OR_CD = {12.0, 24.0, 32.0, 36.0, 4
 
 // Edition 7.1 LOS: upper density bounds of A to E, whatever the facility type.
 constexpr std::array<double, 5> LOS_V7_1 = {11.0, 18.0, 25.0, 30.0, 35.0};
-
-// Chapter 12 basic freeway speed-flow curve, used by edition 7.1 as the equivalent basic segment.
-constexpr double BASIC_CAPACITY_AT_50 = 2200.0;
-constexpr double BASIC_CAPACITY_PER_MPH = 10.0;
-constexpr double BASIC_CAPACITY_MAX = 2400.0;
-constexpr double BASIC_BREAKPOINT_BASE = 1000.0;
-constexpr double BASIC_BREAKPOINT_PER_MPH = 40.0;
-constexpr double BASIC_BREAKPOINT_FFS = 75.0;
-constexpr double DENSITY_AT_CAPACITY = 45.0;
 
 // Edition 7.1 speed impedance: k_W = a (V_w / N^e)^b (1 / L_S)^c, applied above 500 pc/h/ln.
 struct ImpedanceCoefficients {
@@ -147,25 +140,6 @@ LevelOfService los_by_density(const std::array<double, 5>& upper_bounds, double 
     return LevelOfService::F;
 }
 
-// --- Chapter 12 basic freeway speed-flow curve (the equivalent basic segment of edition 7.1) ---
-
-double basic_freeway_capacity_pc(double ffs) {
-    return std::min(BASIC_CAPACITY_AT_50 + BASIC_CAPACITY_PER_MPH * (ffs - 50.0), BASIC_CAPACITY_MAX);
-}
-
-double basic_freeway_breakpoint(double ffs_adj, double caf) {
-    return caf * caf * (BASIC_BREAKPOINT_BASE + BASIC_BREAKPOINT_PER_MPH * (BASIC_BREAKPOINT_FFS - ffs_adj));
-}
-
-double basic_freeway_speed(double flow_per_lane, double ffs_adj, double capacity, double breakpoint) {
-    if (flow_per_lane <= breakpoint) return ffs_adj;
-    if (flow_per_lane > capacity) return 0.0;
-    const double span = capacity - breakpoint;
-    if (!(span > 0.0)) return capacity / DENSITY_AT_CAPACITY;
-    const double x = (flow_per_lane - breakpoint) / span;
-    return ffs_adj - (ffs_adj - capacity / DENSITY_AT_CAPACITY) * x * x;
-}
-
 // --- Edition 7.1 steps ---
 
 WeavingClass identify_weaving_class(const WeavingSegment& s) {
@@ -192,19 +166,11 @@ double calculate_speed_impedance_coefficient(WeavingClass cls, double weighted_d
     return k.a * std::pow(demand_term, k.b) * std::pow(1.0 / length_short, k.c);
 }
 
-// Flow per lane x above the breakpoint where x / S(x) = 35, S being the basic curve less the
-// speed impedance: the root of A x^2 + B x + C = 0.
+// Flow per lane at which the equivalent basic segment, slowed by the weaving speed impedance,
+// reaches the capacity density.
 std::optional<double> determine_capacity_per_lane_v7_1(const WeavingV71Result& r) {
-    const double span_sq = (r.capacity_basic_adj - r.breakpoint_adj) * (r.capacity_basic_adj - r.breakpoint_adj);
-    if (!(span_sq > 0.0)) return std::nullopt;
-    const double a = V7_1_CAPACITY_DENSITY * (r.ffs_adj - r.capacity_basic_adj / DENSITY_AT_CAPACITY) / span_sq;
-    const double b = V7_1_CAPACITY_DENSITY * r.weaving_intensity + 1.0 - 2.0 * a * r.breakpoint_adj;
-    const double c = a * r.breakpoint_adj * r.breakpoint_adj -
-                     V7_1_CAPACITY_DENSITY * IMPEDANCE_FREE_FLOW_PER_LANE * r.weaving_intensity -
-                     V7_1_CAPACITY_DENSITY * r.ffs_adj;
-    const double discriminant = b * b - 4.0 * a * c;
-    if (!(a > 0.0) || !(discriminant >= 0.0)) return std::nullopt;
-    return (std::sqrt(discriminant) - b) / (2.0 * a);
+    return bf::basic_freeway_flow_at_density(V7_1_CAPACITY_DENSITY, r.ffs_adj, r.capacity_basic_adj, r.breakpoint_adj,
+                                             r.weaving_intensity, IMPEDANCE_FREE_FLOW_PER_LANE);
 }
 
 WeavingV71Result analyze_v7_1(const WeavingSegment& s) {
@@ -217,9 +183,9 @@ WeavingV71Result analyze_v7_1(const WeavingSegment& s) {
     r.flow_per_lane = s.num_lanes > 0 ? r.flow_total / static_cast<double>(s.num_lanes) : 0.0;
 
     r.ffs_adj = s.ffs * s.saf;
-    r.capacity_basic_adj = s.caf * basic_freeway_capacity_pc(s.ffs);
-    r.breakpoint_adj = basic_freeway_breakpoint(r.ffs_adj, s.caf);
-    r.speed_basic = basic_freeway_speed(r.flow_per_lane, r.ffs_adj, r.capacity_basic_adj, r.breakpoint_adj);
+    r.capacity_basic_adj = s.caf * bf::basic_freeway_capacity(s.ffs);
+    r.breakpoint_adj = bf::basic_freeway_breakpoint(r.ffs_adj, s.caf);
+    r.speed_basic = bf::basic_freeway_speed(r.flow_per_lane, r.ffs_adj, r.capacity_basic_adj, r.breakpoint_adj);
 
     const double weighted_demand = calculate_weighted_weaving_demand(s, r.flows);
     r.weaving_intensity =

@@ -297,6 +297,43 @@ TEST(SpeedFlow, RebuildsMissingBreakpointAndCapacity) {
     EXPECT_NEAR(s.adjusted_capacity, 2115.0, kTol);
 }
 
+// The flow at which the basic freeway curve, less a speed impedance k (v - 500), reaches a
+// density: the weaving and ramp capacities of edition 7.1 rest on it.
+struct FlowAtDensityCase {
+    double ffs_adj;
+    double caf;
+    double k;
+};
+
+class FlowAtDensity : public ::testing::TestWithParam<FlowAtDensityCase> {};
+
+TEST_P(FlowAtDensity, DensityIsReachedAboveTheBreakpoint) {
+    const auto& p = GetParam();
+    const double c = p.caf * basic_freeway_capacity(p.ffs_adj);
+    const double bp = basic_freeway_breakpoint(p.ffs_adj, p.caf);
+    const auto x = basic_freeway_flow_at_density(35.0, p.ffs_adj, c, bp, p.k, 500.0);
+    ASSERT_TRUE(x.has_value());
+    EXPECT_GT(*x, bp);
+    const double speed = basic_freeway_speed(*x, p.ffs_adj, c, bp) - p.k * (*x - 500.0);
+    EXPECT_NEAR(*x / speed, 35.0, 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(Curves, FlowAtDensity,
+                         ::testing::Values(FlowAtDensityCase{70.0, 1.0, 0.0}, FlowAtDensityCase{70.0, 1.0, 0.004},
+                                           FlowAtDensityCase{61.75, 0.93, 0.0021}, FlowAtDensityCase{55.0, 0.8, 0.01}));
+
+TEST(FlowAtDensity, NoneWhenTheBreakpointMeetsCapacity) {
+    const double c = 2.0 * basic_freeway_capacity(70.0);  // 4800 = BP at CAF 2
+    EXPECT_DOUBLE_EQ(basic_freeway_breakpoint(70.0, 2.0), c);
+    EXPECT_FALSE(basic_freeway_flow_at_density(35.0, 70.0, c, c, 0.0, 500.0).has_value());
+}
+
+TEST(SpeedFlow, UndefinedInputsGiveNoSpeedOnTheCurve) {
+    EXPECT_TRUE(std::isnan(basic_freeway_capacity(kNaN)));
+    EXPECT_EQ(basic_freeway_speed(kNaN, 70.0, 2400.0, 1200.0), 0.0);
+    EXPECT_EQ(basic_freeway_speed(1500.0, 70.0, kNaN, 1200.0), 0.0);
+}
+
 // ---- Density and LOS -----------------------------------------------------------------------
 
 TEST(Density, FlowOverSpeedOr46AboveCapacity) {
