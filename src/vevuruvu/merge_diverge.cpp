@@ -6,11 +6,10 @@
 #include <tuple>
 #include <utility>
 
-#include "hcm/common/error.hpp"
 #include "hcm/common/format.hpp"
 #include "hcm/common/version.hpp"
 #include "hcm/merge_diverge/merge_diverge.hpp"
-#include "json/jsonio.hpp"
+#include "vevuruvu/boundary/json_text.hpp"
 #include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
 
@@ -75,15 +74,6 @@ RampSegment make_ramp_segment(OptS ramp_type, OptS ramp_side, std::optional<std:
     set_given(s.caf, caf);
     set_given(s.saf, saf);
     return s;
-}
-
-std::optional<std::string> analysis_v7_1_json(const RampSegment& s) {
-    if (!s.analysis_v7_1) return std::nullopt;
-    try {
-        return jsonio::write_document(*s.analysis_v7_1);
-    } catch (const std::exception& e) {
-        throw hcm::Error(std::string("serialize error: ") + e.what());
-    }
 }
 
 std::string describe(const RampSegment& s) {
@@ -199,7 +189,7 @@ void register_(py::module_& m) {
                 "analysis_v7_1()\n--\n\n"
                 "The intermediate values of the last edition \"7.1\" analysis as JSON text, or None before\n"
                 "one was run.",
-                analysis_v7_1_json)
+                [](const RampSegment& s) { return json_text_or_none(s.analysis_v7_1); })
         .repr(describe);
 
     add_function(m, "ramp_service_flow_rate_ideal",

@@ -5,11 +5,10 @@
 #include <string>
 #include <tuple>
 
-#include "hcm/common/error.hpp"
 #include "hcm/common/format.hpp"
 #include "hcm/common/version.hpp"
 #include "hcm/weaving/weaving.hpp"
-#include "json/writer.hpp"
+#include "vevuruvu/boundary/json_text.hpp"
 #include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
 
@@ -62,15 +61,6 @@ WeavingSegment make_weaving_segment(OptS weaving_type, OptS facility_type, OptF 
     w.nw_fr = nw_fr.value_or(w.nw_fr);
     w.nw_rr = nw_rr.value_or(w.nw_rr);
     return w;
-}
-
-std::optional<std::string> analysis_v7_1_json(const WeavingSegment& w) {
-    if (!w.v7_1) return std::nullopt;
-    try {
-        return jsonio::write_document(*w.v7_1);
-    } catch (const std::exception& e) {
-        throw hcm::Error(std::string("serialize error: ") + e.what());
-    }
 }
 
 std::string describe(const WeavingSegment& w) {
@@ -179,7 +169,7 @@ void register_(py::module_& m) {
         .method("analysis_v7_1",
                 "analysis_v7_1()\n--\n\n"
                 "Intermediate and final values of the last HCM 7.1 run as compact JSON, or None before one.",
-                analysis_v7_1_json)
+                [](const WeavingSegment& w) { return json_text_or_none(w.v7_1); })
         .repr(describe);
 
     add_function(m, "cross_weave_gp_capacity",

@@ -257,12 +257,7 @@ std::optional<double> basic_freeway_flow_at_density(double density, double adjus
 
 double round_f_hv(double f_hv) { return std::round(f_hv * 1000.0) / 1000.0; }
 
-LevelOfService los_from_density(double density) {
-    for (std::size_t i = 0; i < LOS_DENSITY_MAX.size(); ++i) {
-        if (density <= LOS_DENSITY_MAX[i]) return static_cast<LevelOfService>(i);
-    }
-    return LevelOfService::F;
-}
+LevelOfService los_from_density(double density) { return common::los_by_density(LOS_DENSITY_MAX, density); }
 
 double BasicFreeways::determine_free_flow_speed() {
     double f_lw = lane_width_adjustment(lane_width);
@@ -310,7 +305,7 @@ double BasicFreeways::adjustment_heavy_vehicle_factor() {
                     std::to_string(sut_percentage) +
                     "%. Use general terrain (sut_percentage = 0) or one of the tabulated mixes.");
     }
-    double factor = 1.0 / (1.0 + proportion * (pce - 1.0));
+    double factor = common::pce_table::heavy_vehicle_factor(proportion, pce);
     e_t = pce;
     f_hv = factor;
     return round_f_hv(factor);

@@ -1,5 +1,7 @@
 #pragma once
-// Shared HCM enumerations: level of service and area type.
+// Shared HCM enumerations (level of service, area type) and the density-to-LOS lookup.
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -19,6 +21,21 @@ using OptionalLosMatrix = std::vector<std::vector<OptionalLos>>;
 
 // The letter of a level of service, as written in messages and returned to Python.
 constexpr char letter(LevelOfService los) { return static_cast<char>('A' + static_cast<int>(los)); }
+
+// The level of service of a density against the inclusive upper bounds of A, B, ... in ascending
+// order: the first level whose bound holds the density, else the level after the last bound (F
+// after five bounds, E after four). A density that is not a number gets that last level.
+template <std::size_t N>
+    requires(N <= 5)
+constexpr LevelOfService los_by_density(const std::array<double, N>& upper_bounds, double density) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (density <= upper_bounds[i]) return static_cast<LevelOfService>(i);
+    }
+    return static_cast<LevelOfService>(N);
+}
+
+// Edition 7.1 upper density bounds (pc/mi/ln) of LOS A to E on weaving, merge and diverge segments.
+inline constexpr std::array<double, 5> LOS_DENSITY_MAX_V7_1 = {11.0, 18.0, 25.0, 30.0, 35.0};
 
 }  // namespace hcm::common
 

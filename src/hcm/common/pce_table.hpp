@@ -1,6 +1,7 @@
 #pragma once
-// Passenger-car equivalents E_T of heavy vehicles on specific upgrades, HCM Exhibits 12-26
-// (30 % SUT / 70 % TT), 12-27 (50 % / 50 %) and 12-28 (70 % SUT / 30 % TT).
+// Passenger-car equivalents E_T of heavy vehicles: on specific upgrades, HCM Exhibits 12-26
+// (30 % SUT / 70 % TT), 12-27 (50 % / 50 %) and 12-28 (70 % SUT / 30 % TT); on general terrain
+// for the weaving and merge/diverge segments; and the heavy-vehicle factor made from an E_T.
 //
 // Each table is constant data: rows by grade, columns by grade length, and within a length
 // column the E_T for each heavy-vehicle percentage. `at_grade` interpolates inside one grade
@@ -37,5 +38,12 @@ struct PceTable {
 extern const PceTable ET_TABLE_30SUT;  // HCM Exhibit 12-26
 extern const PceTable ET_TABLE_50SUT;  // HCM Exhibit 12-27
 extern const PceTable ET_TABLE_70SUT;  // HCM Exhibit 12-28
+
+// General-terrain E_T of the weaving and merge/diverge segments, indexed by terrain in the order
+// level, rolling, mountainous (the order of both chapters' terrain codes).
+inline constexpr std::array<double, 3> GENERAL_TERRAIN_ET = {2.0, 3.0, 5.0};
+
+// Heavy-vehicle adjustment factor f_HV = 1 / (1 + P_T (E_T - 1)) (Equation 12-10), P_T a proportion.
+inline double heavy_vehicle_factor(double p_t, double e_t) { return 1.0 / (1.0 + p_t * (e_t - 1.0)); }
 
 }  // namespace hcm::common::pce_table

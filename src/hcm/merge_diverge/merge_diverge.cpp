@@ -8,6 +8,8 @@
 
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
+#include "hcm/common/pce_table.hpp"
+#include "hcm/common/search.hpp"
 #include "hcm/common/text.hpp"
 #include "json/jsonio.hpp"
 
@@ -17,9 +19,6 @@ namespace {
 namespace bf = basicfreeways::basicfreeways;
 
 constexpr double INF = std::numeric_limits<double>::infinity();
-
-// ---- Heavy vehicles (general terrain): E_T - 1 by terrain -------------------------------------
-constexpr std::array<double, 3> ET_MINUS_ONE = {1.0, 2.0, 4.0};  // level, rolling, mountainous
 
 // ---- Default lane lengths when absent (ft) ------------------------------------------------------
 constexpr double DEFAULT_ACCEL_LENGTH = 800.0;
@@ -84,7 +83,7 @@ constexpr double DR_DIVERGE_CONST = 4.252, DR_DIVERGE_V12 = 0.0086, DR_DIVERGE_L
 constexpr double DR_MAJOR_DIVERGE = 0.0175;
 
 // ---- LOS by influence-area density, edition 7 (A..D upper bounds; E above) ----------------------
-constexpr double LOS7_BOUNDS[] = {10.0, 20.0, 28.0, 35.0};
+constexpr std::array<double, 4> LOS7_BOUNDS = {10.0, 20.0, 28.0, 35.0};
 
 // ---- Speeds: ramp influence area (M_S, D_S) and outer lanes ------------------------------------
 constexpr double SPEED_FLOOR = 42.0;  // S_R = FFS - (FFS - 42) M
@@ -94,12 +93,11 @@ constexpr double SO_MERGE_LOW = 500.0, SO_MERGE_HIGH = 2300.0;
 constexpr double SO_MERGE_SLOPE1 = 0.0036, SO_MERGE_DROP_AT_HIGH = 6.53, SO_MERGE_SLOPE2 = 0.006;
 constexpr double SO_DIVERGE_FACTOR = 1.097, SO_DIVERGE_LOW = 1000.0, SO_DIVERGE_SLOPE = 0.0039;
 
-// ---- Edition 7.1: ramp speed impedance and LOS ---------------------------------------------------
+// ---- Edition 7.1: ramp speed impedance and capacity density ---------------------------------------
 constexpr double K_MERGE = 0.00408;
 constexpr double K_DIVERGE = 0.00014, K_DIVERGE_EXPONENT = 0.536;
 constexpr double IMPEDANCE_FREE_FLOW_PER_LANE = 500.0;
 constexpr double CAPACITY_DENSITY = 35.0;  // capacity is reached at 35 pc/mi/ln
-constexpr double LOS71_BOUNDS[] = {11.0, 18.0, 25.0, 30.0, 35.0};
 
 // ---- Shared pieces of the steps -----------------------------------------------------------------
 
@@ -313,14 +311,7 @@ std::optional<LevelOfService> los_step(RampSegment& s) {
     if (over) {
         los = LevelOfService::F;
     } else if (s.ramp_type != RampType::MajorMerge) {
-        const double d = s.density.value_or(0.0);
-        los = LevelOfService::E;
-        for (int i = 0; i < 4; ++i) {
-            if (d <= LOS7_BOUNDS[i]) {
-                los = static_cast<LevelOfService>(i);
-                break;
-            }
-        }
+        los = common::los_by_density(LOS7_BOUNDS, s.density.value_or(0.0));  // E above 35, never F
     }
     s.los = los;
     return los;
@@ -393,13 +384,6 @@ double impedance_coefficient(const RampSegment& s, double v_r) {
     return l_d > 0.0 ? K_DIVERGE * v_r / std::pow(l_d, K_DIVERGE_EXPONENT) : 0.0;
 }
 
-LevelOfService los_by_density_v7_1(double density) {
-    for (int i = 0; i < 5; ++i) {
-        if (density <= LOS71_BOUNDS[i]) return static_cast<LevelOfService>(i);
-    }
-    return LevelOfService::F;
-}
-
 LevelOfService run_edition_7_1(RampSegment& s) {
     RampAnalysisV71 r;
     const double fhv_f = freeway_heavy_vehicle_factor(s);
@@ -433,7 +417,8 @@ LevelOfService run_edition_7_1(RampSegment& s) {
     r.density = speed > 0.0 ? r.flow_per_lane / speed : INF;
     r.demand_exceeds_capacity = (r.dc_ratio && *r.dc_ratio > 1.0) || r.flow_influence > r.capacity_neighboring_freeway ||
                                 r.flow_ramp > r.capacity_ramp_roadway;
-    r.los = r.demand_exceeds_capacity ? LevelOfService::F : los_by_density_v7_1(r.density);
+    r.los = r.demand_exceeds_capacity ? LevelOfService::F
+                                      : common::los_by_density(common::LOS_DENSITY_MAX_V7_1, r.density);
 
     s.flow_freeway = r.flow_freeway;
     s.flow_ramp = r.flow_ramp;
@@ -516,7 +501,8 @@ AdjacentRamp adjacent_ramp_from_word(std::string_view word) {
 }
 
 double heavy_vehicle_factor(double p_t, Terrain terrain) {
-    return 1.0 / (1.0 + p_t * ET_MINUS_ONE.at(static_cast<std::size_t>(terrain)));
+    namespace pce = common::pce_table;
+    return pce::heavy_vehicle_factor(p_t, pce::GENERAL_TERRAIN_ET.at(static_cast<std::size_t>(terrain)));
 }
 
 double freeway_capacity_per_lane(double ffs) {
@@ -596,6 +582,7 @@ std::optional<double> ramp_service_flow_rate_ideal(const RampSegment& segment, d
     if (ramp_fraction.has_value() == fixed_freeway_vf.has_value()) {
         throw Error("provide exactly one of ramp_fraction (Case 1) or fixed_freeway_vf (Case 2)");
     }
+    constexpr double FIRST_BRACKET = 1000.0;
     constexpr int MAX_DOUBLINGS = 60;
     constexpr int BISECTIONS = 50;
 
@@ -621,23 +608,9 @@ std::optional<double> ramp_service_flow_rate_ideal(const RampSegment& segment, d
     };
 
     if (density_at(0.0) > target_density) return std::nullopt;
-    double lo = 0.0, hi = 1000.0;
-    for (int doublings = 0; density_at(hi) < target_density; ++doublings) {
-        // Still below the target after the last doubling: the density never reaches it (for
-        // example a major merge, whose influence-area density the 7th Edition does not model).
-        if (doublings == MAX_DOUBLINGS) return std::nullopt;
-        lo = hi;
-        hi *= 2.0;
-    }
-    for (int i = 0; i < BISECTIONS; ++i) {
-        double mid = (lo + hi) / 2.0;
-        if (density_at(mid) < target_density) {
-            lo = mid;
-        } else {
-            hi = mid;
-        }
-    }
-    return (lo + hi) / 2.0;
+    // No value also when the density never reaches the target (for example a major merge, whose
+    // influence-area density the 7th Edition does not model).
+    return common::bracket_and_bisect(density_at, target_density, FIRST_BRACKET, MAX_DOUBLINGS, BISECTIONS);
 }
 
 ServiceVolumes ramp_service_volumes(double sfi, double f_hv, double f_p, double phf) {

@@ -10,6 +10,8 @@
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/common/format.hpp"
+#include "hcm/common/pce_table.hpp"
+#include "hcm/common/search.hpp"
 #include "hcm/common/text.hpp"
 #include "json/jsonio.hpp"
 
@@ -19,9 +21,6 @@ namespace {
 namespace bf = basicfreeways::basicfreeways;
 
 constexpr double INF = std::numeric_limits<double>::infinity();
-
-// Heavy-vehicle factor: E_T - 1 by general terrain (level, rolling, mountainous).
-constexpr std::array<double, 3> PCE_LESS_ONE = {1.0, 2.0, 4.0};
 
 // Maximum weaving length, L_MAX = 5728 (1 + VR)^1.6 - 1566 N_WL.
 constexpr double L_MAX_BASE = 5728.0;
@@ -65,9 +64,6 @@ constexpr double S_NW_PER_FLOW_PER_LANE = 0.0048;
 // Exhibit 13-6: upper density bounds (pc/mi/ln) of LOS A to E, inclusive.
 constexpr std::array<double, 5> LOS_FREEWAY = {10.0, 20.0, 28.0, 35.0, 43.0};
 constexpr std::array<double, 5> LOS_MULTILANE_OR_CD = {12.0, 24.0, 32.0, 36.0, 40.0};
-
-// Edition 7.1 LOS: upper density bounds of A to E, whatever the facility type.
-constexpr std::array<double, 5> LOS_V7_1 = {11.0, 18.0, 25.0, 30.0, 35.0};
 
 // Edition 7.1 speed impedance: k_W = a (V_w / N^e)^b (1 / L_S)^c, applied above 500 pc/h/ln.
 struct ImpedanceCoefficients {
@@ -133,13 +129,6 @@ DemandFlows split_weaving_flows(WeavingType type, const MovementFlows& q) {
 
 double volume_ratio_of(const DemandFlows& f) { return f.total > 0.0 ? f.weaving / f.total : 0.0; }
 
-LevelOfService los_by_density(const std::array<double, 5>& upper_bounds, double density) {
-    for (std::size_t i = 0; i < upper_bounds.size(); ++i) {
-        if (density <= upper_bounds[i]) return static_cast<LevelOfService>(i);
-    }
-    return LevelOfService::F;
-}
-
 // --- Edition 7.1 steps ---
 
 WeavingClass identify_weaving_class(const WeavingSegment& s) {
@@ -200,7 +189,8 @@ WeavingV71Result analyze_v7_1(const WeavingSegment& s) {
 
     r.density = speed > 0.0 ? r.flow_per_lane / speed : INF;
     r.demand_exceeds_capacity = r.dc_ratio && *r.dc_ratio > 1.0;
-    r.los = r.demand_exceeds_capacity ? LevelOfService::F : los_by_density(LOS_V7_1, r.density);
+    r.los = r.demand_exceeds_capacity ? LevelOfService::F
+                                      : common::los_by_density(common::LOS_DENSITY_MAX_V7_1, r.density);
     return r;
 }
 
@@ -267,7 +257,8 @@ std::uint8_t terrain_from_option(std::string_view text) {
 }
 
 double heavy_vehicle_factor(double heavy_vehicle_pct, std::uint8_t terrain) {
-    return 1.0 / (1.0 + heavy_vehicle_pct * PCE_LESS_ONE.at(terrain));
+    namespace pce = common::pce_table;
+    return pce::heavy_vehicle_factor(heavy_vehicle_pct, pce::GENERAL_TERRAIN_ET.at(terrain));
 }
 
 // --- Edition 7 steps ---
@@ -390,7 +381,7 @@ LevelOfService WeavingSegment::determine_los() {
     LevelOfService result = LevelOfService::F;
     if (!demand_exceeds_capacity.value_or(false)) {
         const auto& bounds = facility_type == FACILITY_FREEWAY ? LOS_FREEWAY : LOS_MULTILANE_OR_CD;
-        result = los_by_density(bounds, density.value_or(0.0));
+        result = common::los_by_density(bounds, density.value_or(0.0));
     }
     los = result;
     return result;
@@ -446,32 +437,17 @@ double service_flow_rate_ideal(const WeavingSegment& segment, const std::array<d
         return trial.density.value_or(0.0);
     };
 
-    double lo = 0.0;
-    double hi = SFI_FIRST_BRACKET;
-    double density_hi = density_at(hi);
-    for (int doublings = 0; density_hi < target_density && doublings < SFI_MAX_DOUBLINGS; ++doublings) {
-        lo = hi;
-        hi *= 2.0;
-        density_hi = density_at(hi);
-    }
-    // Still below the target after the last doubling: no flow rate reaches it (for example when
-    // every share of the split is zero), and bisecting the last bracket would return a flow rate
-    // near 1e21 pc/h as if it were the answer.
-    if (density_hi < target_density) {
+    const std::optional<double> sfi =
+        common::bracket_and_bisect(density_at, target_density, SFI_FIRST_BRACKET, SFI_MAX_DOUBLINGS, SFI_BISECTIONS);
+    // No value: still below the target after the last doubling, so no flow rate reaches it (for
+    // example when every share of the split is zero); bisecting the last bracket would return a
+    // flow rate near 1e21 pc/h as if it were the answer.
+    if (!sfi) {
         throw Error("target density " + common::num(target_density) +
                     " pc/mi/ln cannot be reached: the segment's density stays below it at every service flow "
                     "rate searched");
     }
-
-    for (int i = 0; i < SFI_BISECTIONS; ++i) {
-        const double mid = 0.5 * (lo + hi);
-        if (density_at(mid) < target_density) {
-            lo = mid;
-        } else {
-            hi = mid;
-        }
-    }
-    return 0.5 * (lo + hi);
+    return *sfi;
 }
 
 ServiceVolumes service_volumes(double sfi, double f_hv, double phf, double k, double d) {
