@@ -78,6 +78,25 @@ def test_major_merge_has_no_density_or_los_within_capacity():
     assert over.run_analysis() == "F"
 
 
+@pytest.mark.parametrize(
+    "kwargs, vc_ratio, over",
+    [
+        # v_F 10000 is reduced to 7500 for v12, but c_F = 5 x 2400 carries all of it: 11500 / 12000
+        (dict(freeway_demand=10000.0, ramp_demand=1500.0), 11500 / 12000, False),
+        (dict(freeway_demand=11000.0, ramp_demand=1500.0), 12500 / 12000, True),
+        (dict(ramp_type="off-ramp", freeway_demand=12500.0, ramp_demand=1000.0), 12500 / 12000, True),
+    ],
+)
+def test_five_lane_capacity_check_uses_the_whole_freeway_flow(kwargs, vc_ratio, over):
+    seg = RampSegment(freeway_lanes=5, phf=1.0, heavy_vehicle_pct=0.0, **kwargs)
+    los = seg.run_analysis()
+    assert seg.flow_freeway < kwargs["freeway_demand"]  # the four-lane flow of the lane distribution
+    assert seg.capacity_freeway == 12000.0
+    assert seg.vc_ratio == pytest.approx(vc_ratio, rel=1e-12)
+    assert seg.demand_exceeds_capacity is over
+    assert (los == "F") is over
+
+
 def test_two_lane_freeway_has_no_outer_speed():
     seg = RampSegment(freeway_lanes=2, freeway_demand=2000.0)
     seg.run_analysis()

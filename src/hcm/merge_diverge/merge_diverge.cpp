@@ -241,16 +241,26 @@ double check_outer_lanes(std::uint32_t n4, double v_f, double v12) {
     return best.value_or(v12);
 }
 
-
 // ---- Edition 7 steps ----------------------------------------------------------------------------
 
 DemandFlows demand_flow_step(RampSegment& s) {
-    double v_f = s.freeway_demand / (s.phf * freeway_heavy_vehicle_factor(s));
-    if (s.freeway_lanes >= 5) v_f -= flow_beyond_four_lanes(s.ramp_type, v_f);
+    const double v_f_all = s.freeway_demand / (s.phf * freeway_heavy_vehicle_factor(s));
+    // The lane-distribution models know four lanes at most: on five or more, v_F leaves out the
+    // flow of the lanes beyond four.
+    double v_f = v_f_all;
+    if (s.freeway_lanes >= 5) v_f -= flow_beyond_four_lanes(s.ramp_type, v_f_all);
     double v_r = s.ramp_demand / (s.phf * ramp_heavy_vehicle_factor(s));
     s.flow_freeway = v_f;
+    s.flow_freeway_all_lanes = v_f_all;
     s.flow_ramp = v_r;
     return {v_f, v_r};
+}
+
+// v of the capacity check and the segment density: the freeway flow of all N lanes (the stored
+// v_F when that was not stored), plus the ramp flow at a merge.
+double all_lanes_flow(const RampSegment& s) {
+    const double v_f = s.flow_freeway_all_lanes ? *s.flow_freeway_all_lanes : s.flow_freeway.value_or(0.0);
+    return influence_flow(s.ramp_type, v_f, s.flow_ramp.value_or(0.0));
 }
 
 double v12_step(RampSegment& s) {
@@ -270,10 +280,13 @@ double v12_step(RampSegment& s) {
 }
 
 double capacity_step(RampSegment& s) {
-    const double v_f = s.flow_freeway.value_or(0.0), v_r = s.flow_ramp.value_or(0.0);
+    const double v_r = s.flow_ramp.value_or(0.0);
     const double c_f = freeway_capacity_per_lane(s.freeway_ffs) * static_cast<double>(s.freeway_lanes) * s.caf;
     const double c_r = s.caf * ramp_capacity_per_lane(s.ramp_ffs) * ramp_lane_count(s);
-    const double v = influence_flow(s.ramp_type, v_f, v_r);
+    // c_F is the capacity of all N lanes, so it is checked against the flow of all N lanes: the
+    // four-lane v_F of five or more lanes serves the lane distribution only, and against c_F it
+    // would understate v/c by the share of the lanes beyond four and hide demand above capacity.
+    const double v = all_lanes_flow(s);
     const double max_desirable = is_merge(s.ramp_type) ? MAX_DESIRABLE_VR12_MERGE : MAX_DESIRABLE_V12_DIVERGE;
     s.capacity_freeway = c_f;
     s.capacity_ramp = c_r;
@@ -320,7 +333,7 @@ std::optional<LevelOfService> los_step(RampSegment& s) {
 RampSpeeds speed_step(RampSegment& s) {
     const double ffs = s.freeway_ffs * s.saf;
     const double s_fr = s.ramp_ffs * s.saf;
-    const double v_f = s.flow_freeway.value_or(0.0), v_r = s.flow_ramp.value_or(0.0);
+    const double v_r = s.flow_ramp.value_or(0.0);
     const double vr12 = s.vr12.value_or(0.0);
     const double v_oa = s.v_oa.value_or(0.0);
     const std::uint32_t n = s.freeway_lanes;
@@ -359,7 +372,7 @@ RampSpeeds speed_step(RampSegment& s) {
     s.speed_ramp = s_r;
     if (s_o) s.speed_outer = s_o;
     s.speed_avg = speed;
-    if (speed > 0.0) s.segment_density = influence_flow(s.ramp_type, v_f, v_r) / static_cast<double>(n) / speed;
+    if (speed > 0.0) s.segment_density = all_lanes_flow(s) / static_cast<double>(n) / speed;  // all N lanes, as c_F
     return {s_r, s_o, speed};
 }
 
@@ -421,6 +434,7 @@ LevelOfService run_edition_7_1(RampSegment& s) {
                                       : common::los_by_density(common::LOS_DENSITY_MAX_V7_1, r.density);
 
     s.flow_freeway = r.flow_freeway;
+    s.flow_freeway_all_lanes = r.flow_freeway;  // no reduction to four lanes in 7.1
     s.flow_ramp = r.flow_ramp;
     s.capacity_freeway = r.capacity_neighboring_freeway;
     s.capacity_ramp = r.capacity_ramp_roadway;
@@ -557,6 +571,7 @@ RampSpeeds RampSegment::estimate_speed() {
 
 void RampSegment::clear_results() {
     flow_freeway.reset();
+    flow_freeway_all_lanes.reset();
     flow_ramp.reset();
     p_f.reset();
     v12.reset();

@@ -119,7 +119,8 @@ struct RampSegment {
     HcmVersion version = HcmVersion::Hcm7;
 
     // Results, empty until computed.
-    std::optional<double> flow_freeway;      // v_F (pc/h)
+    std::optional<double> flow_freeway;      // v_F (pc/h), on five or more lanes reduced to four (edition 7)
+    std::optional<double> flow_freeway_all_lanes;  // v_F of all N lanes, before that reduction (pc/h)
     std::optional<double> flow_ramp;         // v_R (pc/h)
     std::optional<double> p_f;               // P_FM or P_FD
     std::optional<double> v12;               // flow in lanes 1 and 2 upstream of the influence area
@@ -127,7 +128,7 @@ struct RampSegment {
     std::optional<double> v_oa;              // average flow per outer lane
     std::optional<double> capacity_freeway;  // c_F (pc/h)
     std::optional<double> capacity_ramp;     // c_R (pc/h)
-    std::optional<double> vc_ratio;          // v / c_F (7); (v/N) / capacity per lane (7.1)
+    std::optional<double> vc_ratio;          // v / c_F, v of all lanes (7); (v/N) / capacity per lane (7.1)
     std::optional<double> density;           // D_R, ramp influence area (pc/mi/ln)
     std::optional<double> speed_ramp;        // S_R
     std::optional<double> speed_outer;       // S_O
@@ -144,7 +145,7 @@ struct RampSegment {
 
     // 7th Edition steps, each on the stored results of the earlier ones (absent counts as 0).
     // Each throws hcm::Error naming itself, and changes nothing, on an edition-7.1 record.
-    DemandFlows determine_demand_flow();  // Step 1: v_F, v_R
+    DemandFlows determine_demand_flow();  // Step 1: v_F (as reduced to four lanes), v_R
     double estimate_v12();                // Step 2: P_FM or P_FD, v12
     double determine_capacity();          // Step 3: c_F, c_R, capacity checks
     double determine_density();           // Step 4: D_R (0 for a major merge)

@@ -359,6 +359,65 @@ TEST(RampCapacity, StepWithAdjustmentAndTwoLaneRamp) {
     EXPECT_EQ(s.los, LevelOfService::F);
 }
 
+// On five or more lanes v_F is reduced to four lanes for v12, but c_F is the capacity of all N
+// lanes and is checked against the whole freeway flow.
+struct AllLanesCase {
+    RampType type;
+    std::uint32_t lanes;
+    double v_f;
+    double v_r;
+    double capacity;
+    bool exceeds;
+};
+
+class AllLanesCapacity : public ::testing::TestWithParam<AllLanesCase> {};
+
+TEST_P(AllLanesCapacity, WholeFreewayFlowAgainstAllLanes) {
+    const auto& c = GetParam();
+    RampSegment s = ideal(c.type, c.v_f, c.v_r, c.lanes);
+    const auto los = s.run_analysis();
+    const double v = is_merge(c.type) ? c.v_f + c.v_r : c.v_f;
+    EXPECT_DOUBLE_EQ(*s.capacity_freeway, c.capacity);
+    EXPECT_NEAR(*s.vc_ratio, v / c.capacity, 1e-12);
+    EXPECT_EQ(*s.demand_exceeds_capacity, c.exceeds);
+    if (c.exceeds) {
+        EXPECT_EQ(los, LevelOfService::F);
+    }
+    EXPECT_NEAR(*s.segment_density, v / c.lanes / *s.speed_avg, 1e-9);
+
+    // The lane distribution still sees the four-lane flow: v12 as on four lanes carrying it.
+    EXPECT_DOUBLE_EQ(*s.flow_freeway_all_lanes, c.v_f);
+    RampSegment four = ideal(c.type, *s.flow_freeway, c.v_r, 4);
+    four.run_analysis();
+    EXPECT_LT(*s.flow_freeway, c.v_f);
+    EXPECT_DOUBLE_EQ(*s.v12, *four.v12);
+    EXPECT_DOUBLE_EQ(*s.p_f, *four.p_f);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FiveOrMoreLanes, AllLanesCapacity,
+    ::testing::Values(
+        // v/c 11500 / 12000 = 0.958 (the four-lane 7500 + 1500 would give 0.75)
+        AllLanesCase{RampType::OnRamp, 5, 10000.0, 1500.0, 12000.0, false},
+        // 12500 > 12000: over capacity (the four-lane 8500 + 1500 would hide it)
+        AllLanesCase{RampType::OnRamp, 5, 11000.0, 1500.0, 12000.0, true},
+        // 12500 > 12000 (the four-lane 10000 would hide it)
+        AllLanesCase{RampType::OffRamp, 5, 12500.0, 1000.0, 12000.0, true},
+        AllLanesCase{RampType::OffRamp, 6, 9000.0, 1000.0, 14400.0, false}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
+
+TEST(RampCapacity, StepsOnStoredFlowsOfAllLanes) {
+    RampSegment s = ideal(RampType::OnRamp, 10000.0, 1500.0, 5);
+    s.determine_capacity();  // before the demand step: no flows, counted 0
+    EXPECT_EQ(*s.vc_ratio, 0.0);
+    s.determine_demand_flow();
+    EXPECT_DOUBLE_EQ(*s.flow_freeway, 7500.0);
+    s.determine_capacity();
+    EXPECT_NEAR(*s.vc_ratio, 11500.0 / 12000.0, 1e-12);
+    s.clear_results();
+    EXPECT_FALSE(s.flow_freeway_all_lanes.has_value());
+}
+
 TEST(RampCapacity, RampDemandAloneExceedsCapacity) {
     RampSegment s = ideal(RampType::OnRamp, 1000.0, 2001.0);
     s.determine_demand_flow();
