@@ -40,6 +40,28 @@ def analysed():
     return facility
 
 
+def test_class_surface():
+    import inspect
+
+    assert str(inspect.signature(FreewayFacility)) == "(json=None)"
+    assert not FreewayFacility.__doc__
+    methods = ["run_analysis", "demand", "capacity", "dc_ratio", "volume_served", "speed", "density_veh",
+               "density_pc", "los", "queue_length_ft", "facility_speed", "facility_density_veh", "facility_los",
+               "overall_speed", "overall_density_veh", "to_json"]
+    for name in methods:
+        assert callable(getattr(FreewayFacility, name)), name
+    assert str(inspect.signature(FreewayFacility.facility_los)) == "(self, period)"
+    assert FreewayFacility.run_analysis.__doc__ == "Run the full core methodology (Steps A-1 through A-17)."
+    facility = FreewayFacility()
+    for name in ("num_segments", "num_periods", "total_length_mi", "oversaturated"):
+        with pytest.raises(AttributeError):
+            setattr(facility, name, 1)
+    with pytest.raises(TypeError):
+        FreewayFacility(3)
+    with pytest.raises(TypeError):
+        FreewayFacility(json="{}", other=1)
+
+
 def test_default_facility():
     facility = FreewayFacility()
     assert facility.num_segments == 0
