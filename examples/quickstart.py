@@ -51,3 +51,27 @@ print(f"  edition 7.1: LOS {ramp.run_analysis()}, density {ramp.density:.1f} pc/
 sfi = marvane.ramp_service_flow_rate_ideal(ramp, 25.0, ramp_fraction=0.125)
 sf, sv = marvane.ramp_service_volumes(sfi, 0.952, 1.0, 0.94)
 print(f"  LOS C limit: ideal freeway flow {sfi:.0f} pc/h, service volume {sv:.0f} veh/h")
+
+# --- Chapter 10: freeway facility core method -------------------------------------------------------
+print("\nChapter 10: freeway facility (merge, lane drop, diverge) over four 15-min periods")
+import json  # noqa: E402
+
+facility = marvane.FreewayFacility(json.dumps({
+    "segments": [
+        {"seg_type": "Basic", "length_ft": 2000},
+        {"seg_type": "Merge", "length_ft": 1500, "on_ramp_demand": [500, 700, 900, 400]},
+        {"seg_type": "Basic", "length_ft": 2500, "lanes": 2},
+        {"seg_type": "Diverge", "length_ft": 1500, "off_ramp_demand": [300, 400, 500, 300]},
+        {"seg_type": "Basic", "length_ft": 2000},
+    ],
+    "mainline_demand": [3200, 3600, 4200, 2600],
+    "ffs": 65.0,
+}))
+facility.run_analysis()
+print(f"  {facility}; oversaturated: {facility.oversaturated}")
+for p in range(facility.num_periods):
+    print(f"  period {p}: speed {facility.facility_speed(p):5.1f} mi/h, "
+          f"density {facility.facility_density_veh(p):5.1f} veh/mi/ln, LOS {facility.facility_los(p)}, "
+          f"segment LOS {''.join(row[p] for row in facility.los())}, "
+          f"queues (ft) {[round(row[p]) for row in facility.queue_length_ft()]}")
+print(f"  overall: {facility.overall_speed():.1f} mi/h, {facility.overall_density_veh():.1f} veh/mi/ln")

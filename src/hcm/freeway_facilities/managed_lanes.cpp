@@ -7,6 +7,7 @@
 
 #include "hcm/common/error.hpp"
 #include "hcm/freeway_facilities/exhibits.hpp"
+#include "hcm/freeway_facilities/facility_json.hpp"
 #include "hcm/weaving/weaving.hpp"
 
 namespace hcm::freeway_facilities::managed_lanes {
@@ -17,157 +18,9 @@ using exhibits::oversaturated::FT_PER_MI;
 using exhibits::oversaturated::HOURS_PER_PERIOD;
 using ff::FacilitySegment;
 
-// ---- JSON tables of the GP facility ---------------------------------------------------------------
-//
-// The embedded general-purpose facility is read and written with the facility document's rules:
-// 30 keys, each optional, short array forms filled with defaults, 21-key segments, 10-key work
-// zones and 8-key period measures that are all required.
-
-namespace {
-
 using jsonio::optional;
 using jsonio::required;
 using jsonio::with_default;
-using exhibits::WorkZone;
-
-const jsonio::Record<WorkZone>& work_zone_record() {
-    static const jsonio::Record<WorkZone> record{
-        "WorkZone",
-        {
-            with_default("total_lanes", &WorkZone::total_lanes, 3),
-            with_default("open_lanes", &WorkZone::open_lanes, 2),
-            with_default("soft_barrier", &WorkZone::soft_barrier, false),
-            with_default("rural", &WorkZone::rural, false),
-            with_default("lateral_distance_ft", &WorkZone::lateral_distance_ft, 6.0),
-            with_default("night", &WorkZone::night, false),
-            with_default("speed_ratio", &WorkZone::speed_ratio, 1.0),
-            with_default("speed_limit_mi_h", &WorkZone::speed_limit_mi_h, 55.0),
-            with_default("total_ramp_density", &WorkZone::total_ramp_density, 1.0),
-            with_default("queue_discharge_drop", &WorkZone::queue_discharge_drop, 0.134),
-        },
-        jsonio::UnknownKeys::ignore,
-        jsonio::ArrayForm::defaults_fill};
-    return record;
-}
-
-WorkZone read_work_zone(jsonio::Value v) { return work_zone_record().read(v); }
-jsonio::Json write_work_zone(const WorkZone& z) { return work_zone_record().write(z); }
-
-const jsonio::Record<FacilitySegment>& segment_record() {
-    using S = FacilitySegment;
-    static const jsonio::Record<S> record{
-        "FacilitySegment",
-        {
-            with_default("seg_type", &S::seg_type, ff::SegmentType::Basic),
-            with_default("length_ft", &S::length_ft, 1500.0),
-            with_default("lanes", &S::lanes, 3),
-            optional("ffs", &S::ffs),
-            with_default("caf", &S::caf, 1.0),
-            with_default("saf", &S::saf, 1.0),
-            with_default("daf", &S::daf, 1.0),
-            optional("caf_schedule", &S::caf_schedule),
-            optional("saf_schedule", &S::saf_schedule),
-            optional("work_zone", &S::work_zone, jsonio::Codec<WorkZone>{read_work_zone, write_work_zone}),
-            with_default("on_ramp_demand", &S::on_ramp_demand, {}),
-            with_default("off_ramp_demand", &S::off_ramp_demand, {}),
-            with_default("ramp_to_ramp_demand", &S::ramp_to_ramp_demand, {}),
-            with_default("ramp_ffs", &S::ramp_ffs, 40.0),
-            with_default("accel_lane_ft", &S::accel_lane_ft, 500.0),
-            with_default("decel_lane_ft", &S::decel_lane_ft, 500.0),
-            optional("ramp_metering", &S::ramp_metering),
-            optional("short_length_ft", &S::short_length_ft),
-            with_default("num_weaving_lanes", &S::num_weaving_lanes, 2),
-            with_default("lc_rf", &S::lc_rf, 1),
-            with_default("lc_fr", &S::lc_fr, 1),
-        },
-        jsonio::UnknownKeys::ignore,
-        jsonio::ArrayForm::defaults_fill};
-    return record;
-}
-
-const jsonio::Record<PeriodPerformance>& period_performance_record() {
-    using P = PeriodPerformance;
-    static const jsonio::Record<P> record{"PeriodPerformance",
-                                          {
-                                              required("space_mean_speed", &P::space_mean_speed),
-                                              required("avg_density_veh", &P::avg_density_veh),
-                                              required("avg_density_pc", &P::avg_density_pc),
-                                              required("los", &P::los),
-                                              required("vmt_served", &P::vmt_served),
-                                              required("vmt_demand", &P::vmt_demand),
-                                              required("vht", &P::vht),
-                                              required("vhd", &P::vhd),
-                                          }};
-    return record;
-}
-
-// A JSON array read element by element with a record table, and written back the same way.
-template <class T, const jsonio::Record<T>& (*Table)()>
-std::vector<T> read_list(jsonio::Value v) {
-    if (!v.is_array()) jsonio::detail::invalid_type(v, "a sequence");
-    std::vector<T> out;
-    out.reserve(v.size());
-    for (jsonio::Value e : v.elements()) out.push_back(Table().read(e));
-    return out;
-}
-
-template <class T, const jsonio::Record<T>& (*Table)()>
-jsonio::Json write_list(const std::vector<T>& items) {
-    jsonio::Json out = jsonio::Json::array();
-    for (const T& item : items) out.push_back(Table().write(item));
-    return out;
-}
-
-const jsonio::Codec<std::vector<FacilitySegment>> SEGMENTS_CODEC{read_list<FacilitySegment, segment_record>,
-                                                                 write_list<FacilitySegment, segment_record>};
-const jsonio::Codec<std::vector<PeriodPerformance>> PERIODS_CODEC{
-    read_list<PeriodPerformance, period_performance_record>, write_list<PeriodPerformance, period_performance_record>};
-
-const jsonio::Record<FreewayFacility>& gp_facility_record() {
-    using F = FreewayFacility;
-    static const jsonio::Record<F> record{
-        "FreewayFacility",
-        {
-            with_default("segments", &F::segments, {}, SEGMENTS_CODEC),
-            with_default("mainline_demand", &F::mainline_demand, {}),
-            with_default("ffs", &F::ffs, 60.0),
-            with_default("heavy_vehicle_pct", &F::heavy_vehicle_pct, 0.05),
-            with_default("terrain", &F::terrain, ff::Terrain::Level),
-            with_default("city_type", &F::city_type, CityType::Urban),
-            with_default("phf", &F::phf, 1.0),
-            with_default("jam_density_pc", &F::jam_density_pc, 190.0),
-            with_default("queue_discharge_drop", &F::queue_discharge_drop, 0.07),
-            with_default("total_ramp_density", &F::total_ramp_density, 1.0),
-            optional("interchange_density", &F::interchange_density),
-            optional("c_ifl_override", &F::c_ifl_override),
-            with_default("time_step_s", &F::time_step_s, 15.0),
-            with_default("demand", &F::demand, {}),
-            with_default("capacity", &F::capacity, {}),
-            with_default("dc_ratio", &F::dc_ratio, {}),
-            with_default("volume_served", &F::volume_served, {}),
-            with_default("vc_ratio", &F::vc_ratio, {}),
-            with_default("speed", &F::speed, {}),
-            with_default("density_veh", &F::density_veh, {}),
-            with_default("density_pc", &F::density_pc, {}),
-            with_default("los", &F::los, {}),
-            with_default("demand_based_los", &F::demand_based_los, {}),
-            with_default("queue_length_ft", &F::queue_length_ft, {}),
-            with_default("had_queue", &F::had_queue, {}),
-            with_default("on_ramp_queue", &F::on_ramp_queue, {}),
-            with_default("unserved_entry_veh", &F::unserved_entry_veh, {}),
-            with_default("facility_performance", &F::facility_performance, {}, PERIODS_CODEC),
-            with_default("oversaturated", &F::oversaturated, false),
-            optional("first_oversat_period", &F::first_oversat_period),
-        },
-        jsonio::UnknownKeys::ignore,
-        jsonio::ArrayForm::defaults_fill};
-    return record;
-}
-
-FreewayFacility read_gp(jsonio::Value v) { return gp_facility_record().read(v); }
-jsonio::Json write_gp(const FreewayFacility& f) { return gp_facility_record().write(f); }
-
-}  // namespace
 
 // ---- JSON tables of the managed-lane facility ------------------------------------------------------
 
@@ -214,7 +67,7 @@ const jsonio::Record<ManagedLaneFacility>& json_record(jsonio::Tag<ManagedLaneFa
     static const jsonio::Record<M> record{
         "ManagedLaneFacility",
         {
-            with_default("gp", &M::gp, FreewayFacility{}, jsonio::Codec<FreewayFacility>{read_gp, write_gp}),
+            with_default("gp", &M::gp, FreewayFacility{}),
             with_default("ml", &M::ml, {}),
             with_default("ml_entry_demand", &M::ml_entry_demand, {}),
             with_default("ml_ffs", &M::ml_ffs, 60.0),
@@ -229,7 +82,7 @@ const jsonio::Record<ManagedLaneFacility>& json_record(jsonio::Tag<ManagedLaneFa
             with_default("ml_friction_active", &M::ml_friction_active, {}),
             with_default("gp_group_performance", &M::gp_group_performance, {}),
             with_default("ml_group_performance", &M::ml_group_performance, {}),
-            with_default("facility_performance", &M::facility_performance, {}, PERIODS_CODEC),
+            with_default("facility_performance", &M::facility_performance, {}),
         },
         jsonio::UnknownKeys::ignore,
         jsonio::ArrayForm::defaults_fill};
