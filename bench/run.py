@@ -63,6 +63,32 @@ def main():
     print(f"{'case':<40} {'work':>10} {'seconds':>12} {'work per second':>16}")
     bench_freeway_facility(30, 24)
     bench_freeway_facility(60, 96)
+    bench_managed_lane_facility(60, 96)
+
+
+def bench_managed_lane_facility(segments, periods):
+    """The oversaturated benchmark facility as the GP lane group, with a managed lane beside every
+    segment (the five separation types in turn), ML access ramps every sixth segment and a
+    cross-weave on every merge segment."""
+    gp = json.loads(freeway_facility_document(segments, periods))
+    types = ["ContinuousAccess", "Buffer1", "Buffer2", "Barrier1", "Barrier2"]
+    ml, cross_weave = [], []
+    for i, seg in enumerate(gp["segments"]):
+        entry = {"lane_type": types[i % len(types)], "ffs": 65}
+        if i % 6 == 2:
+            entry["on_ramp_demand"] = [150] * periods
+        elif i % 6 == 5:
+            entry["off_ramp_demand"] = [150] * periods
+        ml.append(entry)
+        merge = seg["seg_type"] == "Merge"
+        cross_weave.append({"cw_demand_pc": [300] * periods, "l_cw_min_ft": 1500} if merge else None)
+    entry_demand = [900 + 700 * math.sin(math.pi * p / periods) ** 2 for p in range(periods)]
+    text = json.dumps({"gp": gp, "ml": ml, "ml_entry_demand": entry_demand, "cross_weave": cross_weave})
+
+    def run():
+        marvane.ManagedLaneFacility(text).run_analysis()
+
+    time_case(f"managed_lane_facility {segments}seg x {periods}per", segments * periods, run)
 
 
 if __name__ == "__main__":

@@ -74,8 +74,8 @@ void add_managed_lane_facility(py::module_& m) {
                                   "HCM Chapter 10 managed-lane freeway facility (Steps A-9/A-13/A-14/A-17):\n"
                                   "a general-purpose lane group with a parallel managed-lane lane group.")
         .constructor(params(opt<std::string>("json")), make_managed_lane_facility)
-        .readonly("num_segments", nullptr, [](const ManagedLaneFacility& f) { return mlf::num_segments(f); })
-        .readonly("num_periods", nullptr, [](const ManagedLaneFacility& f) { return mlf::num_periods(f); })
+        .readonly("num_segments", "", [](const ManagedLaneFacility& f) { return mlf::num_segments(f); })
+        .readonly("num_periods", "", [](const ManagedLaneFacility& f) { return mlf::num_periods(f); })
         .method_mut("run_analysis", "run_analysis()\n--\n\nRun the full managed-lane facility analysis.",
                     [](ManagedLaneFacility& f) { mlf::run_analysis(f); })
         .method("gp_capacity", "gp_capacity()\n--\n\nGP segment capacity matrix [segment][period], veh/h.",
