@@ -121,7 +121,7 @@ double calculate_cross_weave_reduction(std::uint32_t gp_lanes, double cw_demand_
     return std::clamp(crf, 0.0, 1.0);
 }
 
-void apply_cross_weave_reduction(ManagedLaneFacility& facility) {
+void determine_cross_weave_caf_schedules(ManagedLaneFacility& facility) {
     const std::size_t periods = num_periods(facility);
     for (std::size_t i = 0; i < facility.gp.segments.size(); ++i) {
         const std::optional<CrossWeave>& cw = facility.cross_weave.at(i);
@@ -166,11 +166,9 @@ Matrix estimate_ml_demands(const ManagedLaneFacility& facility) {
 }
 
 double calculate_ml_capacity(const MlSegmentInput& entry, double ml_ffs, double f_hv) {
-    const bml::ManagedLaneParameters& row = bml::lane_type_parameters(entry.lane_type);
-    const double adjusted_ffs = ml_free_flow_speed(entry, ml_ffs) * entry.saf;
-    // Equation 12-14 per lane, in veh/h over the managed lanes.
-    const double per_lane = row.capacity_intercept - row.capacity_slope * (75.0 - adjusted_ffs);
-    return f_hv * entry.caf * per_lane * ml_lanes(entry);
+    // Equation 12-14 per lane (pc/h/ln), in veh/h over the managed lanes.
+    bml::ManagedLaneSegment lane(entry.lane_type, ml_free_flow_speed(entry, ml_ffs), 0.0, 0.0, entry.caf, entry.saf);
+    return f_hv * lane.calculate_capacity() * ml_lanes(entry);
 }
 
 namespace {
@@ -300,7 +298,7 @@ PeriodMeasures calculate_period_measures(const ManagedLaneFacility& facility, co
 
 void run_analysis(ManagedLaneFacility& facility) {
     identify_lane_group_entries(facility);
-    apply_cross_weave_reduction(facility);
+    determine_cross_weave_caf_schedules(facility);
     ff::run_analysis(facility.gp);
 
     MlCellResults cells = evaluate_ml_cells(facility, estimate_ml_demands(facility));

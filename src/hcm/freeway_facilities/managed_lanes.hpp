@@ -99,7 +99,7 @@ std::string write_managed_lane_facility(const ManagedLaneFacility& facility);
 
 // ---- Steps --------------------------------------------------------------------------------------
 
-// Step 1: ml and cross_weave must hold one entry per GP segment (an empty cross_weave becomes one
+// ml and cross_weave must hold one entry per GP segment (an empty cross_weave becomes one
 // null per segment). Throws hcm::Error before changing anything.
 void identify_lane_group_entries(ManagedLaneFacility& facility);
 
@@ -107,15 +107,16 @@ void identify_lane_group_entries(ManagedLaneFacility& facility);
 // there is no cross-weave demand (cw <= 0).
 double calculate_cross_weave_reduction(std::uint32_t gp_lanes, double cw_demand_pc, double l_cw_min_ft);
 
-// Step 2: each GP segment with a cross-weave entry gets the caf_schedule caf x (1 - CR_p), one value
+// Each GP segment with a cross-weave entry gets the caf_schedule caf x (1 - CR_p), one value
 // per period, in place of any schedule it had.
-void apply_cross_weave_reduction(ManagedLaneFacility& facility);
+void determine_cross_weave_caf_schedules(ManagedLaneFacility& facility);
 
 // ML demand of every segment and period (veh/h): the entry demand, plus the ML on-ramps and minus
 // the ML off-ramps met so far. Rows of segments without a managed lane carry the running demand.
 Matrix estimate_ml_demands(const ManagedLaneFacility& facility);
 
-// ML capacity of one entry, veh/h: f_HV x CAF x (c_intercept - 10 (75 - FFS x SAF)) x lanes.
+// ML capacity of one entry, veh/h: f_HV x CAF x (c_intercept - 10 (75 - FFS x SAF)) x lanes
+// (at least one lane).
 double calculate_ml_capacity(const MlSegmentInput& entry, double ml_ffs, double f_hv);
 
 // ML results of every cell (segment x period) for given ML demands, from the GP results held in
@@ -144,9 +145,9 @@ struct PeriodMeasures {
 PeriodMeasures calculate_period_measures(const ManagedLaneFacility& facility, const MlCellResults& ml,
                                          std::size_t period);
 
-// Runs the whole method: steps 1 and 2, the GP core method, the ML cells and every measure.
-// Throws hcm::Error with the entry-count message (nothing changed) or the GP facility's message
-// (steps 1 and 2 applied, every result as before).
+// Runs the whole method: the entry counts, the cross-weave schedules, the GP core method, the ML
+// cells and every measure. Throws hcm::Error with the entry-count message (nothing changed) or the
+// GP facility's message (cross_weave filled and the schedules replaced, every result as before).
 void run_analysis(ManagedLaneFacility& facility);
 
 // Number of GP segments and of analysis periods.

@@ -102,7 +102,7 @@ TEST(MlFacilityCrossWeave, ScheduleReplacesAnyEarlierOneAndIsBuiltFromCaf) {
     f.gp.segments[1].caf_schedule = std::vector<double>{0.5, 0.5, 0.5};
     f.gp.segments[2].caf_schedule = std::vector<double>{0.8};
     f.cross_weave = {std::nullopt, CrossWeave{{0, 500}, 2000}, std::nullopt};
-    apply_cross_weave_reduction(f);
+    determine_cross_weave_caf_schedules(f);
     const auto& schedule = *f.gp.segments[1].caf_schedule;
     ASSERT_EQ(schedule.size(), 3u);
     EXPECT_DOUBLE_EQ(schedule[0], 0.9);
@@ -110,7 +110,7 @@ TEST(MlFacilityCrossWeave, ScheduleReplacesAnyEarlierOneAndIsBuiltFromCaf) {
     EXPECT_DOUBLE_EQ(schedule[2], 0.9);  // no entry for the third period
     EXPECT_EQ(f.gp.segments[2].caf_schedule, std::vector<double>{0.8});
     EXPECT_FALSE(f.gp.segments[0].caf_schedule.has_value());
-    apply_cross_weave_reduction(f);  // a second run gives the same schedule
+    determine_cross_weave_caf_schedules(f);  // a second run gives the same schedule
     EXPECT_NEAR((*f.gp.segments[1].caf_schedule)[1], 0.9 * 0.950284, 1e-6);
 }
 
