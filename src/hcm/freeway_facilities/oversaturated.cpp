@@ -1,5 +1,6 @@
 #include "hcm/freeway_facilities/oversaturated.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <string>
@@ -132,6 +133,12 @@ void OversaturatedEngine::seed(const OversatPeriodInput& in) {
         prev_mainline_flow_[i] = ed[i - 1] * (1.0 - in.diverge_split[i]) / steps_per_hour_;
     }
     for (std::size_t i = 0; i < n_; ++i) prev_on_ramp_flow_[i] = in.on_ramp_demand_veh_h[i] / steps_per_hour_;
+    // Before the first step no storage or queue-front limit has been observed. Left at 0, these
+    // would close every on-ramp in the first step (room = previous output - MI < 0), and since the
+    // room of a later step grows only from the ramp's own previous flow, the ramp would stay
+    // closed for as long as the mainline input holds steady.
+    std::fill(prev_storage_output_.begin(), prev_storage_output_.end(), ex::UNCONSTRAINED);
+    std::fill(prev_front_output_.begin(), prev_front_output_.end(), ex::UNCONSTRAINED);
     initialised_ = true;
 }
 
