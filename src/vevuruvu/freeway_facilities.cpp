@@ -6,6 +6,7 @@
 #include "hcm/common/format.hpp"
 #include "hcm/freeway_facilities/facility_json.hpp"
 #include "hcm/freeway_facilities/freeway_facilities.hpp"
+#include "hcm/freeway_facilities/planning.hpp"
 #include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
 
@@ -39,6 +40,8 @@ std::string facility_repr(const FreewayFacility& f) {
 }
 
 }  // namespace
+
+void add_planning_facility(py::module_& m);  // PlanningFacility, at the end of this file
 
 void register_(py::module_& m) {
     const auto period = params(req<std::uint64_t>("period"));
@@ -91,6 +94,69 @@ void register_(py::module_& m) {
                 ff::facility_to_json)
         .str(facility_str)
         .repr(facility_repr);
+    add_planning_facility(m);
+}
+
+}  // namespace vevuruvu::freeway_facilities
+
+// ---- PlanningFacility: HCM Chapter 25, Section 6 planning-level method --------------------------
+
+namespace pl = hcm::freeway_facilities::planning;
+
+VEVURUVU_PYTHON_CLASS(pl::PlanningFacility);
+
+namespace vevuruvu::freeway_facilities {
+
+namespace {
+
+pl::PlanningFacility make_planning_facility(const std::optional<std::string>& json) {
+    return json ? pl::planning_facility_from_json(*json) : pl::PlanningFacility{};
+}
+
+std::string planning_facility_repr(const pl::PlanningFacility& f) {
+    return "PlanningFacility(sections=" + std::to_string(f.sections.size()) +
+           ", length=" + hcm::common::fixed(pl::total_length_mi(f), 2) + " mi)";
+}
+
+}  // namespace
+
+void add_planning_facility(py::module_& m) {
+    using pl::PlanningFacility;
+    const auto section_period = params(req<std::uint64_t>("section"), req<std::uint64_t>("period"));
+    const auto period = params(req<std::uint64_t>("period"));
+    ClassDef<PlanningFacility>(m, "PlanningFacility",
+                               "PlanningFacility(json=None)\n--\n\n"
+                               "HCM Chapter 25, Section 6 planning-level freeway facility method.")
+        .constructor(params(opt<std::string>("json")), make_planning_facility)
+        .method_mut("run_analysis", "run_analysis()\n--\n\nRun the planning-level analysis (Steps 1-5).",
+                    [](PlanningFacility& f) { pl::run_analysis(f); })
+        .readonly("num_sections", "", [](const PlanningFacility& f) { return f.sections.size(); })
+        .readonly("total_length_mi", "", pl::total_length_mi)
+        .method("dc_ratio", "dc_ratio(section, period)\n--\n\nDemand-to-capacity ratio for a section and period.",
+                section_period, [](const PlanningFacility& f, std::uint64_t s, std::uint64_t p) {
+                    return pl::section_result(f, s, p).dc_ratio;
+                })
+        .method("section_speed",
+                "section_speed(section, period)\n--\n\nSection space mean speed for a section and period, mi/h.",
+                section_period, [](const PlanningFacility& f, std::uint64_t s, std::uint64_t p) {
+                    return pl::section_result(f, s, p).speed;
+                })
+        .method("section_density",
+                "section_density(section, period)\n--\n\nSection density for a section and period, pc/mi/ln.",
+                section_period, [](const PlanningFacility& f, std::uint64_t s, std::uint64_t p) {
+                    return pl::section_result(f, s, p).density;
+                })
+        .method("facility_speed", "facility_speed(period)\n--\n\nFacility space mean speed for one period, mi/h.",
+                period,
+                [](const PlanningFacility& f, std::uint64_t p) { return pl::facility_result(f, p).space_mean_speed; })
+        .method("facility_density",
+                "facility_density(period)\n--\n\nFacility average density for one period, pc/mi/ln.", period,
+                [](const PlanningFacility& f, std::uint64_t p) { return pl::facility_result(f, p).avg_density; })
+        .method("facility_los", "facility_los(period)\n--\n\nFacility LOS letter for one period (Exhibit 25-17).",
+                period, [](const PlanningFacility& f, std::uint64_t p) { return pl::facility_result(f, p).los; })
+        .method("to_json", "to_json()\n--\n\nSerialize the facility (inputs and computed results) to JSON.",
+                pl::planning_facility_to_json)
+        .repr(planning_facility_repr);
 }
 
 }  // namespace vevuruvu::freeway_facilities

@@ -1,4 +1,9 @@
+// GCC 12 reports a false -Wrestrict in jsonio's integer_name() ("u" + std::to_string(32)) once
+// it is inlined at -O3 into the u32 reader of `lanes`.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wrestrict"
 #include "hcm/freeway_facilities/planning.hpp"
+#pragma GCC diagnostic pop
 
 #include <algorithm>
 #include <cmath>
@@ -174,6 +179,98 @@ const PlanningFacilityResult& facility_result(const PlanningFacility& f, std::si
                     std::to_string(f.facility_results.size()) + " periods");
     }
     return f.facility_results[period];
+}
+
+// ---- JSON document ----------------------------------------------------------------------------------
+
+const jsonio::Record<PlanningSection>& json_record(jsonio::Tag<PlanningSection>) {
+    using S = PlanningSection;
+    static const jsonio::Record<S> record{
+        "PlanningSection",
+        {
+            jsonio::with_default("sec_type", &S::sec_type, PlanningSectionType::Basic),
+            jsonio::with_default("length_mi", &S::length_mi, 1.0),
+            jsonio::with_default("lanes", &S::lanes, 3),
+            jsonio::with_default("inflow_aadt", &S::inflow_aadt, 0.0),
+            jsonio::with_default("outflow_aadt", &S::outflow_aadt, 0.0),
+            jsonio::with_default("weave_vr", &S::weave_vr, 0.0),
+            jsonio::optional("caf_override", &S::caf_override),
+        },
+        jsonio::UnknownKeys::ignore, jsonio::ArrayForm::defaults_fill};
+    return record;
+}
+
+const jsonio::Record<PlanningSectionResult>& json_record(jsonio::Tag<PlanningSectionResult>) {
+    using R = PlanningSectionResult;
+    static const jsonio::Record<R> record{"PlanningSectionResult",
+                                          {
+                                              jsonio::required("demand_pc", &R::demand_pc),
+                                              jsonio::required("dc_ratio", &R::dc_ratio),
+                                              jsonio::required("delay_rate", &R::delay_rate),
+                                              jsonio::required("travel_rate", &R::travel_rate),
+                                              jsonio::required("travel_time_s", &R::travel_time_s),
+                                              jsonio::required("speed", &R::speed),
+                                              jsonio::required("density", &R::density),
+                                              jsonio::required("queue_length_mi", &R::queue_length_mi),
+                                          },
+                                          jsonio::UnknownKeys::ignore, jsonio::ArrayForm::all_fields};
+    return record;
+}
+
+const jsonio::Record<PlanningFacilityResult>& json_record(jsonio::Tag<PlanningFacilityResult>) {
+    using R = PlanningFacilityResult;
+    static const jsonio::Record<R> record{"PlanningFacilityResult",
+                                          {
+                                              jsonio::required("oversaturated", &R::oversaturated),
+                                              jsonio::required("travel_time_min", &R::travel_time_min),
+                                              jsonio::required("space_mean_speed", &R::space_mean_speed),
+                                              jsonio::required("avg_density", &R::avg_density),
+                                              jsonio::required("total_queue_mi", &R::total_queue_mi),
+                                              jsonio::required("los", &R::los),
+                                          },
+                                          jsonio::UnknownKeys::ignore, jsonio::ArrayForm::all_fields};
+    return record;
+}
+
+const jsonio::Record<PlanningFacility>& json_record(jsonio::Tag<PlanningFacility>) {
+    using F = PlanningFacility;
+    static const jsonio::Record<F> record{
+        "PlanningFacility",
+        {
+            jsonio::with_default("sections", &F::sections, {}),
+            jsonio::with_default("ffs", &F::ffs, 60.0),
+            jsonio::with_default("k_factor", &F::k_factor, 0.09),
+            jsonio::with_default("growth_factor", &F::growth_factor, 1.0),
+            jsonio::with_default("phf", &F::phf, 0.9),
+            jsonio::with_default("pct_sut", &F::pct_sut, 0.0),
+            jsonio::with_default("pct_tt", &F::pct_tt, 0.0),
+            jsonio::with_default("terrain", &F::terrain, Terrain::Level),
+            jsonio::with_default("city_type", &F::city_type, CityType::Urban),
+            jsonio::with_default("section_results", &F::section_results, {}),
+            jsonio::with_default("facility_results", &F::facility_results, {}),
+        },
+        jsonio::UnknownKeys::ignore, jsonio::ArrayForm::defaults_fill};
+    return record;
+}
+
+PlanningFacility planning_facility_from_json(std::string_view text) {
+    try {
+        return jsonio::read_document<PlanningFacility>(text);
+    } catch (const jsonio::Error& e) {
+        std::string message = "invalid planning facility JSON: ";
+        message += e.what();
+        throw Error(message);
+    }
+}
+
+std::string planning_facility_to_json(const PlanningFacility& facility) {
+    try {
+        return jsonio::write_document(facility);
+    } catch (const hcm::Error& e) {
+        std::string message = "serialization failed: ";
+        message += e.what();
+        throw Error(message);
+    }
 }
 
 }  // namespace hcm::freeway_facilities::planning

@@ -10,11 +10,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "hcm/common/common.hpp"
 #include "hcm/common/enum_names.hpp"
 #include "hcm/freeway_facilities/freeway_facilities.hpp"
+#include "json/jsonio.hpp"
 
 namespace hcm::freeway_facilities::planning {
 
@@ -162,6 +165,20 @@ double total_length_mi(const PlanningFacility& facility);
 const PlanningSectionResult& section_result(const PlanningFacility& facility, std::size_t section,
                                             std::size_t period);
 const PlanningFacilityResult& facility_result(const PlanningFacility& facility, std::size_t period);
+
+// ---- JSON document ----------------------------------------------------------------------------------
+
+const jsonio::Record<PlanningSection>& json_record(jsonio::Tag<PlanningSection>);
+const jsonio::Record<PlanningSectionResult>& json_record(jsonio::Tag<PlanningSectionResult>);
+const jsonio::Record<PlanningFacilityResult>& json_record(jsonio::Tag<PlanningFacilityResult>);
+const jsonio::Record<PlanningFacility>& json_record(jsonio::Tag<PlanningFacility>);
+
+// Reads a whole planning facility document; hcm::Error "invalid planning facility JSON: {}".
+PlanningFacility planning_facility_from_json(std::string_view text);
+
+// The compact document, inputs and results (non-finite numbers as null); hcm::Error
+// "serialization failed: {}" if it cannot be written.
+std::string planning_facility_to_json(const PlanningFacility& facility);
 
 }  // namespace hcm::freeway_facilities::planning
 
