@@ -113,7 +113,7 @@ def test_segment_array_form_and_empty_work_zone():
 @pytest.mark.parametrize(
     "text, message",
     [
-        ("[", "invalid facility JSON: EOF while parsing a value at line 1 column 1"),
+        ("[", "invalid facility JSON: EOF while parsing a list at line 1 column 1"),
         ('{"terrain": "level"}',
          "invalid facility JSON: unknown variant `level`, expected one of `Level`, `Rolling`, `Mountainous` "
          "at line 1 column 19"),

@@ -114,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{R"({"los": [["a"]]})",
                   "unknown variant `a`, expected one of `A`, `B`, `C`, `D`, `E`, `F` at line 1 column 13"},
         ErrorCase{R"({"speed": [[1, null]]})", "invalid type: null, expected f64 at line 1 column 19"},
-        ErrorCase{"[", "EOF while parsing a value at line 1 column 1"},
+        ErrorCase{"[", "EOF while parsing a list at line 1 column 1"},
         ErrorCase{"{} {}", "trailing characters at line 1 column 4"}));
 
 TEST(FacilityJson, ArrayFormRefusesAThirtyFirstValue) {
