@@ -88,7 +88,6 @@ def test_sections_length_and_repr():
 @pytest.mark.parametrize(
     "text, message",
     [
-        ("[", "EOF while parsing a value at line 1 column 1"),
         (document([{"sec_type": "basic"}]),
          "unknown variant `basic`, expected one of `Basic`, `Weave`, `Ramp` at line 1 column 34"),
         (json.dumps({"terrain": "level"}),
@@ -105,6 +104,13 @@ def test_invalid_documents(text, message):
     with pytest.raises(ValueError) as caught:
         PlanningFacility(text)
     assert str(caught.value) == "invalid planning facility JSON: " + message
+
+
+def test_incomplete_document():
+    with pytest.raises(ValueError) as caught:
+        PlanningFacility("[")
+    assert str(caught.value).startswith("invalid planning facility JSON: ")
+    assert str(caught.value).endswith(" at line 1 column 1")
 
 
 @pytest.mark.parametrize("argument", [3, b"{}", ["{}"]])

@@ -1,9 +1,4 @@
-// GCC 12 reports a false -Wrestrict in jsonio's integer_name() ("u" + std::to_string(32)) once
-// it is inlined at -O3 into the u32 reader of `lanes`.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wrestrict"
 #include "hcm/freeway_facilities/planning.hpp"
-#pragma GCC diagnostic pop
 
 #include <algorithm>
 #include <cmath>

@@ -122,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{R"({"sections":[{"lanes":2.5}]})",
                     "invalid type: floating point `2.5`, expected u32 at line 1 column 25"},
         MessageCase{R"({"ffs":null})", "invalid type: null, expected f64 at line 1 column 11"},
-        MessageCase{"[", "EOF while parsing a value at line 1 column 1"},
+        MessageCase{"[", "EOF while parsing a list at line 1 column 1"},
         MessageCase{"{} x", "trailing characters at line 1 column 4"}));
 
 TEST(PlanningJson, AnalysedDocumentRoundTrips) {
