@@ -41,7 +41,8 @@ double determine_capacity_adjustment_factor(const PlanningSection& s) {
 
 double calculate_base_capacity_per_lane(double ffs) {
     // No lower bound on the free-flow speed: the planning method caps only the upper end.
-    return basic::BASE_CAPACITY + basic::CAPACITY_PER_MI_H * (std::fmin(ffs, cap::FFS_CAP) - basic::CAPACITY_REFERENCE_FFS);
+    return basic::BASE_CAPACITY +
+           basic::CAPACITY_PER_MI_H * (std::fmin(ffs, cap::FFS_CAP) - basic::CAPACITY_REFERENCE_FFS);
 }
 
 double calculate_section_capacity(double ffs, const PlanningSection& s) {

@@ -97,7 +97,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "unknown variant `basic`, expected one of `Basic`, `Weave`, `Ramp` at line 1 column 32"},
         MessageCase{R"({"terrain":"level"})",
                     "unknown variant `level`, expected one of `Level`, `Rolling`, `Mountainous` at line 1 column 18"},
-        MessageCase{R"({"city_type":"Town"})", "unknown variant `Town`, expected `Urban` or `Rural` at line 1 column 19"},
+        MessageCase{R"({"city_type":"Town"})",
+                    "unknown variant `Town`, expected `Urban` or `Rural` at line 1 column 19"},
         MessageCase{R"({"ffs":60,"ffs":65})", "duplicate field `ffs` at line 1 column 15"},
         MessageCase{R"({"sections":[{"lanes":2,"lanes":3}]})", "duplicate field `lanes` at line 1 column 31"},
         MessageCase{R"({"facility_results":[{"oversaturated":false,"travel_time_min":1,"space_mean_speed":60,)"
