@@ -130,8 +130,8 @@ void add_planning_facility(py::module_& m) {
         .constructor(params(opt<std::string>("json")), make_planning_facility)
         .method_mut("run_analysis", "run_analysis()\n--\n\nRun the planning-level analysis (Steps 1-5).",
                     [](PlanningFacility& f) { pl::run_analysis(f); })
-        .readonly("num_sections", "", [](const PlanningFacility& f) { return f.sections.size(); })
-        .readonly("total_length_mi", "", pl::total_length_mi)
+        .readonly("num_sections", nullptr, [](const PlanningFacility& f) { return f.sections.size(); })
+        .readonly("total_length_mi", nullptr, pl::total_length_mi)
         .method("dc_ratio", "dc_ratio(section, period)\n--\n\nDemand-to-capacity ratio for a section and period.",
                 section_period, [](const PlanningFacility& f, std::uint64_t s, std::uint64_t p) {
                     return pl::section_result(f, s, p).dc_ratio;
