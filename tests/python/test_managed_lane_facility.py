@@ -171,4 +171,5 @@ def test_class_documentation():
         "a general-purpose lane group with a parallel managed-lane lane group.",
     ]
     assert str(inspect.signature(ManagedLaneFacility)) == "(json=None)"
+    assert ManagedLaneFacility.num_segments.__doc__ is None and ManagedLaneFacility.num_periods.__doc__ is None
     assert ManagedLaneFacility.run_analysis.__doc__.endswith("Run the full managed-lane facility analysis.")
