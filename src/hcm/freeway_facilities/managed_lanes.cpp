@@ -1,7 +1,6 @@
 #include "hcm/freeway_facilities/managed_lanes.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 #include <utility>
 
