@@ -75,3 +75,24 @@ for p in range(facility.num_periods):
           f"segment LOS {''.join(row[p] for row in facility.los())}, "
           f"queues (ft) {[round(row[p]) for row in facility.queue_length_ft()]}")
 print(f"  overall: {facility.overall_speed():.1f} mi/h, {facility.overall_density_veh():.1f} veh/mi/ln")
+
+print("\nChapter 10: managed lane beside the general-purpose lanes, with a cross-weave")
+managed = marvane.ManagedLaneFacility(json.dumps({
+    "gp": {"segments": [{}, {"lanes": 4}, {}], "mainline_demand": [3000, 4500, 6500]},
+    "ml": [{"ffs": 65}, None, {"lane_type": "Barrier2", "ffs": 65, "on_ramp_demand": [0, 0, 100]}],
+    "ml_entry_demand": [1000, 1200, 1400],
+    "cross_weave": [None, {"cw_demand_pc": [0, 500], "l_cw_min_ft": 2000}, None],
+}))
+managed.run_analysis()
+for p in range(managed.num_periods):
+    print(f"  period {p}: facility {managed.facility_speed(p):5.1f} mi/h LOS {managed.facility_los(p)}; "
+          f"managed-lane speeds {[round(s, 1) for s in (row[p] for row in managed.ml_speed())]}")
+
+print("\nPlanning-level method: one section, four 15-min periods of the peak hour")
+planning = marvane.PlanningFacility(json.dumps({
+    "sections": [{"sec_type": "Basic", "length_mi": 1.0, "lanes": 3, "inflow_aadt": 60000}],
+}))
+planning.run_analysis()
+for p in range(4):
+    print(f"  period {p}: d/c {planning.dc_ratio(0, p):.2f}, speed {planning.facility_speed(p):5.1f} mi/h, "
+          f"LOS {planning.facility_los(p)}")
