@@ -3,3 +3,37 @@
 import marvane
 
 print(f"marvane {marvane.__version__}")
+
+# --- Editions and input constraints ------------------------------------------------------------
+print(f"HCM editions {marvane.hcm_versions()}, latest {marvane.hcm_latest_version()}; "
+      f"7.1 changes Chapter 13: {marvane.hcm_version_changes_chapter('7.1', 13)}")
+print(f"validate_input(lane_width=8.0) -> {marvane.validate_input(lane_width=8.0)}")
+
+# --- Chapter 12: basic freeway, multilane highway and managed-lane segments -------------------
+print("\nChapter 12: basic freeway segment")
+seg = marvane.BasicFreeways(lane_count=3, lane_width=11.0, lc_r=2.0, trd=1, demand_flow_i=4500.0, phf=0.94,
+                            p_t=0.10, terrain_type="rolling")
+los = seg.run_operational_analysis()
+print(f"  FFS {seg.ffs():.1f} mi/h, capacity {seg.capacity():.0f} pc/h/ln, E_T {seg.e_t()}, f_HV {seg.f_hv():.3f}")
+print(f"  speed {seg.speed():.1f} mi/h, density {seg.density():.1f} pc/mi/ln, v/c {seg.vc_ratio():.2f}, LOS {los}")
+seg.set_target_los("C")
+lanes, unrounded = seg.estimate_number_of_lanes()
+print(f"  design for LOS C: {lanes} lanes ({unrounded:.2f} before rounding up)")
+
+ml = marvane.ManagedLanes(lane_type="buffer1", ffs=65.0, demand=1400.0, gp_density=40.0)
+print(f"  managed lane {ml!r}: LOS {ml.run_analysis()}, speed {ml.speed:.1f} mi/h, "
+      f"friction active {ml.is_friction_active()}")
+
+# --- Chapter 14: freeway merge and diverge segments -------------------------------------------
+print("\nChapter 14: merge and diverge segments")
+ramp = marvane.RampSegment(ramp_type="on-ramp", freeway_lanes=3, freeway_ffs=70.0, ramp_ffs=35.0,
+                           accel_lane_length=800.0, freeway_demand=4000.0, ramp_demand=500.0)
+print(f"  {ramp!r}")
+print(f"  edition 7:   LOS {ramp.run_analysis()}, P_FM {ramp.p_f:.4f}, v12 {ramp.v12:.0f} pc/h, "
+      f"density {ramp.density:.1f} pc/mi/ln, speed {ramp.speed_avg:.1f} mi/h")
+ramp.version = "7.1"
+print(f"  edition 7.1: LOS {ramp.run_analysis()}, density {ramp.density:.1f} pc/mi/ln, "
+      f"speed {ramp.speed_avg:.1f} mi/h")
+sfi = marvane.ramp_service_flow_rate_ideal(ramp, 25.0, ramp_fraction=0.125)
+sf, sv = marvane.ramp_service_volumes(sfi, 0.952, 1.0, 0.94)
+print(f"  LOS C limit: ideal freeway flow {sfi:.0f} pc/h, service volume {sv:.0f} veh/h")

@@ -1,11 +1,38 @@
 import importlib
+import inspect
 import sys
 
 import marvane
 
 
-def test_version():
+def test_version_and_doc():
     assert marvane.__version__ == "0.3.7"
+    doc = marvane.__doc__
+    assert "Provides capacity and level-of-service analysis per Highway Capacity Manual\n" in doc
+    assert "procedures, one set of classes per HCM chapter.\n" in doc
+    blocks = doc.split("\n\n")
+    assert blocks[2].startswith("Main Classes:\n- SubSegment, Segment, TwoLaneHighways: HCM Chapter 15")
+    assert blocks[3] == (
+        "Constraint Functions:\n"
+        "- get_constraints(): Get all parameter constraints as JSON\n"
+        "- validate_input(): Validate input parameters against HCM/AASHTO constraints"
+    )
+    assert blocks[4].splitlines() == [
+        "Example Usage:",
+        ">>> from marvane import Segment, TwoLaneHighways",
+        ">>> segment = Segment(passing_type=1, length=2.5, grade=3.0, spl=55.0)",
+        ">>> highway = TwoLaneHighways([segment])",
+    ]
+
+
+def test_all_lists_every_name_once_in_registration_order():
+    names = marvane.__all__
+    assert len(names) == len(set(names))
+    assert names[-2:] == ["__doc__", "__version__"]
+    support = ["hcm_versions", "hcm_latest_version", "hcm_version_changes_chapter", "get_constraints", "validate_input"]
+    assert names[-7:-2] == support
+    for name in names:
+        assert hasattr(marvane, name)
 
 
 def test_second_import_gives_same_module():
@@ -13,3 +40,12 @@ def test_second_import_gives_same_module():
     del sys.modules["marvane"]
     again = importlib.import_module("marvane")
     assert again is first
+    assert again.__all__.count("__version__") == 1
+
+
+def test_function_text_signatures():
+    assert marvane.hcm_version_changes_chapter.__text_signature__ == "(version, chapter)"
+    params = inspect.signature(marvane.validate_input).parameters
+    assert list(params) == ["lane_width", "shoulder_width", "passing_type", "hor_class", "grade", "phf", "phv", "spl"]
+    assert all(p.default is None for p in params.values())
+    assert str(inspect.signature(marvane.hcm_versions)) == "()"

@@ -1,0 +1,423 @@
+#include "hcm/basicfreeways/basicfreeways.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <span>
+
+#include "hcm/common/error.hpp"
+#include "hcm/common/format.hpp"
+#include "hcm/common/pce_table.hpp"
+
+namespace hcm::basicfreeways::basicfreeways {
+namespace {
+
+using hcm::common::debug;
+using hcm::common::num;
+using hcm::common::pce_table::PceTable;
+
+// ---- Exhibit 12-20: lane-width adjustment f_LW (mi/h) ----------------------------------------
+constexpr double LANE_WIDTH_11_FT_ADJ = 1.9;  // 11 ft <= width < 12 ft
+constexpr double LANE_WIDTH_10_FT_ADJ = 6.6;  // 10 ft <= width < 11 ft
+
+// ---- Exhibit 12-21: right-side lateral clearance adjustment f_RLC (mi/h), basic freeways ----
+constexpr std::array<double, 7> RIGHT_CLEARANCE_AXIS_FT = {6, 5, 4, 3, 2, 1, 0};
+constexpr std::array<std::array<double, 7>, 4> RIGHT_CLEARANCE_ADJ = {{
+    {0.0, 0.6, 1.2, 1.8, 2.4, 3.0, 3.6},  // 2 lanes
+    {0.0, 0.4, 0.8, 1.2, 1.6, 2.0, 2.4},  // 3 lanes
+    {0.0, 0.2, 0.4, 0.6, 0.8, 1.0, 1.2},  // 4 lanes
+    {0.0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6},  // 5 or more lanes (and any other count)
+}};
+constexpr double MAX_RIGHT_CLEARANCE_FT = 6.0;
+// Equation 12-2: ramp-density term 3.22 x TRD^0.84.
+constexpr double RAMP_DENSITY_COEFF = 3.22;
+constexpr double RAMP_DENSITY_EXP = 0.84;
+
+// ---- Exhibit 12-22: total lateral clearance adjustment f_LC (mi/h), multilane highways ------
+constexpr std::array<double, 7> TOTAL_CLEARANCE_AXIS_FT = {12, 10, 8, 6, 4, 2, 0};
+constexpr std::array<std::array<double, 7>, 2> TOTAL_CLEARANCE_ADJ = {{
+    {0.0, 0.4, 0.9, 1.3, 1.8, 3.6, 5.4},  // four-lane highways (fewer than 3 lanes per direction)
+    {0.0, 0.4, 0.9, 1.3, 1.7, 2.8, 3.9},  // six-lane highways (3 or more lanes per direction)
+}};
+constexpr double MAX_SIDE_CLEARANCE_FT = 6.0;
+// Exhibit 12-23: undivided median adjustment f_M (mi/h).
+constexpr double UNDIVIDED_MEDIAN_ADJ = 1.6;
+// Exhibit 12-24: access-point adjustment f_A = 0.25 mi/h per access point/mi, at most 10 mi/h.
+constexpr double ACCESS_POINT_ADJ_PER_POINT = 0.25;
+constexpr double MAX_ACCESS_POINT_ADJ = 10.0;
+
+// Neighbouring clearances closer than this are treated as one point.
+constexpr double CLEARANCE_TOLERANCE_FT = 0.001;
+
+// ---- Speed-flow curve: breakpoint and exponent ------------------------------------------------
+constexpr double BASIC_BP_BASE = 1000.0;   // pc/h/ln at FFS 75 mi/h
+constexpr double BASIC_BP_SLOPE = 40.0;    // pc/h/ln per mi/h below 75
+constexpr double BP_REFERENCE_FFS = 75.0;
+constexpr double MULTILANE_BP = 1400.0;
+constexpr double BASIC_EXPONENT = 2.0;
+constexpr double MULTILANE_EXPONENT = 1.31;
+constexpr double DENSITY_AT_CAPACITY = 45.0;  // speed at capacity = c / 45
+
+// ---- Capacity (Equations 12-6 and 12-7) --------------------------------------------------------
+constexpr double BASIC_CAPACITY_BASE = 2200.0;  // at FFS 50 mi/h
+constexpr double BASIC_CAPACITY_SLOPE = 10.0;
+constexpr double BASIC_CAPACITY_REF_FFS = 50.0;
+constexpr double BASIC_CAPACITY_MAX = 2400.0;
+constexpr double MULTILANE_CAPACITY_BASE = 1900.0;  // at FFS 45 mi/h
+constexpr double MULTILANE_CAPACITY_SLOPE = 20.0;
+constexpr double MULTILANE_CAPACITY_REF_FFS = 45.0;
+constexpr double MULTILANE_CAPACITY_MAX = 2300.0;
+constexpr double OTHER_CAPACITY = 2000.0;
+
+// ---- Exhibit 12-25: general-terrain E_T -------------------------------------------------------
+constexpr double ET_LEVEL = 2.0;
+constexpr double ET_ROLLING = 3.0;
+constexpr double ET_MOUNTAINOUS = 2.5;
+
+// Density assigned when demand exceeds capacity or the speed is zero (pc/mi/ln).
+constexpr double OVERSATURATED_DENSITY = 46.0;
+
+// ---- Exhibit 12-15: LOS density thresholds (pc/mi/ln), upper bounds of A to E -----------------
+constexpr std::array<double, 5> LOS_DENSITY_MAX = {11.0, 18.0, 26.0, 35.0, 45.0};
+
+// ---- Exhibits 12-37 and 12-38: maximum service flow rates (pc/h/ln) by FFS and LOS A-E --------
+struct MsfRow {
+    double ffs;
+    std::array<double, 5> msf;
+};
+struct MsfExhibit {
+    std::string_view exhibit;
+    std::string_view segment_type;
+    std::int32_t low_ffs;
+    std::int32_t high_ffs;
+    std::span<const MsfRow> rows;
+};
+constexpr MsfRow BASIC_FREEWAY_MSF[] = {
+    {75, {820, 1330, 1780, 2130, 2400}}, {70, {770, 1260, 1730, 2110, 2400}},
+    {65, {710, 1170, 1660, 2060, 2350}}, {60, {660, 1080, 1560, 2000, 2300}},
+    {55, {600, 990, 1430, 1910, 2250}},
+};
+constexpr MsfRow MULTILANE_MSF[] = {
+    {60, {660, 1080, 1530, 1890, 2200}},
+    {55, {600, 990, 1430, 1790, 2100}},
+    {50, {550, 900, 1300, 1680, 2000}},
+    {45, {490, 810, 1170, 1550, 1900}},
+};
+constexpr MsfExhibit EXHIBIT_12_37 = {"12-37", "basic freeway", 55, 75, BASIC_FREEWAY_MSF};
+constexpr MsfExhibit EXHIBIT_12_38 = {"12-38", "multilane highway", 45, 60, MULTILANE_MSF};
+constexpr double FFS_KEY_STEP = 5.0;
+
+// Linear interpolation over points given with descending clearances; outside the axis the
+// end value holds.
+double interpolate_clearance(std::span<const double> axis, std::span<const double> values, double x) {
+    if (x >= axis.front()) return values.front();
+    for (std::size_t i = 0; i + 1 < axis.size(); ++i) {
+        double hi = axis[i];
+        double lo = axis[i + 1];
+        if (x <= hi && x >= lo) {
+            if (std::fabs(hi - lo) < CLEARANCE_TOLERANCE_FT) return values[i];
+            return values[i] + (hi - x) / (hi - lo) * (values[i + 1] - values[i]);
+        }
+    }
+    return values.back();
+}
+
+double lane_width_adjustment(std::optional<double> lane_width) {
+    if (!lane_width) return 0.0;
+    double w = *lane_width;
+    if (w >= 12.0) return 0.0;
+    if (w >= 11.0) return LANE_WIDTH_11_FT_ADJ;
+    if (w >= 10.0) return LANE_WIDTH_10_FT_ADJ;
+    return 0.0;  // below the exhibit (or not a number): no adjustment
+}
+
+double right_clearance_adjustment(double lc_r, std::uint32_t lane_count) {
+    if (!std::isfinite(lc_r) || lc_r < 0.0) return 0.0;
+    std::size_t row = lane_count == 2 ? 0 : lane_count == 3 ? 1 : lane_count == 4 ? 2 : 3;
+    return interpolate_clearance(RIGHT_CLEARANCE_AXIS_FT, RIGHT_CLEARANCE_ADJ[row],
+                                 std::min(lc_r, MAX_RIGHT_CLEARANCE_FT));
+}
+
+double total_clearance_adjustment(double lc_r, double lc_l, std::uint32_t lane_count) {
+    // fmin: a clearance that is not a number counts as the full 6 ft.
+    double tlc = std::fmin(lc_r, MAX_SIDE_CLEARANCE_FT) + std::fmin(lc_l, MAX_SIDE_CLEARANCE_FT);
+    const auto& row = TOTAL_CLEARANCE_ADJ[lane_count < 3 ? 0 : 1];
+    if (tlc < 0.0) return row.back();
+    return interpolate_clearance(TOTAL_CLEARANCE_AXIS_FT, row, tlc);
+}
+
+double basic_breakpoint(double adjusted_ffs, double caf) {
+    return (BASIC_BP_BASE + BASIC_BP_SLOPE * (BP_REFERENCE_FFS - adjusted_ffs)) * caf * caf;
+}
+
+double speed_flow_breakpoint(const BasicFreeways& s) {
+    return s.is_basic() ? basic_breakpoint(s.adjusted_ffs, s.caf) : MULTILANE_BP;
+}
+
+double general_terrain_pce(const std::optional<std::string>& terrain_type) {
+    if (!terrain_type) return ET_LEVEL;
+    std::string terrain = lower_option_word(*terrain_type);
+    if (terrain == "level") return ET_LEVEL;
+    if (terrain == "rolling") return ET_ROLLING;
+    if (terrain == "mountainous") return ET_MOUNTAINOUS;
+    throw Error("unknown terrain type " + debug(terrain) +
+                "; HCM Exhibit 12-25 defines level and rolling (mountainous requires the Chapter 25/26 "
+                "mixed-flow model)");
+}
+
+const PceTable* pce_table_for_mix(std::uint32_t sut_percentage) {
+    using namespace hcm::common::pce_table;
+    switch (sut_percentage) {
+        case 30: return &ET_TABLE_30SUT;
+        case 50: return &ET_TABLE_50SUT;
+        case 70: return &ET_TABLE_70SUT;
+        default: return nullptr;
+    }
+}
+
+// E_T on a specific upgrade: the table's grade rows bracketing the grade, each looked up at
+// the grade length and heavy-vehicle percentage, interpolated linearly in grade.
+double specific_upgrade_pce(const PceTable& table, double grade, double length, double p_t) {
+    if (!std::isfinite(grade) || !std::isfinite(length) || !std::isfinite(p_t)) {
+        throw Error("grade, length, and truck proportion must all be finite, got                  grade " +
+                    num(grade) + ", length " + num(length) + ", p_t " + num(p_t));
+    }
+    const auto& grades = table.grade_axis;
+    if (grade > grades.back()) {
+        throw Error("grade " + num(grade) + "% exceeds the " + num(grades.back()) +
+                    "% maximum tabulated in HCM Exhibit 12-26/27/28; steep single grades require the "
+                    "Chapter 25/26 mixed-flow model (basicfreeways::mixed_flow for a single grade, "
+                    "basicfreeways::composite_grade for consecutive grades)");
+    }
+    if (!(length > 0.0)) throw Error("grade length must be positive, got " + num(length) + " mi");
+    if (p_t < 0.0 || p_t > 1.0) throw Error("truck proportion must be in [0, 1], got " + num(p_t));
+
+    double g = std::max(grade, grades.front());  // downgrades use the -2 % row
+    double pct = std::min(100.0 * p_t, table.pct_axis.back());
+
+    std::size_t low = grades.size() - 1;
+    double t = 0.0;
+    for (std::size_t j = 1; j < grades.size(); ++j) {
+        if (grades[j] > g) {
+            low = j - 1;
+            if (g != grades[low]) t = (g - grades[low]) / (grades[j] - grades[low]);
+            break;
+        }
+    }
+    double e_low = PceTable::at_grade(table, low, length, pct);
+    if (t == 0.0) return e_low;
+    double e_high = PceTable::at_grade(table, low + 1, length, pct);
+    return e_low + t * (e_high - e_low);
+}
+
+// Whole lanes needed: rounded up; a negative or undefined count is 0, an unbounded one the
+// largest count representable.
+std::uint32_t round_up_lanes(double lanes) {
+    double n = std::ceil(lanes);
+    if (!(n > 0.0)) return 0;
+    constexpr double max_lanes = static_cast<double>(std::numeric_limits<std::uint32_t>::max());
+    return n >= max_lanes ? std::numeric_limits<std::uint32_t>::max() : static_cast<std::uint32_t>(n);
+}
+
+}  // namespace
+
+std::string lower_option_word(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+double round_f_hv(double f_hv) { return std::round(f_hv * 1000.0) / 1000.0; }
+
+LevelOfService los_from_density(double density) {
+    for (std::size_t i = 0; i < LOS_DENSITY_MAX.size(); ++i) {
+        if (density <= LOS_DENSITY_MAX[i]) return static_cast<LevelOfService>(i);
+    }
+    return LevelOfService::F;
+}
+
+double BasicFreeways::determine_free_flow_speed() {
+    double f_lw = lane_width_adjustment(lane_width);
+    double free_flow;
+    if (is_basic()) {
+        double f_rlc = right_clearance_adjustment(lc_r, lane_count);
+        free_flow = bffs - f_lw - f_rlc - RAMP_DENSITY_COEFF * std::pow(static_cast<double>(trd), RAMP_DENSITY_EXP);
+    } else {
+        double f_lc = total_clearance_adjustment(lc_r, lc_l, lane_count);
+        double f_m = median_type == MEDIAN_UNDIVIDED ? UNDIVIDED_MEDIAN_ADJ : 0.0;
+        double f_a = std::min(ACCESS_POINT_ADJ_PER_POINT * apd, MAX_ACCESS_POINT_ADJ);
+        free_flow = bffs - f_lw - f_lc - f_m - f_a;
+    }
+    ffs = free_flow;
+    adjusted_ffs = free_flow * saf;
+    breakpoint = speed_flow_breakpoint(*this);
+    return adjusted_ffs;
+}
+
+double BasicFreeways::estimate_capacity() {
+    double c;
+    if (highway_type == HIGHWAY_MULTILANE) {
+        c = std::fmin(MULTILANE_CAPACITY_BASE + MULTILANE_CAPACITY_SLOPE * (ffs - MULTILANE_CAPACITY_REF_FFS),
+                      MULTILANE_CAPACITY_MAX);
+    } else if (highway_type == HIGHWAY_BASIC) {
+        c = std::fmin(BASIC_CAPACITY_BASE + BASIC_CAPACITY_SLOPE * (ffs - BASIC_CAPACITY_REF_FFS), BASIC_CAPACITY_MAX);
+    } else {
+        c = OTHER_CAPACITY;
+    }
+    capacity = c;
+    adjusted_capacity = c * caf;
+    return c > 0.0 ? std::trunc(c) : 0.0;
+}
+
+double BasicFreeways::adjustment_heavy_vehicle_factor() {
+    double proportion = p_t.value_or(0.0);
+    double pce;
+    if (sut_percentage == 0) {
+        pce = general_terrain_pce(terrain_type);
+    } else if (const PceTable* table = pce_table_for_mix(sut_percentage)) {
+        pce = specific_upgrade_pce(*table, grade, length, proportion);
+    } else {
+        throw Error("HCM Chapter 12 tabulates specific-upgrade PCEs only for 30%, 50%, and 70% SUT mixes "
+                    "(Exhibits 12-26 through 12-28); got " +
+                    std::to_string(sut_percentage) +
+                    "%. Use general terrain (sut_percentage = 0) or one of the tabulated mixes.");
+    }
+    double factor = 1.0 / (1.0 + proportion * (pce - 1.0));
+    e_t = pce;
+    f_hv = factor;
+    return round_f_hv(factor);
+}
+
+double BasicFreeways::estimate_demand_volume() {
+    adjustment_heavy_vehicle_factor();
+    demand_flow_rate = demand_flow_i / (phf * lane_count * round_f_hv(f_hv));
+    return demand_flow_rate;
+}
+
+std::pair<double, double> BasicFreeways::calculate_speed() {
+    if (breakpoint <= 0.0) breakpoint = speed_flow_breakpoint(*this);
+    if (adjusted_capacity <= 0.0) adjusted_capacity = capacity * caf;
+    double exponent = is_basic() ? BASIC_EXPONENT : MULTILANE_EXPONENT;
+
+    double free_flow = adjusted_ffs;
+    double c = adjusted_capacity;
+    double bp = breakpoint;
+    double v = demand_flow_rate;
+    double s;
+    if (v <= bp) {
+        s = free_flow;
+    } else if (v <= c) {
+        s = c - bp > 0.0
+                ? free_flow - (free_flow - c / DENSITY_AT_CAPACITY) * std::pow((v - bp) / (c - bp), exponent)
+                : c / DENSITY_AT_CAPACITY;
+    } else {
+        s = 0.0;  // demand above capacity (or undefined): no speed on the curve
+    }
+    speed = s;
+    return {s, exponent};
+}
+
+double BasicFreeways::calculate_vc_ratio() {
+    vc_ratio = adjusted_capacity > 0.0 ? demand_flow_rate / adjusted_capacity : 0.0;
+    return vc_ratio;
+}
+
+double BasicFreeways::estimate_density() {
+    if (speed <= 0.0) calculate_speed();
+    vc_ratio = demand_flow_rate / adjusted_capacity;
+    if (vc_ratio > 1.0) {
+        density = OVERSATURATED_DENSITY;
+    } else {
+        density = speed > 0.0 ? demand_flow_rate / speed : OVERSATURATED_DENSITY;
+    }
+    return density;
+}
+
+LevelOfService BasicFreeways::determine_segment_los() {
+    if (adjusted_capacity > 0.0) {
+        vc_ratio = demand_flow_rate / adjusted_capacity;
+        if (vc_ratio > 1.0) {
+            los = LevelOfService::F;
+            return los;
+        }
+    } else {
+        vc_ratio = 0.0;
+    }
+    los = los_from_density(density);
+    return los;
+}
+
+LevelOfService BasicFreeways::run_operational_analysis() {
+    determine_free_flow_speed();
+    estimate_capacity();
+    estimate_demand_volume();
+    if (adjusted_capacity > 0.0) {
+        vc_ratio = demand_flow_rate / adjusted_capacity;
+        if (vc_ratio > 1.0) {
+            // Demand exceeds capacity: LOS F; speed and density keep their previous values.
+            los = LevelOfService::F;
+            return los;
+        }
+    }
+    calculate_speed();
+    bool over_capacity = demand_flow_rate / adjusted_capacity > 1.0;
+    if (over_capacity) {
+        density = OVERSATURATED_DENSITY;
+    } else {
+        density = speed > 0.0 ? demand_flow_rate / speed : OVERSATURATED_DENSITY;
+    }
+    calculate_vc_ratio();
+    los = over_capacity ? LevelOfService::F : los_from_density(density);
+    return los;
+}
+
+std::pair<std::uint32_t, double> BasicFreeways::estimate_number_of_lanes() {
+    adjustment_heavy_vehicle_factor();
+    double ffs_key = std::round(adjusted_ffs / FFS_KEY_STEP) * FFS_KEY_STEP + 0.0;  // + 0.0: no "-0" key
+    const MsfExhibit& exhibit = is_basic() ? EXHIBIT_12_37 : EXHIBIT_12_38;
+    auto los_code = static_cast<std::uint8_t>(los);
+
+    const MsfRow* row = nullptr;
+    for (const MsfRow& r : exhibit.rows) {
+        if (r.ffs == ffs_key) row = &r;
+    }
+    if (row == nullptr || los == LevelOfService::F) {
+        throw Error(msf_domain_error(exhibit.exhibit, exhibit.segment_type, ffs_key, los_code, exhibit.low_ffs,
+                                     exhibit.high_ffs));
+    }
+    double msf = row->msf.at(los_code);
+    double lanes = demand_flow_i / (phf * round_f_hv(f_hv)) / msf;
+    lane_count = round_up_lanes(lanes);
+    return {lane_count, lanes};
+}
+
+std::string msf_domain_error(std::string_view exhibit, std::string_view segment_type, double ffs_key,
+                             std::uint8_t los_code, std::int32_t low_ffs, std::int32_t high_ffs) {
+    std::string ex(exhibit);
+    std::string type(segment_type);
+    if (los_code == static_cast<std::uint8_t>(LevelOfService::F)) {
+        return "LOS F has no maximum service flow rate in Exhibit " + ex +
+               "; demand exceeding capacity requires the Chapter 10 methodology";
+    }
+    if (los_code == LOS_NOT_SET) {
+        return "no target LOS set; Exhibit " + ex + " is keyed on the target LOS (A-E) for " + type + " segments";
+    }
+    return "FFS " + num(ffs_key) + " mi/h (rounded to the nearest 5) is outside the " + std::to_string(low_ffs) +
+           "-" + std::to_string(high_ffs) + " mi/h range tabulated in Exhibit " + ex + " for " + type +
+           " segments at LOS " + std::string(1, static_cast<char>('A' + los_code));
+}
+
+LevelOfService parse_target_los(std::string_view text) {
+    constexpr std::string_view blanks = " \t\n\v\f\r";
+    std::size_t begin = text.find_first_not_of(blanks);
+    if (begin == std::string_view::npos) throw Error("target LOS must be one of A-F");
+    char first = text[begin];
+    if (first >= 'a' && first <= 'z') first = static_cast<char>(first - 'a' + 'A');
+    if (first >= 'A' && first <= 'F') return static_cast<LevelOfService>(first - 'A');
+    throw Error("target LOS must be one of A-F, got " + debug(text));
+}
+
+}  // namespace hcm::basicfreeways::basicfreeways

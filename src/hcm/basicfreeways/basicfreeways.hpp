@@ -1,0 +1,129 @@
+#pragma once
+// HCM Chapter 12 operational and design analysis of one basic freeway segment or one multilane
+// highway segment: free-flow speed, capacity, heavy-vehicle factor, demand flow rate, speed from
+// the speed-flow curve, density, level of service, and the number of lanes for a target LOS.
+//
+// Every step reads and writes fields of the one record; a step run before the steps it depends
+// on uses what the record holds (initially the defaults below). A step that fails throws
+// hcm::Error and leaves the fields it would have written unchanged; what earlier steps stored
+// stays stored.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "hcm/common/common.hpp"
+
+namespace hcm::basicfreeways::basicfreeways {
+
+using hcm::common::LevelOfService;
+
+// Highway-type texts, compared exactly (case-sensitive). Anything but "basic" follows the
+// multilane highway rules for free-flow speed, breakpoint and exponent.
+inline constexpr std::string_view HIGHWAY_BASIC = "basic";
+inline constexpr std::string_view HIGHWAY_MULTILANE = "multilane";
+inline constexpr std::string_view MEDIAN_UNDIVIDED = "undivided";
+
+// LOS code of the design-step messages for "no target LOS set".
+inline constexpr std::uint8_t LOS_NOT_SET = 255;
+
+struct BasicFreeways {
+    // Inputs. Speeds mi/h, lane width and clearances ft, grade length mi.
+    double bffs = 65.0;                        // base free-flow speed
+    std::optional<double> lane_width = 12.0;   // average lane width
+    std::uint32_t lane_count = 2;              // lanes in the analysis direction (design step overwrites)
+    double lc_r = 6.0;                         // right-side lateral clearance
+    double lc_l = 6.0;                         // left-side lateral clearance (multilane highways)
+    std::uint32_t trd = 0;                     // total ramp density, ramps/mi (basic freeways)
+    std::uint32_t apd = 0;                     // access-point density, points/mi (multilane highways)
+    double grade = 0.0;                        // percent grade of a specific upgrade
+    double length = 0.0;                       // length of the specific upgrade
+    std::optional<std::string> terrain_type;   // "level", "rolling" or "mountainous" (any case)
+    std::uint32_t sut_percentage = 0;          // 0: general terrain; 30, 50, 70: specific upgrade
+    std::optional<double> p_t;                 // heavy-vehicle proportion 0..1; absent counts as 0
+    double demand_flow_i = 0.0;                // demand volume V, veh/h
+    double phf = 1.0;                          // peak-hour factor
+    std::string highway_type = std::string(HIGHWAY_BASIC);
+    std::string median_type = "divided";
+    std::uint32_t speed_limit = 65;            // held only
+    bool is_rural = false;                     // held only
+    double caf = 1.0;                          // capacity adjustment factor
+    double saf = 1.0;                          // speed adjustment factor
+
+    // Results. Flows pc/h/ln, densities pc/mi/ln.
+    double ffs = 65.0;                // free-flow speed before SAF
+    double adjusted_ffs = 65.0;       // ffs x SAF
+    double capacity = 2000.0;         // base capacity c
+    double adjusted_capacity = 2000.0;  // c x CAF
+    double f_hv = 1.0;                // heavy-vehicle factor, unrounded
+    std::optional<double> e_t;        // E_T chosen by the last successful heavy-vehicle step
+    double demand_flow_rate = 1000.0;  // v_p
+    double breakpoint = 1000.0;       // speed-flow breakpoint BP
+    double speed = 65.0;              // space mean speed S
+    double density = 0.0;             // density D
+    double vc_ratio = 0.0;            // v_p / adjusted capacity
+    // Both the design target (set_target_los) and the LOS result of the analysis steps.
+    LevelOfService los = LevelOfService::F;
+
+    bool is_basic() const { return highway_type == HIGHWAY_BASIC; }
+
+    // Step 2, free-flow speed: BFFS less the lane-width, lateral-clearance and ramp-density
+    // (freeway) or median and access-point (multilane) adjustments; also adjusted_ffs and the
+    // speed-flow breakpoint. Returns adjusted_ffs.
+    double determine_free_flow_speed();
+
+    // Step 3, capacity: base and adjusted capacity. Returns the base capacity truncated to a
+    // whole number of pc/h/ln (0 when negative).
+    double estimate_capacity();
+
+    // Step 4a, heavy-vehicle factor (Equation 12-10; E_T from Exhibit 12-25 for general terrain,
+    // 12-26 to 12-28 for a specific upgrade). Returns f_HV rounded to three decimals. Throws
+    // hcm::Error for heavy-vehicle inputs outside the exhibits.
+    double adjustment_heavy_vehicle_factor();
+
+    // Step 4, demand flow rate v_p = V / (PHF x N x f_HV). Throws as step 4a.
+    double estimate_demand_volume();
+
+    // Step 5a, space mean speed from the speed-flow curve. Returns (S, exponent).
+    std::pair<double, double> calculate_speed();
+
+    // v/c ratio, 0 when the adjusted capacity is not positive.
+    double calculate_vc_ratio();
+
+    // Step 5b, density D = v_p / S; 46 pc/mi/ln when demand exceeds capacity.
+    double estimate_density();
+
+    // Step 6, level of service (Exhibit 12-15) from the stored v/c ratio and density.
+    LevelOfService determine_segment_los();
+
+    // Steps 2 to 6 in order. Throws as step 4a (free-flow speed and capacity then stay stored).
+    LevelOfService run_operational_analysis();
+
+    // Design (Equations 12-21 to 12-23, Exhibits 12-37 and 12-38): lanes needed to serve the
+    // demand at the target LOS held in `los`. Stores the rounded-up count in lane_count and
+    // returns (rounded-up count, unrounded count). Throws hcm::Error when the exhibit has no
+    // maximum service flow rate for the FFS and target LOS.
+    std::pair<std::uint32_t, double> estimate_number_of_lanes();
+};
+
+// An option word as this chapter compares it: ASCII letters lower-cased, nothing trimmed.
+std::string lower_option_word(std::string_view text);
+
+// f_HV rounded to three decimals, as the demand flow rate uses it.
+double round_f_hv(double f_hv);
+
+// Exhibit 12-15 density thresholds (pc/mi/ln), shared by basic freeway, multilane highway and
+// managed-lane segments.
+LevelOfService los_from_density(double density);
+
+// The design-step error text for an FFS key or target LOS outside Exhibit 12-37 or 12-38.
+// `los_code` is 0..5 for A..F, LOS_NOT_SET when no target was set.
+std::string msf_domain_error(std::string_view exhibit, std::string_view segment_type, double ffs_key,
+                             std::uint8_t los_code, std::int32_t low_ffs, std::int32_t high_ffs);
+
+// A target LOS given as text: trimmed, upper-cased, the first letter A to F decides.
+// Throws hcm::Error "target LOS must be one of A-F" (blank) or "..., got {:?}" otherwise.
+LevelOfService parse_target_los(std::string_view text);
+
+}  // namespace hcm::basicfreeways::basicfreeways

@@ -1,0 +1,112 @@
+#include "hcm/common/reliability.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+namespace hcm::common::reliability {
+namespace {
+
+// A comparison involving NaN counts as equal, so NaN observations keep their list position
+// relative to their neighbours in the stable sort.
+bool tti_less(const TravelTimeObservation& a, const TravelTimeObservation& b) { return a.tti < b.tti; }
+bool tti_greater(const TravelTimeObservation& a, const TravelTimeObservation& b) { return a.tti > b.tti; }
+
+template <class Less>
+std::vector<TravelTimeObservation> sorted(std::span<const TravelTimeObservation> obs, Less less) {
+    std::vector<TravelTimeObservation> out(obs.begin(), obs.end());
+    std::stable_sort(out.begin(), out.end(), less);
+    return out;
+}
+
+double total_weight(std::span<const TravelTimeObservation> obs) {
+    double w = 0.0;
+    for (const auto& o : obs) w += o.weight;
+    return w;
+}
+
+double percentile_of_sorted(const std::vector<TravelTimeObservation>& ascending, double total, double p) {
+    if (ascending.empty()) return 0.0;
+    double q = p / 100.0;
+    if (!(q >= 0.0)) q = 0.0;
+    q = std::min(q, 1.0);
+    double target = q * total - 1e-12;
+    double running = 0.0;
+    for (const auto& o : ascending) {
+        running += o.weight;
+        if (running >= target) return o.tti;
+    }
+    return ascending.back().tti;
+}
+
+double safe_sqrt(double variance) { return std::sqrt(std::max(variance, 0.0)); }
+
+}  // namespace
+
+double TravelTimeDistribution::percentile(double p) const {
+    return percentile_of_sorted(sorted(observations_, tti_less), total_weight(observations_), p);
+}
+
+double TravelTimeDistribution::misery_index() const {
+    if (observations_.empty()) return 0.0;
+    auto descending = sorted(observations_, tti_greater);
+    double budget = MISERY_SHARE * total_weight(observations_);
+    double remaining = budget, sum = 0.0;
+    for (const auto& o : descending) {
+        double take = std::min(o.weight, remaining);
+        sum += o.tti * take;
+        remaining -= take;
+        if (!(remaining > 1e-12)) break;
+    }
+    return budget > 0.0 ? sum / budget : 0.0;
+}
+
+ReliabilityMetrics TravelTimeDistribution::metrics() const {
+    ReliabilityMetrics m;
+    const double w = total_weight(observations_);
+    m.num_observations = observations_.size();
+    m.total_weight = w;
+    auto ascending = sorted(observations_, tti_less);
+    m.tti_50 = percentile_of_sorted(ascending, w, 50.0);
+    m.tti_80 = percentile_of_sorted(ascending, w, 80.0);
+    m.tti_95 = percentile_of_sorted(ascending, w, 95.0);
+    for (const auto& o : observations_) m.tti_max = std::max(m.tti_max, o.tti);
+    m.misery_index = misery_index();
+    if (!(w > 0.0)) return m;
+
+    double weighted = 0.0, reliable = 0.0, severe = 0.0, semi = 0.0;
+    for (const auto& o : observations_) {
+        weighted += o.tti * o.weight;
+        if (o.tti <= RELIABLE_TTI) reliable += o.weight;
+        if (o.tti > SEVERE_TTI) severe += o.weight;
+        double slower = std::max(o.tti - 1.0, 0.0);
+        semi += o.weight * slower * slower;
+    }
+    m.tti_mean = weighted / w;
+    double spread = 0.0;
+    for (const auto& o : observations_) spread += o.weight * (o.tti - m.tti_mean) * (o.tti - m.tti_mean);
+    m.reliability_rating = 100.0 * reliable / w;
+    m.pct_tti_above_2 = 100.0 * severe / w;
+    m.semi_std_dev = safe_sqrt(semi / w);
+    m.std_dev = safe_sqrt(spread / w);
+    return m;
+}
+
+std::string to_json(const ReliabilityMetrics& m) {
+    nlohmann::ordered_json doc{{"tti_mean", m.tti_mean},
+                               {"tti_50", m.tti_50},
+                               {"tti_80", m.tti_80},
+                               {"tti_95", m.tti_95},
+                               {"tti_max", m.tti_max},
+                               {"misery_index", m.misery_index},
+                               {"reliability_rating", m.reliability_rating},
+                               {"semi_std_dev", m.semi_std_dev},
+                               {"std_dev", m.std_dev},
+                               {"pct_tti_above_2", m.pct_tti_above_2},
+                               {"num_observations", m.num_observations},
+                               {"total_weight", m.total_weight}};
+    return doc.dump();
+}
+
+}  // namespace hcm::common::reliability

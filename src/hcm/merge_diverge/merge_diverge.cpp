@@ -1,0 +1,686 @@
+#include "hcm/merge_diverge/merge_diverge.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "hcm/basicfreeways/basicfreeways.hpp"
+#include "hcm/common/error.hpp"
+#include "json/jsonio.hpp"
+
+namespace hcm::merge_diverge {
+namespace {
+
+using common::version::label;
+
+constexpr double INF = std::numeric_limits<double>::infinity();
+
+// ---- Heavy vehicles (general terrain): E_T - 1 by terrain -------------------------------------
+constexpr std::array<double, 3> ET_MINUS_ONE = {1.0, 2.0, 4.0};  // level, rolling, mountainous
+
+// ---- Default lane lengths when absent (ft) ------------------------------------------------------
+constexpr double DEFAULT_ACCEL_LENGTH = 800.0;
+constexpr double DEFAULT_DECEL_LENGTH = 400.0;
+constexpr double MAX_EFFECTIVE_LANE_LENGTH = 1500.0;  // two-lane ramps: min(2 L1 + L2, 1500)
+
+// ---- Five-lane sections: flow in the lanes beyond four, v_F >= threshold -> share of v_F ------
+struct FlowBeyondFour {
+    double min_flow;
+    double share;
+};
+constexpr double MERGE_FIXED_BEYOND_FOUR_FLOW = 8500.0;  // at or above: a fixed 2500 pc/h
+constexpr double MERGE_FIXED_BEYOND_FOUR = 2500.0;
+constexpr FlowBeyondFour MERGE_BEYOND_FOUR[] = {{7500.0, 0.285}, {6500.0, 0.27}, {5500.0, 0.24}, {0.0, 0.22}};
+constexpr FlowBeyondFour DIVERGE_BEYOND_FOUR[] = {{7000.0, 0.20}, {5500.0, 0.15}, {4000.0, 0.10}};
+
+// ---- P_FM, share of the approaching freeway flow in lanes 1 and 2 at a merge ------------------
+constexpr double PFM_TWO_LANE_RAMP_N3 = 0.555;
+constexpr double PFM_TWO_LANE_RAMP_OTHER = 0.209;
+// isolated ramp on three lanes
+constexpr double PFM3_ISOLATED_CONST = 0.5775, PFM3_ISOLATED_LA = 0.000028;
+// upstream off-ramp on three lanes, with its equilibrium-distance test
+constexpr double PFM3_UP_CONST = 0.7289, PFM3_UP_FLOW = 0.0000135, PFM3_UP_SFR = 0.003296, PFM3_UP_LUP = 0.000063;
+constexpr double LEQ_UP_FLOW = 0.214, LEQ_UP_LA = 0.444, LEQ_UP_SFR = 52.32, LEQ_UP_CONST = 2403.0;
+// downstream off-ramp on three lanes, with its equilibrium-distance test
+constexpr double PFM3_DOWN_CONST = 0.5487, PFM3_DOWN_RATIO = 0.2628;
+constexpr double LEQ_DOWN_CONST = 0.1096, LEQ_DOWN_LA = 0.000107;
+// four lanes
+constexpr double PFM4_CONST = 0.2178, PFM4_VR = 0.000125, PFM4_LA_SFR = 0.01115;
+constexpr double PFM4_MAX_VF_OVER_SFR = 72.0;
+
+// ---- P_FD, share of the approaching freeway flow in lanes 1 and 2 at a diverge ----------------
+constexpr double PFD_TWO_LANE_RAMP_N3 = 0.450;
+constexpr double PFD_TWO_LANE_RAMP_OTHER = 0.260;
+constexpr double PFD3_ISOLATED_CONST = 0.760, PFD3_ISOLATED_VF = 0.000025, PFD3_ISOLATED_VR = 0.000046;
+// upstream on-ramp on three lanes
+constexpr double PFD3_UP_MAX_RATIO = 0.2;
+constexpr double LEQ_DUP_CONST = 0.071, LEQ_DUP_VF = 0.000023, LEQ_DUP_VR = 0.000076;
+constexpr double PFD3_UP_CONST = 0.717, PFD3_UP_VF = 0.000039, PFD3_UP_RATIO = 0.604;
+// downstream off-ramp on three lanes
+constexpr double LEQ_DDOWN_CONST = 1.15, LEQ_DDOWN_VF = 0.000032, LEQ_DDOWN_VR = 0.000369;
+constexpr double PFD3_DOWN_CONST = 0.616, PFD3_DOWN_VF = 0.000021, PFD3_DOWN_RATIO = 0.124;
+constexpr double PFD4 = 0.436;
+
+// ---- Left-side ramps: v12 multipliers -----------------------------------------------------------
+constexpr double LEFT_MERGE_N3 = 1.12, LEFT_MERGE_N4 = 1.20;
+constexpr double LEFT_DIVERGE_N3 = 1.05, LEFT_DIVERGE_N4 = 1.10;
+
+// ---- Outer-lane checks (reasonableness of v12) --------------------------------------------------
+constexpr double MAX_OUTER_LANE_FLOW = 2700.0;
+constexpr double OUTER_TO_V12_RATIO = 1.5;  // v_OA must not exceed 1.5 x v12 / 2
+constexpr double N4_OUTER_FLOW_OFFSET = 5400.0, N4_SHARE_DIVISOR = 2.5;
+constexpr double N3_OUTER_FLOW_OFFSET = 2700.0, N3_SHARE_DIVISOR = 1.75;
+
+// ---- Capacities ---------------------------------------------------------------------------------
+constexpr double MAX_DESIRABLE_VR12_MERGE = 4600.0;
+constexpr double MAX_DESIRABLE_V12_DIVERGE = 4400.0;
+
+// ---- Ramp influence-area density ----------------------------------------------------------------
+constexpr double DR_MERGE_CONST = 5.475, DR_MERGE_VR = 0.00734, DR_MERGE_V12 = 0.0078, DR_MERGE_LA = 0.00627;
+constexpr double DR_DIVERGE_CONST = 4.252, DR_DIVERGE_V12 = 0.0086, DR_DIVERGE_LD = 0.009;
+constexpr double DR_MAJOR_DIVERGE = 0.0175;
+
+// ---- LOS by influence-area density, edition 7 (A..D upper bounds; E above) ----------------------
+constexpr double LOS7_BOUNDS[] = {10.0, 20.0, 28.0, 35.0};
+
+// ---- Speeds: ramp influence area (M_S, D_S) and outer lanes ------------------------------------
+constexpr double SPEED_FLOOR = 42.0;  // S_R = FFS - (FFS - 42) M
+constexpr double MS_CONST = 0.321, MS_EXP = 0.0039, MS_VR12_CAP = 4600.0, MS_LA_SFR = 0.002;
+constexpr double DS_CONST = 0.883, DS_VR = 0.00009, DS_SFR = 0.013;
+constexpr double SO_MERGE_LOW = 500.0, SO_MERGE_HIGH = 2300.0;
+constexpr double SO_MERGE_SLOPE1 = 0.0036, SO_MERGE_DROP_AT_HIGH = 6.53, SO_MERGE_SLOPE2 = 0.006;
+constexpr double SO_DIVERGE_FACTOR = 1.097, SO_DIVERGE_LOW = 1000.0, SO_DIVERGE_SLOPE = 0.0039;
+
+// ---- Edition 7.1: ramp speed impedance and LOS ---------------------------------------------------
+constexpr double K_MERGE = 0.00408;
+constexpr double K_DIVERGE = 0.00014, K_DIVERGE_EXPONENT = 0.536;
+constexpr double IMPEDANCE_FREE_FLOW_PER_LANE = 500.0;
+constexpr double CAPACITY_DENSITY = 35.0;  // capacity is reached at 35 pc/mi/ln
+constexpr double LOS71_BOUNDS[] = {11.0, 18.0, 25.0, 30.0, 35.0};
+
+// ---- Chapter 12 basic segment curve used by edition 7.1 -----------------------------------------
+// (Also held by the basic freeway procedure; kept here until the chapters share one definition.)
+double basic_segment_capacity(double ffs) { return std::min(2200.0 + 10.0 * (ffs - 50.0), 2400.0); }
+
+double basic_segment_breakpoint(double ffs_adj, double caf) { return caf * caf * (1000.0 + 40.0 * (75.0 - ffs_adj)); }
+
+double basic_segment_speed(double v_per_lane, double ffs_adj, double c_adj, double bp_adj) {
+    if (v_per_lane <= bp_adj) return ffs_adj;
+    if (v_per_lane <= c_adj) {
+        double span = c_adj - bp_adj;
+        if (span > 0.0) {
+            double r = (v_per_lane - bp_adj) / span;
+            return ffs_adj - (ffs_adj - c_adj / 45.0) * r * r;
+        }
+        return c_adj / 45.0;
+    }
+    return 0.0;
+}
+
+// Flow per lane x at which x / S(x) reaches 35 pc/mi/ln on the basic curve above the breakpoint
+// less the impedance k (x - 500): the positive root of A x^2 + B x + C = 0.
+std::optional<double> capacity_per_lane_at_capacity_density(double ffs_adj, double c_adj, double bp_adj, double k) {
+    double span2 = (c_adj - bp_adj) * (c_adj - bp_adj);
+    if (!(span2 > 0.0)) return std::nullopt;
+    double a = CAPACITY_DENSITY * (ffs_adj - c_adj / 45.0) / span2;
+    double b = CAPACITY_DENSITY * k + 1.0 - 2.0 * a * bp_adj;
+    double c = a * bp_adj * bp_adj - CAPACITY_DENSITY * IMPEDANCE_FREE_FLOW_PER_LANE * k - CAPACITY_DENSITY * ffs_adj;
+    double disc = b * b - 4.0 * a * c;
+    if (!(a > 0.0) || !(disc >= 0.0)) return std::nullopt;
+    return (std::sqrt(disc) - b) / (2.0 * a);
+}
+
+// ---- Shared pieces of the steps -----------------------------------------------------------------
+
+double accel_length(const RampSegment& s) { return s.accel_lane_length.value_or(DEFAULT_ACCEL_LENGTH); }
+double decel_length(const RampSegment& s) { return s.decel_lane_length.value_or(DEFAULT_DECEL_LENGTH); }
+
+// Two-lane ramps with a second auxiliary lane: L_eff = min(2 L_1 + L_2, 1500).
+double effective_length(const RampSegment& s, double first, const std::optional<double>& second) {
+    if (s.ramp_lanes == RampLanes::Two && second) return std::min(2.0 * first + *second, MAX_EFFECTIVE_LANE_LENGTH);
+    return first;
+}
+double effective_accel_length(const RampSegment& s) { return effective_length(s, accel_length(s), s.accel_lane_length2); }
+double effective_decel_length(const RampSegment& s) { return effective_length(s, decel_length(s), s.decel_lane_length2); }
+
+double ramp_lane_count(const RampSegment& s) { return s.ramp_lanes == RampLanes::Two ? 2.0 : 1.0; }
+
+double freeway_heavy_vehicle_factor(const RampSegment& s) { return heavy_vehicle_factor(s.heavy_vehicle_pct, s.terrain); }
+
+double ramp_heavy_vehicle_factor(const RampSegment& s) {
+    return heavy_vehicle_factor(s.ramp_heavy_vehicle_pct.value_or(s.heavy_vehicle_pct), s.terrain);
+}
+
+// v: the flow checked against the freeway capacity (downstream of a merge, upstream of a diverge).
+double influence_flow(RampType type, double v_f, double v_r) { return is_merge(type) ? v_f + v_r : v_f; }
+
+// Flow carried in the lanes beyond four of a five-or-more-lane section.
+double flow_beyond_four_lanes(RampType type, double v_f) {
+    if (is_merge(type)) {
+        if (v_f >= MERGE_FIXED_BEYOND_FOUR_FLOW) return MERGE_FIXED_BEYOND_FOUR;
+        for (const auto& row : MERGE_BEYOND_FOUR) {
+            if (v_f >= row.min_flow) return row.share * v_f;
+        }
+        return MERGE_BEYOND_FOUR[std::size(MERGE_BEYOND_FOUR) - 1].share * v_f;  // negative or NaN flow
+    }
+    for (const auto& row : DIVERGE_BEYOND_FOUR) {
+        if (v_f >= row.min_flow) return row.share * v_f;
+    }
+    return 0.0;
+}
+
+double clamp_unit(double p) { return std::clamp(p, 0.0, 1.0); }
+
+// Flow rate of an adjacent ramp from its volume, with the freeway heavy-vehicle factor.
+double adjacent_flow_rate(const RampSegment& s, double volume) {
+    return volume / (s.phf * freeway_heavy_vehicle_factor(s));
+}
+
+struct Flows {
+    double v_f;
+    double v_r;
+};
+
+double determine_pfm(const RampSegment& s, Flows f) {
+    const std::uint32_t n = s.freeway_lanes;
+    if (s.ramp_lanes == RampLanes::Two) {
+        return n == 2 ? 1.0 : n == 3 ? PFM_TWO_LANE_RAMP_N3 : PFM_TWO_LANE_RAMP_OTHER;
+    }
+    const std::uint32_t n4 = std::min<std::uint32_t>(n, 4);
+    const double l_a = accel_length(s);
+    const double s_fr = s.ramp_ffs;
+    if (n4 == 2) return 1.0;
+    if (n4 == 3) {
+        std::optional<double> best;
+        auto consider = [&](double p) { best = best ? std::max(*best, p) : p; };
+        if (s.adjacent_upstream == AdjacentRamp::OffRamp && s.upstream_distance) {
+            double l_up = *s.upstream_distance;
+            double l_eq = LEQ_UP_FLOW * (f.v_f + f.v_r) + LEQ_UP_LA * l_a + LEQ_UP_SFR * s_fr - LEQ_UP_CONST;
+            if (l_up < l_eq) {
+                consider(PFM3_UP_CONST - PFM3_UP_FLOW * (f.v_f + f.v_r) - PFM3_UP_SFR * s_fr + PFM3_UP_LUP * l_up);
+            }
+        }
+        if (s.adjacent_downstream == AdjacentRamp::OffRamp && s.downstream_distance && s.downstream_ramp_flow) {
+            double l_down = *s.downstream_distance;
+            double v_d = adjacent_flow_rate(s, *s.downstream_ramp_flow);
+            if (l_down < v_d / (LEQ_DOWN_CONST + LEQ_DOWN_LA * l_a)) {
+                consider(PFM3_DOWN_CONST + PFM3_DOWN_RATIO * v_d / l_down);
+            }
+        }
+        return clamp_unit(best.value_or(PFM3_ISOLATED_CONST + PFM3_ISOLATED_LA * l_a));
+    }
+    double p = PFM4_CONST - PFM4_VR * f.v_r;
+    if (f.v_f / s_fr <= PFM4_MAX_VF_OVER_SFR) p += PFM4_LA_SFR * l_a / s_fr;
+    return clamp_unit(p);
+}
+
+double determine_pfd(const RampSegment& s, Flows f) {
+    const std::uint32_t n = s.freeway_lanes;
+    if (s.ramp_lanes == RampLanes::Two) {
+        return n == 2 ? 1.0 : n == 3 ? PFD_TWO_LANE_RAMP_N3 : PFD_TWO_LANE_RAMP_OTHER;
+    }
+    const std::uint32_t n4 = std::min<std::uint32_t>(n, 4);
+    if (n4 == 2) return 1.0;
+    if (n4 != 3) return PFD4;
+    std::optional<double> best;
+    auto consider = [&](double p) { best = best ? std::max(*best, p) : p; };
+    if (s.adjacent_upstream == AdjacentRamp::OnRamp && s.upstream_distance && s.upstream_ramp_flow) {
+        double l_up = *s.upstream_distance;
+        double v_u = adjacent_flow_rate(s, *s.upstream_ramp_flow);
+        double q = LEQ_DUP_CONST + LEQ_DUP_VF * f.v_f - LEQ_DUP_VR * f.v_r;
+        if (v_u / l_up <= PFD3_UP_MAX_RATIO && q > 0.0 && l_up < v_u / q) {
+            consider(PFD3_UP_CONST - PFD3_UP_VF * f.v_f + PFD3_UP_RATIO * v_u / l_up);
+        }
+    }
+    if (s.adjacent_downstream == AdjacentRamp::OffRamp && s.downstream_distance && s.downstream_ramp_flow) {
+        double l_down = *s.downstream_distance;
+        double q = LEQ_DDOWN_CONST - LEQ_DDOWN_VF * f.v_f - LEQ_DDOWN_VR * f.v_r;
+        if (q > 0.0) {
+            double v_d = adjacent_flow_rate(s, *s.downstream_ramp_flow);
+            if (l_down < v_d / q) consider(PFD3_DOWN_CONST - PFD3_DOWN_VF * f.v_f + PFD3_DOWN_RATIO * v_d / l_down);
+        }
+    }
+    return clamp_unit(best.value_or(PFD3_ISOLATED_CONST - PFD3_ISOLATED_VF * f.v_f - PFD3_ISOLATED_VR * f.v_r));
+}
+
+double left_side_factor(const RampSegment& s) {
+    if (s.ramp_side != RampSide::Left || s.freeway_lanes < 3) return 1.0;
+    bool three = s.freeway_lanes == 3;
+    if (is_merge(s.ramp_type)) return three ? LEFT_MERGE_N3 : LEFT_MERGE_N4;
+    return three ? LEFT_DIVERGE_N3 : LEFT_DIVERGE_N4;
+}
+
+// The outer lanes may carry neither more than 2700 pc/h/ln nor more than 1.5 times the average
+// flow of lanes 1 and 2; when they would, v12 is raised to the largest applicable bound.
+double check_outer_lanes(std::uint32_t n4, double v_f, double v12) {
+    double outer, offset, divisor;
+    if (n4 == 4) {
+        outer = (v_f - v12) / 2.0;
+        offset = N4_OUTER_FLOW_OFFSET;
+        divisor = N4_SHARE_DIVISOR;
+    } else if (n4 == 3) {
+        outer = v_f - v12;
+        offset = N3_OUTER_FLOW_OFFSET;
+        divisor = N3_SHARE_DIVISOR;
+    } else {
+        return v12;
+    }
+    std::optional<double> best;
+    auto consider = [&](double c) { best = best ? std::max(*best, c) : c; };
+    if (outer > MAX_OUTER_LANE_FLOW) consider(v_f - offset);
+    if (outer > OUTER_TO_V12_RATIO * v12 / 2.0) consider(v_f / divisor);
+    return best.value_or(v12);
+}
+
+void require_7th_edition_steps(const RampSegment& s, const char* step) {
+    if (s.version == HcmVersion::Hcm7) return;
+    throw Error(std::string(step) + "() implements the 7th Edition step structure, but this segment is version \"" +
+                std::string(label(s.version)) + "\". Use run_analysis() or analysis_v7_1() instead.");
+}
+
+// ---- Edition 7 steps ----------------------------------------------------------------------------
+
+DemandFlows demand_flow_step(RampSegment& s) {
+    double v_f = s.freeway_demand / (s.phf * freeway_heavy_vehicle_factor(s));
+    if (s.freeway_lanes >= 5) v_f -= flow_beyond_four_lanes(s.ramp_type, v_f);
+    double v_r = s.ramp_demand / (s.phf * ramp_heavy_vehicle_factor(s));
+    s.flow_freeway = v_f;
+    s.flow_ramp = v_r;
+    return {v_f, v_r};
+}
+
+double v12_step(RampSegment& s) {
+    const Flows f{s.flow_freeway.value_or(0.0), s.flow_ramp.value_or(0.0)};
+    const std::uint32_t n = s.freeway_lanes;
+    const std::uint32_t n4 = std::min<std::uint32_t>(n, 4);
+    const bool merge = is_merge(s.ramp_type);
+    const double p = merge ? determine_pfm(s, f) : determine_pfd(s, f);
+    double v12 = merge ? f.v_f * p : f.v_r + (f.v_f - f.v_r) * p;
+    v12 *= left_side_factor(s);
+    v12 = check_outer_lanes(n4, f.v_f, v12);
+    s.p_f = p;
+    s.v12 = v12;
+    s.vr12 = merge ? f.v_r + v12 : v12;
+    s.v_oa = n >= 3 ? (f.v_f - v12) / static_cast<double>(n4 - 2) : 0.0;
+    return v12;
+}
+
+double capacity_step(RampSegment& s) {
+    const double v_f = s.flow_freeway.value_or(0.0), v_r = s.flow_ramp.value_or(0.0);
+    const double c_f = freeway_capacity_per_lane(s.freeway_ffs) * static_cast<double>(s.freeway_lanes) * s.caf;
+    const double c_r = s.caf * ramp_capacity_per_lane(s.ramp_ffs) * ramp_lane_count(s);
+    const double v = influence_flow(s.ramp_type, v_f, v_r);
+    const double max_desirable = is_merge(s.ramp_type) ? MAX_DESIRABLE_VR12_MERGE : MAX_DESIRABLE_V12_DIVERGE;
+    s.capacity_freeway = c_f;
+    s.capacity_ramp = c_r;
+    s.vc_ratio = c_f > 0.0 ? v / c_f : INF;
+    s.demand_exceeds_capacity = v_r > c_r || v > c_f;
+    s.exceeds_max_desirable = s.vr12.value_or(0.0) > max_desirable;
+    return c_f;
+}
+
+double density_step(RampSegment& s) {
+    const double v_f = s.flow_freeway.value_or(0.0), v_r = s.flow_ramp.value_or(0.0);
+    const double v12 = s.v12.value_or(0.0);
+    double d;
+    switch (s.ramp_type) {
+        case RampType::OnRamp:
+            d = DR_MERGE_CONST + DR_MERGE_VR * v_r + DR_MERGE_V12 * v12 - DR_MERGE_LA * effective_accel_length(s);
+            break;
+        case RampType::OffRamp:
+            d = DR_DIVERGE_CONST + DR_DIVERGE_V12 * v12 - DR_DIVERGE_LD * effective_decel_length(s);
+            break;
+        case RampType::MajorDiverge:
+            d = DR_MAJOR_DIVERGE * v_f / static_cast<double>(s.freeway_lanes);
+            break;
+        case RampType::MajorMerge:
+        default:
+            return 0.0;  // no influence-area density model for a major merge
+    }
+    s.density = d;
+    return d;
+}
+
+std::optional<LevelOfService> los_step(RampSegment& s) {
+    const bool over = s.demand_exceeds_capacity.value_or(false);
+    std::optional<LevelOfService> los;
+    if (over) {
+        los = LevelOfService::F;
+    } else if (s.ramp_type != RampType::MajorMerge) {
+        const double d = s.density.value_or(0.0);
+        los = LevelOfService::E;
+        for (int i = 0; i < 4; ++i) {
+            if (d <= LOS7_BOUNDS[i]) {
+                los = static_cast<LevelOfService>(i);
+                break;
+            }
+        }
+    }
+    s.los = los;
+    return los;
+}
+
+RampSpeeds speed_step(RampSegment& s) {
+    const double ffs = s.freeway_ffs * s.saf;
+    const double s_fr = s.ramp_ffs * s.saf;
+    const double v_f = s.flow_freeway.value_or(0.0), v_r = s.flow_ramp.value_or(0.0);
+    const double vr12 = s.vr12.value_or(0.0);
+    const double v_oa = s.v_oa.value_or(0.0);
+    const std::uint32_t n = s.freeway_lanes;
+    const bool has_outer = n >= 3;
+    double s_r;
+    std::optional<double> s_o;
+    if (is_merge(s.ramp_type)) {
+        double m_s = MS_CONST + MS_EXP * std::exp(std::min(vr12, MS_VR12_CAP) / 1000.0) -
+                     MS_LA_SFR * (effective_accel_length(s) * s_fr / 1000.0);
+        s_r = std::min(ffs - (ffs - SPEED_FLOOR) * m_s, ffs);
+        if (has_outer) {
+            if (v_oa < SO_MERGE_LOW) {
+                s_o = ffs;
+            } else if (v_oa <= SO_MERGE_HIGH) {
+                s_o = ffs - SO_MERGE_SLOPE1 * (v_oa - SO_MERGE_LOW);
+            } else {
+                s_o = ffs - SO_MERGE_DROP_AT_HIGH - SO_MERGE_SLOPE2 * (v_oa - SO_MERGE_HIGH);
+            }
+        }
+    } else {
+        double d_s = DS_CONST + DS_VR * v_r - DS_SFR * s_fr;
+        s_r = ffs - (ffs - SPEED_FLOOR) * d_s;
+        if (has_outer) {
+            s_o = v_oa < SO_DIVERGE_LOW ? SO_DIVERGE_FACTOR * ffs
+                                        : SO_DIVERGE_FACTOR * ffs - SO_DIVERGE_SLOPE * (v_oa - SO_DIVERGE_LOW);
+        }
+    }
+    double speed = s_r;
+    if (has_outer) {
+        const double n_o = static_cast<double>(std::min<std::uint32_t>(n, 4) - 2);
+        const double q_o = v_oa * n_o;
+        if (vr12 + q_o > 0.0 && s_r > 0.0 && *s_o > 0.0) {
+            speed = std::min((vr12 + q_o) / (vr12 / s_r + q_o / *s_o), ffs);
+        }
+    }
+    s.speed_ramp = s_r;
+    if (s_o) s.speed_outer = s_o;
+    s.speed_avg = speed;
+    if (speed > 0.0) s.segment_density = influence_flow(s.ramp_type, v_f, v_r) / static_cast<double>(n) / speed;
+    return {s_r, s_o, speed};
+}
+
+std::optional<LevelOfService> run_7th_edition(RampSegment& s) {
+    demand_flow_step(s);
+    v12_step(s);
+    capacity_step(s);
+    density_step(s);
+    std::optional<LevelOfService> los = los_step(s);
+    speed_step(s);
+    return los;
+}
+
+// ---- Edition 7.1: equivalent basic segment with a ramp speed impedance --------------------------
+
+double impedance_coefficient(const RampSegment& s, double v_r) {
+    if (is_merge(s.ramp_type)) {
+        double l_a = accel_length(s);
+        return l_a > 0.0 ? K_MERGE * v_r / l_a : 0.0;
+    }
+    double l_d = decel_length(s);
+    return l_d > 0.0 ? K_DIVERGE * v_r / std::pow(l_d, K_DIVERGE_EXPONENT) : 0.0;
+}
+
+LevelOfService los_by_density_v7_1(double density) {
+    for (int i = 0; i < 5; ++i) {
+        if (density <= LOS71_BOUNDS[i]) return static_cast<LevelOfService>(i);
+    }
+    return LevelOfService::F;
+}
+
+LevelOfService run_edition_7_1(RampSegment& s) {
+    RampAnalysisV71 r;
+    const double fhv_f = freeway_heavy_vehicle_factor(s);
+    const double fhv_r = ramp_heavy_vehicle_factor(s);
+    if (s.phf > 0.0) {
+        if (fhv_f > 0.0) r.flow_freeway = s.freeway_demand / (s.phf * fhv_f);
+        if (fhv_r > 0.0) r.flow_ramp = s.ramp_demand / (s.phf * fhv_r);
+    }
+    r.flow_influence = influence_flow(s.ramp_type, r.flow_freeway, r.flow_ramp);
+    const double lanes = s.freeway_lanes == 0 ? 1.0 : static_cast<double>(s.freeway_lanes);
+    r.flow_per_lane = r.flow_influence / lanes;
+
+    r.ffs_adj = s.freeway_ffs * s.saf;
+    r.capacity_basic_adj = s.caf * basic_segment_capacity(s.freeway_ffs);
+    r.breakpoint_adj = basic_segment_breakpoint(r.ffs_adj, s.caf);
+    r.speed_basic = basic_segment_speed(r.flow_per_lane, r.ffs_adj, r.capacity_basic_adj, r.breakpoint_adj);
+
+    const double k = impedance_coefficient(s, r.flow_ramp);
+    r.speed_impedance = std::max(k * (r.flow_per_lane - IMPEDANCE_FREE_FLOW_PER_LANE), 0.0);
+    const double speed = r.speed_basic - r.speed_impedance;
+    if (speed > 0.0) r.speed_avg = speed;
+
+    r.capacity_per_lane =
+        capacity_per_lane_at_capacity_density(r.ffs_adj, r.capacity_basic_adj, r.breakpoint_adj, k);
+    if (r.capacity_per_lane && *r.capacity_per_lane > 0.0) r.dc_ratio = r.flow_per_lane / *r.capacity_per_lane;
+
+    r.capacity_neighboring_freeway =
+        freeway_capacity_per_lane(s.freeway_ffs) * static_cast<double>(s.freeway_lanes) * s.caf;
+    r.capacity_ramp_roadway = ramp_capacity_per_lane(s.ramp_ffs) * ramp_lane_count(s);
+    r.density = speed > 0.0 ? r.flow_per_lane / speed : INF;
+    r.demand_exceeds_capacity = (r.dc_ratio && *r.dc_ratio > 1.0) || r.flow_influence > r.capacity_neighboring_freeway ||
+                                r.flow_ramp > r.capacity_ramp_roadway;
+    r.los = r.demand_exceeds_capacity ? LevelOfService::F : los_by_density_v7_1(r.density);
+
+    s.flow_freeway = r.flow_freeway;
+    s.flow_ramp = r.flow_ramp;
+    s.capacity_freeway = r.capacity_neighboring_freeway;
+    s.capacity_ramp = r.capacity_ramp_roadway;
+    s.vc_ratio = r.dc_ratio;
+    s.density = r.density;
+    s.speed_ramp = r.speed_avg;
+    s.speed_avg = r.speed_avg;
+    s.demand_exceeds_capacity = r.demand_exceeds_capacity;
+    s.los = r.los;
+    s.analysis_v7_1 = r;
+    return r.los;
+}
+
+// Option words are compared lower-cased (ASCII letters), untrimmed, as in Chapter 12.
+std::string lowered(std::string_view word) { return basicfreeways::basicfreeways::lower_option_word(word); }
+
+}  // namespace
+
+const jsonio::Record<RampAnalysisV71>& json_record(jsonio::Tag<RampAnalysisV71>) {
+    using R = RampAnalysisV71;
+    static const jsonio::Record<R> record{"RampAnalysisV71",
+                                          {
+                                              jsonio::required("flow_freeway", &R::flow_freeway),
+                                              jsonio::required("flow_ramp", &R::flow_ramp),
+                                              jsonio::required("flow_influence", &R::flow_influence),
+                                              jsonio::required("flow_per_lane", &R::flow_per_lane),
+                                              jsonio::required("ffs_adj", &R::ffs_adj),
+                                              jsonio::required("capacity_basic_adj", &R::capacity_basic_adj),
+                                              jsonio::required("breakpoint_adj", &R::breakpoint_adj),
+                                              jsonio::required("speed_basic", &R::speed_basic),
+                                              jsonio::required("speed_impedance", &R::speed_impedance),
+                                              jsonio::optional("speed_avg", &R::speed_avg),
+                                              jsonio::optional("capacity_per_lane", &R::capacity_per_lane),
+                                              jsonio::optional("dc_ratio", &R::dc_ratio),
+                                              jsonio::required("capacity_neighboring_freeway",
+                                                               &R::capacity_neighboring_freeway),
+                                              jsonio::required("capacity_ramp_roadway", &R::capacity_ramp_roadway),
+                                              jsonio::required("demand_exceeds_capacity", &R::demand_exceeds_capacity),
+                                              jsonio::required("density", &R::density),
+                                              jsonio::required("los", &R::los),
+                                          }};
+    return record;
+}
+
+RampType ramp_type_from_word(std::string_view word) {
+    const std::string w = lowered(word);
+    if (w == "onramp" || w == "on_ramp" || w == "on-ramp" || w == "merge") return RampType::OnRamp;
+    if (w == "offramp" || w == "off_ramp" || w == "off-ramp" || w == "diverge") return RampType::OffRamp;
+    if (w == "major_merge") return RampType::MajorMerge;
+    if (w == "major_diverge") return RampType::MajorDiverge;
+    throw Error("unknown ramp_type: " + w);
+}
+
+RampSide ramp_side_from_word(std::string_view word) {
+    const std::string w = lowered(word);
+    if (w == "right") return RampSide::Right;
+    if (w == "left") return RampSide::Left;
+    throw Error("unknown ramp_side: " + w);
+}
+
+RampLanes ramp_lanes_from_count(std::uint32_t lanes) {
+    if (lanes == 1) return RampLanes::One;
+    if (lanes == 2) return RampLanes::Two;
+    throw Error("ramp_lanes must be 1 or 2, got " + std::to_string(lanes));
+}
+
+Terrain terrain_from_word(std::string_view word) {
+    const std::string w = lowered(word);
+    if (w == "level") return Terrain::Level;
+    if (w == "rolling") return Terrain::Rolling;
+    if (w == "mountainous") return Terrain::Mountainous;
+    throw Error("unknown terrain: " + w);
+}
+
+AdjacentRamp adjacent_ramp_from_word(std::string_view word) {
+    const std::string w = lowered(word);
+    if (w == "none") return AdjacentRamp::None;
+    if (w == "on" || w == "onramp" || w == "on_ramp" || w == "on-ramp") return AdjacentRamp::OnRamp;
+    if (w == "off" || w == "offramp" || w == "off_ramp" || w == "off-ramp") return AdjacentRamp::OffRamp;
+    throw Error("unknown adjacent ramp type: " + w);
+}
+
+double heavy_vehicle_factor(double p_t, Terrain terrain) {
+    return 1.0 / (1.0 + p_t * ET_MINUS_ONE.at(static_cast<std::size_t>(terrain)));
+}
+
+double freeway_capacity_per_lane(double ffs) {
+    if (ffs >= 70.0) return 2400.0;
+    if (ffs >= 65.0) return 2350.0;
+    if (ffs >= 60.0) return 2300.0;
+    return 2250.0;
+}
+
+double ramp_capacity_per_lane(double ramp_ffs) {
+    if (ramp_ffs > 50.0) return 2200.0;
+    if (ramp_ffs > 40.0) return 2100.0;
+    if (ramp_ffs > 30.0) return 2000.0;
+    if (ramp_ffs >= 20.0) return 1900.0;
+    return 1800.0;
+}
+
+std::optional<LevelOfService> RampSegment::run_analysis() {
+    if (version == HcmVersion::Hcm7_1) return run_edition_7_1(*this);
+    return run_7th_edition(*this);
+}
+
+DemandFlows RampSegment::determine_demand_flow() {
+    require_7th_edition_steps(*this, "determine_demand_flow");
+    return demand_flow_step(*this);
+}
+
+double RampSegment::estimate_v12() {
+    require_7th_edition_steps(*this, "estimate_v12");
+    return v12_step(*this);
+}
+
+double RampSegment::determine_capacity() {
+    require_7th_edition_steps(*this, "determine_capacity");
+    return capacity_step(*this);
+}
+
+double RampSegment::determine_density() {
+    require_7th_edition_steps(*this, "determine_density");
+    return density_step(*this);
+}
+
+std::optional<LevelOfService> RampSegment::determine_los() {
+    require_7th_edition_steps(*this, "determine_los");
+    return los_step(*this);
+}
+
+RampSpeeds RampSegment::estimate_speed() {
+    require_7th_edition_steps(*this, "estimate_speed");
+    return speed_step(*this);
+}
+
+void RampSegment::clear_results() {
+    flow_freeway.reset();
+    flow_ramp.reset();
+    p_f.reset();
+    v12.reset();
+    vr12.reset();
+    v_oa.reset();
+    capacity_freeway.reset();
+    capacity_ramp.reset();
+    vc_ratio.reset();
+    density.reset();
+    speed_ramp.reset();
+    speed_outer.reset();
+    speed_avg.reset();
+    segment_density.reset();
+    analysis_v7_1.reset();
+    demand_exceeds_capacity.reset();
+    exceeds_max_desirable.reset();
+    los.reset();
+}
+
+std::optional<double> ramp_service_flow_rate_ideal(const RampSegment& segment, double target_density,
+                                                   std::optional<double> ramp_fraction,
+                                                   std::optional<double> fixed_freeway_vf) {
+    if (ramp_fraction.has_value() == fixed_freeway_vf.has_value()) {
+        throw Error("provide exactly one of ramp_fraction (Case 1) or fixed_freeway_vf (Case 2)");
+    }
+    constexpr int MAX_DOUBLINGS = 60;
+    constexpr int BISECTIONS = 50;
+
+    // Ideal conditions on a private copy that starts from no results, so that a density left by
+    // an earlier analysis of the caller's segment cannot stand in for one never computed.
+    RampSegment probe = segment;
+    probe.clear_results();
+    probe.phf = 1.0;
+    probe.heavy_vehicle_pct = 0.0;
+    probe.ramp_heavy_vehicle_pct = 0.0;
+    probe.caf = 1.0;
+    probe.saf = 1.0;
+    auto density_at = [&](double s) {
+        if (ramp_fraction) {
+            probe.freeway_demand = s;
+            probe.ramp_demand = s * *ramp_fraction;
+        } else {
+            probe.freeway_demand = *fixed_freeway_vf;
+            probe.ramp_demand = s;
+        }
+        probe.run_analysis();
+        return probe.density.value_or(0.0);
+    };
+
+    if (density_at(0.0) > target_density) return std::nullopt;
+    double lo = 0.0, hi = 1000.0;
+    for (int doublings = 0; density_at(hi) < target_density; ++doublings) {
+        // Still below the target after the last doubling: the density never reaches it (for
+        // example a major merge, whose influence-area density the 7th Edition does not model).
+        if (doublings == MAX_DOUBLINGS) return std::nullopt;
+        lo = hi;
+        hi *= 2.0;
+    }
+    for (int i = 0; i < BISECTIONS; ++i) {
+        double mid = (lo + hi) / 2.0;
+        if (density_at(mid) < target_density) {
+            lo = mid;
+        } else {
+            hi = mid;
+        }
+    }
+    return (lo + hi) / 2.0;
+}
+
+ServiceVolumes ramp_service_volumes(double sfi, double f_hv, double f_p, double phf) {
+    double sf = sfi * f_hv * f_p;
+    return {sf, sf * phf};
+}
+
+}  // namespace hcm::merge_diverge

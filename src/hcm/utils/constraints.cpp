@@ -1,0 +1,148 @@
+#include "hcm/utils/constraints.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include "hcm/common/format.hpp"
+
+namespace hcm::utils::constraints {
+namespace {
+
+using nlohmann::ordered_json;
+using hcm::common::num;
+
+const char* const CONSTRAINTS_VERSION = "0.3.7";
+
+Constraints build() {
+    TwoLaneHighwayConstraints t{
+        .lane_width = {"lane_width", 9, 12, "ft", "HCM 7th Edition, Exhibit 15-8", "Lane width for two-lane highways"},
+        .shoulder_width = {"shoulder_width", 0, 8, "ft", "HCM 7th Edition, Exhibit 15-8", "Paved shoulder width"},
+        .passing_type = {"passing_type",
+                         {0, 1, 2},
+                         {"Passing Constrained (PC)", "Passing Zone (PZ)", "Passing Lane (PL)"},
+                         "HCM 7th Edition, Chapter 15.3",
+                         "Segment passing type classification"},
+        .horizontal_class = {"hor_class",
+                             {0, 1, 2, 3, 4, 5},
+                             {"Tangent (no curve)", "Mild curve", "Moderate curve", "Sharp curve", "Very sharp curve",
+                              "Severe curve"},
+                             "HCM 7th Edition, Exhibit 15-22",
+                             "Horizontal alignment class based on curve radius"},
+        .vertical_class = {"vertical_class",
+                           {1, 2, 3, 4, 5},
+                           {"Level/gentle", "Mild grade", "Moderate grade", "Steep grade", "Severe grade"},
+                           "HCM 7th Edition, Exhibit 15-11",
+                           "Vertical alignment class based on grade and length"},
+        .grade = {"grade", -10, 10, "%", "AASHTO Green Book, Chapter 3", "Segment grade percentage"},
+        .phf = {"phf", 0.5, 1, "", "HCM 7th Edition, Chapter 15", "Peak hour factor"},
+        .phv = {"phv", 0, 100, "%", "HCM 7th Edition, Chapter 15", "Percentage of heavy vehicles in traffic stream"},
+        .speed_limit = {"spl", 15, 80, "mph", "AASHTO Green Book, Chapter 2", "Posted speed limit"},
+        // AASHTO Green Book Table 3-7: minimum curve radius (ft) by design speed (mi/h).
+        .speed_radius = {"design_rad",
+                         "spl",
+                         {{15, 50},
+                          {20, 90},
+                          {25, 170},
+                          {30, 230},
+                          {35, 340},
+                          {40, 430},
+                          {45, 560},
+                          {50, 710},
+                          {55, 835},
+                          {60, 1000},
+                          {65, 1150},
+                          {70, 1310},
+                          {75, 1560},
+                          {80, 1810}},
+                         "ft",
+                         "AASHTO Green Book, Table 3-7",
+                         "Minimum curve radius for design speed"},
+        .access_point_density = {"apd", 0, 30, "points/mi", "HCM 7th Edition, Exhibit 15-6",
+                                 "Access point density (driveways, intersections)"},
+        .segment_length = {"length", 0.25, 3, "mi", "HCM 7th Edition, Exhibit 15-10", "Analysis segment length"},
+    };
+    return Constraints{CONSTRAINTS_VERSION, std::move(t)};
+}
+
+ordered_json to_json(const RangeConstraint& c) {
+    return ordered_json{{"name", c.name}, {"min", c.min},       {"max", c.max},
+                        {"unit", c.unit}, {"source", c.source}, {"description", c.description}};
+}
+
+ordered_json to_json(const EnumConstraint& c) {
+    return ordered_json{{"name", c.name},
+                        {"values", c.values},
+                        {"labels", c.labels},
+                        {"source", c.source},
+                        {"description", c.description}};
+}
+
+ordered_json to_json(const TableConstraint& c) {
+    ordered_json rows = ordered_json::array();
+    for (const auto& [key, value] : c.table) rows.push_back(ordered_json::array({key, value}));
+    return ordered_json{{"name", c.name}, {"depends_on", c.depends_on}, {"table", rows},
+                        {"unit", c.unit}, {"source", c.source},         {"description", c.description}};
+}
+
+}  // namespace
+
+std::optional<std::string> RangeConstraint::check(double value) const {
+    if (min <= value && value <= max) return std::nullopt;
+    return name + " = " + num(value) + " " + unit + " is outside valid range [" + num(min) + ", " + num(max) +
+           "]. Source: " + source;
+}
+
+std::optional<std::string> EnumConstraint::check(std::int32_t value) const {
+    for (std::int32_t v : values) {
+        if (v == value) return std::nullopt;
+    }
+    return name + " = " + std::to_string(value) + " is not a valid value. Must be one of " +
+           hcm::common::debug_list(std::vector<std::int64_t>(values.begin(), values.end())) + ". Source: " + source;
+}
+
+const Constraints& CONSTRAINTS() {
+    static const Constraints constraints = build();
+    return constraints;
+}
+
+std::string constraints_json() {
+    const Constraints& c = CONSTRAINTS();
+    const TwoLaneHighwayConstraints& t = c.two_lane_highways;
+    ordered_json group{{"lane_width", to_json(t.lane_width)},
+                       {"shoulder_width", to_json(t.shoulder_width)},
+                       {"passing_type", to_json(t.passing_type)},
+                       {"horizontal_class", to_json(t.horizontal_class)},
+                       {"vertical_class", to_json(t.vertical_class)},
+                       {"grade", to_json(t.grade)},
+                       {"phf", to_json(t.phf)},
+                       {"phv", to_json(t.phv)},
+                       {"speed_limit", to_json(t.speed_limit)},
+                       {"speed_radius", to_json(t.speed_radius)},
+                       {"access_point_density", to_json(t.access_point_density)},
+                       {"segment_length", to_json(t.segment_length)}};
+    ordered_json doc{{"version", c.version}, {"two_lane_highways", std::move(group)}};
+    return doc.dump(2);
+}
+
+std::vector<std::string> validate_two_lane_highway(std::optional<double> lane_width, std::optional<double> shoulder_width,
+                                                   std::optional<std::int32_t> passing_type,
+                                                   std::optional<std::int32_t> hor_class, std::optional<double> grade,
+                                                   std::optional<double> phf, std::optional<double> phv,
+                                                   std::optional<double> spl) {
+    const TwoLaneHighwayConstraints& t = CONSTRAINTS().two_lane_highways;
+    std::vector<std::string> messages;
+    auto check = [&](const auto& constraint, const auto& value) {
+        if (!value) return;
+        if (auto message = constraint.check(*value)) messages.push_back(std::move(*message));
+    };
+    check(t.lane_width, lane_width);
+    check(t.shoulder_width, shoulder_width);
+    check(t.passing_type, passing_type);
+    check(t.horizontal_class, hor_class);
+    check(t.grade, grade);
+    check(t.phf, phf);
+    check(t.phv, phv);
+    check(t.speed_limit, spl);
+    return messages;
+}
+
+}  // namespace hcm::utils::constraints

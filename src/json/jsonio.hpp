@@ -1,0 +1,53 @@
+#pragma once
+// Typed JSON reading and writing for every chapter. Include this header.
+//
+// Declare a record once, next to its struct (header: the declaration; .cpp: the table):
+//
+//   const jsonio::Record<WorkZone>& json_record(jsonio::Tag<WorkZone>);   // in WorkZone's namespace
+//
+//   const jsonio::Record<WorkZone>& json_record(jsonio::Tag<WorkZone>) {
+//       static const jsonio::Record<WorkZone> record{"WorkZone", {
+//           jsonio::with_default("total_lanes", &WorkZone::total_lanes, 3),
+//           jsonio::required("speed_ratio", &WorkZone::speed_ratio),
+//           jsonio::optional("note", &WorkZone::note),              // std::optional member
+//       }, jsonio::UnknownKeys::ignore, jsonio::ArrayForm::defaults_fill};
+//       return record;
+//   }
+//
+// Then any member of type WorkZone, std::optional<WorkZone>, std::vector<WorkZone>, ... of
+// another record reads and writes through it, and:
+//
+//   WorkZone z = jsonio::read_document<WorkZone>(text);          // parse + read; throws jsonio::Error
+//   jsonio::Document doc = jsonio::Document::parse(text);        // or keep the tree and read parts:
+//   auto f = jsonio::read<FreewayFacility>(*doc.root().find("facility"));
+//   std::string s = jsonio::write_document(z);                   // compact; write_document_pretty: 2 spaces
+//   jsonio::Json j = jsonio::to_json_value(z);                   // nlohmann::ordered_json
+//
+// Enumerations with hcm::variant_names<E> read as "Name" or {"Name": null} and write as "Name".
+// Tagged enumerations: std::variant<...> with json_variants(jsonio::Tag<V>) returning a
+// jsonio::Variants<V>{"Name", {"VariantA", "VariantB"}}; jsonio::Unit alternatives are unit
+// variants ("VariantA"), others carry a payload ({"VariantB": {...}}).
+// Special cases: required/with_default/optional take a jsonio::Codec<M>{read_fn, write_fn} (both
+// function pointers); jsonio::custom<R>(key, presence, read(Value, R&), write(const R&),
+// set_default(R&)) works on the whole record. A hand-made reader reports its own failures with
+// value.fail("text") (or fail_at_end / fail_at_begin), detail::invalid_type(value, "expected").
+// Records refusing unknown keys: UnknownKeys::refuse. Array form: ArrayForm::all_fields (the
+// default: every field must be given) or ArrayForm::defaults_fill (a short array leaves the
+// trailing defaulted and optional fields at their defaults).
+//
+// Messages (each followed by " at line {} column {}", column in bytes from 1):
+//   missing field `k`                    at the record's closing brace (first missing in order)
+//   duplicate field `k`, unknown field `k`, expected ...   at the key's closing quote
+//   unknown variant `X`, expected ...    at the string's closing quote (or the key's)
+//   invalid type: integer `3`, expected f64 / u32 / a string / a sequence / struct Name /
+//       variant identifier ...           at a scalar's last byte, a container's opening bracket
+//   invalid value: integer `-1`, expected u32   at the number's last byte
+//   invalid length 2, expected struct X with 5 elements / an array of length 4   at the closing bracket
+//   trailing characters                  at the first extra array element of a record's array
+//                                        form, or the first byte after the document
+//   syntax errors ("expected value", "EOF while parsing an object", ...) at the byte where the
+//   parser stopped (for an unexpected token: its first byte; at end of input: the last byte).
+#include "json/reader.hpp"
+#include "json/record.hpp"
+#include "json/tree.hpp"
+#include "json/writer.hpp"

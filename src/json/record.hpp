@@ -1,0 +1,309 @@
+#pragma once
+// Declared tables of records (and of tagged enumerations): one table drives both reading and
+// writing. See json/jsonio.hpp for how a chapter declares one.
+#include <algorithm>
+#include <array>
+#include <bitset>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "json/tree.hpp"
+
+namespace jsonio {
+
+using Json = nlohmann::ordered_json;
+
+// Names a type for the lookup of its table by argument-dependent lookup:
+//   const jsonio::Record<T>& json_record(jsonio::Tag<T>);      (records)
+//   const jsonio::Variants<V>& json_variants(jsonio::Tag<V>);  (tagged enumerations)
+template <class T>
+struct Tag {};
+
+template <class T>
+T read(Value value);
+template <class T>
+Json to_json_value(const T& value);
+
+namespace detail {
+// "`a`", "`a` or `b`", "one of `a`, `b`, `c`"; "there are no fields" for none.
+template <class Names>
+std::string expected_list(const Names& names) {
+    if (names.size() == 0) return "there are no fields";
+    std::string out = names.size() > 2 ? "one of " : "";
+    std::size_t i = 0;
+    for (const auto& n : names) {
+        if (i > 0) out += names.size() == 2 ? " or " : ", ";
+        out += '`';
+        out += n;
+        out += '`';
+        ++i;
+    }
+    return out;
+}
+
+// Appends a key known to be new to an ordered object, without the search operator[] makes.
+inline void append_member(Json& object, const std::string& key, Json value) {
+    auto* members = object.get_ptr<Json::object_t*>();
+    members->Json::object_t::Container::emplace_back(key, std::move(value));
+}
+}  // namespace detail
+
+enum class Presence : std::uint8_t {
+    required,   // absent -> "missing field `{}`"
+    defaulted,  // absent -> the declared value
+    optional,   // absent or null -> std::nullopt
+};
+
+// What a record does with keys it does not declare.
+enum class UnknownKeys : std::uint8_t { ignore, refuse };
+
+// How the array form of a record treats a short array: every field must be given, or the
+// trailing fields that have a default (or are optional) may be left out.
+enum class ArrayForm : std::uint8_t { all_fields, defaults_fill };
+
+// One field of a record table. Built by required(), with_default(), optional() or custom().
+template <class R>
+struct Field {
+    std::string key;
+    Presence presence = Presence::required;
+    std::function<void(Value, R&)> read;
+    std::function<void(R&)> set_default;  // empty for required fields
+    std::function<Json(const R&)> write;
+};
+
+// A member read and written by hand-made functions instead of the generic rules (both given).
+template <class M>
+struct Codec {
+    M (*read)(Value);
+    Json (*write)(const M&);
+};
+
+namespace detail {
+template <class R, class M>
+std::function<Json(const R&)> codec_writer(M R::*member, Codec<M> codec) {
+    if (!codec.read || !codec.write) throw std::logic_error("JSON codec without a read or a write function");
+    return [member, codec](const R& r) { return codec.write(r.*member); };
+}
+}  // namespace detail
+
+template <class R, class M>
+Field<R> required(std::string key, M R::*member) {
+    return {std::move(key), Presence::required, [member](Value v, R& r) { r.*member = jsonio::read<M>(v); }, {},
+            [member](const R& r) { return jsonio::to_json_value(r.*member); }};
+}
+
+template <class R, class M>
+Field<R> with_default(std::string key, M R::*member, std::type_identity_t<M> value) {
+    return {std::move(key), Presence::defaulted, [member](Value v, R& r) { r.*member = jsonio::read<M>(v); },
+            [member, d = std::move(value)](R& r) { r.*member = d; },
+            [member](const R& r) { return jsonio::to_json_value(r.*member); }};
+}
+
+template <class R, class M>
+Field<R> optional(std::string key, std::optional<M> R::*member) {
+    return {std::move(key), Presence::optional,
+            [member](Value v, R& r) { r.*member = jsonio::read<std::optional<M>>(v); },
+            [member](R& r) { r.*member = std::nullopt; },
+            [member](const R& r) { return jsonio::to_json_value(r.*member); }};
+}
+
+template <class R, class M>
+Field<R> required(std::string key, M R::*member, Codec<M> codec) {
+    return {std::move(key), Presence::required, [member, codec](Value v, R& r) { r.*member = codec.read(v); }, {},
+            detail::codec_writer<R, M>(member, codec)};
+}
+
+template <class R, class M>
+Field<R> with_default(std::string key, M R::*member, std::type_identity_t<M> value, Codec<M> codec) {
+    return {std::move(key), Presence::defaulted, [member, codec](Value v, R& r) { r.*member = codec.read(v); },
+            [member, d = std::move(value)](R& r) { r.*member = d; }, detail::codec_writer<R, M>(member, codec)};
+}
+
+// The codec reads and writes the inner value; null stays "absent".
+template <class R, class M>
+Field<R> optional(std::string key, std::optional<M> R::*member, Codec<M> codec) {
+    if (!codec.read || !codec.write) throw std::logic_error("JSON codec without a read or a write function");
+    std::function<Json(const R&)> write = [member, codec](const R& r) {
+        return (r.*member) ? codec.write(*(r.*member)) : Json(nullptr);
+    };
+    return {std::move(key), Presence::optional,
+            [member, codec](Value v, R& r) {
+                if (v.is_null())
+                    r.*member = std::nullopt;
+                else
+                    r.*member = codec.read(v);
+            },
+            [member](R& r) { r.*member = std::nullopt; }, std::move(write)};
+}
+
+// A field read and written by functions of the whole record (cross-field special cases).
+// `set_default` is required unless `presence` is Presence::required.
+template <class R>
+Field<R> custom(std::string key, Presence presence, std::function<void(Value, R&)> read,
+                std::function<Json(const R&)> write, std::function<void(R&)> set_default = {}) {
+    if (presence != Presence::required && !set_default)
+        throw std::logic_error("JSON field `" + key + "` has a default but no function setting it");
+    return {std::move(key), presence, std::move(read), std::move(set_default), std::move(write)};
+}
+
+// The table of a record type R: its name (for messages), its fields in declaration order (the
+// write order and the order of the array form) and its reading policies.
+template <class R>
+class Record {
+public:
+    static constexpr std::size_t kMaxFields = 256;
+
+    Record(std::string name, std::vector<Field<R>> fields, UnknownKeys unknown = UnknownKeys::ignore,
+           ArrayForm array_form = ArrayForm::all_fields)
+        : name_(std::move(name)), fields_(std::move(fields)), unknown_(unknown), array_form_(array_form) {
+        if (fields_.size() > kMaxFields) throw std::logic_error("JSON record " + name_ + " has too many fields");
+        struct_name_ = "struct " + name_;
+        array_expected_ = struct_name_ + " with " + std::to_string(fields_.size()) + " elements";
+        std::vector<std::string_view> keys;
+        for (const Field<R>& f : fields_) keys.push_back(f.key);
+        expected_keys_ = detail::expected_list(keys);
+        sorted_.resize(fields_.size());
+        for (std::size_t i = 0; i < fields_.size(); ++i) sorted_[i] = static_cast<std::uint16_t>(i);
+        std::sort(sorted_.begin(), sorted_.end(),
+                  [this](std::uint16_t a, std::uint16_t b) { return fields_[a].key < fields_[b].key; });
+        for (std::size_t i = 1; i < sorted_.size(); ++i)
+            if (fields_[sorted_[i - 1]].key == fields_[sorted_[i]].key)
+                throw std::logic_error("JSON record " + name_ + " declares `" + fields_[sorted_[i]].key + "` twice");
+        for (const Field<R>& f : fields_)
+            if (!f.read || !f.write || (f.presence != Presence::required && !f.set_default))
+                throw std::logic_error("JSON record " + name_ + " has an incomplete field `" + f.key + "`");
+    }
+
+    const std::string& name() const { return name_; }
+    const std::vector<Field<R>>& fields() const { return fields_; }
+
+    R read(Value v) const {
+        R out{};
+        read_into(v, out);
+        return out;
+    }
+
+    // Reads every field of `out` from the object or array form.
+    void read_into(Value v, R& out) const {
+        if (v.is_object())
+            read_object(v, out);
+        else if (v.is_array())
+            read_array(v, out);
+        else
+            fail_type(v);
+    }
+
+    // One ordered object with every field, in declaration order.
+    Json write(const R& r) const {
+        Json object = Json::object();
+        object.get_ptr<Json::object_t*>()->reserve(fields_.size());
+        for (const Field<R>& f : fields_) detail::append_member(object, f.key, f.write(r));
+        return object;
+    }
+
+private:
+    [[noreturn]] void fail_type(Value v) const;
+
+    std::optional<std::size_t> index_of(std::string_view key) const {
+        auto it = std::lower_bound(sorted_.begin(), sorted_.end(), key,
+                                   [this](std::uint16_t i, std::string_view k) { return fields_[i].key < k; });
+        if (it == sorted_.end() || fields_[*it].key != key) return std::nullopt;
+        return *it;
+    }
+
+    void read_object(Value v, R& out) const {
+        std::bitset<kMaxFields> seen;
+        for (Member m : v.members()) {
+            std::optional<std::size_t> i = index_of(m.key);
+            if (!i) {
+                if (unknown_ == UnknownKeys::refuse)
+                    m.fail_at_key("unknown field `" + std::string(m.key) + "`, expected " + expected_keys_);
+                continue;
+            }
+            if (seen[*i]) m.fail_at_key("duplicate field `" + std::string(m.key) + "`");
+            seen.set(*i);
+            fields_[*i].read(m.value, out);
+        }
+        for (std::size_t i = 0; i < fields_.size(); ++i) {
+            if (seen[i]) continue;
+            if (fields_[i].presence == Presence::required) v.fail_at_end("missing field `" + fields_[i].key + "`");
+            fields_[i].set_default(out);
+        }
+    }
+
+    void read_array(Value v, R& out) const {
+        std::size_t i = 0;
+        for (Value e : v.elements()) {
+            if (i == fields_.size()) e.fail_at_begin("trailing characters");
+            fields_[i].read(e, out);
+            ++i;
+        }
+        for (std::size_t k = i; k < fields_.size(); ++k) {
+            if (array_form_ == ArrayForm::all_fields || fields_[k].presence == Presence::required)
+                v.fail_at_end("invalid length " + std::to_string(i) + ", expected " + array_expected_);
+            fields_[k].set_default(out);
+        }
+    }
+
+    std::string name_;
+    std::vector<Field<R>> fields_;
+    UnknownKeys unknown_;
+    ArrayForm array_form_;
+    std::string struct_name_, array_expected_, expected_keys_;
+    std::vector<std::uint16_t> sorted_;
+};
+
+// Unit variant of a tagged enumeration: no payload, written as the bare variant name.
+struct Unit {
+    friend bool operator==(const Unit&, const Unit&) = default;
+};
+
+// The table of a tagged enumeration V = std::variant<Alternatives...>: one name per alternative,
+// in order. An alternative of type jsonio::Unit (or std::monostate) is a unit variant, read from
+// "Name" or {"Name": null}; any other is read from {"Name": payload} with the payload's reader.
+template <class V>
+class Variants;
+
+template <class... Alts>
+class Variants<std::variant<Alts...>> {
+public:
+    using V = std::variant<Alts...>;
+    static constexpr std::size_t kCount = sizeof...(Alts);
+
+    Variants(std::string name, std::vector<std::string> names) : name_(std::move(name)), names_(std::move(names)) {
+        if (names_.size() != kCount) throw std::logic_error("JSON enumeration " + name_ + " needs one name per variant");
+        expected_ = detail::expected_list(names_);
+    }
+
+    const std::string& name() const { return name_; }
+
+    V read(Value v) const;
+    Json write(const V& value) const;
+
+private:
+    template <std::size_t I>
+    static constexpr bool is_unit() {
+        using A = std::variant_alternative_t<I, V>;
+        return std::is_same_v<A, Unit> || std::is_same_v<A, std::monostate>;
+    }
+    std::size_t index_of(Value at, std::string_view variant, const Member* key) const;
+    V read_alternative(std::size_t index, std::optional<Value> payload, Value whole) const;
+
+    std::string name_;
+    std::vector<std::string> names_;
+    std::string expected_;
+};
+
+}  // namespace jsonio

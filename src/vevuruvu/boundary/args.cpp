@@ -1,0 +1,78 @@
+#include "vevuruvu/boundary/args.hpp"
+
+#include <cstring>
+#include <vector>
+
+namespace vevuruvu::boundary {
+namespace {
+
+std::string quoted_names(const std::vector<const char*>& names) {
+    std::string out;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) out += names.size() == 2 ? " and " : (i + 1 == names.size() ? ", and " : ", ");
+        out += std::string("'") + names[i] + "'";
+    }
+    return out;
+}
+
+[[noreturn]] void raise_missing(const std::string& callee, const std::vector<const char*>& names, bool keyword) {
+    raise(PyExc_TypeError, callee + " missing " + std::to_string(names.size()) + " required " +
+                               (keyword ? "keyword" : "positional") + " " +
+                               (names.size() == 1 ? "argument" : "arguments") + ": " + quoted_names(names));
+}
+
+}  // namespace
+
+void bind_arguments(const std::string& callee, std::span<const ParamSpec> params, PyObject* args, PyObject* kwargs,
+                    std::span<PyObject*> slots) {
+    std::size_t n_positional = 0, n_required_positional = 0;
+    for (const auto& p : params) {
+        if (p.keyword_only) continue;
+        ++n_positional;
+        if (p.required) n_required_positional = n_positional;
+    }
+    std::size_t given = args ? static_cast<std::size_t>(PyTuple_GET_SIZE(args)) : 0;
+    if (given > n_positional) {
+        std::string takes = n_required_positional == n_positional
+                                ? std::to_string(n_positional)
+                                : "from " + std::to_string(n_required_positional) + " to " + std::to_string(n_positional);
+        raise(PyExc_TypeError, callee + " takes " + takes + " positional arguments but " + std::to_string(given) +
+                                   (given == 1 ? " was" : " were") + " given");
+    }
+    for (std::size_t i = 0; i < given; ++i) slots[i] = PyTuple_GET_ITEM(args, static_cast<Py_ssize_t>(i));
+
+    if (kwargs && PyDict_GET_SIZE(kwargs) > 0) {
+        PyObject *key, *value;
+        Py_ssize_t pos = 0;
+        while (PyDict_Next(kwargs, &pos, &key, &value)) {
+            const char* name = PyUnicode_Check(key) ? PyUnicode_AsUTF8(key) : nullptr;
+            if (name == nullptr) {
+                PyErr_Clear();
+                raise(PyExc_TypeError, callee + " keywords must be strings");
+            }
+            std::size_t i = 0;
+            while (i < params.size() && std::strcmp(params[i].name, name) != 0) ++i;
+            if (i == params.size()) raise(PyExc_TypeError, callee + " got an unexpected keyword argument '" + name + "'");
+            if (slots[i] != nullptr) raise(PyExc_TypeError, callee + " got multiple values for argument '" + name + "'");
+            slots[i] = value;
+        }
+    }
+
+    std::vector<const char*> missing;
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        if (!params[i].keyword_only && params[i].required && slots[i] == nullptr) missing.push_back(params[i].name);
+    }
+    if (!missing.empty()) raise_missing(callee, missing, false);
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        if (params[i].keyword_only && params[i].required && slots[i] == nullptr) missing.push_back(params[i].name);
+    }
+    if (!missing.empty()) raise_missing(callee, missing, true);
+}
+
+void reraise_for_argument(const char* name, py::error_already_set& e) {
+    if (!e.matches(PyExc_TypeError)) throw;
+    std::string text = py::str(e.value());
+    raise(PyExc_TypeError, std::string("argument '") + name + "': " + text);
+}
+
+}  // namespace vevuruvu::boundary

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "hcm/common/common.hpp"
+#include "hcm/common/intersection.hpp"
+#include "json/jsonio.hpp"
+#include "sample_records.hpp"
+
+namespace {
+
+using namespace jsontest;
+using hcm::common::intersection::ControlType;
+using hcm::common::intersection::Direction;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+struct FloatCase {
+    double value;
+    const char* text;
+};
+
+class FloatOutput : public ::testing::TestWithParam<FloatCase> {};
+
+TEST_P(FloatOutput, ShortestRoundTripWithPointAndNullForNonFinite) {
+    EXPECT_EQ(jsonio::write_document(GetParam().value), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Writer, FloatOutput,
+                         ::testing::Values(FloatCase{8.0, "8.0"}, FloatCase{0.5, "0.5"}, FloatCase{-10.0, "-10.0"},
+                                           FloatCase{0.1 + 0.2, "0.30000000000000004"}, FloatCase{1500.0, "1500.0"},
+                                           FloatCase{kNaN, "null"}, FloatCase{kInf, "null"}, FloatCase{-kInf, "null"}));
+
+TEST(Writer, ScalarsOptionalsAndContainers) {
+    EXPECT_EQ(jsonio::write_document(std::uint32_t{7}), "7");
+    EXPECT_EQ(jsonio::write_document(std::int32_t{-7}), "-7");
+    EXPECT_EQ(jsonio::write_document(true), "true");
+    EXPECT_EQ(jsonio::write_document(std::string("a\"b\\c\n")), R"("a\"b\\c\n")");
+    EXPECT_EQ(jsonio::write_document(std::optional<double>{}), "null");
+    EXPECT_EQ(jsonio::write_document(std::vector<std::vector<bool>>{{true}, {}}), "[[true],[]]");
+    EXPECT_EQ(jsonio::write_document(std::array<double, 3>{1.0, kNaN, 2.5}), "[1.0,null,2.5]");
+    EXPECT_EQ(jsonio::write_document(std::pair<std::string, double>{"x", 1.0}), R"(["x",1.0])");
+    EXPECT_EQ(jsonio::write_document(OptionalLosMatrix{{std::nullopt, LevelOfService::C}, {}}), R"([[null,"C"],[]])");
+}
+
+TEST(Writer, RecordsKeepDeclarationOrderAndWriteEveryKey) {
+    EXPECT_EQ(jsonio::write_document(jsonio::read_document<Segment>("{}")),
+              R"({"seg_type":"Basic","length_ft":1500.0,"lanes":3,"ffs":null,"caf_schedule":null,"work_zone":null,"on_ramp":[]})");
+    Composite c{60.0, 0.9, {Grade{1.0, -2.0}}};
+    EXPECT_EQ(jsonio::write_document(c), R"({"ffs":60.0,"caf_ao":0.9,"segments":[{"length":1.0,"grade":-2.0}]})");
+}
+
+TEST(Writer, PrettyFormIsTwoSpacesWithoutFinalNewline) {
+    Facility f;
+    f.demand = {4000.0};
+    f.city = CityType::Rural;
+    f.had_queue = {{false}};
+    EXPECT_EQ(jsonio::write_document_pretty(f),
+              "{\n"
+              "  \"segments\": [],\n"
+              "  \"demand\": [\n"
+              "    4000.0\n"
+              "  ],\n"
+              "  \"city\": \"Rural\",\n"
+              "  \"had_queue\": [\n"
+              "    [\n"
+              "      false\n"
+              "    ]\n"
+              "  ],\n"
+              "  \"performance\": []\n"
+              "}");
+    EXPECT_EQ(jsonio::dump_pretty(jsonio::Json::object()), "{}");
+}
+
+TEST(Writer, TaggedEnumerations) {
+    EXPECT_EQ(jsonio::write_document(Control{std::in_place_index<0>}), R"("Stop")");
+    EXPECT_EQ(jsonio::write_document(Control{std::in_place_index<2>}), R"("Yield")");
+    EXPECT_EQ(jsonio::write_document(Control{std::in_place_index<1>, Signal{90.0}}), R"({"Signal":{"cycle_s":90.0}})");
+}
+
+TEST(Writer, InvalidUtf8IsAnError) {
+    EXPECT_THROW(jsonio::write_document(std::string("\xff")), hcm::Error);
+}
+
+// Writing then reading gives back every variant of each shared enumeration.
+template <class E>
+class EnumRoundTrip : public ::testing::Test {};
+using SharedEnums = ::testing::Types<LevelOfService, CityType, Direction, ControlType, SegType>;
+TYPED_TEST_SUITE(EnumRoundTrip, SharedEnums);
+
+TYPED_TEST(EnumRoundTrip, EveryVariant) {
+    constexpr auto& names = hcm::variant_names<TypeParam>;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        auto value = static_cast<TypeParam>(i);
+        std::string text = jsonio::write_document(value);
+        EXPECT_EQ(text, "\"" + std::string(names[i]) + "\"");
+        EXPECT_EQ(jsonio::read_document<TypeParam>(text), value);
+    }
+}
+
+TEST(RoundTrip, LevelOfServiceIsItsLetter) {
+    for (int i = 0; i < 6; ++i) {
+        auto los = static_cast<LevelOfService>(i);
+        EXPECT_EQ(jsonio::write_document(los), std::string("\"") + hcm::common::letter(los) + "\"");
+    }
+}
+
+TEST(RoundTrip, FacilityWithSegmentsResultsAndMatrices) {
+    Facility f;
+    Segment merge = jsonio::read_document<Segment>(R"(["Merge", 2000])");
+    merge.work_zone = Zone{3, 1, true, 4.5};
+    merge.caf_schedule = std::vector<double>{0.95, 1.0};
+    merge.on_ramp = {500.0, 612.25};
+    f.segments = {jsonio::read_document<Segment>("{}"), merge};
+    f.demand = {4000.0, 0.1 + 0.2};
+    f.city = CityType::Rural;
+    f.had_queue = {{true, false}, {false, false}};
+    f.performance = {Perf{61.5, LevelOfService::B, 0.0}, Perf{12.0, LevelOfService::F, 33.3}};
+    std::string text = jsonio::write_document(f);
+    EXPECT_EQ(jsonio::read_document<Facility>(text), f);
+    EXPECT_EQ(jsonio::write_document(jsonio::read_document<Facility>(jsonio::write_document_pretty(f))), text);
+}
+
+TEST(RoundTrip, NonFiniteResultIsWrittenNullAndThenRefused) {
+    Perf p{kNaN, LevelOfService::F, 1.0};
+    std::string text = jsonio::write_document(p);
+    EXPECT_EQ(text, R"({"speed":null,"los":"F","vhd":1.0})");
+    try {
+        jsonio::read_document<Perf>(text);
+        FAIL() << "null read as a number";
+    } catch (const jsonio::Error& e) {
+        EXPECT_STREQ(e.what(), "invalid type: null, expected f64 at line 1 column 13");
+    }
+}
+
+}  // namespace

@@ -1,0 +1,176 @@
+"""The boundary conventions, through the test-only extension marvane_boundary_test."""
+import inspect
+
+import pytest
+
+import marvane_boundary_test as t
+
+
+class FloatLike:
+    def __init__(self, value, action=None):
+        self.value, self.action = value, action
+
+    def __float__(self):
+        if self.action:
+            self.action()
+        return self.value
+
+
+class IndexLike:
+    def __index__(self):
+        return 7
+
+
+GOOD = dict(f=1.5, i32=-2, u32=3, u8=255, size=2**64 - 1, flag=True, text="s", floats=[1, 2.5])
+
+
+def call(**changes):
+    return t.convert(**{**GOOD, **changes})
+
+
+def test_conversions_accept_their_kinds():
+    assert call() == (1.5, -2, 3, 255, 2**64 - 1, True, "s", [1.0, 2.5], None, None)
+    assert call(f=2, u32=IndexLike(), floats=(1,), pair=(1, 2.0))[:3] == (2.0, -2, 7)
+    assert call(f=FloatLike(4.0))[0] == 4.0
+    assert call(pair=(1, 2))[8] == (1.0, 2.0)
+    counter = t.Counter(3.0)
+    assert call(counter=counter)[9] == 3.0
+
+
+@pytest.mark.parametrize(
+    "changes, error, text",
+    [
+        ({"flag": 1}, TypeError, "argument 'flag': 'int' object cannot be converted to 'PyBool'"),
+        ({"text": 3}, TypeError, "argument 'text': 'int' object cannot be converted to 'PyString'"),
+        ({"floats": "12"}, TypeError, "argument 'floats': Can't extract `str` to `Vec`"),
+        ({"floats": 3}, TypeError, "argument 'floats': 'int' object cannot be converted to 'Sequence'"),
+        ({"pair": [1, 2]}, TypeError, "argument 'pair': 'list' object cannot be converted to 'PyTuple'"),
+        ({"pair": (1, 2, 3)}, ValueError, "expected tuple of length 2, but got tuple of length 3"),
+        ({"counter": 3}, TypeError, "argument 'counter': 'int' object cannot be converted to 'Counter'"),
+        ({"i32": 2**31}, OverflowError, "out of range integral type conversion attempted"),
+        ({"u32": -1}, OverflowError, "out of range integral type conversion attempted"),
+        ({"u8": 256}, OverflowError, "out of range integral type conversion attempted"),
+        ({"i32": 1.0}, TypeError, "argument 'i32': 'float' object cannot be interpreted as an integer"),
+    ],
+)
+def test_conversion_failures(changes, error, text):
+    with pytest.raises(error) as err:
+        call(**changes)
+    assert type(err.value) is error
+    assert str(err.value) == text
+
+
+def test_unsigned_size_uses_interpreter_overflow_text():
+    with pytest.raises(OverflowError) as err:
+        call(size=-1)
+    assert "out of range integral" not in str(err.value)
+    with pytest.raises(OverflowError):
+        call(size=2**64)
+
+
+def test_float_parameter_refuses_str_naming_it():
+    with pytest.raises(TypeError, match="^argument 'f': "):
+        call(f="1.5")
+
+
+def test_first_failing_argument_wins():
+    with pytest.raises(TypeError, match="^argument 'f': "):
+        call(f="x", text=3)
+
+
+@pytest.mark.parametrize(
+    "fn, args, kwargs, text",
+    [
+        (t.need_three, (), {}, "need_three() missing 3 required positional arguments: 'a', 'b', and 'c'"),
+        (t.need_two, (), {}, "need_two() missing 2 required positional arguments: 'a' and 'b'"),
+        (t.need_two, (1,), {}, "need_two() missing 1 required positional argument: 'b'"),
+        (t.need_two, (1, 2, 3), {}, "need_two() takes 2 positional arguments but 3 were given"),
+        (t.need_three, (1, 2, 3, 4, 5), {}, "need_three() takes from 3 to 4 positional arguments but 5 were given"),
+        (t.need_two, (1,), {"a": 2}, "need_two() got multiple values for argument 'a'"),
+        (t.need_two, (1, 2), {"c": 2}, "need_two() got an unexpected keyword argument 'c'"),
+        (t.keyword_only, (1,), {}, "keyword_only() missing 1 required keyword argument: 'b'"),
+        (t.keyword_only, (1, 2), {}, "keyword_only() takes 1 positional arguments but 2 were given"),
+        (t.Counter, (1, "x", 3), {}, "Counter.__new__() takes from 0 to 2 positional arguments but 3 were given"),
+        (t.Counter(1).add, (), {}, "Counter.add() missing 1 required positional argument: 'amount'"),
+    ],
+)
+def test_argument_list_errors(fn, args, kwargs, text):
+    with pytest.raises(TypeError) as err:
+        fn(*args, **kwargs)
+    assert str(err.value) == text
+
+
+def test_keywords_and_positions_bind_alike():
+    assert t.need_three(1, 2, 3) == t.need_three(c=3, b=2, a=1) == 7.0
+    assert t.need_three(1, 2, 3, d=0) == 6.0
+    assert t.keyword_only(5, b=2) == 3.0
+
+
+def test_none_for_optional_equals_omission():
+    assert t.Counter(label=None).label == t.Counter().label == "counter"
+    assert call(pair=None) == call()
+
+
+def test_errors_of_the_computation_become_value_error():
+    with pytest.raises(ValueError, match="^exactly this$"):
+        t.fail("exactly this")
+    c = t.Counter(1.0)
+    with pytest.raises(ValueError):
+        c.add(-1)
+    assert c.total() == 1.0
+
+
+def test_broken_invariant_raises_panic_exception_and_leaves_module_usable():
+    panic = t.PanicException
+    assert issubclass(panic, BaseException) and not issubclass(panic, Exception)
+    assert panic.__module__ == "pyo3_runtime" and panic.__qualname__ == "PanicException"
+    c = t.Counter(2.0)
+    with pytest.raises(panic):
+        c.panic(5)
+    with pytest.raises(panic, match="explicit panic"):
+        t.broken()
+    c.add(1.0)
+    assert c.total() == 3.0
+
+
+def test_borrow_conflicts():
+    c = t.Counter(1.0)
+    # An exclusive borrow asked for during a shared one.
+    with pytest.raises(RuntimeError, match="^Already borrowed$"):
+        c.peek(lambda: c.add(1.0))
+    # A shared borrow asked for during an exclusive one.
+    with pytest.raises(RuntimeError, match="^Already mutably borrowed$"):
+        c.poke(c.total)
+    # Re-entry through an argument's __float__ while the method holds the object exclusively.
+    with pytest.raises(RuntimeError, match="^Already mutably borrowed$"):
+        c.add(FloatLike(1.0, action=c.total))
+    # Shared borrows nest, and every borrow ends when its call ends, also after an error.
+    assert c.peek(c.total) == 1.0
+    c.add(2.0)
+    assert c.total() == 3.0
+
+
+def test_properties():
+    c = t.Counter(2.0)
+    assert c.label == "counter"
+    c.label = "renamed"
+    assert c.label == "renamed"
+    with pytest.raises(AttributeError, match="^can't delete attribute$"):
+        del c.label
+    with pytest.raises(TypeError):
+        c.label = 3
+    assert c.label == "renamed"
+    assert c.doubled == 4.0
+    with pytest.raises(AttributeError):
+        c.doubled = 1.0
+    assert repr(c) == "Counter(renamed)"
+
+
+def test_text_signatures():
+    assert str(inspect.signature(t.Counter)) == "(start=0.0, label=None)"
+    assert t.Counter.__text_signature__ == "(start=0.0, label=None)"
+    assert str(inspect.signature(t.Counter(1).add)) == "(amount)"
+    assert str(inspect.signature(t.Counter.add)) == "(self, amount)"
+    assert str(inspect.signature(t.Counter(1).total)) == "()"
+    assert str(inspect.signature(t.keyword_only)) == "(a, *, b)"
+    assert t.Counter.add.__doc__ == "Adds an amount (any float-like object)."
