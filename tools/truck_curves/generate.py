@@ -5,7 +5,8 @@ The HCM prints the spot travel-time-rate curves (Exhibits 25-20/25-21) and the c
 travel-time curves only as charts. A handful of their values are known exactly (the start and end
 rates of several spot curves, the first 1,250 ft of the SUT level acceleration curve, the 250-ft
 and 10,000-ft times of a few cumulative curves), and the extra-time tables beyond 10,000 ft
-(Exhibits 25-24/25-25) are known in full. This script reconstructs every curve point with a small
+(Exhibits 25-24/25-25) are known in full; the script reads those from
+src/hcm/common/truck_curves.hpp, which publishes them. This script reconstructs every curve point with a small
 truck-performance model fitted to those values and writes the C++ table file
 src/hcm/common/truck_curve_data.cpp.
 
@@ -444,7 +445,8 @@ def check(specs: list[CurveSpec], curves: dict[str, list[float]]) -> None:
         if a is not None:
             assert c[-1] == a, (s.name, c[-1], a)
         if s.kind == "accel":
-            assert c[0] == start_rate_accel(s.cls, s.grade) or s.grade not in (0, 5), s.name
+            if (s.cls, s.grade) in ACCEL_START:
+                assert c[0] == ACCEL_START[(s.cls, s.grade)], s.name
             assert all(b <= a for a, b in zip(c, c[1:])), f"{s.name} rises"
         elif s.kind == "decel":
             assert c[0] == DECEL_START, s.name
@@ -490,6 +492,7 @@ def render(specs: list[CurveSpec], curves: dict[str, list[float]], fits: dict[st
         ]
     lines += [
         f"//   Chapter 26 entry speed (both classes): {fits['SUT'].v26 / FTS_PER_MPH:.3f} mi/h",
+        "",
         "#include \"hcm/common/truck_curves.hpp\"",
         "",
         "namespace hcm::common::truck_curves {",

@@ -18,6 +18,7 @@
 //        5% crawl rate 106.558 s/mi; crawl speeds (mi/h): 2% 57.52, 3% 47.55, 4% 39.75, 5% 33.78, 6% 29.21, 7% 25.64, 8% 22.81
 //        curve factors: FAMB_TT_FFS65_G0 0.9727, FAMB_TT_FFS65_G5 0.8623, FAMB_TT_INIT50_G0 0.8404, SPOT_TT_ACCEL_G5 1.1664, SPOT_TT_DECEL_G5 0.8782
 //   Chapter 26 entry speed (both classes): 68.566 mi/h
+
 #include "hcm/common/truck_curves.hpp"
 
 namespace hcm::common::truck_curves {
