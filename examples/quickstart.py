@@ -24,6 +24,20 @@ ml = marvane.ManagedLanes(lane_type="buffer1", ffs=65.0, demand=1400.0, gp_densi
 print(f"  managed lane {ml!r}: LOS {ml.run_analysis()}, speed {ml.speed:.1f} mi/h, "
       f"friction active {ml.is_friction_active()}")
 
+# --- Chapter 13: freeway weaving segments, in both editions ----------------------------------
+print("\nChapter 13: one-sided freeway weave between an on-ramp and an off-ramp")
+weave = marvane.WeavingSegment(length_short=1200, num_lanes=4, ffs=65, v_ff=3800, v_rf=650, v_fr=500, v_rr=100)
+los = weave.run_analysis()
+print(f"  {weave!r}")
+print(f"  HCM 7:   LOS {los}, speed {weave.speed_avg:.1f} mi/h, density {weave.density:.1f} pc/mi/ln, "
+      f"capacity {weave.capacity:.0f} veh/h, L_MAX {weave.l_max:.0f} ft")
+weave.version = "7.1"
+los = weave.run_analysis()
+print(f"  HCM 7.1: LOS {los}, speed {weave.speed_avg:.1f} mi/h, density {weave.density:.1f} pc/mi/ln")
+sfi = marvane.service_flow_rate_ideal(weave, (0.75, 0.13, 0.10, 0.02), 25.0)
+print("  LOS C service flow rate (ideal, SF, SV, DSV): "
+      + ", ".join(f"{x:.0f}" for x in marvane.service_volumes(sfi, 0.95, 0.94, 0.09, 0.55)))
+
 # --- Chapter 14: freeway merge and diverge segments -------------------------------------------
 print("\nChapter 14: merge and diverge segments")
 ramp = marvane.RampSegment(ramp_type="on-ramp", freeway_lanes=3, freeway_ffs=70.0, ramp_ffs=35.0,
@@ -38,9 +52,32 @@ sfi = marvane.ramp_service_flow_rate_ideal(ramp, 25.0, ramp_fraction=0.125)
 sf, sv = marvane.ramp_service_volumes(sfi, 0.952, 1.0, 0.94)
 print(f"  LOS C limit: ideal freeway flow {sfi:.0f} pc/h, service volume {sv:.0f} veh/h")
 
+# --- Chapter 10: freeway facility core method -------------------------------------------------------
+print("\nChapter 10: freeway facility (merge, lane drop, diverge) over four 15-min periods")
+import json  # noqa: E402
+
+facility = marvane.FreewayFacility(json.dumps({
+    "segments": [
+        {"seg_type": "Basic", "length_ft": 2000},
+        {"seg_type": "Merge", "length_ft": 1500, "on_ramp_demand": [500, 700, 900, 400]},
+        {"seg_type": "Basic", "length_ft": 2500, "lanes": 2},
+        {"seg_type": "Diverge", "length_ft": 1500, "off_ramp_demand": [300, 400, 500, 300]},
+        {"seg_type": "Basic", "length_ft": 2000},
+    ],
+    "mainline_demand": [3200, 3600, 4200, 2600],
+    "ffs": 65.0,
+}))
+facility.run_analysis()
+print(f"  {facility}; oversaturated: {facility.oversaturated}")
+for p in range(facility.num_periods):
+    print(f"  period {p}: speed {facility.facility_speed(p):5.1f} mi/h, "
+          f"density {facility.facility_density_veh(p):5.1f} veh/mi/ln, LOS {facility.facility_los(p)}, "
+          f"segment LOS {''.join(row[p] for row in facility.los())}, "
+          f"queues (ft) {[round(row[p]) for row in facility.queue_length_ft()]}")
+print(f"  overall: {facility.overall_speed():.1f} mi/h, {facility.overall_density_veh():.1f} veh/mi/ln")
+
 # --- Chapters 25 and 26: mixed-flow truck model on a single and a composite grade -------------
 print("\nChapters 25 and 26: trucks on grades (mixed-flow model)")
-import json
 
 single = json.loads(marvane.analyze_mixed_flow(json.dumps(
     {"ffs": 65, "length": 1.5, "grade": 3, "v_mix": 1400, "p_sut": 0.04, "p_tt": 0.08})))

@@ -1,0 +1,536 @@
+#include "hcm/weaving/weaving.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "hcm/basicfreeways/basicfreeways.hpp"
+#include "hcm/common/error.hpp"
+#include "hcm/common/format.hpp"
+#include "json/jsonio.hpp"
+
+namespace hcm::weaving::weaving {
+namespace {
+
+constexpr double INF = std::numeric_limits<double>::infinity();
+
+// Heavy-vehicle factor: E_T - 1 by general terrain (level, rolling, mountainous).
+constexpr std::array<double, 3> PCE_LESS_ONE = {1.0, 2.0, 4.0};
+
+// Maximum weaving length, L_MAX = 5728 (1 + VR)^1.6 - 1566 N_WL.
+constexpr double L_MAX_BASE = 5728.0;
+constexpr double L_MAX_PER_WEAVING_LANE = 1566.0;
+constexpr double VR_EXPONENT = 1.6;  // shared by L_MAX and c_IWL
+
+// Capacity: c_IWL = c_IFL - 438.2 (1 + VR)^1.6 + 0.0765 L_S + 119.8 N_WL, and the limit set by
+// the weaving demand, c_W2 = 2400 / VR (N_WL = 2) or 3500 / VR (N_WL = 3).
+constexpr double C_IWL_VR_COEFF = 438.2;
+constexpr double C_IWL_PER_FOOT = 0.0765;
+constexpr double C_IWL_PER_WEAVING_LANE = 119.8;
+constexpr double C_W2_TWO_WEAVING_LANES = 2400.0;
+constexpr double C_W2_THREE_WEAVING_LANES = 3500.0;
+
+// Weaving lane changes: LC_W = LC_MIN + 0.39 (L_S - 300)^0.5 N^2 (1 + ID)^0.8.
+constexpr double LC_W_COEFF = 0.39;
+constexpr double LC_W_LENGTH_OFFSET = 300.0;
+constexpr double LC_W_ID_EXPONENT = 0.8;
+
+// Non-weaving lane changes: LC_NW1 = 0.206 v_NW + 0.542 L_S - 192.6 N,
+// LC_NW2 = 2135 + 0.223 (v_NW - 2000), chosen by the index I_NW = L_S ID v_NW / 10000.
+constexpr double LC_NW1_PER_FLOW = 0.206;
+constexpr double LC_NW1_PER_FOOT = 0.542;
+constexpr double LC_NW1_PER_LANE = 192.6;
+constexpr double LC_NW2_BASE = 2135.0;
+constexpr double LC_NW2_PER_FLOW = 0.223;
+constexpr double LC_NW2_FLOW_OFFSET = 2000.0;
+constexpr double I_NW_SCALE = 10000.0;
+constexpr double I_NW_LOW = 1300.0;
+constexpr double I_NW_HIGH = 1950.0;
+
+// Weaving intensity W = 0.226 (LC_ALL / L_S)^0.789.
+constexpr double W_COEFF = 0.226;
+constexpr double W_EXPONENT = 0.789;
+
+// Speeds: S_W = 15 + (FFS - 15) / (1 + W); S_NW = FFS - 0.0072 LC_MIN - 0.0048 v / N.
+constexpr double S_W_MINIMUM = 15.0;
+constexpr double S_NW_PER_LC_MIN = 0.0072;
+constexpr double S_NW_PER_FLOW_PER_LANE = 0.0048;
+
+// Exhibit 13-6: upper density bounds (pc/mi/ln) of LOS A to E, inclusive.
+constexpr std::array<double, 5> LOS_FREEWAY = {10.0, 20.0, 28.0, 35.0, 43.0};
+constexpr std::array<double, 5> LOS_MULTILANE_OR_CD = {12.0, 24.0, 32.0, 36.0, 40.0};
+
+// Edition 7.1 LOS: upper density bounds of A to E, whatever the facility type.
+constexpr std::array<double, 5> LOS_V7_1 = {11.0, 18.0, 25.0, 30.0, 35.0};
+
+// Chapter 12 basic freeway speed-flow curve, used by edition 7.1 as the equivalent basic segment.
+constexpr double BASIC_CAPACITY_AT_50 = 2200.0;
+constexpr double BASIC_CAPACITY_PER_MPH = 10.0;
+constexpr double BASIC_CAPACITY_MAX = 2400.0;
+constexpr double BASIC_BREAKPOINT_BASE = 1000.0;
+constexpr double BASIC_BREAKPOINT_PER_MPH = 40.0;
+constexpr double BASIC_BREAKPOINT_FFS = 75.0;
+constexpr double DENSITY_AT_CAPACITY = 45.0;
+
+// Edition 7.1 speed impedance: k_W = a (V_w / N^e)^b (1 / L_S)^c, applied above 500 pc/h/ln.
+struct ImpedanceCoefficients {
+    double a, b, c, e;
+};
+constexpr ImpedanceCoefficients IMPEDANCE_COMPLEX = {7.75, 0.2, 1.02, 3.85};
+constexpr ImpedanceCoefficients IMPEDANCE_SIMPLE_OR_TWO_SIDED = {0.016, 0.021, 0.181, 3.217};
+constexpr double IMPEDANCE_FREE_FLOW_PER_LANE = 500.0;
+
+// Edition 7.1 capacity: the flow per lane at which the density reaches 35 pc/mi/ln.
+constexpr double V7_1_CAPACITY_DENSITY = 35.0;
+
+// Chapter 27, Example Problem 5: bracket and bisection of the service flow rate search.
+constexpr double SFI_FIRST_BRACKET = 1000.0;
+constexpr int SFI_MAX_DOUBLINGS = 60;
+constexpr int SFI_BISECTIONS = 40;
+
+// Equations 13-24 and 13-25: cross-weave capacity reduction of the general-purpose lanes.
+constexpr double CRF_PER_LN_CW = 0.0252;
+constexpr double CRF_CONSTANT = -0.0897;
+constexpr double CRF_PER_FOOT = -0.00001453;
+constexpr double CRF_PER_GP_LANE = 0.002967;
+
+void require_7th_edition_steps(const WeavingSegment& s, std::string_view step) {
+    if (s.version == HcmVersion::Hcm7_1) {
+        throw Error(std::string(step) +
+                    "() implements the 7th Edition step structure, but this segment is version \"7.1\". "
+                    "Use run_analysis() or analysis_v7_1() instead.");
+    }
+}
+
+void check_codes(const WeavingSegment& s) {
+    if (s.terrain > TERRAIN_MOUNTAINOUS) {
+        throw std::logic_error("weaving segment terrain code " + std::to_string(s.terrain) + " is not 0, 1 or 2");
+    }
+    if (s.facility_type > FACILITY_MULTILANE_OR_CD) {
+        throw std::logic_error("weaving segment facility type code " + std::to_string(s.facility_type) +
+                               " is not 0 or 1");
+    }
+}
+
+bool is_one_sided(const WeavingSegment& s) { return s.weaving_type == WeavingType::OneSided; }
+
+// N_WL as it enters L_MAX and c_IWL: a two-sided weave has no weaving-lane term.
+std::uint32_t effective_weaving_lanes(const WeavingSegment& s) { return is_one_sided(s) ? s.num_weaving_lanes : 0; }
+
+double stored_or_computed_fhv(const WeavingSegment& s) {
+    return s.f_hv ? *s.f_hv : heavy_vehicle_factor(s.heavy_vehicle_pct, s.terrain);
+}
+
+// Each movement's demand flow rate, volume / (PHF f_HV).
+MovementFlows demand_flow_rates(const WeavingSegment& s, double fhv) {
+    const double divisor = s.phf * fhv;
+    return {s.v_rf / divisor, s.v_rr / divisor, s.v_fr / divisor, s.v_ff / divisor};
+}
+
+// Weaving and non-weaving flows of the configuration: one-sided weaves are ramp-to-freeway and
+// freeway-to-ramp, two-sided weaves ramp-to-ramp.
+DemandFlows split_weaving_flows(WeavingType type, const MovementFlows& q) {
+    DemandFlows f{};
+    if (type == WeavingType::OneSided) {
+        f.weaving = q.v_fr + q.v_rf;
+        f.nonweaving = q.v_ff + q.v_rr;
+    } else {
+        f.weaving = q.v_rr;
+        f.nonweaving = q.v_ff + q.v_fr + q.v_rf;
+    }
+    f.total = f.weaving + f.nonweaving;
+    return f;
+}
+
+double volume_ratio_of(const DemandFlows& f) { return f.total > 0.0 ? f.weaving / f.total : 0.0; }
+
+LevelOfService los_by_density(const std::array<double, 5>& upper_bounds, double density) {
+    for (std::size_t i = 0; i < upper_bounds.size(); ++i) {
+        if (density <= upper_bounds[i]) return static_cast<LevelOfService>(i);
+    }
+    return LevelOfService::F;
+}
+
+// --- Chapter 12 basic freeway speed-flow curve (the equivalent basic segment of edition 7.1) ---
+
+double basic_freeway_capacity_pc(double ffs) {
+    return std::min(BASIC_CAPACITY_AT_50 + BASIC_CAPACITY_PER_MPH * (ffs - 50.0), BASIC_CAPACITY_MAX);
+}
+
+double basic_freeway_breakpoint(double ffs_adj, double caf) {
+    return caf * caf * (BASIC_BREAKPOINT_BASE + BASIC_BREAKPOINT_PER_MPH * (BASIC_BREAKPOINT_FFS - ffs_adj));
+}
+
+double basic_freeway_speed(double flow_per_lane, double ffs_adj, double capacity, double breakpoint) {
+    if (flow_per_lane <= breakpoint) return ffs_adj;
+    if (flow_per_lane > capacity) return 0.0;
+    const double span = capacity - breakpoint;
+    if (!(span > 0.0)) return capacity / DENSITY_AT_CAPACITY;
+    const double x = (flow_per_lane - breakpoint) / span;
+    return ffs_adj - (ffs_adj - capacity / DENSITY_AT_CAPACITY) * x * x;
+}
+
+// --- Edition 7.1 steps ---
+
+WeavingClass identify_weaving_class(const WeavingSegment& s) {
+    if (!is_one_sided(s)) return WeavingClass::TwoSided;
+    const bool simple = s.lc_rf == 1 && s.lc_fr == 1 && s.nw_rf == 1 && s.nw_fr == 1;
+    return simple ? WeavingClass::Simple : WeavingClass::Complex;
+}
+
+// Weaving demand weighted by the lane changes each weaving movement needs.
+double calculate_weighted_weaving_demand(const WeavingSegment& s, const MovementFlows& q) {
+    auto weight = [](std::uint32_t lc, std::uint32_t nw) {
+        return (static_cast<double>(lc) + 1.0) / (static_cast<double>(nw) + 1.0);
+    };
+    if (!is_one_sided(s)) return q.v_rr * weight(s.lc_rr, s.nw_rr);
+    return q.v_rf * weight(s.lc_rf, s.nw_rf) + q.v_fr * weight(s.lc_fr, s.nw_fr);
+}
+
+double calculate_speed_impedance_coefficient(WeavingClass cls, double weighted_demand, std::uint32_t lanes,
+                                             double length_short) {
+    const ImpedanceCoefficients& k = cls == WeavingClass::Complex ? IMPEDANCE_COMPLEX : IMPEDANCE_SIMPLE_OR_TWO_SIDED;
+    if (lanes == 0 || !(length_short > 0.0)) return 0.0;
+    const double demand_term = weighted_demand / std::pow(static_cast<double>(lanes), k.e);
+    if (!(demand_term > 0.0)) return 0.0;
+    return k.a * std::pow(demand_term, k.b) * std::pow(1.0 / length_short, k.c);
+}
+
+// Flow per lane x above the breakpoint where x / S(x) = 35, S being the basic curve less the
+// speed impedance: the root of A x^2 + B x + C = 0.
+std::optional<double> determine_capacity_per_lane_v7_1(const WeavingV71Result& r) {
+    const double span_sq = (r.capacity_basic_adj - r.breakpoint_adj) * (r.capacity_basic_adj - r.breakpoint_adj);
+    if (!(span_sq > 0.0)) return std::nullopt;
+    const double a = V7_1_CAPACITY_DENSITY * (r.ffs_adj - r.capacity_basic_adj / DENSITY_AT_CAPACITY) / span_sq;
+    const double b = V7_1_CAPACITY_DENSITY * r.weaving_intensity + 1.0 - 2.0 * a * r.breakpoint_adj;
+    const double c = a * r.breakpoint_adj * r.breakpoint_adj -
+                     V7_1_CAPACITY_DENSITY * IMPEDANCE_FREE_FLOW_PER_LANE * r.weaving_intensity -
+                     V7_1_CAPACITY_DENSITY * r.ffs_adj;
+    const double discriminant = b * b - 4.0 * a * c;
+    if (!(a > 0.0) || !(discriminant >= 0.0)) return std::nullopt;
+    return (std::sqrt(discriminant) - b) / (2.0 * a);
+}
+
+WeavingV71Result analyze_v7_1(const WeavingSegment& s) {
+    WeavingV71Result r;
+    r.weaving_class = identify_weaving_class(s);
+
+    r.f_hv = heavy_vehicle_factor(s.heavy_vehicle_pct, s.terrain);
+    if (s.phf > 0.0 && r.f_hv > 0.0) r.flows = demand_flow_rates(s, r.f_hv);
+    r.flow_total = r.flows.v_ff + r.flows.v_fr + r.flows.v_rf + r.flows.v_rr;
+    r.flow_per_lane = s.num_lanes > 0 ? r.flow_total / static_cast<double>(s.num_lanes) : 0.0;
+
+    r.ffs_adj = s.ffs * s.saf;
+    r.capacity_basic_adj = s.caf * basic_freeway_capacity_pc(s.ffs);
+    r.breakpoint_adj = basic_freeway_breakpoint(r.ffs_adj, s.caf);
+    r.speed_basic = basic_freeway_speed(r.flow_per_lane, r.ffs_adj, r.capacity_basic_adj, r.breakpoint_adj);
+
+    const double weighted_demand = calculate_weighted_weaving_demand(s, r.flows);
+    r.weaving_intensity =
+        calculate_speed_impedance_coefficient(r.weaving_class, weighted_demand, s.num_lanes, s.length_short);
+    r.speed_impedance = std::max((r.flow_per_lane - IMPEDANCE_FREE_FLOW_PER_LANE) * r.weaving_intensity, 0.0);
+    const double speed = r.speed_basic - r.speed_impedance;
+    if (speed > 0.0) r.speed_avg = speed;
+
+    r.capacity_per_lane = determine_capacity_per_lane_v7_1(r);
+    if (r.capacity_per_lane) r.capacity_total = *r.capacity_per_lane * static_cast<double>(s.num_lanes);
+    if (r.capacity_per_lane && *r.capacity_per_lane > 0.0) r.dc_ratio = r.flow_per_lane / *r.capacity_per_lane;
+
+    r.density = speed > 0.0 ? r.flow_per_lane / speed : INF;
+    r.demand_exceeds_capacity = r.dc_ratio && *r.dc_ratio > 1.0;
+    r.los = r.demand_exceeds_capacity ? LevelOfService::F : los_by_density(LOS_V7_1, r.density);
+    return r;
+}
+
+}  // namespace
+
+const jsonio::Record<MovementFlows>& json_record(jsonio::Tag<MovementFlows>) {
+    using R = MovementFlows;
+    static const jsonio::Record<R> record{"MovementFlows",
+                                          {
+                                              jsonio::required("v_rf", &R::v_rf),
+                                              jsonio::required("v_rr", &R::v_rr),
+                                              jsonio::required("v_fr", &R::v_fr),
+                                              jsonio::required("v_ff", &R::v_ff),
+                                          }};
+    return record;
+}
+
+const jsonio::Record<WeavingV71Result>& json_record(jsonio::Tag<WeavingV71Result>) {
+    using R = WeavingV71Result;
+    static const jsonio::Record<R> record{"WeavingV71Result",
+                                          {
+                                              jsonio::required("class", &R::weaving_class),
+                                              jsonio::required("f_hv", &R::f_hv),
+                                              jsonio::required("flows", &R::flows),
+                                              jsonio::required("flow_total", &R::flow_total),
+                                              jsonio::required("flow_per_lane", &R::flow_per_lane),
+                                              jsonio::required("ffs_adj", &R::ffs_adj),
+                                              jsonio::required("capacity_basic_adj", &R::capacity_basic_adj),
+                                              jsonio::required("breakpoint_adj", &R::breakpoint_adj),
+                                              jsonio::required("speed_basic", &R::speed_basic),
+                                              jsonio::required("weaving_intensity", &R::weaving_intensity),
+                                              jsonio::required("speed_impedance", &R::speed_impedance),
+                                              jsonio::optional("speed_avg", &R::speed_avg),
+                                              jsonio::optional("capacity_per_lane", &R::capacity_per_lane),
+                                              jsonio::optional("capacity_total", &R::capacity_total),
+                                              jsonio::optional("dc_ratio", &R::dc_ratio),
+                                              jsonio::required("demand_exceeds_capacity", &R::demand_exceeds_capacity),
+                                              jsonio::required("density", &R::density),
+                                              jsonio::required("los", &R::los),
+                                          }};
+    return record;
+}
+
+WeavingType weaving_type_from_option(std::string_view text) {
+    const std::string word = basicfreeways::basicfreeways::lower_option_word(text);
+    if (word == "onesided" || word == "one_sided" || word == "one-sided") return WeavingType::OneSided;
+    if (word == "twosided" || word == "two_sided" || word == "two-sided") return WeavingType::TwoSided;
+    throw Error("unknown weaving_type: " + word);
+}
+
+std::uint8_t facility_type_from_option(std::string_view text) {
+    const std::string word = basicfreeways::basicfreeways::lower_option_word(text);
+    if (word == "freeway") return FACILITY_FREEWAY;
+    if (word == "multilane" || word == "cd" || word == "multilane_or_cd") return FACILITY_MULTILANE_OR_CD;
+    throw Error("unknown facility_type: " + word);
+}
+
+std::uint8_t terrain_from_option(std::string_view text) {
+    const std::string word = basicfreeways::basicfreeways::lower_option_word(text);
+    if (word == "level") return TERRAIN_LEVEL;
+    if (word == "rolling") return TERRAIN_ROLLING;
+    if (word == "mountainous") return TERRAIN_MOUNTAINOUS;
+    throw Error("unknown terrain: " + word);
+}
+
+double heavy_vehicle_factor(double heavy_vehicle_pct, std::uint8_t terrain) {
+    return 1.0 / (1.0 + heavy_vehicle_pct * PCE_LESS_ONE.at(terrain));
+}
+
+// --- Edition 7 steps ---
+
+DemandFlows WeavingSegment::determine_demand_flow() {
+    require_7th_edition_steps(*this, "determine_demand_flow");
+    const double fhv = heavy_vehicle_factor(heavy_vehicle_pct, terrain);
+    const DemandFlows flows = split_weaving_flows(weaving_type, demand_flow_rates(*this, fhv));
+    f_hv = fhv;
+    flow_weaving = flows.weaving;
+    flow_nonweaving = flows.nonweaving;
+    flow_total = flows.total;
+    volume_ratio = volume_ratio_of(flows);
+    return flows;
+}
+
+double WeavingSegment::determine_configuration_characteristics() {
+    require_7th_edition_steps(*this, "determine_configuration_characteristics");
+    const MovementFlows q = demand_flow_rates(*this, stored_or_computed_fhv(*this));
+    const double minimum = is_one_sided(*this) ? lc_rf * q.v_rf + lc_fr * q.v_fr : lc_rr * q.v_rr;
+    lc_min = minimum;
+    return minimum;
+}
+
+double WeavingSegment::determine_max_weaving_length() {
+    require_7th_edition_steps(*this, "determine_max_weaving_length");
+    const double vr = volume_ratio.value_or(0.0);
+    const double maximum = L_MAX_BASE * std::pow(1.0 + vr, VR_EXPONENT) -
+                           L_MAX_PER_WEAVING_LANE * effective_weaving_lanes(*this);
+    l_max = maximum;
+    is_weaving = length_short < maximum;
+    return maximum;
+}
+
+double WeavingSegment::determine_capacity() {
+    require_7th_edition_steps(*this, "determine_capacity");
+    const double fhv = stored_or_computed_fhv(*this);
+    const double vr = volume_ratio.value_or(0.0);
+    const double v = flow_total.value_or(0.0);
+    const std::uint32_t nwl = effective_weaving_lanes(*this);
+
+    const double c_weaving_lane = basic_freeway_capacity - C_IWL_VR_COEFF * std::pow(1.0 + vr, VR_EXPONENT) +
+                                  C_IWL_PER_FOOT * length_short + C_IWL_PER_WEAVING_LANE * nwl;
+    const double c_density = fhv * c_weaving_lane * num_lanes;
+    std::optional<double> c_demand;
+    if (vr > 0.0 && (nwl == 2 || nwl == 3)) {
+        c_demand = fhv * ((nwl == 2 ? C_W2_TWO_WEAVING_LANES : C_W2_THREE_WEAVING_LANES) / vr);
+    }
+    const double c_weaving = (c_demand ? std::min(c_density, *c_demand) : c_density) * caf;
+    const double ratio = c_weaving > 0.0 ? fhv * v / c_weaving : INF;
+
+    c_iwl = c_weaving_lane;
+    c_w1 = c_density;
+    c_w2 = c_demand;
+    capacity = c_weaving;
+    vc_ratio = ratio;
+    demand_exceeds_capacity = ratio > 1.0;
+    return c_weaving;
+}
+
+double WeavingSegment::determine_lane_changing_rates() {
+    require_7th_edition_steps(*this, "determine_lane_changing_rates");
+    const double n = num_lanes;
+    const double v_nw = flow_nonweaving.value_or(0.0);
+    const double weaving = lc_min.value_or(0.0) + LC_W_COEFF * std::sqrt(std::max(length_short - LC_W_LENGTH_OFFSET, 0.0)) *
+                                                      n * n * std::pow(1.0 + interchange_density, LC_W_ID_EXPONENT);
+
+    const double nw1 = std::max(LC_NW1_PER_FLOW * v_nw + LC_NW1_PER_FOOT * length_short - LC_NW1_PER_LANE * n, 0.0);
+    const double nw2 = LC_NW2_BASE + LC_NW2_PER_FLOW * (v_nw - LC_NW2_FLOW_OFFSET);
+    const double index = length_short * interchange_density * v_nw / I_NW_SCALE;
+    double nonweaving;
+    if (nw1 >= nw2) {
+        nonweaving = nw2;
+    } else if (index <= I_NW_LOW) {
+        nonweaving = nw1;
+    } else if (index >= I_NW_HIGH) {
+        nonweaving = nw2;
+    } else {
+        nonweaving = nw1 + (nw2 - nw1) * (index - I_NW_LOW) / (I_NW_HIGH - I_NW_LOW);
+    }
+
+    lc_w = weaving;
+    lc_nw = nonweaving;
+    lc_all = weaving + nonweaving;
+    return weaving + nonweaving;
+}
+
+WeavingSpeeds WeavingSegment::estimate_speed() {
+    require_7th_edition_steps(*this, "estimate_speed");
+    const double intensity = W_COEFF * std::pow(lc_all.value_or(0.0) / length_short, W_EXPONENT);
+    const double ffs_adj = ffs * saf;
+    const double v = flow_total.value_or(0.0);
+    const double v_w = flow_weaving.value_or(0.0);
+    const double v_nw = flow_nonweaving.value_or(0.0);
+
+    WeavingSpeeds s{};
+    s.weaving = S_W_MINIMUM + (ffs_adj - S_W_MINIMUM) / (1.0 + intensity);
+    s.nonweaving = ffs_adj - S_NW_PER_LC_MIN * lc_min.value_or(0.0) - S_NW_PER_FLOW_PER_LANE * v / num_lanes;
+    s.average = (s.nonweaving > 0.0 && v > 0.0 && s.weaving > 0.0) ? v / (v_w / s.weaving + v_nw / s.nonweaving)
+                                                                    : s.weaving;
+
+    weaving_intensity = intensity;
+    speed_weaving = s.weaving;
+    speed_nonweaving = s.nonweaving;
+    speed_avg = s.average;
+    return s;
+}
+
+double WeavingSegment::determine_density() {
+    require_7th_edition_steps(*this, "determine_density");
+    const double speed = speed_avg.value_or(0.0);
+    const double d = speed > 0.0 ? (flow_total.value_or(0.0) / num_lanes) / speed : INF;
+    density = d;
+    return d;
+}
+
+LevelOfService WeavingSegment::determine_los() {
+    require_7th_edition_steps(*this, "determine_los");
+    check_codes(*this);
+    LevelOfService result = LevelOfService::F;
+    if (!demand_exceeds_capacity.value_or(false)) {
+        const auto& bounds = facility_type == FACILITY_FREEWAY ? LOS_FREEWAY : LOS_MULTILANE_OR_CD;
+        result = los_by_density(bounds, density.value_or(0.0));
+    }
+    los = result;
+    return result;
+}
+
+LevelOfService WeavingSegment::run_analysis() {
+    check_codes(*this);
+    if (version == HcmVersion::Hcm7_1) {
+        const WeavingV71Result r = analyze_v7_1(*this);
+        const DemandFlows flows = split_weaving_flows(weaving_type, r.flows);
+        f_hv = r.f_hv;
+        flow_total = r.flow_total;
+        flow_weaving = flows.weaving;
+        flow_nonweaving = flows.nonweaving;
+        volume_ratio = volume_ratio_of(flows);
+        weaving_intensity = r.weaving_intensity;
+        speed_avg = r.speed_avg;
+        density = r.density;
+        demand_exceeds_capacity = r.demand_exceeds_capacity;
+        los = r.los;
+        v7_1 = r;
+        return r.los;
+    }
+    determine_demand_flow();
+    determine_configuration_characteristics();
+    determine_max_weaving_length();
+    determine_capacity();
+    determine_lane_changing_rates();
+    estimate_speed();
+    determine_density();
+    return determine_los();
+}
+
+// --- Service flow rates and volumes ---
+
+double service_flow_rate_ideal(const WeavingSegment& segment, const std::array<double, 4>& split,
+                               double target_density) {
+    if (!std::isfinite(target_density)) {
+        throw Error("target density must be a finite number, got " + common::num(target_density));
+    }
+
+    WeavingSegment trial = segment;
+    trial.phf = 1.0;
+    trial.heavy_vehicle_pct = 0.0;
+    trial.caf = 1.0;
+    trial.saf = 1.0;
+    auto density_at = [&](double flow) {
+        trial.v_ff = flow * split[0];
+        trial.v_rf = flow * split[1];
+        trial.v_fr = flow * split[2];
+        trial.v_rr = flow * split[3];
+        trial.run_analysis();
+        return trial.density.value_or(0.0);
+    };
+
+    double lo = 0.0;
+    double hi = SFI_FIRST_BRACKET;
+    double density_hi = density_at(hi);
+    for (int doublings = 0; density_hi < target_density && doublings < SFI_MAX_DOUBLINGS; ++doublings) {
+        lo = hi;
+        hi *= 2.0;
+        density_hi = density_at(hi);
+    }
+    // Still below the target after the last doubling: no flow rate reaches it (for example when
+    // every share of the split is zero), and bisecting the last bracket would return a flow rate
+    // near 1e21 pc/h as if it were the answer.
+    if (density_hi < target_density) {
+        throw Error("target density " + common::num(target_density) +
+                    " pc/mi/ln cannot be reached: the segment's density stays below it at every service flow "
+                    "rate searched");
+    }
+
+    for (int i = 0; i < SFI_BISECTIONS; ++i) {
+        const double mid = 0.5 * (lo + hi);
+        if (density_at(mid) < target_density) {
+            lo = mid;
+        } else {
+            hi = mid;
+        }
+    }
+    return 0.5 * (lo + hi);
+}
+
+ServiceVolumes service_volumes(double sfi, double f_hv, double phf, double k, double d) {
+    ServiceVolumes r{};
+    r.sfi = sfi;
+    r.sf = sfi * f_hv;
+    r.sv = r.sf * phf;
+    r.dsv = (k > 0.0 && d > 0.0) ? r.sv / (k * d) : INF;
+    return r;
+}
+
+CrossWeaveCapacity cross_weave_gp_capacity(double cw, double l_cw_min, std::uint32_t n_gp, double c_gp) {
+    if (!(cw > 0.0)) throw Error("cross-weave demand flow rate (cw) must be > 0");
+    CrossWeaveCapacity r{};
+    r.crf = CRF_PER_LN_CW * std::log(cw) + CRF_CONSTANT + CRF_PER_FOOT * l_cw_min + CRF_PER_GP_LANE * n_gp;
+    r.caf = 1.0 - r.crf;
+    r.c_gpa = r.caf * c_gp;
+    return r;
+}
+
+}  // namespace hcm::weaving::weaving

@@ -1,0 +1,208 @@
+#pragma once
+// HCM Chapter 13: freeway weaving segments (also weaves on multilane highways and C-D roads).
+//
+// Edition "7" follows the 7th Edition step structure (demand flows, configuration, maximum
+// weaving length, capacity, lane changes, weaving intensity, speeds, density, LOS); edition "7.1"
+// replaces capacity, speed and density by an equivalent basic segment slowed by a weaving speed
+// impedance. A caller that builds the record itself (the freeway facility does, once per segment
+// and period) sets the inputs, leaves the results empty and calls `run_analysis`:
+//
+//   hcm::weaving::weaving::WeavingSegment w;   // inputs start at the documented defaults
+//   w.length_short = 1200.0; w.v_ff = 3800.0; ...
+//   w.run_analysis();                          // never throws on a well-formed record
+//   double speed = w.speed_avg.value_or(0.0);
+//   bool weaving = w.is_weaving.value_or(false);
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "hcm/common/common.hpp"
+#include "hcm/common/enum_names.hpp"
+#include "hcm/common/version.hpp"
+#include "json/record.hpp"
+
+namespace hcm::weaving::weaving {
+
+using common::LevelOfService;
+using common::version::HcmVersion;
+
+enum class WeavingType : std::uint8_t { OneSided, TwoSided };
+
+// Codes of `WeavingSegment::facility_type`: selects the edition-7 LOS table (Exhibit 13-6).
+inline constexpr std::uint8_t FACILITY_FREEWAY = 0;
+inline constexpr std::uint8_t FACILITY_MULTILANE_OR_CD = 1;
+
+// Codes of `WeavingSegment::terrain` (general terrain of the heavy-vehicle factor).
+inline constexpr std::uint8_t TERRAIN_LEVEL = 0;
+inline constexpr std::uint8_t TERRAIN_ROLLING = 1;
+inline constexpr std::uint8_t TERRAIN_MOUNTAINOUS = 2;
+
+// Edition 7.1 classification of the weave, which picks the speed-impedance coefficients.
+enum class WeavingClass : std::uint8_t { Simple, Complex, TwoSided };
+
+// The four movement demand flow rates (pc/h), in the order the 7.1 output lists them.
+struct MovementFlows {
+    double v_rf = 0.0;
+    double v_rr = 0.0;
+    double v_fr = 0.0;
+    double v_ff = 0.0;
+};
+
+// Intermediate and final values of one edition-7.1 run, written whole by each such run.
+struct WeavingV71Result {
+    WeavingClass weaving_class = WeavingClass::Simple;
+    double f_hv = 1.0;
+    MovementFlows flows;
+    double flow_total = 0.0;            // v (pc/h)
+    double flow_per_lane = 0.0;         // v/N (pc/h/ln)
+    double ffs_adj = 0.0;               // FFS x SAF
+    double capacity_basic_adj = 0.0;    // c_adj of the equivalent basic segment (pc/h/ln)
+    double breakpoint_adj = 0.0;        // BP_adj (pc/h/ln)
+    double speed_basic = 0.0;           // S_basic at v/N
+    double weaving_intensity = 0.0;     // speed-impedance coefficient k_W
+    double speed_impedance = 0.0;       // mi/h taken off S_basic
+    std::optional<double> speed_avg;    // S, present when positive
+    std::optional<double> capacity_per_lane;
+    std::optional<double> capacity_total;
+    std::optional<double> dc_ratio;
+    bool demand_exceeds_capacity = false;
+    double density = 0.0;               // pc/mi/ln, +infinity when S is not positive
+    LevelOfService los = LevelOfService::A;
+};
+
+// JSON form of the 7.1 record (the keys in field order, `class` for the weaving class) and of its
+// movement flows.
+const jsonio::Record<MovementFlows>& json_record(jsonio::Tag<MovementFlows>);
+const jsonio::Record<WeavingV71Result>& json_record(jsonio::Tag<WeavingV71Result>);
+
+// Return values of the edition-7 steps that produce more than one number.
+struct DemandFlows {
+    double weaving;     // v_W
+    double nonweaving;  // v_NW
+    double total;       // v
+};
+
+struct WeavingSpeeds {
+    double weaving;     // S_W
+    double nonweaving;  // S_NW
+    double average;     // S
+};
+
+// One weaving segment: inputs (defaults as documented for the Python constructor) and the
+// results of the last analysis or step, each empty until a step writes it. Flows pc/h unless
+// stated, lengths ft, speeds mi/h, densities pc/mi/ln.
+struct WeavingSegment {
+    // Inputs.
+    WeavingType weaving_type = WeavingType::OneSided;
+    std::uint8_t facility_type = FACILITY_FREEWAY;
+    double length_short = 1500.0;          // L_S (ft)
+    std::uint32_t num_lanes = 4;           // N
+    std::uint32_t num_weaving_lanes = 2;   // N_WL
+    double ffs = 70.0;
+    double v_ff = 3000.0;                  // demand volumes (veh/h)
+    double v_fr = 500.0;
+    double v_rf = 500.0;
+    double v_rr = 100.0;
+    double phf = 0.94;
+    double heavy_vehicle_pct = 0.05;       // P_T as a proportion
+    std::uint8_t terrain = TERRAIN_LEVEL;
+    double interchange_density = 0.8;      // ID (int/mi)
+    double basic_freeway_capacity = 2400.0;  // c_IFL (pc/h/ln)
+    double caf = 1.0;
+    double saf = 1.0;
+    std::uint32_t lc_rf = 1;               // minimum lane changes per weaving vehicle
+    std::uint32_t lc_fr = 1;
+    std::uint32_t lc_rr = 0;
+    std::uint32_t nw_rf = 1;               // counts of the edition-7.1 weighting
+    std::uint32_t nw_fr = 1;
+    std::uint32_t nw_rr = 0;
+    HcmVersion version = HcmVersion::Hcm7;
+
+    // Results.
+    std::optional<double> f_hv;
+    std::optional<double> flow_weaving;
+    std::optional<double> flow_nonweaving;
+    std::optional<double> flow_total;
+    std::optional<double> volume_ratio;
+    std::optional<double> lc_min;
+    std::optional<double> l_max;
+    std::optional<double> c_iwl;
+    std::optional<double> c_w1;
+    std::optional<double> c_w2;
+    std::optional<double> capacity;        // c_W (veh/h)
+    std::optional<double> vc_ratio;
+    std::optional<double> lc_w;
+    std::optional<double> lc_nw;
+    std::optional<double> lc_all;
+    std::optional<double> weaving_intensity;  // W (edition 7) or k_W (edition 7.1)
+    std::optional<double> speed_weaving;
+    std::optional<double> speed_nonweaving;
+    std::optional<double> speed_avg;
+    std::optional<double> density;
+    std::optional<WeavingV71Result> v7_1;
+    std::optional<bool> is_weaving;        // L_S < L_MAX
+    std::optional<bool> demand_exceeds_capacity;
+    std::optional<LevelOfService> los;
+
+    // The whole procedure of the record's edition; writes its results and returns the LOS.
+    // Never throws for a record whose terrain and facility codes are valid.
+    LevelOfService run_analysis();
+
+    // The 7th Edition steps, each from the inputs and the stored results of earlier steps
+    // (an earlier result not yet computed counts 0; f_HV is computed when absent). On a
+    // segment of edition "7.1" each throws hcm::Error and changes nothing.
+    DemandFlows determine_demand_flow();                  // step 1
+    double determine_configuration_characteristics();     // step 2: LC_MIN
+    double determine_max_weaving_length();                // step 3: L_MAX, is_weaving
+    double determine_capacity();                          // step 4: c_W, v/c
+    double determine_lane_changing_rates();               // step 5: LC_ALL
+    WeavingSpeeds estimate_speed();                       // steps 6 and 7
+    double determine_density();                           // step 8
+    LevelOfService determine_los();                       // step 9
+};
+
+// Option words of the segment's text inputs, compared after lower-casing (no trimming); an unknown
+// word throws hcm::Error "unknown weaving_type: {}" (facility_type, terrain) with the lower-cased text.
+WeavingType weaving_type_from_option(std::string_view text);      // onesided, one_sided, one-sided, two...
+std::uint8_t facility_type_from_option(std::string_view text);    // freeway; multilane, cd, multilane_or_cd
+std::uint8_t terrain_from_option(std::string_view text);          // level, rolling, mountainous
+
+// f_HV = 1 / (1 + P_T (E_T - 1)) with E_T - 1 = 1, 2, 4 on level, rolling, mountainous terrain.
+double heavy_vehicle_factor(double heavy_vehicle_pct, std::uint8_t terrain);
+
+// Service flow rate under ideal conditions SFI (pc/h, total of the four movements) at which the
+// segment reaches `target_density`, with the movements in the shares `split` = (ff, rf, fr, rr)
+// (HCM Chapter 27, Example Problem 5). Runs the procedure on private copies of `segment`.
+// Throws hcm::Error when the target density is not finite or cannot be reached.
+double service_flow_rate_ideal(const WeavingSegment& segment, const std::array<double, 4>& split,
+                               double target_density);
+
+struct ServiceVolumes {
+    double sfi;  // ideal service flow rate (pc/h)
+    double sf;   // prevailing service flow rate SF = SFI x f_HV
+    double sv;   // service volume SV = SF x PHF
+    double dsv;  // daily service volume DSV = SV / (K x D), +infinity unless K, D > 0
+};
+
+ServiceVolumes service_volumes(double sfi, double f_hv, double phf, double k, double d);
+
+struct CrossWeaveCapacity {
+    double crf;    // capacity reduction factor
+    double caf;    // 1 - CRF
+    double c_gpa;  // adjusted general-purpose capacity (veh/h)
+};
+
+// Equations 13-24 and 13-25: capacity effect of the cross-weave on the general-purpose lanes
+// next to a managed-lane access point. Throws hcm::Error unless `cw` > 0.
+CrossWeaveCapacity cross_weave_gp_capacity(double cw, double l_cw_min, std::uint32_t n_gp, double c_gp);
+
+}  // namespace hcm::weaving::weaving
+
+namespace hcm {
+template <>
+inline constexpr std::array<std::string_view, 2> variant_names<weaving::weaving::WeavingType> = {"OneSided", "TwoSided"};
+template <>
+inline constexpr std::array<std::string_view, 3> variant_names<weaving::weaving::WeavingClass> = {"Simple", "Complex",
+                                                                                          "TwoSided"};
+}  // namespace hcm
