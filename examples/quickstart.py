@@ -96,3 +96,19 @@ planning.run_analysis()
 for p in range(4):
     print(f"  period {p}: d/c {planning.dc_ratio(0, p):.2f}, speed {planning.facility_speed(p):5.1f} mi/h, "
           f"LOS {planning.facility_los(p)}")
+# --- Chapters 25 and 26: mixed-flow truck model on a single and a composite grade -------------
+print("\nChapters 25 and 26: trucks on grades (mixed-flow model)")
+
+single = json.loads(marvane.analyze_mixed_flow(json.dumps(
+    {"ffs": 65, "length": 1.5, "grade": 3, "v_mix": 1400, "p_sut": 0.04, "p_tt": 0.08})))
+print(f"  3% grade, 1.5 mi: CAF {single['caf_mix']:.3f}, capacity {single['capacity_mix']:.0f} veh/h/ln, "
+      f"truck rates SUT {single['tau_sut_kin']:.1f} / TT {single['tau_tt_kin']:.1f} s/mi, "
+      f"speed {single['s_mix']:.1f} mi/h, density {single['d_mix']:.1f} veh/mi/ln")
+climb = json.loads(marvane.analyze_composite_grade(json.dumps(
+    {"ffs": 65, "v_mix": 1300, "p_sut": 0.05, "p_tt": 0.10,
+     "segments": [{"length": 0.25, "grade": 2}, {"length": 0.25, "grade": 5}, {"length": 1.0, "grade": 0}]})))
+for i, s in enumerate(climb["segments"]):
+    print(f"  segment {i}: capacity {s['capacity_mix']:.0f} veh/h/ln, mixed speed {s['s_mix']:.1f} mi/h, "
+          f"spot speeds auto/SUT/TT " + "/".join(f"{v:.1f}" for v in s["spot_speeds"]))
+print(f"  governing segment {climb['governing_segment']}, {climb['capacity_mix']:.0f} veh/h/ln; overall "
+      f"{climb['s_mix_overall']:.1f} mi/h over {climb['total_length']} mi in {climb['total_travel_time']:.1f} s")
