@@ -51,3 +51,64 @@ print(f"  edition 7.1: LOS {ramp.run_analysis()}, density {ramp.density:.1f} pc/
 sfi = marvane.ramp_service_flow_rate_ideal(ramp, 25.0, ramp_fraction=0.125)
 sf, sv = marvane.ramp_service_volumes(sfi, 0.952, 1.0, 0.94)
 print(f"  LOS C limit: ideal freeway flow {sfi:.0f} pc/h, service volume {sv:.0f} veh/h")
+
+# --- Chapter 10: freeway facility core method -------------------------------------------------------
+print("\nChapter 10: freeway facility (merge, lane drop, diverge) over four 15-min periods")
+import json  # noqa: E402
+
+facility = marvane.FreewayFacility(json.dumps({
+    "segments": [
+        {"seg_type": "Basic", "length_ft": 2000},
+        {"seg_type": "Merge", "length_ft": 1500, "on_ramp_demand": [500, 700, 900, 400]},
+        {"seg_type": "Basic", "length_ft": 2500, "lanes": 2},
+        {"seg_type": "Diverge", "length_ft": 1500, "off_ramp_demand": [300, 400, 500, 300]},
+        {"seg_type": "Basic", "length_ft": 2000},
+    ],
+    "mainline_demand": [3200, 3600, 4200, 2600],
+    "ffs": 65.0,
+}))
+facility.run_analysis()
+print(f"  {facility}; oversaturated: {facility.oversaturated}")
+for p in range(facility.num_periods):
+    print(f"  period {p}: speed {facility.facility_speed(p):5.1f} mi/h, "
+          f"density {facility.facility_density_veh(p):5.1f} veh/mi/ln, LOS {facility.facility_los(p)}, "
+          f"segment LOS {''.join(row[p] for row in facility.los())}, "
+          f"queues (ft) {[round(row[p]) for row in facility.queue_length_ft()]}")
+print(f"  overall: {facility.overall_speed():.1f} mi/h, {facility.overall_density_veh():.1f} veh/mi/ln")
+
+print("\nChapter 10: managed lane beside the general-purpose lanes, with a cross-weave")
+managed = marvane.ManagedLaneFacility(json.dumps({
+    "gp": {"segments": [{}, {"lanes": 4}, {}], "mainline_demand": [3000, 4500, 6500]},
+    "ml": [{"ffs": 65}, None, {"lane_type": "Barrier2", "ffs": 65, "on_ramp_demand": [0, 0, 100]}],
+    "ml_entry_demand": [1000, 1200, 1400],
+    "cross_weave": [None, {"cw_demand_pc": [0, 500], "l_cw_min_ft": 2000}, None],
+}))
+managed.run_analysis()
+for p in range(managed.num_periods):
+    print(f"  period {p}: facility {managed.facility_speed(p):5.1f} mi/h LOS {managed.facility_los(p)}; "
+          f"managed-lane speeds {[round(s, 1) for s in (row[p] for row in managed.ml_speed())]}")
+
+print("\nPlanning-level method: one section, four 15-min periods of the peak hour")
+planning = marvane.PlanningFacility(json.dumps({
+    "sections": [{"sec_type": "Basic", "length_mi": 1.0, "lanes": 3, "inflow_aadt": 60000}],
+}))
+planning.run_analysis()
+for p in range(4):
+    print(f"  period {p}: d/c {planning.dc_ratio(0, p):.2f}, speed {planning.facility_speed(p):5.1f} mi/h, "
+          f"LOS {planning.facility_los(p)}")
+# --- Chapters 25 and 26: mixed-flow truck model on a single and a composite grade -------------
+print("\nChapters 25 and 26: trucks on grades (mixed-flow model)")
+
+single = json.loads(marvane.analyze_mixed_flow(json.dumps(
+    {"ffs": 65, "length": 1.5, "grade": 3, "v_mix": 1400, "p_sut": 0.04, "p_tt": 0.08})))
+print(f"  3% grade, 1.5 mi: CAF {single['caf_mix']:.3f}, capacity {single['capacity_mix']:.0f} veh/h/ln, "
+      f"truck rates SUT {single['tau_sut_kin']:.1f} / TT {single['tau_tt_kin']:.1f} s/mi, "
+      f"speed {single['s_mix']:.1f} mi/h, density {single['d_mix']:.1f} veh/mi/ln")
+climb = json.loads(marvane.analyze_composite_grade(json.dumps(
+    {"ffs": 65, "v_mix": 1300, "p_sut": 0.05, "p_tt": 0.10,
+     "segments": [{"length": 0.25, "grade": 2}, {"length": 0.25, "grade": 5}, {"length": 1.0, "grade": 0}]})))
+for i, s in enumerate(climb["segments"]):
+    print(f"  segment {i}: capacity {s['capacity_mix']:.0f} veh/h/ln, mixed speed {s['s_mix']:.1f} mi/h, "
+          f"spot speeds auto/SUT/TT " + "/".join(f"{v:.1f}" for v in s["spot_speeds"]))
+print(f"  governing segment {climb['governing_segment']}, {climb['capacity_mix']:.0f} veh/h/ln; overall "
+      f"{climb['s_mix_overall']:.1f} mi/h over {climb['total_length']} mi in {climb['total_travel_time']:.1f} s")

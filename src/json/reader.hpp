@@ -69,8 +69,14 @@ concept Integer = std::is_integral_v<T> && !std::is_same_v<T, bool> && !std::is_
 
 // "u8", "i32", "u64", ...
 template <Integer I>
-std::string integer_name() {
-    return (std::is_signed_v<I> ? "i" : "u") + std::to_string(8 * sizeof(I));
+constexpr const char* integer_name() {
+    constexpr bool s = std::is_signed_v<I>;
+    switch (sizeof(I)) {
+        case 1: return s ? "i8" : "u8";
+        case 2: return s ? "i16" : "u16";
+        case 4: return s ? "i32" : "u32";
+        default: return s ? "i64" : "u64";
+    }
 }
 
 template <Integer I>

@@ -308,9 +308,13 @@ private:
         set_error(lexer_text(detail), detection_point());
     }
 
-    static std::string eof_text(std::string_view context) {
+    // The input ended inside the innermost open container (or before the first value).
+    std::string eof_text(std::string_view context) const {
         if (context == "array") return "EOF while parsing a list";
         if (context.starts_with("object")) return "EOF while parsing an object";
+        // Right after "[" the next element is still part of the list; after a comma it is a value.
+        if (!stack_.empty() && doc_.nodes_[stack_.back()].kind == Kind::Array && doc_.nodes_[stack_.back()].count == 0)
+            return "EOF while parsing a list";
         return "EOF while parsing a value";
     }
 

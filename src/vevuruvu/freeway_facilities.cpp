@@ -1,8 +1,249 @@
-// Python classes and functions of this chapter; the chapter's classes arrive with its analysis.
+// Python classes of the freeway facility chapter (HCM Chapter 10).
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "hcm/common/format.hpp"
+#include "hcm/freeway_facilities/facility_json.hpp"
+#include "hcm/freeway_facilities/freeway_facilities.hpp"
+#include "hcm/freeway_facilities/managed_lanes.hpp"
+#include "hcm/freeway_facilities/planning.hpp"
+#include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
+
+namespace ff = hcm::freeway_facilities::freeway_facilities;
+
+VEVURUVU_PYTHON_CLASS(ff::FreewayFacility);
 
 namespace vevuruvu::freeway_facilities {
 
-void register_(pybind11::module_&) {}
+namespace py = pybind11;
+using namespace boundary;
+using ff::FreewayFacility;
+
+namespace {
+
+FreewayFacility make_freeway_facility(const std::optional<std::string>& json) {
+    return json ? ff::facility_from_json(*json) : FreewayFacility{};
+}
+
+std::string facility_str(const FreewayFacility& f) {
+    return "Freeway facility with " + std::to_string(f.segments.size()) + " segments over " +
+           std::to_string(ff::num_periods(f)) + " analysis periods (" + hcm::common::fixed(ff::total_length_mi(f), 2) +
+           " mi)";
+}
+
+std::string facility_repr(const FreewayFacility& f) {
+    return "FreewayFacility(segments=" + std::to_string(f.segments.size()) +
+           ", periods=" + std::to_string(ff::num_periods(f)) +
+           ", length=" + hcm::common::fixed(ff::total_length_mi(f), 2) +
+           " mi, oversaturated=" + (f.oversaturated ? "True" : "False") + ")";
+}
+
+}  // namespace
+
+void add_managed_lane_facility(py::module_& m);  // ManagedLaneFacility, further down this file
+void add_planning_facility(py::module_& m);  // PlanningFacility, at the end of this file
+
+void register_(py::module_& m) {
+    const auto period = params(req<std::uint64_t>("period"));
+    ClassDef<FreewayFacility>(m, "FreewayFacility", "FreewayFacility(json=None)\n--\n\n")
+        .constructor(params(opt<std::string>("json")), make_freeway_facility)
+        .method_mut("run_analysis", "run_analysis()\n--\n\nRun the full core methodology (Steps A-1 through A-17).",
+                    [](FreewayFacility& f) { ff::run_analysis(f); })
+        .readonly("num_segments", "Number of segments on the facility.",
+                  [](const FreewayFacility& f) { return f.segments.size(); })
+        .readonly("num_periods", "Number of 15-min analysis periods.", ff::num_periods)
+        .readonly("total_length_mi", "Total facility length, mi.", ff::total_length_mi)
+        .readonly("oversaturated", "Whether any cell of the time-space domain has vd/c > 1.0.",
+                  [](const FreewayFacility& f) { return f.oversaturated; })
+        .method("demand", "demand()\n--\n\nSegment demand matrix [segment][period], veh/h.",
+                [](const FreewayFacility& f) { return f.demand; })
+        .method("capacity", "capacity()\n--\n\nSegment capacity matrix [segment][period], veh/h.",
+                [](const FreewayFacility& f) { return f.capacity; })
+        .method("dc_ratio", "dc_ratio()\n--\n\nDemand-to-capacity ratio matrix [segment][period].",
+                [](const FreewayFacility& f) { return f.dc_ratio; })
+        .method("volume_served", "volume_served()\n--\n\nVolume served matrix [segment][period], veh/h.",
+                [](const FreewayFacility& f) { return f.volume_served; })
+        .method("speed", "speed()\n--\n\nSegment space mean speed matrix [segment][period], mi/h.",
+                [](const FreewayFacility& f) { return f.speed; })
+        .method("density_veh", "density_veh()\n--\n\nSegment density matrix [segment][period], veh/mi/ln.",
+                [](const FreewayFacility& f) { return f.density_veh; })
+        .method("density_pc", "density_pc()\n--\n\nSegment density matrix [segment][period], pc/mi/ln.",
+                [](const FreewayFacility& f) { return f.density_pc; })
+        .method("los", "los()\n--\n\nDensity-based segment LOS matrix [segment][period], letters A-F.",
+                [](const FreewayFacility& f) { return f.los; })
+        .method("queue_length_ft",
+                "queue_length_ft()\n--\n\nMainline queue length at the end of each period [segment][period], ft.",
+                [](const FreewayFacility& f) { return f.queue_length_ft; })
+        .method("facility_speed",
+                "facility_speed(period)\n--\n\nFacility space mean speed for one period, mi/h (Equation 25-2).", period,
+                [](const FreewayFacility& f, std::uint64_t p) { return ff::period_performance(f, p).space_mean_speed; })
+        .method("facility_density_veh",
+                "facility_density_veh(period)\n--\n\n"
+                "Facility average density for one period, veh/mi/ln (Equation 10-1).",
+                period,
+                [](const FreewayFacility& f, std::uint64_t p) { return ff::period_performance(f, p).avg_density_veh; })
+        .method("facility_los", "facility_los(period)\n--\n\nFacility LOS letter for one period (Exhibit 10-6).",
+                period, [](const FreewayFacility& f, std::uint64_t p) { return ff::period_performance(f, p).los; })
+        .method("overall_speed",
+                "overall_speed()\n--\n\nOverall space mean speed across all periods, mi/h (Equation 25-4).",
+                ff::overall_speed)
+        .method("overall_density_veh",
+                "overall_density_veh()\n--\n\nOverall average density across all periods, veh/mi/ln (Equation 25-5).",
+                ff::overall_density_veh)
+        .method("to_json", "to_json()\n--\n\nSerialize the facility (inputs and computed results) to JSON.",
+                ff::facility_to_json)
+        .str(facility_str)
+        .repr(facility_repr);
+    add_managed_lane_facility(m);
+    add_planning_facility(m);
+}
+
+}  // namespace vevuruvu::freeway_facilities
+
+// ---- ManagedLaneFacility: HCM Chapter 10 managed-lane facility ------------------------------------
+
+namespace mlf = hcm::freeway_facilities::managed_lanes;
+
+VEVURUVU_PYTHON_CLASS(mlf::ManagedLaneFacility);
+
+namespace vevuruvu::freeway_facilities {
+
+using mlf::ManagedLaneFacility;
+
+namespace {
+
+ManagedLaneFacility make_managed_lane_facility(std::optional<std::string> json) {
+    if (!json) return ManagedLaneFacility{};
+    try {
+        return mlf::read_managed_lane_facility(*json);
+    } catch (const hcm::Error& e) {
+        throw hcm::Error(std::string("invalid ML facility JSON: ") + e.what());
+    }
+}
+
+std::string managed_lane_facility_json(const ManagedLaneFacility& f) {
+    try {
+        return mlf::write_managed_lane_facility(f);
+    } catch (const hcm::Error& e) {
+        throw hcm::Error(std::string("serialization failed: ") + e.what());
+    }
+}
+
+}  // namespace
+
+void add_managed_lane_facility(py::module_& m) {
+    ClassDef<ManagedLaneFacility>(m, "ManagedLaneFacility",
+                                  "ManagedLaneFacility(json=None)\n--\n\n"
+                                  "HCM Chapter 10 managed-lane freeway facility (Steps A-9/A-13/A-14/A-17):\n"
+                                  "a general-purpose lane group with a parallel managed-lane lane group.")
+        .constructor(params(opt<std::string>("json")), make_managed_lane_facility)
+        .readonly("num_segments", nullptr, [](const ManagedLaneFacility& f) { return mlf::num_segments(f); })
+        .readonly("num_periods", nullptr, [](const ManagedLaneFacility& f) { return mlf::num_periods(f); })
+        .method_mut("run_analysis", "run_analysis()\n--\n\nRun the full managed-lane facility analysis.",
+                    [](ManagedLaneFacility& f) { mlf::run_analysis(f); })
+        .method("gp_capacity", "gp_capacity()\n--\n\nGP segment capacity matrix [segment][period], veh/h.",
+                [](const ManagedLaneFacility& f) { return f.gp.capacity; })
+        .method("gp_speed", "gp_speed()\n--\n\nGP segment speed matrix [segment][period], mi/h.",
+                [](const ManagedLaneFacility& f) { return f.gp.speed; })
+        .method("gp_density_veh", "gp_density_veh()\n--\n\nGP segment density matrix [segment][period], veh/mi/ln.",
+                [](const ManagedLaneFacility& f) { return f.gp.density_veh; })
+        .method("ml_capacity", "ml_capacity()\n--\n\nML segment capacity matrix [segment][period], veh/h.",
+                [](const ManagedLaneFacility& f) { return f.ml_capacity; })
+        .method("ml_dc_ratio", "ml_dc_ratio()\n--\n\nML demand-to-capacity ratio matrix [segment][period].",
+                [](const ManagedLaneFacility& f) { return f.ml_dc_ratio; })
+        .method("ml_speed", "ml_speed()\n--\n\nML segment speed matrix [segment][period], mi/h.",
+                [](const ManagedLaneFacility& f) { return f.ml_speed; })
+        .method("ml_density_veh", "ml_density_veh()\n--\n\nML segment density matrix [segment][period], veh/mi/ln.",
+                [](const ManagedLaneFacility& f) { return f.ml_density_veh; })
+        .method("ml_friction_active",
+                "ml_friction_active()\n--\n\nWhether the Step A-13 adjacent friction was active [segment][period].",
+                [](const ManagedLaneFacility& f) { return f.ml_friction_active; })
+        .method("facility_speed",
+                "facility_speed(period)\n--\n\nCombined facility space mean speed for one period, mi/h.",
+                params(req<std::uint64_t>("period")),
+                [](const ManagedLaneFacility& f, std::uint64_t p) {
+                    return mlf::period_performance(f, p).space_mean_speed;
+                })
+        .method("facility_density_veh",
+                "facility_density_veh(period)\n--\n\nCombined facility average density for one period, veh/mi/ln.",
+                params(req<std::uint64_t>("period")),
+                [](const ManagedLaneFacility& f, std::uint64_t p) {
+                    return mlf::period_performance(f, p).avg_density_veh;
+                })
+        .method("facility_los",
+                "facility_los(period)\n--\n\nCombined facility LOS letter for one period (Exhibit 10-6).",
+                params(req<std::uint64_t>("period")),
+                [](const ManagedLaneFacility& f, std::uint64_t p) { return mlf::period_performance(f, p).los; })
+        .method("to_json", "to_json()\n--\n\nSerialize the facility (inputs and computed results) to JSON.",
+                managed_lane_facility_json)
+        .repr([](const ManagedLaneFacility& f) {
+            return "ManagedLaneFacility(segments=" + std::to_string(mlf::num_segments(f)) +
+                   ", periods=" + std::to_string(mlf::num_periods(f)) + ")";
+        });
+}
+
+}  // namespace vevuruvu::freeway_facilities
+
+// ---- PlanningFacility: HCM Chapter 25, Section 6 planning-level method --------------------------
+
+namespace pl = hcm::freeway_facilities::planning;
+
+VEVURUVU_PYTHON_CLASS(pl::PlanningFacility);
+
+namespace vevuruvu::freeway_facilities {
+
+namespace {
+
+pl::PlanningFacility make_planning_facility(const std::optional<std::string>& json) {
+    return json ? pl::planning_facility_from_json(*json) : pl::PlanningFacility{};
+}
+
+std::string planning_facility_repr(const pl::PlanningFacility& f) {
+    return "PlanningFacility(sections=" + std::to_string(f.sections.size()) +
+           ", length=" + hcm::common::fixed(pl::total_length_mi(f), 2) + " mi)";
+}
+
+}  // namespace
+
+void add_planning_facility(py::module_& m) {
+    using pl::PlanningFacility;
+    const auto section_period = params(req<std::uint64_t>("section"), req<std::uint64_t>("period"));
+    const auto period = params(req<std::uint64_t>("period"));
+    ClassDef<PlanningFacility>(m, "PlanningFacility",
+                               "PlanningFacility(json=None)\n--\n\n"
+                               "HCM Chapter 25, Section 6 planning-level freeway facility method.")
+        .constructor(params(opt<std::string>("json")), make_planning_facility)
+        .method_mut("run_analysis", "run_analysis()\n--\n\nRun the planning-level analysis (Steps 1-5).",
+                    [](PlanningFacility& f) { pl::run_analysis(f); })
+        .readonly("num_sections", nullptr, [](const PlanningFacility& f) { return f.sections.size(); })
+        .readonly("total_length_mi", nullptr, pl::total_length_mi)
+        .method("dc_ratio", "dc_ratio(section, period)\n--\n\nDemand-to-capacity ratio for a section and period.",
+                section_period, [](const PlanningFacility& f, std::uint64_t s, std::uint64_t p) {
+                    return pl::section_result(f, s, p).dc_ratio;
+                })
+        .method("section_speed",
+                "section_speed(section, period)\n--\n\nSection space mean speed for a section and period, mi/h.",
+                section_period, [](const PlanningFacility& f, std::uint64_t s, std::uint64_t p) {
+                    return pl::section_result(f, s, p).speed;
+                })
+        .method("section_density",
+                "section_density(section, period)\n--\n\nSection density for a section and period, pc/mi/ln.",
+                section_period, [](const PlanningFacility& f, std::uint64_t s, std::uint64_t p) {
+                    return pl::section_result(f, s, p).density;
+                })
+        .method("facility_speed", "facility_speed(period)\n--\n\nFacility space mean speed for one period, mi/h.",
+                period,
+                [](const PlanningFacility& f, std::uint64_t p) { return pl::facility_result(f, p).space_mean_speed; })
+        .method("facility_density",
+                "facility_density(period)\n--\n\nFacility average density for one period, pc/mi/ln.", period,
+                [](const PlanningFacility& f, std::uint64_t p) { return pl::facility_result(f, p).avg_density; })
+        .method("facility_los", "facility_los(period)\n--\n\nFacility LOS letter for one period (Exhibit 25-17).",
+                period, [](const PlanningFacility& f, std::uint64_t p) { return pl::facility_result(f, p).los; })
+        .method("to_json", "to_json()\n--\n\nSerialize the facility (inputs and computed results) to JSON.",
+                pl::planning_facility_to_json)
+        .repr(planning_facility_repr);
+}
 
 }  // namespace vevuruvu::freeway_facilities

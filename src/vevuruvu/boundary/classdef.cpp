@@ -28,7 +28,7 @@ void set_property(py::handle cls, const char* name, const char* doc, py::cpp_fun
         PyErr_SetString(PyExc_AttributeError, "can't delete attribute");
         throw py::error_already_set();
     });
-    cls.attr(name) = py::module_::import("builtins").attr("property")(getter, setter, deleter, doc);
+    cls.attr(name) = py::module_::import("builtins").attr("property")(getter, setter, deleter, doc_or_none(doc));
 }
 
 }  // namespace vevuruvu::boundary

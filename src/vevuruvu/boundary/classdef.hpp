@@ -39,6 +39,8 @@ namespace vevuruvu::boundary {
 std::string method_doc(const char* name, const char* doc);
 // The constructor's __init__ docstring from the class docstring "Class(a, b)\n--\n\n...".
 std::string init_doc(const char* class_name, const char* class_doc);
+// A docstring, or None when there is none.
+inline py::object doc_or_none(const char* doc) { return doc ? py::object(py::str(doc)) : py::object(py::none()); }
 // A property whose deletion raises AttributeError "can't delete attribute".
 void set_property(py::handle cls, const char* name, const char* doc, py::cpp_function getter,
                   py::cpp_function setter);
@@ -116,6 +118,8 @@ public:
                 return 0;
             });
         };
+        py::options options;
+        options.disable_function_signatures();
         set_property(cls_, name, doc, py::cpp_function(getter), py::cpp_function(setter));
         return *this;
     }
@@ -130,8 +134,10 @@ public:
                 return call_to_py(get, std::as_const(self.value));
             });
         };
-        cls_.attr(name) =
-            py::module_::import("builtins").attr("property")(py::cpp_function(getter), py::none(), py::none(), doc);
+        py::options options;
+        options.disable_function_signatures();
+        cls_.attr(name) = py::module_::import("builtins").attr("property")(py::cpp_function(getter), py::none(),
+                                                                           py::none(), doc_or_none(doc));
         return *this;
     }
 

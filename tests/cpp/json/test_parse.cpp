@@ -34,6 +34,8 @@ INSTANTIATE_TEST_SUITE_P(
         SyntaxCase{"EofAfterKey", "{\"a\"", "EOF while parsing an object at line 1 column 4"},
         SyntaxCase{"EofInList", "[1, 2\n", "EOF while parsing a list at line 1 column 6"},
         SyntaxCase{"EofAfterComma", "[1,", "EOF while parsing a value at line 1 column 3"},
+        SyntaxCase{"EofAfterOpenBracket", "[", "EOF while parsing a list at line 1 column 1"},
+        SyntaxCase{"EofAfterOpenBrace", "{", "EOF while parsing an object at line 1 column 1"},
         SyntaxCase{"EofInString", "[\"abc", "EOF while parsing a string at line 1 column 5"},
         SyntaxCase{"EofInLiteral", "nul", "EOF while parsing a value at line 1 column 3"},
         SyntaxCase{"BadLiteral", "[tru]", "expected ident at line 1 column 5"},

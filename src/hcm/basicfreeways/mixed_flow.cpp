@@ -1,0 +1,238 @@
+#include "hcm/basicfreeways/mixed_flow.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "hcm/common/error.hpp"
+#include "hcm/common/format.hpp"
+#include "hcm/common/truck_curves.hpp"
+#include "json/jsonio.hpp"
+
+namespace hcm::basicfreeways::mixed_flow {
+
+using hcm::common::fixed;
+using hcm::common::num;
+namespace tc = hcm::common::truck_curves;
+
+namespace {
+
+// Chapter 26 Appendix A coefficients of the automobile travel-time rate disturbed by trucks.
+// Low-flow form (Step 5): the flow terms of the congested form evaluated at 0 veh/h collapse
+// into these two constants.
+constexpr double LOW_FLOW_SUT_COEFF = 4.186202348809108;
+constexpr double LOW_FLOW_TT_COEFF = 0.009202634363479947;
+// Flow-dependent form (Step 7): C p^a (q/1000)^b x^c per truck class.
+constexpr double SUT_COEFF = 100.42, SUT_P_EXP = 0.68, SUT_Q_EXP = 0.46, SUT_X_EXP = 2.76;
+constexpr double TT_COEFF = 110.64, TT_P_EXP = 0.62, TT_Q_EXP = 1.36, TT_X_EXP = 1.81;
+// Speed-flow exponent scale (Step 8).
+constexpr double PHI_SCALE = 1.195;
+
+double max0(double x) { return std::max(x, 0.0); }
+
+[[noreturn]] void fail_not_finite(const char* name, double value) {
+    throw Error(std::string(name) + " must be finite, got " + num(value));
+}
+
+// FFS rounded to the nearest whole mi/h as the key of the Chapter 26 curves; saturates at the
+// ends of the key's range instead of overflowing.
+std::uint32_t ffs_key(double ffs) {
+    const double r = std::round(ffs);
+    if (!(r > 0)) return 0;
+    if (r >= static_cast<double>(std::numeric_limits<std::uint32_t>::max())) return std::numeric_limits<std::uint32_t>::max();
+    return static_cast<std::uint32_t>(r);
+}
+
+// Step 7: mixed-flow speed at flow q (veh/h/ln).
+double calculate_mixed_speed_at(const MixedFlowSegment& s, const MixedFlowResult& r, double x_sut, double x_tt,
+                                double q) {
+    const double t_ff = 3600.0 / s.ffs;
+    const double p_t = s.p_sut + s.p_tt;
+    const double u = q / r.caf_mix;
+    const double auto_rate = 3600.0 / calculate_auto_speed(s.ffs, r.capacity_ao, r.bp_ao, u);
+    const double delta = calculate_congestion_delay(r.caf_mix, auto_rate, t_ff);
+    const double tau_a = t_ff + delta +
+                         SUT_COEFF * std::pow(s.p_sut, SUT_P_EXP) * std::pow(q / 1000.0, SUT_Q_EXP) * std::pow(x_sut, SUT_X_EXP) +
+                         TT_COEFF * std::pow(s.p_tt, TT_P_EXP) * std::pow(q / 1000.0, TT_Q_EXP) * std::pow(x_tt, TT_X_EXP);
+    const double tau_mix = (r.tau_tt_kin + delta) * s.p_tt + (r.tau_sut_kin + delta) * s.p_sut + (1.0 - p_t) * tau_a;
+    return 3600.0 / tau_mix;
+}
+
+}  // namespace
+
+void check_traffic_inputs(double ffs, const std::optional<double>& length, const std::optional<double>& grade,
+                          double v_mix, double p_sut, double p_tt, double caf_ao) {
+    if (!std::isfinite(ffs)) fail_not_finite("FFS", ffs);
+    if (length && !std::isfinite(*length)) fail_not_finite("length", *length);
+    if (grade && !std::isfinite(*grade)) fail_not_finite("grade", *grade);
+    if (!std::isfinite(v_mix)) fail_not_finite("v_mix", v_mix);
+    if (!std::isfinite(p_sut)) fail_not_finite("p_sut", p_sut);
+    if (!std::isfinite(p_tt)) fail_not_finite("p_tt", p_tt);
+    if (!std::isfinite(caf_ao)) fail_not_finite("caf_ao", caf_ao);
+    if (ffs <= 0) throw Error("FFS must be positive, got " + num(ffs) + " mi/h");
+    if (length && *length <= 0) throw Error("length must be positive, got " + num(*length) + " mi");
+    if (v_mix < 0) throw Error("v_mix must be non-negative, got " + num(v_mix));
+    if (p_sut < 0 || p_tt < 0 || p_sut + p_tt >= 1.0) {
+        throw Error("truck proportions must be non-negative and sum below 1, got p_sut " + num(p_sut) + " and p_tt " +
+                    num(p_tt));
+    }
+}
+
+double calculate_caf_t_mix(double p_t) { return 0.53 * std::pow(p_t, 0.72); }
+
+double calculate_rho_g_mix(double p_t) { return p_t < 0.01 ? 8.0 * p_t : 0.126 - 0.03 * p_t; }
+
+double calculate_caf_g_mix(double rho, double grade, double length_mi) {
+    const double g = grade / 100.0;
+    return rho * max0(0.69 * (std::exp(12.9 * g) - 1.0)) * max0(1.72 * (1.0 - 1.71 * std::exp(-3.16 * length_mi)));
+}
+
+double calculate_capacity_ao(double ffs) { return 2200.0 + 10.0 * (ffs - 50.0); }
+
+double calculate_bp_ao(double ffs, double caf_ao) { return (1000.0 + 40.0 * (75.0 - ffs)) * caf_ao * caf_ao; }
+
+double calculate_auto_speed(double ffs, double capacity_ao, double bp_ao, double u) {
+    if (u <= bp_ao) return ffs;
+    const double over = u - bp_ao;
+    const double span = capacity_ao - bp_ao;
+    return ffs - (ffs - capacity_ao / 45.0) * over * over / (span * span);
+}
+
+double calculate_congestion_delay(double caf_mix, double auto_rate, double t_ff) {
+    return (3.0 * (1.0 / caf_mix - 1.0) + 1.0) * (auto_rate - t_ff);
+}
+
+double calculate_truck_excess(double tau, double ffs) { return max0(tau / 100.0 - 36.0 / ffs); }
+
+MixedFlowResult analyze(const MixedFlowSegment& s) {
+    // Step 1: checks.
+    check_traffic_inputs(s.ffs, s.length, s.grade, s.v_mix, s.p_sut, s.p_tt, s.caf_ao);
+    const double p_t = s.p_sut + s.p_tt;
+    const double t_ff = 3600.0 / s.ffs;
+    MixedFlowResult r;
+
+    // Step 2: capacity adjustment factor.
+    r.caf_t_mix = calculate_caf_t_mix(p_t);
+    r.rho_g_mix = calculate_rho_g_mix(p_t);
+    r.caf_g_mix = calculate_caf_g_mix(r.rho_g_mix, s.grade, s.length);
+    r.caf_mix = s.caf_ao - r.caf_t_mix - r.caf_g_mix;
+    if (r.caf_mix <= 0) {
+        throw Error("mixed-flow CAF came out at " + fixed(r.caf_mix, 4) +
+                    ", which is not a usable capacity adjustment; check the truck proportions (" + fixed(p_t, 3) +
+                    ") and grade (" + num(s.grade) + "%)");
+    }
+
+    // Step 3: truck travel-time rates from the Chapter 26 curves.
+    const std::uint32_t key = ffs_key(s.ffs);
+    r.tau_sut_kin = tc::travel_time_rate(tc::TruckClass::Sut, true, key, s.grade, s.length, s.ffs);
+    r.tau_tt_kin = tc::travel_time_rate(tc::TruckClass::Tt, true, key, s.grade, s.length, s.ffs);
+
+    // Step 4: capacities.
+    r.capacity_ao = calculate_capacity_ao(s.ffs);
+    r.capacity_mix = r.capacity_ao * r.caf_mix;
+
+    // Step 5: low-flow rates and the mixed-flow free-flow speed.
+    const double x_sut = calculate_truck_excess(r.tau_sut_kin, s.ffs);
+    const double x_tt = calculate_truck_excess(r.tau_tt_kin, s.ffs);
+    r.tau_a_ffs = t_ff + LOW_FLOW_SUT_COEFF * std::pow(s.p_sut, SUT_P_EXP) * std::pow(x_sut, SUT_X_EXP) +
+                  LOW_FLOW_TT_COEFF * std::pow(s.p_tt, TT_P_EXP) * std::pow(x_tt, TT_X_EXP);
+    r.tau_mix_ffs = s.p_tt * r.tau_tt_kin + s.p_sut * r.tau_sut_kin + (1.0 - p_t) * r.tau_a_ffs;
+    r.ffs_mix = 3600.0 / r.tau_mix_ffs;
+    r.saf_mix = r.ffs_mix / s.ffs;
+
+    // Step 6: breakpoints.
+    r.bp_ao = calculate_bp_ao(s.ffs, s.caf_ao);
+    r.bp_mix = max0(r.bp_ao * (1.0 - 0.4 * std::pow(p_t, 0.1) * (std::exp(30.0 * s.grade / 100.0) + 1.0) *
+                                        std::pow(5280.0 * s.length, 0.01)));
+
+    // Step 7: calibration speeds at capacity and at 90 % of capacity.
+    r.s_calib_cap = calculate_mixed_speed_at(s, r, x_sut, x_tt, r.capacity_mix);
+    r.s_calib_90cap = calculate_mixed_speed_at(s, r, x_sut, x_tt, 0.9 * r.capacity_mix);
+
+    // Step 8: speed-flow exponent (floating-point rules where the logarithms are undefined).
+    const double s0 = r.ffs_mix;
+    r.phi_mix = PHI_SCALE * std::log((s0 - r.s_calib_90cap) / (s0 - r.s_calib_cap)) /
+                std::log((0.9 * r.capacity_mix - r.bp_mix) / (r.capacity_mix - r.bp_mix));
+
+    // Step 9: speed and density.
+    const double v = s.v_mix;
+    if (v > r.capacity_mix) {
+        r.oversaturated = true;
+    } else {
+        const double speed =
+            v <= r.bp_mix ? s0 : s0 - (s0 - r.s_calib_cap) * std::pow((v - r.bp_mix) / (r.capacity_mix - r.bp_mix), r.phi_mix);
+        r.s_mix = speed;
+        r.d_mix = v / speed;
+    }
+    return r;
+}
+
+// ---- JSON ------------------------------------------------------------------------------------
+
+const jsonio::Record<MixedFlowSegment>& json_record(jsonio::Tag<MixedFlowSegment>) {
+    using R = MixedFlowSegment;
+    static const jsonio::Record<R> record{"MixedFlowSegment",
+                                          {
+                                              jsonio::required("ffs", &R::ffs),
+                                              jsonio::required("length", &R::length),
+                                              jsonio::required("grade", &R::grade),
+                                              jsonio::required("v_mix", &R::v_mix),
+                                              jsonio::required("p_sut", &R::p_sut),
+                                              jsonio::required("p_tt", &R::p_tt),
+                                              jsonio::with_default("caf_ao", &R::caf_ao, 1.0),
+                                          },
+                                          jsonio::UnknownKeys::refuse,
+                                          jsonio::ArrayForm::defaults_fill};
+    return record;
+}
+
+const jsonio::Record<MixedFlowResult>& json_record(jsonio::Tag<MixedFlowResult>) {
+    using R = MixedFlowResult;
+    static const jsonio::Record<R> record{"MixedFlowResult",
+                                          {
+                                              jsonio::required("caf_t_mix", &R::caf_t_mix),
+                                              jsonio::required("rho_g_mix", &R::rho_g_mix),
+                                              jsonio::required("caf_g_mix", &R::caf_g_mix),
+                                              jsonio::required("caf_mix", &R::caf_mix),
+                                              jsonio::required("capacity_ao", &R::capacity_ao),
+                                              jsonio::required("capacity_mix", &R::capacity_mix),
+                                              jsonio::required("tau_sut_kin", &R::tau_sut_kin),
+                                              jsonio::required("tau_tt_kin", &R::tau_tt_kin),
+                                              jsonio::required("tau_a_ffs", &R::tau_a_ffs),
+                                              jsonio::required("tau_mix_ffs", &R::tau_mix_ffs),
+                                              jsonio::required("ffs_mix", &R::ffs_mix),
+                                              jsonio::required("saf_mix", &R::saf_mix),
+                                              jsonio::required("bp_ao", &R::bp_ao),
+                                              jsonio::required("bp_mix", &R::bp_mix),
+                                              jsonio::required("s_calib_cap", &R::s_calib_cap),
+                                              jsonio::required("s_calib_90cap", &R::s_calib_90cap),
+                                              jsonio::required("phi_mix", &R::phi_mix),
+                                              jsonio::optional("s_mix", &R::s_mix),
+                                              jsonio::optional("d_mix", &R::d_mix),
+                                              jsonio::required("oversaturated", &R::oversaturated),
+                                          }};
+    return record;
+}
+
+std::string analyze_mixed_flow(std::string_view config_json) {
+    MixedFlowSegment segment;
+    try {
+        segment = jsonio::read_document<MixedFlowSegment>(config_json);
+    } catch (const jsonio::Error& e) {
+        throw Error(std::string("invalid mixed-flow config: ") + e.what());
+    }
+    MixedFlowResult result;
+    try {
+        result = analyze(segment);
+    } catch (const Error& e) {
+        throw Error(std::string("mixed-flow analysis failed: ") + e.what());
+    }
+    try {
+        return jsonio::write_document(result);
+    } catch (const Error& e) {
+        throw Error(std::string("serialize error: ") + e.what());
+    }
+}
+
+}  // namespace hcm::basicfreeways::mixed_flow

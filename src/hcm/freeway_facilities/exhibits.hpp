@@ -1,0 +1,117 @@
+#pragma once
+// Tables and constants of the HCM Chapter 10 freeway facility core method, grouped by the exhibit
+// or equation family they come from, and the work-zone description those equations read.
+#include <array>
+#include <cstdint>
+
+namespace hcm::freeway_facilities::exhibits {
+
+// A work zone on one facility segment, in force in every analysis period (HCM Chapter 10 work-zone
+// capacity and free-flow speed models).
+struct WorkZone {
+    std::uint32_t total_lanes = 3;      // lanes of the directional roadway without the work zone
+    std::uint32_t open_lanes = 2;       // lanes open to traffic through the work zone
+    bool soft_barrier = false;          // true: soft barrier; false: hard barrier
+    bool rural = false;                 // true: rural area; false: urban
+    double lateral_distance_ft = 6.0;   // open travel lanes to the work zone
+    bool night = false;                 // true: in force at night
+    double speed_ratio = 1.0;           // speed limit outside / speed limit inside the work zone
+    double speed_limit_mi_h = 55.0;     // speed limit in the work zone
+    double total_ramp_density = 1.0;    // ramps/mi at the work zone
+    double queue_discharge_drop = 0.134;  // drop of the queue-discharge rate below capacity (fraction)
+
+    bool operator==(const WorkZone&) const = default;
+};
+
+// Work-zone lane-closure severity index, queue-discharge rate and free-flow speed (Chapter 10).
+namespace work_zone {
+inline constexpr double MAX_SEVERITY_INDEX = 2.0;
+inline constexpr double QDR_CONSTANT = 2093.0;
+inline constexpr double QDR_SEVERITY = 154.0;
+inline constexpr double QDR_SOFT_BARRIER = 194.0;
+inline constexpr double QDR_RURAL = 179.0;
+inline constexpr double QDR_LATERAL_FT = 9.0;
+inline constexpr double QDR_NIGHT = 59.0;
+inline constexpr double FFS_CONSTANT = 9.95;
+inline constexpr double FFS_SPEED_RATIO = 33.49;
+inline constexpr double FFS_SPEED_RATIO_MIN = 1.0;
+inline constexpr double FFS_SPEED_RATIO_MAX = 1.2;
+inline constexpr double FFS_SPEED_LIMIT = 0.53;
+inline constexpr double FFS_SEVERITY = 5.6;
+inline constexpr double FFS_SOFT_BARRIER = 3.84;
+inline constexpr double FFS_NIGHT = 1.71;
+inline constexpr double FFS_RAMP_DENSITY = 8.7;
+}  // namespace work_zone
+
+// Basic freeway segment: base capacity per lane from the free-flow speed, and the speed-flow
+// curve in the facility's form (Chapter 12, Exhibit 12-6 family).
+namespace basic_segment {
+inline constexpr double BASE_CAPACITY = 2200.0;
+inline constexpr double CAPACITY_PER_MI_H = 10.0;
+inline constexpr double CAPACITY_REFERENCE_FFS = 50.0;
+inline constexpr double MAX_CAPACITY = 2400.0;
+inline constexpr double BREAKPOINT_BASE = 1000.0;
+inline constexpr double BREAKPOINT_PER_MI_H = 40.0;
+inline constexpr double BREAKPOINT_REFERENCE_FFS = 75.0;
+inline constexpr double DENSITY_AT_CAPACITY = 45.0;  // pc/mi/ln; speed at capacity = c / 45
+}  // namespace basic_segment
+
+// Freeway capacity per lane of merge and diverge segments by free-flow speed (Exhibit 14-10).
+struct FfsCapacity {
+    double min_ffs;
+    double capacity_pc_h_ln;
+};
+inline constexpr std::array<FfsCapacity, 3> MERGE_DIVERGE_CAPACITY = {{{70.0, 2400.0}, {65.0, 2350.0}, {60.0, 2300.0}}};
+inline constexpr double MERGE_DIVERGE_CAPACITY_LOWEST = 2250.0;
+
+// Capacity of a one-lane ramp roadway by ramp free-flow speed (Exhibit 14-12).
+inline constexpr double ramp_roadway_capacity(double ramp_ffs) {
+    if (ramp_ffs > 50.0) return 2200.0;
+    if (ramp_ffs > 40.0) return 2100.0;
+    if (ramp_ffs > 30.0) return 2000.0;
+    if (ramp_ffs >= 20.0) return 1900.0;
+    return 1800.0;
+}
+
+// Weaving segment maximum length and capacity (Chapter 13 one-sided weaving).
+namespace weaving {
+inline constexpr double L_MAX_COEFFICIENT = 5728.0;
+inline constexpr double VR_EXPONENT = 1.6;
+inline constexpr double L_MAX_PER_WEAVING_LANE = 1566.0;
+inline constexpr double C_IWL_VR = 438.2;
+inline constexpr double C_IWL_LENGTH = 0.0765;
+inline constexpr double C_IWL_WEAVING_LANE = 119.8;
+inline constexpr double C_W2_TWO_LANES = 2400.0;
+inline constexpr double C_W2_THREE_LANES = 3500.0;
+}  // namespace weaving
+
+// Speed recovery downstream of a slow segment (Chapter 10): S = S_f - e^(-0.00162 dx) (S_f - S_up).
+inline constexpr double SPEED_RECOVERY_PER_FT = 0.00162;
+
+// Upper density bounds of LOS A..E; above the last bound the LOS is F.
+using LosBounds = std::array<double, 5>;
+inline constexpr LosBounds BASIC_SEGMENT_LOS = {11.0, 18.0, 26.0, 35.0, 45.0};    // Exhibit 12-15
+inline constexpr LosBounds WEAVING_SEGMENT_LOS = {10.0, 20.0, 28.0, 35.0, 43.0};  // Exhibit 13-6
+// Merge and diverge influence areas (Exhibit 14-3): E above 35; F only from demand over capacity.
+inline constexpr std::array<double, 4> RAMP_INFLUENCE_LOS = {10.0, 20.0, 28.0, 35.0};
+inline constexpr LosBounds URBAN_FACILITY_LOS = {11.0, 18.0, 26.0, 35.0, 45.0};  // Exhibit 10-7
+inline constexpr LosBounds RURAL_FACILITY_LOS = {6.0, 14.0, 22.0, 29.0, 39.0};   // Exhibit 10-7
+
+// Oversaturated time-step procedure (Chapter 10 / Chapter 25 oversaturated segment evaluation).
+namespace oversaturated {
+inline constexpr double SECONDS_PER_PERIOD = 900.0;
+inline constexpr double SECONDS_PER_HOUR = 3600.0;
+inline constexpr double HOURS_PER_PERIOD = 0.25;
+inline constexpr double DENSITY_AT_CAPACITY_PC = 45.0;  // pc/mi/ln
+inline constexpr double QUEUE_PRESENT_VEH = 0.001;      // vehicles above which a queue is present
+inline constexpr double UNCONSTRAINED = 1e12;           // an output without constraint
+inline constexpr std::size_t HISTORY_STEPS = 240;       // step values kept per history list
+inline constexpr double MIN_QUEUE_DENSITY_EXCESS = 1.0;  // veh/mi/ln
+inline constexpr double FT_PER_MI = 5280.0;
+// Time steps the engine accepts, seconds: at most 1800 keeps at least one step per period; at
+// least 0.25 bounds a period to 3600 steps.
+inline constexpr double MIN_TIME_STEP_S = 0.25;
+inline constexpr double MAX_TIME_STEP_S = 1800.0;
+}  // namespace oversaturated
+
+}  // namespace hcm::freeway_facilities::exhibits

@@ -1,0 +1,681 @@
+#include "hcm/freeway_facilities/freeway_facilities.hpp"
+
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+#include "hcm/common/error.hpp"
+#include "hcm/common/format.hpp"
+#include "hcm/freeway_facilities/oversaturated.hpp"
+#include "hcm/freeway_facilities/segment_procedures.hpp"
+
+namespace hcm::freeway_facilities::freeway_facilities {
+namespace {
+
+namespace bs = exhibits::basic_segment;
+namespace wz = exhibits::work_zone;
+namespace ov = exhibits::oversaturated;
+
+// Minimums and maximums of the method ignore an operand that is not a number.
+inline double min2(double a, double b) { return (b < a || std::isnan(a)) ? b : a; }
+inline double max2(double a, double b) { return (b > a || std::isnan(a)) ? b : a; }
+
+double entry_or(const std::vector<double>& list, std::size_t period, double otherwise) {
+    return period < list.size() ? list[period] : otherwise;
+}
+
+double entry_or(const std::optional<std::vector<double>>& list, std::size_t period, double otherwise) {
+    return list ? entry_or(*list, period, otherwise) : otherwise;
+}
+
+void require_entries(std::size_t actual, std::size_t needed, const char* what) {
+    if (actual < needed) {
+        throw std::logic_error(std::string("period chain: ") + what + " has " + std::to_string(actual) +
+                               " entries, needs " + std::to_string(needed));
+    }
+}
+
+// The matrices evaluate_period_chain writes and reads must hold n rows of more than `period` values.
+void require_column(const Matrix& m, std::size_t n, std::size_t period, const char* what) {
+    if (m.size() != n) throw std::logic_error(std::string("period chain: matrix ") + what + " has the wrong shape");
+    for (const auto& row : m) {
+        if (row.size() <= period) throw std::logic_error(std::string("period chain: matrix ") + what + " too short");
+    }
+}
+
+template <class T>
+std::vector<std::vector<T>> filled(std::size_t rows, std::size_t cols, T value) {
+    return std::vector<std::vector<T>>(rows, std::vector<T>(cols, value));
+}
+
+LevelOfService los_from_bounds(const exhibits::LosBounds& bounds, double density) {
+    for (std::size_t k = 0; k < bounds.size(); ++k) {
+        if (density <= bounds[k]) return static_cast<LevelOfService>(k);
+    }
+    return LevelOfService::F;
+}
+
+}  // namespace
+
+// ---- Record operations ---------------------------------------------------------------------------
+
+FreewayFacility clone(const FreewayFacility& facility) { return facility; }
+
+void validate(const FreewayFacility& facility) {
+    if (facility.segments.empty()) throw Error("facility has no segments");
+    if (facility.mainline_demand.empty()) throw Error("no analysis periods (mainline_demand is empty)");
+    if (facility.segments.front().seg_type != SegmentType::Basic ||
+        facility.segments.back().seg_type != SegmentType::Basic) {
+        throw Error("first and last segments must be basic freeway segments (Chapter 10)");
+    }
+    for (std::size_t i = 0; i < facility.segments.size(); ++i) {
+        const auto& s = facility.segments[i];
+        if (s.length_ft <= 0.0) throw Error("segment " + std::to_string(i) + " has non-positive length");
+        if (s.lanes < 2) throw Error("segment " + std::to_string(i) + " must have at least 2 lanes");
+    }
+}
+
+void validate_time_step(double time_step_s) {
+    if (!(time_step_s >= ov::MIN_TIME_STEP_S && time_step_s <= ov::MAX_TIME_STEP_S)) {
+        throw Error("time_step_s must be a number of seconds from " + common::num(ov::MIN_TIME_STEP_S) + " to " +
+                    common::num(ov::MAX_TIME_STEP_S) + ", got " + common::num(time_step_s));
+    }
+}
+
+std::size_t num_periods(const FreewayFacility& facility) { return facility.mainline_demand.size(); }
+
+double total_length_mi(const FreewayFacility& facility) {
+    double ft = 0.0;
+    for (const auto& s : facility.segments) ft += s.length_ft;
+    return ft / ov::FT_PER_MI;
+}
+
+// ---- Per-segment, per-period quantities -------------------------------------------------------
+
+double heavy_vehicle_pce_excess(Terrain terrain) { return terrain == Terrain::Level ? 1.0 : 2.0; }
+
+double heavy_vehicle_factor(const FreewayFacility& facility) {
+    return 1.0 / (1.0 + facility.heavy_vehicle_pct * heavy_vehicle_pce_excess(facility.terrain));
+}
+
+double segment_ffs(const FreewayFacility& facility, const FacilitySegment& segment) {
+    return segment.ffs.value_or(facility.ffs);
+}
+
+double base_capacity_per_lane(const FreewayFacility& facility, const FacilitySegment& segment) {
+    if (facility.c_ifl_override) return *facility.c_ifl_override;
+    return min2(bs::BASE_CAPACITY + bs::CAPACITY_PER_MI_H * (segment_ffs(facility, segment) - bs::CAPACITY_REFERENCE_FFS),
+                bs::MAX_CAPACITY);
+}
+
+double work_zone_severity_index(const WorkZone& zone) {
+    if (zone.total_lanes == 0 || zone.open_lanes == 0) return wz::MAX_SEVERITY_INDEX;
+    const double open = zone.open_lanes;
+    const double share = open / static_cast<double>(zone.total_lanes);
+    return min2(1.0 / (share * open), wz::MAX_SEVERITY_INDEX);
+}
+
+double work_zone_queue_discharge_rate(const WorkZone& zone) {
+    const double index = work_zone_severity_index(zone);
+    return wz::QDR_CONSTANT - wz::QDR_SEVERITY * index - wz::QDR_SOFT_BARRIER * (zone.soft_barrier ? 1.0 : 0.0) -
+           wz::QDR_RURAL * (zone.rural ? 1.0 : 0.0) + wz::QDR_LATERAL_FT * zone.lateral_distance_ft -
+           wz::QDR_NIGHT * (zone.night ? 1.0 : 0.0);
+}
+
+double work_zone_capacity(const WorkZone& zone) {
+    return work_zone_queue_discharge_rate(zone) / (1.0 - zone.queue_discharge_drop);
+}
+
+double work_zone_free_flow_speed(const WorkZone& zone) {
+    const double index = work_zone_severity_index(zone);
+    const double ratio = min2(max2(zone.speed_ratio, wz::FFS_SPEED_RATIO_MIN), wz::FFS_SPEED_RATIO_MAX);
+    return wz::FFS_CONSTANT + wz::FFS_SPEED_RATIO * ratio + wz::FFS_SPEED_LIMIT * zone.speed_limit_mi_h -
+           wz::FFS_SEVERITY * index - wz::FFS_SOFT_BARRIER * (zone.soft_barrier ? 1.0 : 0.0) -
+           wz::FFS_NIGHT * (zone.night ? 1.0 : 0.0) - wz::FFS_RAMP_DENSITY * zone.total_ramp_density;
+}
+
+double period_caf(const FreewayFacility& facility, const FacilitySegment& segment, std::size_t period) {
+    double caf = entry_or(segment.caf_schedule, period, segment.caf);
+    if (segment.work_zone) {
+        const double c_ifl = base_capacity_per_lane(facility, segment);
+        if (c_ifl > 0.0) caf *= min2(min2(work_zone_capacity(*segment.work_zone), c_ifl) / c_ifl, 1.0);
+    }
+    return caf;
+}
+
+double period_saf(const FreewayFacility& facility, const FacilitySegment& segment, std::size_t period) {
+    double saf = entry_or(segment.saf_schedule, period, segment.saf);
+    if (segment.work_zone) {
+        const double ffs = segment_ffs(facility, segment);
+        if (ffs > 0.0) saf *= min2(min2(work_zone_free_flow_speed(*segment.work_zone), ffs) / ffs, 1.0);
+    }
+    return saf;
+}
+
+double adjusted_ffs(const FreewayFacility& facility, const FacilitySegment& segment, std::size_t period) {
+    return segment_ffs(facility, segment) * period_saf(facility, segment, period);
+}
+
+// ---- Demands -----------------------------------------------------------------------------------
+
+std::vector<double> onrd_by_node(const std::vector<FacilitySegment>& segments, std::size_t period) {
+    std::vector<double> on(segments.size() + 1, 0.0);
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        const auto& s = segments[i];
+        if (s.seg_type == SegmentType::Merge || s.seg_type == SegmentType::Weaving) {
+            on[i] += entry_or(s.on_ramp_demand, period, 0.0) * s.daf;
+        }
+    }
+    return on;
+}
+
+std::vector<double> offrd_by_node(const std::vector<FacilitySegment>& segments, std::size_t period) {
+    std::vector<double> off(segments.size() + 1, 0.0);
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        const auto& s = segments[i];
+        if (s.seg_type == SegmentType::Diverge || s.seg_type == SegmentType::Weaving) {
+            off[i + 1] += entry_or(s.off_ramp_demand, period, 0.0) * s.daf;
+        }
+    }
+    return off;
+}
+
+void compute_demands(FreewayFacility& facility) {
+    const std::size_t n = facility.segments.size();
+    const std::size_t periods = num_periods(facility);
+    Matrix demand = filled(n, periods, 0.0);
+    for (std::size_t p = 0; p < periods; ++p) {
+        const auto on = onrd_by_node(facility.segments, p);
+        const auto off = offrd_by_node(facility.segments, p);
+        double x = facility.mainline_demand[p];
+        for (std::size_t i = 0; i < n; ++i) {
+            x = x + on[i] - off[i];
+            demand[i][p] = x;
+        }
+    }
+    facility.demand = std::move(demand);
+}
+
+std::vector<double> diverge_percentages(const FreewayFacility& facility, std::size_t period) {
+    const std::size_t n = facility.segments.size();
+    const auto off = offrd_by_node(facility.segments, period);
+    std::vector<double> split(n + 1, 0.0);
+    for (std::size_t i = 1; i <= n; ++i) {
+        if (!(off[i] > 0.0)) continue;
+        const double upstream = facility.demand.at(i - 1).at(period);
+        split[i] = upstream > 0.0 ? min2(off[i] / upstream, 1.0) : 0.0;
+    }
+    return split;
+}
+
+WeavingVolumes determine_weaving_volumes(const FreewayFacility& facility, std::size_t segment, std::size_t period,
+                                         double flow) {
+    const auto& s = facility.segments.at(segment);
+    const double demand = facility.demand.at(segment).at(period);
+    const double r = demand > 0.0 ? flow / demand : 1.0;
+    WeavingVolumes v;
+    v.v_rr = r * entry_or(s.ramp_to_ramp_demand, period, 0.0) * s.daf;
+    v.v_rf = max2(r * entry_or(s.on_ramp_demand, period, 0.0) * s.daf - v.v_rr, 0.0);
+    v.v_fr = max2(r * entry_or(s.off_ramp_demand, period, 0.0) * s.daf - v.v_rr, 0.0);
+    v.v_ff = max2(flow - v.v_fr - v.v_rr - v.v_rf, 0.0);
+    return v;
+}
+
+// ---- Capacities ---------------------------------------------------------------------------------
+
+namespace {
+
+double weaving_heavy_vehicle_factor(const FreewayFacility& facility) {
+    const double e = facility.terrain == Terrain::Level ? 1.0 : facility.terrain == Terrain::Rolling ? 2.0 : 4.0;
+    return 1.0 / (1.0 + facility.heavy_vehicle_pct * e);
+}
+
+double merge_diverge_capacity_per_lane(double ffs) {
+    for (const auto& row : exhibits::MERGE_DIVERGE_CAPACITY) {
+        if (ffs >= row.min_ffs) return row.capacity_pc_h_ln;
+    }
+    return exhibits::MERGE_DIVERGE_CAPACITY_LOWEST;
+}
+
+// Chapter 13 capacity of a one-sided weave; the basic capacity when the weave is at least L_MAX long.
+double weaving_capacity(const FreewayFacility& facility, std::size_t i, std::size_t p, double caf, double basic) {
+    namespace wv = exhibits::weaving;
+    const auto& s = facility.segments[i];
+    const auto vol = determine_weaving_volumes(facility, i, p, facility.demand.at(i).at(p));
+    const double f_w = weaving_heavy_vehicle_factor(facility);
+    const double to_pc = 1.0 / (f_w * facility.phf);
+    const double v_w = (vol.v_rf + vol.v_fr) * to_pc;
+    const double v_nw = (vol.v_ff + vol.v_rr) * to_pc;
+    const double v = v_w + v_nw;
+    const double vr = v > 0.0 ? v_w / v : 0.0;
+    const double n_wl = s.num_weaving_lanes;
+    const double length = s.short_length_ft.value_or(s.length_ft);
+    const double vr_term = std::pow(1.0 + vr, wv::VR_EXPONENT);
+    const double l_max = wv::L_MAX_COEFFICIENT * vr_term - wv::L_MAX_PER_WEAVING_LANE * n_wl;
+    if (l_max <= length) return basic;
+    const double c_iwl = base_capacity_per_lane(facility, s) - wv::C_IWL_VR * vr_term + wv::C_IWL_LENGTH * length +
+                         wv::C_IWL_WEAVING_LANE * n_wl;
+    const double c_w1 = f_w * c_iwl * static_cast<double>(s.lanes);
+    if (vr > 0.0 && s.num_weaving_lanes == 2) return min2(c_w1, f_w * wv::C_W2_TWO_LANES / vr) * caf;
+    if (vr > 0.0 && s.num_weaving_lanes == 3) return min2(c_w1, f_w * wv::C_W2_THREE_LANES / vr) * caf;
+    return c_w1 * caf;
+}
+
+}  // namespace
+
+double calculate_segment_capacity(const FreewayFacility& facility, std::size_t segment, std::size_t period) {
+    const auto& s = facility.segments.at(segment);
+    const double f_hv = heavy_vehicle_factor(facility);
+    const double caf = period_caf(facility, s, period);
+    const double lanes = s.lanes;
+    const double basic = f_hv * caf * base_capacity_per_lane(facility, s) * lanes;
+    switch (s.seg_type) {
+        case SegmentType::Basic:
+        case SegmentType::OverlappingRamp:
+            return basic;
+        case SegmentType::Merge:
+        case SegmentType::Diverge:
+            return f_hv * caf * merge_diverge_capacity_per_lane(segment_ffs(facility, s)) * lanes;
+        case SegmentType::Weaving:
+            return weaving_capacity(facility, segment, period, caf, basic);
+    }
+    throw std::logic_error("unknown segment type");
+}
+
+void compute_capacities(FreewayFacility& facility) {
+    const std::size_t n = facility.segments.size();
+    const std::size_t periods = num_periods(facility);
+    Matrix capacity = filled(n, periods, 0.0);
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t p = 0; p < periods; ++p) capacity[i][p] = calculate_segment_capacity(facility, i, p);
+    }
+    facility.capacity = std::move(capacity);
+}
+
+// ---- Undersaturated evaluation ------------------------------------------------------------------
+
+double basic_segment_speed(const FreewayFacility& facility, std::size_t segment, std::size_t period, double flow) {
+    const auto& s = facility.segments.at(segment);
+    const double caf = period_caf(facility, s, period);
+    const double s_f = adjusted_ffs(facility, s, period);
+    const double v_p = flow / (facility.phf * heavy_vehicle_factor(facility) * static_cast<double>(s.lanes));
+    const double c = caf * base_capacity_per_lane(facility, s);
+    const double bp = (bs::BREAKPOINT_BASE + bs::BREAKPOINT_PER_MI_H * (bs::BREAKPOINT_REFERENCE_FFS - s_f)) * caf * caf;
+    const double at_capacity = c / bs::DENSITY_AT_CAPACITY;
+    if (v_p > c) return at_capacity;
+    if (v_p <= bp) return s_f;
+    if (c - bp > 0.0) {
+        const double x = (v_p - bp) / (c - bp);
+        return s_f - (s_f - at_capacity) * x * x;
+    }
+    return at_capacity;
+}
+
+SegmentEvaluation engine_eval(const FreewayFacility& facility, std::size_t segment, std::size_t period, double flow,
+                              double on_ramp_flow, double off_ramp_flow) {
+    const auto& s = facility.segments.at(segment);
+    const double curve = basic_segment_speed(facility, segment, period, flow);
+    switch (s.seg_type) {
+        case SegmentType::Basic:
+        case SegmentType::OverlappingRamp:
+            return {std::nullopt, curve};
+        case SegmentType::Merge: {
+            const auto r = evaluate_ramp_segment(facility, segment, period, max2(flow - on_ramp_flow, 0.0), on_ramp_flow);
+            return {r.density, min2(r.speed_avg.value_or(0.0), curve)};
+        }
+        case SegmentType::Diverge: {
+            const auto r = evaluate_ramp_segment(facility, segment, period, flow, off_ramp_flow);
+            return {r.density, min2(r.speed_avg.value_or(0.0), curve)};
+        }
+        case SegmentType::Weaving: {
+            const auto w = evaluate_weaving_segment(facility, segment, period, flow);
+            if (w.is_weaving) return {std::nullopt, w.speed_avg.value_or(0.0)};
+            return {std::nullopt, curve};
+        }
+    }
+    throw std::logic_error("unknown segment type");
+}
+
+LevelOfService identify_segment_los(SegmentType type, bool queued, std::optional<double> ramp_density_pc,
+                                    double density_pc) {
+    if (type == SegmentType::Weaving) return los_from_bounds(exhibits::WEAVING_SEGMENT_LOS, std::round(density_pc));
+    const bool ramp = type == SegmentType::Merge || type == SegmentType::Diverge;
+    if (ramp && !queued && ramp_density_pc) {
+        const double d = std::round(*ramp_density_pc);
+        for (std::size_t k = 0; k < exhibits::RAMP_INFLUENCE_LOS.size(); ++k) {
+            if (d <= exhibits::RAMP_INFLUENCE_LOS[k]) return static_cast<LevelOfService>(k);
+        }
+        return LevelOfService::E;
+    }
+    return los_from_bounds(exhibits::BASIC_SEGMENT_LOS, std::round(density_pc));
+}
+
+void evaluate_period_chain(FreewayFacility& facility, std::size_t period, const std::vector<double>& flows,
+                           const std::vector<double>& on_ramp_flows, const std::vector<double>& off_ramp_flows,
+                           const std::vector<bool>& queued, const std::vector<double>& queued_speeds,
+                           const std::vector<double>& queued_densities) {
+    const std::size_t n = facility.segments.size();
+    require_entries(flows.size(), n, "flows");
+    require_entries(on_ramp_flows.size(), n, "on_ramp_flows");
+    require_entries(off_ramp_flows.size(), n + 1, "off_ramp_flows");
+    require_entries(queued.size(), n, "queued");
+    require_entries(queued_speeds.size(), n, "queued_speeds");
+    require_entries(queued_densities.size(), n, "queued_densities");
+    for (auto* m : {&facility.capacity, &facility.dc_ratio, &facility.volume_served, &facility.vc_ratio,
+                    &facility.speed, &facility.density_veh, &facility.density_pc}) {
+        require_column(*m, n, period, "result");
+    }
+    if (facility.los.size() != n || facility.demand_based_los.size() != n) {
+        throw std::logic_error("period chain: LOS matrices have the wrong shape");
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        if (facility.los[i].size() <= period || facility.demand_based_los[i].size() <= period) {
+            throw std::logic_error("period chain: LOS matrices too short");
+        }
+    }
+
+    const double f_hv = heavy_vehicle_factor(facility);
+    double x_prev = 0.0;
+    double position = 0.0;  // ft from the upstream end to the start of segment i
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto& s = facility.segments[i];
+        const double x_mid = position + s.length_ft / 2.0;
+        position += s.length_ft;
+        const double q = flows[i];
+        double speed;
+        double density;
+        std::optional<double> ramp_density;
+        if (queued[i]) {
+            speed = queued_speeds[i];
+            density = queued_densities[i];
+        } else {
+            const auto e = engine_eval(facility, i, period, q, on_ramp_flows[i], off_ramp_flows[i + 1]);
+            ramp_density = e.ramp_density_pc;
+            speed = e.speed;
+            if (i > 0) {
+                // Speed recovery downstream of a slower segment.
+                const double s_prev = facility.speed[i - 1][period];
+                const double s_f = adjusted_ffs(facility, s, period);
+                const double recovered =
+                    s_f - std::exp(-exhibits::SPEED_RECOVERY_PER_FT * (x_mid - x_prev)) * (s_f - s_prev);
+                speed = min2(speed, recovered);
+                if (s.seg_type == SegmentType::OverlappingRamp) speed = min2(speed, s_prev);
+            }
+            if (s.seg_type == SegmentType::OverlappingRamp && i + 1 < n &&
+                facility.segments[i + 1].seg_type == SegmentType::Diverge) {
+                const auto next =
+                    engine_eval(facility, i + 1, period, flows[i + 1], on_ramp_flows[i + 1], off_ramp_flows[i + 2]);
+                speed = min2(speed, next.speed);
+            }
+            density = speed > 0.0 ? q / static_cast<double>(s.lanes) / speed : 0.0;
+        }
+        x_prev = x_mid;
+
+        const double cap = facility.capacity[i][period];
+        facility.volume_served[i][period] = q;
+        facility.vc_ratio[i][period] = cap > 0.0 ? q / cap : 0.0;
+        facility.speed[i][period] = speed;
+        facility.density_veh[i][period] = density;
+        facility.density_pc[i][period] = density / f_hv;
+        facility.los[i][period] = identify_segment_los(s.seg_type, queued[i], ramp_density, density / f_hv);
+        facility.demand_based_los[i][period] =
+            facility.dc_ratio[i][period] > 1.0 ? common::OptionalLos(LevelOfService::F) : std::nullopt;
+    }
+}
+
+// ---- Driver ---------------------------------------------------------------------------------------
+
+namespace {
+
+void compute_dc_ratios(FreewayFacility& f) {
+    const std::size_t n = f.segments.size();
+    const std::size_t periods = num_periods(f);
+    f.dc_ratio = filled(n, periods, 0.0);
+    f.first_oversat_period.reset();
+    for (std::size_t p = 0; p < periods; ++p) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const double cap = f.capacity[i][p];
+            const double dc = cap > 0.0 ? f.demand[i][p] / cap : std::numeric_limits<double>::infinity();
+            f.dc_ratio[i][p] = dc;
+            if (dc > 1.0 && !f.first_oversat_period) f.first_oversat_period = p;
+        }
+    }
+    f.oversaturated = f.first_oversat_period.has_value();
+}
+
+void reset_results(FreewayFacility& f) {
+    const std::size_t n = f.segments.size();
+    const std::size_t periods = num_periods(f);
+    for (auto* m : {&f.volume_served, &f.vc_ratio, &f.speed, &f.density_veh, &f.density_pc, &f.queue_length_ft,
+                    &f.on_ramp_queue}) {
+        *m = filled(n, periods, 0.0);
+    }
+    f.los = filled(n, periods, LevelOfService::A);
+    f.demand_based_los = filled(n, periods, common::OptionalLos{});
+    f.had_queue = filled(n, periods, false);
+    f.unserved_entry_veh.assign(periods, 0.0);
+}
+
+std::vector<double> column(const Matrix& m, std::size_t period) {
+    std::vector<double> out(m.size());
+    for (std::size_t i = 0; i < m.size(); ++i) out[i] = m[i][period];
+    return out;
+}
+
+oversaturated::OversaturatedEngine build_engine(const FreewayFacility& f) {
+    oversaturated::EngineSetup setup;
+    for (const auto& s : f.segments) {
+        setup.length_mi.push_back(s.length_ft / ov::FT_PER_MI);
+        setup.lanes.push_back(static_cast<double>(s.lanes));
+    }
+    setup.f_hv = heavy_vehicle_factor(f);
+    setup.jam_density_pc = f.jam_density_pc;
+    setup.queue_discharge_drop = f.queue_discharge_drop;
+    setup.time_step_s = f.time_step_s;
+    return oversaturated::OversaturatedEngine(setup);
+}
+
+// The engine's input for period p (driver stages 7.1 to 7.7).
+oversaturated::OversatPeriodInput build_period_input(const FreewayFacility& f, std::size_t p) {
+    const std::size_t n = f.segments.size();
+    const double f_hv = heavy_vehicle_factor(f);
+    oversaturated::OversatPeriodInput in;
+    in.on_ramp_demand_veh_h = onrd_by_node(f.segments, p);
+    in.off_ramp_demand_veh_h = offrd_by_node(f.segments, p);
+    const auto& on = in.on_ramp_demand_veh_h;
+    const auto& off = in.off_ramp_demand_veh_h;
+    in.capacity_veh_h = column(f.capacity, p);
+    in.segment_demand_veh_h = column(f.demand, p);
+    in.mainline_demand_veh_h = f.mainline_demand[p];
+
+    // Background density from the expected demand each segment would carry without queueing.
+    const auto expected =
+        oversaturated::OversaturatedEngine::expected_demand(in.capacity_veh_h, on, off, in.mainline_demand_veh_h);
+    in.background_density.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double ed = expected[i];
+        const double lanes = static_cast<double>(f.segments[i].lanes);
+        const double speed = engine_eval(f, i, p, ed, min2(on[i], ed), off[i + 1]).speed;
+        in.background_density[i] = speed > 0.0 ? ed / lanes / speed : ed / lanes;
+    }
+
+    // Front clearing: capacity rises after an oversaturated period and demand falls below it.
+    in.front_clearing.assign(n, false);
+    if (p > 0) {
+        const auto on_prev = onrd_by_node(f.segments, p - 1);
+        for (std::size_t i = 0; i < n; ++i) {
+            in.front_clearing[i] = f.capacity[i][p - 1] < f.capacity[i][p] && f.dc_ratio[i][p - 1] > 1.0 &&
+                                   f.capacity[i][p] - on[i] > f.capacity[i][p - 1] - on_prev[i] &&
+                                   f.demand[i][p] < f.capacity[i][p] - on[i];
+        }
+    }
+
+    // On-ramp roadway capacity and metering at each node.
+    in.on_ramp_capacity_veh_h.assign(n + 1, 0.0);
+    in.ramp_meter_rate_veh_h.assign(n + 1, std::nullopt);
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto& s = f.segments[i];
+        if (on[i] > 0.0) in.on_ramp_capacity_veh_h[i] = exhibits::ramp_roadway_capacity(s.ramp_ffs) * f_hv;
+        if (s.ramp_metering && p < s.ramp_metering->size()) in.ramp_meter_rate_veh_h[i] = (*s.ramp_metering)[p];
+    }
+    in.diverge_split = diverge_percentages(f, p);
+    in.previous_diverge_split = diverge_percentages(f, p > 0 ? p - 1 : p);
+    return in;
+}
+
+void run_oversaturated_periods(FreewayFacility& f, std::size_t first) {
+    const std::size_t n = f.segments.size();
+    const std::size_t periods = num_periods(f);
+    auto engine = build_engine(f);
+    std::vector<double> queued_speed(n);
+    for (std::size_t p = first; p < periods; ++p) {
+        const auto in = build_period_input(f, p);
+        const auto out = engine.run_period(in);
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto& s = f.segments[i];
+            const double lanes = static_cast<double>(s.lanes);
+            const double k = out.density_veh[i];
+            // While a queue discharges the density is floored at the background level, so the
+            // quotient can exceed free-flow speed; no segment runs faster than its S_f.
+            queued_speed[i] = k > 0.0 ? min2(out.flow_veh_h[i] / lanes / k, adjusted_ffs(f, s, p)) : segment_ffs(f, s);
+        }
+        evaluate_period_chain(f, p, out.flow_veh_h, out.on_ramp_flow_veh_h, out.off_ramp_flow_veh_h, out.queued,
+                              queued_speed, out.density_veh);
+        for (std::size_t i = 0; i < n; ++i) {
+            f.had_queue[i][p] = out.queued[i];
+            f.queue_length_ft[i][p] = out.queue_length_ft[i];
+            f.on_ramp_queue[i][p] = out.on_ramp_queue_veh[i];
+        }
+        f.unserved_entry_veh[p] = out.unserved_entry_veh;
+    }
+}
+
+}  // namespace
+
+void run_analysis(FreewayFacility& facility) {
+    validate(facility);
+    // Every stage works on a copy; the facility takes the results only when all stages succeeded.
+    FreewayFacility f = facility;
+    const std::size_t n = f.segments.size();
+    const std::size_t periods = num_periods(f);
+
+    compute_demands(f);
+    compute_capacities(f);
+    compute_dc_ratios(f);
+    reset_results(f);
+
+    const std::size_t first = f.first_oversat_period ? static_cast<std::size_t>(*f.first_oversat_period) : periods;
+    const std::vector<bool> none_queued(n, false);
+    const std::vector<double> unused(n, 0.0);
+    for (std::size_t p = 0; p < first; ++p) {
+        evaluate_period_chain(f, p, column(f.demand, p), onrd_by_node(f.segments, p), offrd_by_node(f.segments, p),
+                              none_queued, unused, unused);
+    }
+    if (f.oversaturated) {
+        validate_time_step(f.time_step_s);
+        run_oversaturated_periods(f, first);
+    }
+
+    f.facility_performance.clear();
+    f.facility_performance.reserve(periods);
+    for (std::size_t p = 0; p < periods; ++p) f.facility_performance.push_back(calculate_period_performance(f, p));
+    facility = std::move(f);
+}
+
+// ---- Facility measures --------------------------------------------------------------------------
+
+LevelOfService identify_facility_los(CityType city_type, double avg_density_pc) {
+    return los_from_bounds(city_type == CityType::Urban ? exhibits::URBAN_FACILITY_LOS : exhibits::RURAL_FACILITY_LOS,
+                           avg_density_pc);
+}
+
+PeriodPerformance calculate_period_performance(const FreewayFacility& f, std::size_t p) {
+    const double hours = ov::HOURS_PER_PERIOD;
+    double flow_length = 0.0, flow_time = 0.0, density_length = 0.0, lane_length = 0.0;
+    PeriodPerformance out;
+    bool any_over = false;
+    for (std::size_t i = 0; i < f.segments.size(); ++i) {
+        const auto& s = f.segments[i];
+        const double length_ft = s.length_ft;
+        const double lanes = static_cast<double>(s.lanes);
+        const double l_mi = length_ft / ov::FT_PER_MI;
+        const double q = f.volume_served.at(i).at(p);
+        const double speed = f.speed.at(i).at(p);
+        const double k = f.density_veh.at(i).at(p);
+        density_length += k * length_ft * lanes;
+        lane_length += length_ft * lanes;
+        out.vmt_served += l_mi * q * hours;
+        out.vmt_demand += l_mi * f.demand.at(i).at(p) * hours;
+        if (speed > 0.0) {
+            // Numerator and divisor of the space mean speed over the same segments.
+            flow_length += q * length_ft;
+            flow_time += q * length_ft / speed;
+            out.vht += (l_mi / speed) * q * hours;
+            out.vhd += max2(l_mi / speed - l_mi / segment_ffs(f, s), 0.0) * q * hours;
+        }
+        if (f.dc_ratio.at(i).at(p) > 1.0) any_over = true;
+    }
+    out.space_mean_speed = flow_time > 0.0 ? flow_length / flow_time : 0.0;
+    out.avg_density_veh = lane_length > 0.0 ? density_length / lane_length : 0.0;
+    out.avg_density_pc = out.avg_density_veh / heavy_vehicle_factor(f);
+    out.los = any_over ? LevelOfService::F : identify_facility_los(f.city_type, out.avg_density_pc);
+    return out;
+}
+
+const PeriodPerformance& period_performance(const FreewayFacility& facility, std::size_t period) {
+    if (facility.facility_performance.empty()) throw Error("run() must be called first");
+    if (period >= facility.facility_performance.size()) {
+        throw Error("period " + std::to_string(period) + " is out of range: the facility has results for " +
+                    std::to_string(facility.facility_performance.size()) + " analysis periods");
+    }
+    return facility.facility_performance[period];
+}
+
+namespace {
+
+// The result matrices the whole-analysis averages read must match the facility's shape.
+void require_result_shape(const FreewayFacility& f, std::initializer_list<const Matrix*> matrices) {
+    const std::size_t n = f.segments.size();
+    const std::size_t periods = num_periods(f);
+    for (const auto* m : matrices) {
+        if (m->empty()) throw Error("run() must be called first");
+        bool ok = m->size() == n;
+        for (std::size_t i = 0; ok && i < n; ++i) ok = (*m)[i].size() == periods;
+        if (!ok) {
+            throw Error("result matrices do not match the facility's " + std::to_string(n) + " segments and " +
+                        std::to_string(periods) + " analysis periods; run the analysis again");
+        }
+    }
+}
+
+}  // namespace
+
+double overall_speed(const FreewayFacility& f) {
+    require_result_shape(f, {&f.volume_served, &f.speed});
+    double flow_length = 0.0, flow_time = 0.0;
+    for (std::size_t i = 0; i < f.segments.size(); ++i) {
+        const double length_ft = f.segments[i].length_ft;
+        for (std::size_t p = 0; p < num_periods(f); ++p) {
+            const double speed = f.speed[i][p];
+            if (!(speed > 0.0)) continue;
+            flow_length += f.volume_served[i][p] * length_ft;
+            flow_time += f.volume_served[i][p] * length_ft / speed;
+        }
+    }
+    return flow_time > 0.0 ? flow_length / flow_time : 0.0;
+}
+
+double overall_density_veh(const FreewayFacility& f) {
+    require_result_shape(f, {&f.density_veh});
+    double density_length = 0.0, lane_length = 0.0;
+    for (std::size_t i = 0; i < f.segments.size(); ++i) {
+        const double weight = f.segments[i].length_ft * static_cast<double>(f.segments[i].lanes);
+        for (std::size_t p = 0; p < num_periods(f); ++p) {
+            density_length += weight * f.density_veh[i][p];
+            lane_length += weight;
+        }
+    }
+    return lane_length > 0.0 ? density_length / lane_length : 0.0;
+}
+
+}  // namespace hcm::freeway_facilities::freeway_facilities

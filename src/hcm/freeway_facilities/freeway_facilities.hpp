@@ -1,0 +1,231 @@
+#pragma once
+// HCM Chapter 10 freeway facility core method: the facility record (inputs and results), its
+// segments, validation, demand build-up, capacities, the undersaturated period chain, the
+// analysis driver and the facility measures.
+//
+// Matrices are [segment][period], upstream segment first. Node i is the upstream end of
+// segment i; node n the downstream end of the facility. Flows are veh/h and densities veh/mi/ln
+// unless a name ends in _pc.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "hcm/common/common.hpp"
+#include "hcm/common/enum_names.hpp"
+#include "hcm/freeway_facilities/exhibits.hpp"
+
+namespace hcm::freeway_facilities::freeway_facilities {
+
+using exhibits::WorkZone;
+using common::CityType;
+using common::LevelOfService;
+
+using Matrix = std::vector<std::vector<double>>;
+using BoolMatrix = std::vector<std::vector<bool>>;
+
+// General terrain; the facility's heavy-vehicle factor uses E_T - 1 = 1 on Level and 2 otherwise.
+enum class Terrain : std::uint8_t { Level, Rolling, Mountainous };
+
+enum class SegmentType : std::uint8_t { Basic, Merge, Diverge, Weaving, OverlappingRamp };
+
+// One segment of a facility: inputs only (every result lives in the facility record).
+struct FacilitySegment {
+    SegmentType seg_type = SegmentType::Basic;
+    double length_ft = 1500.0;
+    std::uint32_t lanes = 3;
+    std::optional<double> ffs;  // mi/h; none: the facility's ffs
+    double caf = 1.0;
+    double saf = 1.0;
+    double daf = 1.0;  // multiplies the three ramp demand lists
+    std::optional<std::vector<double>> caf_schedule;
+    std::optional<std::vector<double>> saf_schedule;
+    std::optional<WorkZone> work_zone;
+    std::vector<double> on_ramp_demand;       // veh/h per period (Merge, Weaving)
+    std::vector<double> off_ramp_demand;      // veh/h per period (Diverge, Weaving)
+    std::vector<double> ramp_to_ramp_demand;  // veh/h per period (Weaving)
+    double ramp_ffs = 40.0;
+    double accel_lane_ft = 500.0;
+    double decel_lane_ft = 500.0;
+    std::optional<std::vector<double>> ramp_metering;  // veh/h per period
+    std::optional<double> short_length_ft;             // Weaving: none means length_ft
+    std::uint32_t num_weaving_lanes = 2;
+    std::uint32_t lc_rf = 1;
+    std::uint32_t lc_fr = 1;
+
+    bool operator==(const FacilitySegment&) const = default;
+};
+
+// Facility-wide measures of one 15-minute analysis period.
+struct PeriodPerformance {
+    double space_mean_speed = 0.0;  // mi/h
+    double avg_density_veh = 0.0;   // veh/mi/ln
+    double avg_density_pc = 0.0;    // pc/mi/ln
+    LevelOfService los = LevelOfService::A;
+    double vmt_served = 0.0;
+    double vmt_demand = 0.0;
+    double vht = 0.0;
+    double vhd = 0.0;
+
+    bool operator==(const PeriodPerformance&) const = default;
+};
+
+// A freeway facility: inputs, then the results of its last analysis. A copy is a deep copy that
+// shares nothing with its source.
+struct FreewayFacility {
+    // Inputs.
+    std::vector<FacilitySegment> segments;
+    std::vector<double> mainline_demand;  // veh/h per period; its length is the number of periods
+    double ffs = 60.0;
+    double heavy_vehicle_pct = 0.05;  // fraction
+    Terrain terrain = Terrain::Level;
+    CityType city_type = CityType::Urban;
+    double phf = 1.0;
+    double jam_density_pc = 190.0;
+    double queue_discharge_drop = 0.07;
+    double total_ramp_density = 1.0;
+    std::optional<double> interchange_density;
+    std::optional<double> c_ifl_override;  // pc/h/ln
+    double time_step_s = 15.0;
+
+    // Results.
+    Matrix demand;
+    Matrix capacity;
+    Matrix dc_ratio;
+    Matrix volume_served;
+    Matrix vc_ratio;
+    Matrix speed;
+    Matrix density_veh;
+    Matrix density_pc;
+    common::LosMatrix los;
+    common::OptionalLosMatrix demand_based_los;
+    Matrix queue_length_ft;
+    BoolMatrix had_queue;
+    Matrix on_ramp_queue;
+    std::vector<double> unserved_entry_veh;
+    std::vector<PeriodPerformance> facility_performance;
+    bool oversaturated = false;
+    std::optional<std::uint64_t> first_oversat_period;
+
+    bool operator==(const FreewayFacility&) const = default;
+};
+
+// ---- Record operations -----------------------------------------------------------------------
+
+// An independent deep copy of the whole facility, inputs and results.
+FreewayFacility clone(const FreewayFacility& facility);
+
+// Checks the facility before an analysis; throws hcm::Error with the first failing message.
+void validate(const FreewayFacility& facility);
+
+// Refuses a time step the oversaturated engine cannot use (hcm::Error).
+void validate_time_step(double time_step_s);
+
+std::size_t num_periods(const FreewayFacility& facility);
+double total_length_mi(const FreewayFacility& facility);
+
+// ---- Per-segment, per-period quantities (Chapter 10 adjustments) --------------------------------
+
+// E_T - 1 of the facility's general terrain (1 on Level, 2 otherwise).
+double heavy_vehicle_pce_excess(Terrain terrain);
+// f_HV = 1 / (1 + P_T (E_T - 1)).
+double heavy_vehicle_factor(const FreewayFacility& facility);
+// FFS_i: the segment's free-flow speed, else the facility's (mi/h).
+double segment_ffs(const FreewayFacility& facility, const FacilitySegment& segment);
+// c_IFL,i: the override when given, else min(2200 + 10 (FFS_i - 50), 2400) pc/h/ln.
+double base_capacity_per_lane(const FreewayFacility& facility, const FacilitySegment& segment);
+
+double work_zone_severity_index(const WorkZone& zone);
+double work_zone_queue_discharge_rate(const WorkZone& zone);  // pc/h/ln
+double work_zone_capacity(const WorkZone& zone);              // pc/h/ln
+double work_zone_free_flow_speed(const WorkZone& zone);       // mi/h
+
+// CAF_i,p and SAF_i,p: schedule entry or scalar factor, times the work-zone ratio.
+double period_caf(const FreewayFacility& facility, const FacilitySegment& segment, std::size_t period);
+double period_saf(const FreewayFacility& facility, const FacilitySegment& segment, std::size_t period);
+// S_f,i,p = FFS_i x SAF_i,p.
+double adjusted_ffs(const FreewayFacility& facility, const FacilitySegment& segment, std::size_t period);
+
+// ---- Demands ------------------------------------------------------------------------------------
+
+// On-ramp and off-ramp demands at the n + 1 nodes in one period (daf applied).
+std::vector<double> onrd_by_node(const std::vector<FacilitySegment>& segments, std::size_t period);
+std::vector<double> offrd_by_node(const std::vector<FacilitySegment>& segments, std::size_t period);
+
+// Replaces the demand matrix (n x P) by the mainline demand built up with the ramp demands.
+void compute_demands(FreewayFacility& facility);
+
+// Fraction of the upstream flow leaving at each node's off-ramp in a period (n + 1 values).
+std::vector<double> diverge_percentages(const FreewayFacility& facility, std::size_t period);
+
+// The four weaving movement volumes (veh/h) of a Weaving segment for one period and flow.
+struct WeavingVolumes {
+    double v_ff = 0.0;
+    double v_fr = 0.0;
+    double v_rf = 0.0;
+    double v_rr = 0.0;
+};
+WeavingVolumes determine_weaving_volumes(const FreewayFacility& facility, std::size_t segment, std::size_t period,
+                                         double flow);
+
+// ---- Capacities ---------------------------------------------------------------------------------
+
+// Capacity of segment i in period p, veh/h (needs the demand matrix for Weaving segments).
+double calculate_segment_capacity(const FreewayFacility& facility, std::size_t segment, std::size_t period);
+// Replaces the capacity matrix (n x P).
+void compute_capacities(FreewayFacility& facility);
+
+// ---- Undersaturated evaluation ------------------------------------------------------------------
+
+// The facility's form of the Chapter 12 speed-flow curve for segment i in period p, flow q veh/h.
+double basic_segment_speed(const FreewayFacility& facility, std::size_t segment, std::size_t period, double flow);
+
+struct SegmentEvaluation {
+    std::optional<double> ramp_density_pc;  // Merge and Diverge: the ramp influence-area density
+    double speed = 0.0;                     // mi/h
+};
+// Speed of one segment for given segment, on-ramp and off-ramp flows (veh/h).
+SegmentEvaluation engine_eval(const FreewayFacility& facility, std::size_t segment, std::size_t period, double flow,
+                              double on_ramp_flow, double off_ramp_flow);
+
+// Segment LOS from its (rounded) density by segment type.
+LevelOfService identify_segment_los(SegmentType type, bool queued, std::optional<double> ramp_density_pc,
+                                    double density_pc);
+
+// Evaluates every segment of period p and writes column p of the result matrices. flows has n
+// entries, on_ramp_flows at least n, off_ramp_flows at least n + 1, the queued lists n.
+void evaluate_period_chain(FreewayFacility& facility, std::size_t period, const std::vector<double>& flows,
+                           const std::vector<double>& on_ramp_flows, const std::vector<double>& off_ramp_flows,
+                           const std::vector<bool>& queued, const std::vector<double>& queued_speeds,
+                           const std::vector<double>& queued_densities);
+
+// ---- Driver and measures --------------------------------------------------------------------------
+
+// Runs the whole core method and rewrites every result; throws hcm::Error (validation, time step)
+// and then leaves the facility unchanged.
+void run_analysis(FreewayFacility& facility);
+
+// Facility measures of one period from the result matrices.
+PeriodPerformance calculate_period_performance(const FreewayFacility& facility, std::size_t period);
+
+LevelOfService identify_facility_los(CityType city_type, double avg_density_pc);
+
+// The stored measures of one period; hcm::Error before an analysis or for a period out of range.
+const PeriodPerformance& period_performance(const FreewayFacility& facility, std::size_t period);
+
+// Whole-analysis averages over every cell; hcm::Error when the result matrices do not hold one
+// row per segment of one value per period.
+double overall_speed(const FreewayFacility& facility);
+double overall_density_veh(const FreewayFacility& facility);
+
+}  // namespace hcm::freeway_facilities::freeway_facilities
+
+namespace hcm {
+template <>
+inline constexpr std::array<std::string_view, 3> variant_names<freeway_facilities::freeway_facilities::Terrain> = {
+    "Level", "Rolling", "Mountainous"};
+template <>
+inline constexpr std::array<std::string_view, 5> variant_names<freeway_facilities::freeway_facilities::SegmentType> =
+    {"Basic", "Merge", "Diverge", "Weaving", "OverlappingRamp"};
+}  // namespace hcm

@@ -1,0 +1,338 @@
+#include "hcm/freeway_facilities/managed_lanes.hpp"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include "hcm/common/error.hpp"
+#include "hcm/freeway_facilities/exhibits.hpp"
+#include "hcm/freeway_facilities/facility_json.hpp"
+#include "hcm/weaving/weaving.hpp"
+
+namespace hcm::freeway_facilities::managed_lanes {
+
+namespace ff = freeway_facilities;
+namespace bml = basicfreeways::managed_lanes;
+using exhibits::oversaturated::FT_PER_MI;
+using exhibits::oversaturated::HOURS_PER_PERIOD;
+using ff::FacilitySegment;
+
+using jsonio::optional;
+using jsonio::required;
+using jsonio::with_default;
+
+// ---- JSON tables of the managed-lane facility ------------------------------------------------------
+
+const jsonio::Record<MlSegmentInput>& json_record(jsonio::Tag<MlSegmentInput>) {
+    using M = MlSegmentInput;
+    static const jsonio::Record<M> record{"MlSegmentInput",
+                                          {
+                                              with_default("lane_type", &M::lane_type, ManagedLaneType::ContinuousAccess),
+                                              with_default("lanes", &M::lanes, 1),
+                                              optional("ffs", &M::ffs),
+                                              with_default("caf", &M::caf, 1.0),
+                                              with_default("saf", &M::saf, 1.0),
+                                              with_default("on_ramp_demand", &M::on_ramp_demand, {}),
+                                              with_default("off_ramp_demand", &M::off_ramp_demand, {}),
+                                          },
+                                          jsonio::UnknownKeys::ignore,
+                                          jsonio::ArrayForm::defaults_fill};
+    return record;
+}
+
+const jsonio::Record<CrossWeave>& json_record(jsonio::Tag<CrossWeave>) {
+    static const jsonio::Record<CrossWeave> record{"CrossWeave",
+                                                   {
+                                                       required("cw_demand_pc", &CrossWeave::cw_demand_pc),
+                                                       required("l_cw_min_ft", &CrossWeave::l_cw_min_ft),
+                                                   }};
+    return record;
+}
+
+const jsonio::Record<LaneGroupPerformance>& json_record(jsonio::Tag<LaneGroupPerformance>) {
+    using L = LaneGroupPerformance;
+    static const jsonio::Record<L> record{"LaneGroupPerformance",
+                                          {
+                                              required("space_mean_speed", &L::space_mean_speed),
+                                              required("avg_density_veh", &L::avg_density_veh),
+                                              required("avg_density_pc", &L::avg_density_pc),
+                                              required("los", &L::los),
+                                          }};
+    return record;
+}
+
+const jsonio::Record<ManagedLaneFacility>& json_record(jsonio::Tag<ManagedLaneFacility>) {
+    using M = ManagedLaneFacility;
+    static const jsonio::Record<M> record{
+        "ManagedLaneFacility",
+        {
+            with_default("gp", &M::gp, FreewayFacility{}),
+            with_default("ml", &M::ml, {}),
+            with_default("ml_entry_demand", &M::ml_entry_demand, {}),
+            with_default("ml_ffs", &M::ml_ffs, 60.0),
+            with_default("cross_weave", &M::cross_weave, {}),
+            with_default("ml_demand", &M::ml_demand, {}),
+            with_default("ml_capacity", &M::ml_capacity, {}),
+            with_default("ml_dc_ratio", &M::ml_dc_ratio, {}),
+            with_default("ml_speed", &M::ml_speed, {}),
+            with_default("ml_density_veh", &M::ml_density_veh, {}),
+            with_default("ml_density_pc", &M::ml_density_pc, {}),
+            with_default("ml_los", &M::ml_los, {}),
+            with_default("ml_friction_active", &M::ml_friction_active, {}),
+            with_default("gp_group_performance", &M::gp_group_performance, {}),
+            with_default("ml_group_performance", &M::ml_group_performance, {}),
+            with_default("facility_performance", &M::facility_performance, {}),
+        },
+        jsonio::UnknownKeys::ignore,
+        jsonio::ArrayForm::defaults_fill};
+    return record;
+}
+
+ManagedLaneFacility read_managed_lane_facility(std::string_view text) {
+    return jsonio::read_document<ManagedLaneFacility>(text);
+}
+
+std::string write_managed_lane_facility(const ManagedLaneFacility& facility) {
+    return jsonio::write_document(facility);
+}
+
+// ---- Steps ----------------------------------------------------------------------------------------
+
+std::size_t num_segments(const ManagedLaneFacility& facility) { return facility.gp.segments.size(); }
+std::size_t num_periods(const ManagedLaneFacility& facility) { return facility.gp.mainline_demand.size(); }
+
+void identify_lane_group_entries(ManagedLaneFacility& facility) {
+    const std::size_t n = num_segments(facility);
+    if (facility.ml.size() != n) {
+        throw Error("ml has " + std::to_string(facility.ml.size()) + " entries but the facility has " +
+                    std::to_string(n) + " segments");
+    }
+    if (!facility.cross_weave.empty() && facility.cross_weave.size() != n) {
+        throw Error("cross_weave has " + std::to_string(facility.cross_weave.size()) +
+                    " entries but the facility has " + std::to_string(n) + " segments");
+    }
+    if (facility.cross_weave.empty()) facility.cross_weave.assign(n, std::nullopt);
+}
+
+double calculate_cross_weave_reduction(std::uint32_t gp_lanes, double cw_demand_pc, double l_cw_min_ft) {
+    if (!(cw_demand_pc > 0.0)) return 0.0;
+    const double crf = weaving::weaving::cross_weave_gp_capacity(cw_demand_pc, l_cw_min_ft, gp_lanes, 1.0).crf;
+    return std::clamp(crf, 0.0, 1.0);
+}
+
+void determine_cross_weave_caf_schedules(ManagedLaneFacility& facility) {
+    const std::size_t periods = num_periods(facility);
+    for (std::size_t i = 0; i < facility.gp.segments.size(); ++i) {
+        const std::optional<CrossWeave>& cw = facility.cross_weave.at(i);
+        if (!cw) continue;
+        FacilitySegment& segment = facility.gp.segments[i];
+        std::vector<double> schedule(periods);
+        for (std::size_t p = 0; p < periods; ++p) {
+            const double demand = p < cw->cw_demand_pc.size() ? cw->cw_demand_pc[p] : 0.0;
+            schedule[p] = segment.caf * (1.0 - calculate_cross_weave_reduction(segment.lanes, demand, cw->l_cw_min_ft));
+        }
+        segment.caf_schedule = std::move(schedule);
+    }
+}
+
+namespace {
+
+double entry_or_zero(const std::vector<double>& list, std::size_t period) {
+    return period < list.size() ? list[period] : 0.0;
+}
+
+// N'_i: the analysis uses at least one managed lane.
+double ml_lanes(const MlSegmentInput& entry) { return static_cast<double>(std::max<std::uint32_t>(entry.lanes, 1)); }
+
+double ml_free_flow_speed(const MlSegmentInput& entry, double ml_ffs) { return entry.ffs.value_or(ml_ffs); }
+
+}  // namespace
+
+Matrix estimate_ml_demands(const ManagedLaneFacility& facility) {
+    const std::size_t n = num_segments(facility);
+    const std::size_t periods = num_periods(facility);
+    Matrix demand(n, std::vector<double>(periods, 0.0));
+    for (std::size_t p = 0; p < periods; ++p) {
+        double running = entry_or_zero(facility.ml_entry_demand, p);
+        for (std::size_t i = 0; i < n; ++i) {
+            if (const auto& entry = facility.ml.at(i)) {
+                running += entry_or_zero(entry->on_ramp_demand, p) - entry_or_zero(entry->off_ramp_demand, p);
+            }
+            demand[i][p] = running;
+        }
+    }
+    return demand;
+}
+
+double calculate_ml_capacity(const MlSegmentInput& entry, double ml_ffs, double f_hv) {
+    // Equation 12-14 per lane (pc/h/ln), in veh/h over the managed lanes.
+    bml::ManagedLaneSegment lane(entry.lane_type, ml_free_flow_speed(entry, ml_ffs), 0.0, 0.0, entry.caf, entry.saf);
+    return f_hv * lane.calculate_capacity() * ml_lanes(entry);
+}
+
+namespace {
+
+// Sums of one lane group (or of both) over its segments in one period.
+struct GroupSums {
+    double flow_length = 0.0;     // sum V L over segments with a speed
+    double flow_time = 0.0;       // sum V L / U over the same segments
+    double density_length = 0.0;  // sum K L N
+    double lane_length = 0.0;     // sum L N
+    bool over_capacity = false;   // some segment has d/c > 1
+
+    void add(double flow, double length_ft, double speed, double density, double lanes, double dc_ratio) {
+        // The space mean speed sums numerator and divisor over the same segments: a stopped
+        // segment (no speed) would otherwise add flow but no time and raise the group speed.
+        if (speed > 0.0) {
+            flow_length += flow * length_ft;
+            flow_time += flow * length_ft / speed;
+        }
+        density_length += density * length_ft * lanes;
+        lane_length += length_ft * lanes;
+        if (dc_ratio > 1.0) over_capacity = true;
+    }
+
+    void add(const GroupSums& other) {
+        flow_length += other.flow_length;
+        flow_time += other.flow_time;
+        density_length += other.density_length;
+        lane_length += other.lane_length;
+        over_capacity = over_capacity || other.over_capacity;
+    }
+
+    LaneGroupPerformance measures(CityType city_type, double f_hv) const {
+        LaneGroupPerformance out;
+        out.space_mean_speed = flow_time > 0.0 ? flow_length / flow_time : 0.0;
+        out.avg_density_veh = lane_length > 0.0 ? density_length / lane_length : 0.0;
+        out.avg_density_pc = out.avg_density_veh / f_hv;
+        out.los = over_capacity ? LevelOfService::F : ff::identify_facility_los(city_type, out.avg_density_pc);
+        return out;
+    }
+};
+
+// Vehicle-miles and vehicle-hours of one segment in one period (0.25 h).
+void add_travel(PeriodPerformance& out, double length_ft, double served, double demand, double speed, double ffs) {
+    const double l_mi = length_ft / FT_PER_MI;
+    out.vmt_served += l_mi * served * HOURS_PER_PERIOD;
+    out.vmt_demand += l_mi * demand * HOURS_PER_PERIOD;
+    if (speed > 0.0) {
+        const double vehicles = served * HOURS_PER_PERIOD;
+        const double travel_time = l_mi / speed;
+        out.vht += travel_time * vehicles;
+        out.vhd += std::max(travel_time - l_mi / ffs, 0.0) * vehicles;
+    }
+}
+
+}  // namespace
+
+MlCellResults evaluate_ml_cells(const ManagedLaneFacility& facility, Matrix ml_demand) {
+    const std::size_t n = num_segments(facility);
+    const std::size_t periods = num_periods(facility);
+    const FreewayFacility& gp = facility.gp;
+    const double f_hv = ff::heavy_vehicle_factor(gp);
+    MlCellResults r;
+    r.demand = std::move(ml_demand);
+    const Matrix zeros(n, std::vector<double>(periods, 0.0));
+    r.capacity = r.dc_ratio = r.speed = r.density_veh = r.density_pc = zeros;
+    r.los.assign(n, std::vector<LevelOfService>(periods, LevelOfService::A));
+    r.friction_active.assign(n, std::vector<bool>(periods, false));
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto& entry = facility.ml.at(i);
+        if (!entry) continue;
+        const double capacity = calculate_ml_capacity(*entry, facility.ml_ffs, f_hv);
+        const double ffs = ml_free_flow_speed(*entry, facility.ml_ffs);
+        const double lanes = ml_lanes(*entry);
+        for (std::size_t p = 0; p < periods; ++p) {
+            const double demand = r.demand.at(i).at(p);
+            r.capacity[i][p] = capacity;
+            r.dc_ratio[i][p] = capacity > 0.0 ? demand / capacity : 0.0;
+            const double v_p = demand / (gp.phf * f_hv * lanes);  // pc/h/ln
+            bml::ManagedLaneSegment cell(entry->lane_type, ffs, v_p, gp.density_pc.at(i).at(p), entry->caf, entry->saf);
+            cell.run_analysis();
+            r.speed[i][p] = cell.speed;
+            r.density_pc[i][p] = cell.density;
+            r.density_veh[i][p] = cell.density * f_hv;
+            r.los[i][p] = cell.los.value_or(LevelOfService::F);
+            r.friction_active[i][p] = cell.is_friction_active();
+        }
+    }
+    return r;
+}
+
+PeriodMeasures calculate_period_measures(const ManagedLaneFacility& facility, const MlCellResults& ml,
+                                         std::size_t p) {
+    const FreewayFacility& gp = facility.gp;
+    const double f_hv = ff::heavy_vehicle_factor(gp);
+    GroupSums gp_sums, ml_sums;
+    PeriodMeasures out;
+    PeriodPerformance& total = out.facility;
+    for (std::size_t i = 0; i < gp.segments.size(); ++i) {
+        const FacilitySegment& s = gp.segments[i];
+        const double served = gp.volume_served.at(i).at(p);
+        const double speed = gp.speed.at(i).at(p);
+        gp_sums.add(served, s.length_ft, speed, gp.density_veh.at(i).at(p), static_cast<double>(s.lanes),
+                    gp.dc_ratio.at(i).at(p));
+        add_travel(total, s.length_ft, served, gp.demand.at(i).at(p), speed, ff::segment_ffs(gp, s));
+    }
+    for (std::size_t i = 0; i < gp.segments.size(); ++i) {
+        const auto& entry = facility.ml.at(i);
+        if (!entry) continue;
+        const double length_ft = gp.segments[i].length_ft;
+        const double demand = ml.demand.at(i).at(p);
+        const double speed = ml.speed.at(i).at(p);
+        ml_sums.add(demand, length_ft, speed, ml.density_veh.at(i).at(p), ml_lanes(*entry), ml.dc_ratio.at(i).at(p));
+        add_travel(total, length_ft, demand, demand, speed, ml_free_flow_speed(*entry, facility.ml_ffs));
+    }
+    out.gp_group = gp_sums.measures(gp.city_type, f_hv);
+    out.ml_group = ml_sums.measures(gp.city_type, f_hv);
+    GroupSums both = gp_sums;
+    both.add(ml_sums);
+    const LaneGroupPerformance combined = both.measures(gp.city_type, f_hv);
+    total.space_mean_speed = combined.space_mean_speed;
+    total.avg_density_veh = combined.avg_density_veh;
+    total.avg_density_pc = combined.avg_density_pc;
+    total.los = combined.los;
+    return out;
+}
+
+void run_analysis(ManagedLaneFacility& facility) {
+    identify_lane_group_entries(facility);
+    determine_cross_weave_caf_schedules(facility);
+    ff::run_analysis(facility.gp);
+
+    MlCellResults cells = evaluate_ml_cells(facility, estimate_ml_demands(facility));
+    const std::size_t periods = num_periods(facility);
+    std::vector<LaneGroupPerformance> gp_group, ml_group;
+    std::vector<PeriodPerformance> combined;
+    gp_group.reserve(periods);
+    ml_group.reserve(periods);
+    combined.reserve(periods);
+    for (std::size_t p = 0; p < periods; ++p) {
+        PeriodMeasures m = calculate_period_measures(facility, cells, p);
+        gp_group.push_back(m.gp_group);
+        ml_group.push_back(m.ml_group);
+        combined.push_back(m.facility);
+    }
+
+    facility.ml_demand = std::move(cells.demand);
+    facility.ml_capacity = std::move(cells.capacity);
+    facility.ml_dc_ratio = std::move(cells.dc_ratio);
+    facility.ml_speed = std::move(cells.speed);
+    facility.ml_density_veh = std::move(cells.density_veh);
+    facility.ml_density_pc = std::move(cells.density_pc);
+    facility.ml_los = std::move(cells.los);
+    facility.ml_friction_active = std::move(cells.friction_active);
+    facility.gp_group_performance = std::move(gp_group);
+    facility.ml_group_performance = std::move(ml_group);
+    facility.facility_performance = std::move(combined);
+}
+
+const PeriodPerformance& period_performance(const ManagedLaneFacility& facility, std::size_t period) {
+    if (period >= facility.facility_performance.size()) {
+        throw Error("period " + std::to_string(period) + " is out of range: the facility has results for " +
+                    std::to_string(facility.facility_performance.size()) + " analysis periods");
+    }
+    return facility.facility_performance[period];
+}
+
+}  // namespace hcm::freeway_facilities::managed_lanes

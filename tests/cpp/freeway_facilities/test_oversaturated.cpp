@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <optional>
+
+#include "hcm/freeway_facilities/oversaturated.hpp"
+
+using namespace hcm::freeway_facilities::oversaturated;
+
+namespace {
+
+// ---- Step histories --------------------------------------------------------------------------
+
+TEST(StepHistory, LagInterpolatesBetweenSteps) {
+    // x = m - lag is a position counted from 1 at the oldest value; lag w reads w steps before
+    // the last value, lag 0 the last value itself.
+    StepHistory h;
+    for (double v : {10.0, 20.0, 30.0, 40.0}) h.push(v);
+    EXPECT_DOUBLE_EQ(*h.lookup(0.0), 40.0);
+    EXPECT_DOUBLE_EQ(*h.lookup(1.0), 30.0);
+    EXPECT_DOUBLE_EQ(*h.lookup(3.0), 10.0);
+    EXPECT_DOUBLE_EQ(*h.lookup(1.5), 25.0);
+    EXPECT_DOUBLE_EQ(*h.lookup(2.75), 12.5);
+}
+
+TEST(StepHistory, LookupsOutsideTheListFail) {
+    StepHistory h;
+    EXPECT_FALSE(h.lookup(1.0));  // empty
+    for (double v : {1.0, 2.0, 3.0}) h.push(v);
+    EXPECT_FALSE(h.lookup(3.5));   // x = -0.5 < 1: before the oldest value
+    EXPECT_TRUE(h.lookup(2.0));
+    EXPECT_FALSE(h.lookup(-0.5));  // negative lag: after the last value
+    EXPECT_FALSE(h.lookup(-1e300));
+    EXPECT_FALSE(h.lookup(std::numeric_limits<double>::quiet_NaN()));
+}
+
+TEST(StepHistory, KeepsTheMostRecent240Values) {
+    StepHistory h;
+    for (int k = 0; k < 300; ++k) h.push(k);
+    EXPECT_EQ(h.size(), 240u);
+    EXPECT_DOUBLE_EQ(*h.lookup(0.0), 299.0);
+    EXPECT_DOUBLE_EQ(*h.lookup(239.0), 60.0);
+    EXPECT_FALSE(h.lookup(240.5));
+}
+
+// ---- Expected demand and step counts ------------------------------------------------------------
+
+TEST(ExpectedDemand, PropagatesAndCapsAtCapacity) {
+    const auto ed = OversaturatedEngine::expected_demand({5000, 4000, 6000}, {0, 500, 0, 0}, {0, 0, 300, 0}, 4500);
+    ASSERT_EQ(ed.size(), 3u);
+    EXPECT_DOUBLE_EQ(ed[0], 4500);
+    EXPECT_DOUBLE_EQ(ed[1], 4000);  // 5000 capped at 4000
+    EXPECT_DOUBLE_EQ(ed[2], 3700);
+    EXPECT_TRUE(OversaturatedEngine::expected_demand({}, {0}, {0}, 100).empty());
+}
+
+struct StepsCase {
+    double time_step_s;
+    std::uint32_t steps;
+};
+class StepsPerPeriod : public ::testing::TestWithParam<StepsCase> {};
+TEST_P(StepsPerPeriod, RoundsHalfAwayFromZero) { EXPECT_EQ(steps_per_period(GetParam().time_step_s), GetParam().steps); }
+INSTANTIATE_TEST_SUITE_P(Engine, StepsPerPeriod,
+                         ::testing::Values(StepsCase{15, 60}, StepsCase{7, 129}, StepsCase{1800, 1}, StepsCase{360, 3},
+                                           StepsCase{0.25, 3600}, StepsCase{-15, 0}));
+
+// ---- run_period on small cases checked by hand ----------------------------------------------------
+
+// Two or three 1-mi segments, 300-s steps (3 per period, 12 per hour), no heavy vehicles.
+EngineSetup small_setup(std::size_t n, double lanes) {
+    EngineSetup s;
+    s.length_mi.assign(n, 1.0);
+    s.lanes.assign(n, lanes);
+    s.f_hv = 1.0;
+    s.jam_density_pc = 190.0;
+    s.queue_discharge_drop = 0.1;
+    s.time_step_s = 300.0;
+    return s;
+}
+
+OversatPeriodInput plain_input(std::size_t n, double capacity, double mainline, double background) {
+    OversatPeriodInput in;
+    in.capacity_veh_h.assign(n, capacity);
+    in.segment_demand_veh_h.assign(n, mainline);
+    in.on_ramp_demand_veh_h.assign(n + 1, 0.0);
+    in.off_ramp_demand_veh_h.assign(n + 1, 0.0);
+    in.on_ramp_capacity_veh_h.assign(n + 1, 0.0);
+    in.ramp_meter_rate_veh_h.assign(n + 1, std::nullopt);
+    in.background_density.assign(n, background);
+    in.diverge_split.assign(n + 1, 0.0);
+    in.previous_diverge_split.assign(n + 1, 0.0);
+    in.front_clearing.assign(n, false);
+    in.mainline_demand_veh_h = mainline;
+    return in;
+}
+
+// Entry demand 3600 veh/h (300 veh/step) against 2400 veh/h (200 veh/step): the entry queue grows
+// 100, 220, 340 veh; from the second step the first segment discharges at 200 x 0.9 = 180.
+// With no demand in the next period the queue drains in two steps (180 then 160 veh).
+TEST(RunPeriod, EntryQueueBuildsAndDrains) {
+    OversaturatedEngine engine(small_setup(2, 2.0));
+    auto in = plain_input(2, 2400.0, 3600.0, 20.0);
+    const auto first = engine.run_period(in);
+    EXPECT_DOUBLE_EQ(first.unserved_entry_veh, 340.0);
+    EXPECT_DOUBLE_EQ(first.flow_veh_h[0], 4.0 * (200 + 180 + 180));
+    EXPECT_DOUBLE_EQ(first.flow_veh_h[1], 2240.0);
+    EXPECT_DOUBLE_EQ(first.density_veh[0], 20.0);  // nothing piles up on the segments
+    EXPECT_FALSE(first.queued[0]);
+    EXPECT_FALSE(first.queued[1]);
+    EXPECT_DOUBLE_EQ(first.queue_length_ft[0], 0.0);
+
+    in.mainline_demand_veh_h = 0.0;
+    in.segment_demand_veh_h.assign(2, 0.0);
+    const auto second = engine.run_period(in);
+    EXPECT_DOUBLE_EQ(second.unserved_entry_veh, 0.0);
+    EXPECT_DOUBLE_EQ(second.flow_veh_h[0], 4.0 * (180 + 160 + 0));
+    EXPECT_DOUBLE_EQ(second.flow_veh_h[1], 1360.0);
+}
+
+// A 1200 veh/h bottleneck below a 2400 veh/h segment: the upstream segment queues, the bottleneck
+// discharges at 100 x 0.9 = 90 veh/step once the queue is there, and storage limits the inflow.
+TEST(RunPeriod, BottleneckQueueSpillsIntoTheUpstreamSegment) {
+    OversaturatedEngine engine(small_setup(2, 2.0));
+    auto in = plain_input(2, 2400.0, 2400.0, 20.0);
+    in.capacity_veh_h[1] = 1200.0;
+    const auto out = engine.run_period(in);
+    EXPECT_TRUE(out.queued[0]);
+    EXPECT_FALSE(out.queued[1]);
+    EXPECT_DOUBLE_EQ(out.flow_veh_h[0], 4.0 * (100 + 90 + 90));
+    EXPECT_DOUBLE_EQ(out.flow_veh_h[1], 1120.0);
+    // Vehicles on segment 0 after the steps: 140, 245, 249.5 (over 2 lanes of 1 mi).
+    EXPECT_DOUBLE_EQ(out.density_veh[0], (140.0 + 245.0 + 249.5) / 3.0 / 2.0);
+    EXPECT_DOUBLE_EQ(out.unserved_entry_veh, 110.5);
+    // Queue of 209.5 veh at (124.75 - 20) veh/mi/ln over 2 lanes: exactly the 1-mi segment.
+    EXPECT_DOUBLE_EQ(out.queue_length_ft[0], 5280.0);
+    EXPECT_DOUBLE_EQ(out.queue_length_ft[1], 0.0);
+    EXPECT_DOUBLE_EQ(engine.unserved_veh()[0], 209.5);
+}
+
+TEST(RunPeriod, QueueLengthNeverExceedsTheSegment) {
+    OversaturatedEngine engine(small_setup(2, 2.0));
+    auto in = plain_input(2, 2400.0, 2400.0, 20.0);
+    in.capacity_veh_h[1] = 600.0;
+    for (int p = 0; p < 4; ++p) {
+        const auto out = engine.run_period(in);
+        EXPECT_LE(out.queue_length_ft[0], 5280.0);
+        EXPECT_GT(out.queue_length_ft[0], 0.0);
+    }
+}
+
+// 15-s steps (240 per hour): mainline 2400 veh/h (10 veh/step), on-ramp 1200 veh/h (5 veh/step)
+// metered at 600 veh/h (2.5 veh/step) although the mainline has room.
+TEST(RunPeriod, MeteredOnRampQueuesAndReleasesLater) {
+    EngineSetup setup;
+    setup.length_mi.assign(3, 1.0);
+    setup.lanes.assign(3, 3.0);
+    setup.f_hv = 1.0;
+    setup.jam_density_pc = 190.0;
+    setup.queue_discharge_drop = 0.07;
+    setup.time_step_s = 15.0;
+    OversaturatedEngine engine(setup);
+    auto in = plain_input(3, 6000.0, 2400.0, 10.0);
+    in.segment_demand_veh_h = {2400.0, 3600.0, 3600.0};
+    in.on_ramp_demand_veh_h[1] = 1200.0;
+    in.on_ramp_capacity_veh_h[1] = 2000.0;
+    in.ramp_meter_rate_veh_h[1] = 600.0;
+
+    const auto first = engine.run_period(in);
+    EXPECT_DOUBLE_EQ(first.on_ramp_flow_veh_h[1], 600.0);
+    EXPECT_NEAR(first.on_ramp_queue_veh[1], 60 * 2.5, 1e-9);
+    EXPECT_NEAR(first.flow_veh_h[1], 3000.0, 1e-9);
+    EXPECT_FALSE(first.queued[1]);
+
+    const auto second = engine.run_period(in);
+    EXPECT_NEAR(second.on_ramp_queue_veh[1], 300.0, 1e-9);
+
+    // Meter off: the ramp discharges at its roadway capacity (2000 veh/h) until the queue is gone.
+    in.ramp_meter_rate_veh_h[1] = std::nullopt;
+    const auto third = engine.run_period(in);
+    EXPECT_LT(third.on_ramp_queue_veh[1], 300.0);
+    EXPECT_GT(third.on_ramp_queue_veh[1], 0.0);
+    EXPECT_GT(third.on_ramp_flow_veh_h[1], 1200.0);
+    EXPECT_LE(third.on_ramp_flow_veh_h[1], 2000.0 + 1e-9);
+    const auto fourth = engine.run_period(in);
+    EXPECT_DOUBLE_EQ(fourth.on_ramp_queue_veh[1], 0.0);
+}
+
+// The first step of the first period must not close an on-ramp that has room downstream.
+TEST(RunPeriod, UnmeteredOnRampWithRoomFlowsFromTheFirstStep) {
+    EngineSetup setup = small_setup(3, 3.0);
+    setup.time_step_s = 15.0;
+    OversaturatedEngine engine(setup);
+    auto in = plain_input(3, 6000.0, 2400.0, 10.0);
+    in.segment_demand_veh_h = {2400.0, 3600.0, 3600.0};
+    in.on_ramp_demand_veh_h[1] = 1200.0;
+    in.on_ramp_capacity_veh_h[1] = 2000.0;
+    const auto out = engine.run_period(in);
+    EXPECT_DOUBLE_EQ(out.on_ramp_queue_veh[1], 0.0);
+    EXPECT_DOUBLE_EQ(out.on_ramp_flow_veh_h[1], 1200.0);
+    EXPECT_DOUBLE_EQ(out.flow_veh_h[2], 3600.0);
+}
+
+// Off-ramp flows follow the period's split while no deficit is carried.
+TEST(RunPeriod, OffRampTakesItsSplit) {
+    OversaturatedEngine engine(small_setup(3, 2.0));
+    auto in = plain_input(3, 4800.0, 2400.0, 15.0);
+    in.off_ramp_demand_veh_h[2] = 600.0;
+    in.diverge_split[2] = 0.25;
+    in.previous_diverge_split[2] = 0.25;
+    in.segment_demand_veh_h = {2400.0, 2400.0, 1800.0};
+    const auto out = engine.run_period(in);
+    EXPECT_DOUBLE_EQ(out.off_ramp_flow_veh_h[2], 600.0);
+    EXPECT_DOUBLE_EQ(out.flow_veh_h[1], 2400.0);  // outflow of segment 1 counts its off-ramp
+    EXPECT_DOUBLE_EQ(out.flow_veh_h[2], 1800.0);
+}
+
+// A negative lag (jam density below 45 pc/mi/ln) leaves the front-clearing output unconstrained
+// instead of reading past the end of the histories.
+TEST(RunPeriod, NegativeWaveTravelTimeReadsNothingOutsideTheHistories) {
+    EngineSetup setup = small_setup(2, 2.0);
+    setup.jam_density_pc = 30.0;
+    OversaturatedEngine engine(setup);
+    auto in = plain_input(2, 2400.0, 2400.0, 20.0);
+    in.front_clearing = {true, true};
+    for (int p = 0; p < 3; ++p) {
+        const auto out = engine.run_period(in);
+        for (double f : out.flow_veh_h) EXPECT_TRUE(std::isfinite(f));
+    }
+}
+
+TEST(RunPeriod, InconsistentInputIsAnInternalError) {
+    OversaturatedEngine engine(small_setup(2, 2.0));
+    auto in = plain_input(2, 2400.0, 2400.0, 20.0);
+    in.diverge_split.pop_back();
+    EXPECT_THROW(engine.run_period(in), std::logic_error);
+}
+
+}  // namespace
