@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "hcm/common/format.hpp"
+#include "hcm/common/text.hpp"
 #include "hcm/common/version.hpp"
 #include "hcm/merge_diverge/merge_diverge.hpp"
 #include "vevuruvu/boundary/json_text.hpp"
@@ -51,7 +52,7 @@ RampSegment make_ramp_segment(OptS ramp_type, OptS ramp_side, std::optional<std:
     if (ramp_type) s.ramp_type = md::ramp_type_from_word(*ramp_type);
     if (ramp_side) s.ramp_side = md::ramp_side_from_word(*ramp_side);
     if (ramp_lanes) s.ramp_lanes = md::ramp_lanes_from_count(*ramp_lanes);
-    if (terrain) s.terrain = md::terrain_from_word(*terrain);
+    if (terrain) s.terrain = hcm::common::text::terrain_from_option(*terrain);
     if (adjacent_upstream) s.adjacent_upstream = md::adjacent_ramp_from_word(*adjacent_upstream);
     if (adjacent_downstream) s.adjacent_downstream = md::adjacent_ramp_from_word(*adjacent_downstream);
     if (hcm_version) s.version = version::from_str(*hcm_version);

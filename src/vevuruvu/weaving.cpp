@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "hcm/common/format.hpp"
+#include "hcm/common/text.hpp"
 #include "hcm/common/version.hpp"
 #include "hcm/weaving/weaving.hpp"
 #include "vevuruvu/boundary/json_text.hpp"
@@ -38,7 +39,7 @@ WeavingSegment make_weaving_segment(OptS weaving_type, OptS facility_type, OptF 
     WeavingSegment w;
     if (weaving_type) w.weaving_type = hw::weaving_type_from_option(*weaving_type);
     if (facility_type) w.facility_type = hw::facility_type_from_option(*facility_type);
-    if (terrain) w.terrain = hw::terrain_from_option(*terrain);
+    if (terrain) w.terrain = hcm::common::text::terrain_from_option(*terrain);
     if (hcm_version) w.version = version::from_str(*hcm_version);
     w.length_short = length_short.value_or(w.length_short);
     w.num_lanes = num_lanes.value_or(w.num_lanes);

@@ -1,5 +1,6 @@
 #pragma once
-// Shared HCM enumerations (level of service, area type) and the density-to-LOS lookup.
+// Shared HCM enumerations (level of service, area type, general terrain) and the density-to-LOS
+// lookup.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +15,11 @@ enum class LevelOfService : std::uint8_t { A, B, C, D, E, F };
 
 // Selects the freeway facility LOS density thresholds (Exhibit 10-7 urban vs. rural).
 enum class CityType : std::uint8_t { Urban, Rural };
+
+// General terrain of the heavy-vehicle adjustment. The segment procedures (weaving, merge and
+// diverge) take E_T from pce_table::GENERAL_TERRAIN_ET; the freeway facility methods distinguish
+// only Level from the other two.
+enum class Terrain : std::uint8_t { Level, Rolling, Mountainous };
 
 using OptionalLos = std::optional<LevelOfService>;
 using LosMatrix = std::vector<std::vector<LevelOfService>>;
@@ -44,4 +50,6 @@ template <>
 inline constexpr std::array<std::string_view, 6> variant_names<common::LevelOfService> = {"A", "B", "C", "D", "E", "F"};
 template <>
 inline constexpr std::array<std::string_view, 2> variant_names<common::CityType> = {"Urban", "Rural"};
+template <>
+inline constexpr std::array<std::string_view, 3> variant_names<common::Terrain> = {"Level", "Rolling", "Mountainous"};
 }  // namespace hcm

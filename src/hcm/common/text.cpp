@@ -1,5 +1,7 @@
 #include "hcm/common/text.hpp"
 
+#include "hcm/common/error.hpp"
+
 namespace hcm::common::text {
 namespace {
 
@@ -50,6 +52,14 @@ std::string lower_ascii(std::string_view s) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
     return out;
+}
+
+Terrain terrain_from_option(std::string_view text) {
+    const std::string word = lower_ascii(text);
+    if (word == "level") return Terrain::Level;
+    if (word == "rolling") return Terrain::Rolling;
+    if (word == "mountainous") return Terrain::Mountainous;
+    throw Error("unknown terrain: " + word);
 }
 
 }  // namespace hcm::common::text

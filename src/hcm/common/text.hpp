@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "hcm/common/common.hpp"
+
 namespace hcm::common::text {
 
 // `s` without the Unicode White_Space characters at either end (ASCII blanks and controls 9-13,
@@ -14,5 +16,9 @@ std::string_view trim(std::string_view s);
 
 // `s` with the ASCII letters A-Z lower-cased: the form in which option words are compared.
 std::string lower_ascii(std::string_view s);
+
+// The terrain option word of the segment constructors, lower-cased first (not trimmed): "level",
+// "rolling" or "mountainous". Another word throws hcm::Error "unknown terrain: {lower-cased word}".
+Terrain terrain_from_option(std::string_view text);
 
 }  // namespace hcm::common::text

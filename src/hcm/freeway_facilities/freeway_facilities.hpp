@@ -26,7 +26,7 @@ using Matrix = std::vector<std::vector<double>>;
 using BoolMatrix = std::vector<std::vector<bool>>;
 
 // General terrain; the facility's heavy-vehicle factor uses E_T - 1 = 1 on Level and 2 otherwise.
-enum class Terrain : std::uint8_t { Level, Rolling, Mountainous };
+using Terrain = common::Terrain;
 
 enum class SegmentType : std::uint8_t { Basic, Merge, Diverge, Weaving, OverlappingRamp };
 
@@ -222,9 +222,6 @@ double overall_density_veh(const FreewayFacility& facility);
 }  // namespace hcm::freeway_facilities::freeway_facilities
 
 namespace hcm {
-template <>
-inline constexpr std::array<std::string_view, 3> variant_names<freeway_facilities::freeway_facilities::Terrain> = {
-    "Level", "Rolling", "Mountainous"};
 template <>
 inline constexpr std::array<std::string_view, 5> variant_names<freeway_facilities::freeway_facilities::SegmentType> =
     {"Basic", "Merge", "Diverge", "Weaving", "OverlappingRamp"};

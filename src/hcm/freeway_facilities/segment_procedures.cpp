@@ -1,27 +1,6 @@
 #include "hcm/freeway_facilities/segment_procedures.hpp"
 
 namespace hcm::freeway_facilities::freeway_facilities {
-namespace {
-
-std::uint8_t weaving_terrain(Terrain terrain) {
-    switch (terrain) {
-        case Terrain::Level: return hcm::weaving::weaving::TERRAIN_LEVEL;
-        case Terrain::Rolling: return hcm::weaving::weaving::TERRAIN_ROLLING;
-        case Terrain::Mountainous: return hcm::weaving::weaving::TERRAIN_MOUNTAINOUS;
-    }
-    return hcm::weaving::weaving::TERRAIN_LEVEL;
-}
-
-merge_diverge::Terrain ramp_terrain(Terrain terrain) {
-    switch (terrain) {
-        case Terrain::Level: return merge_diverge::Terrain::Level;
-        case Terrain::Rolling: return merge_diverge::Terrain::Rolling;
-        case Terrain::Mountainous: return merge_diverge::Terrain::Mountainous;
-    }
-    return merge_diverge::Terrain::Level;
-}
-
-}  // namespace
 
 hcm::weaving::weaving::WeavingSegment build_weave(const FreewayFacility& facility, std::size_t segment, std::size_t period,
                                     double flow) {
@@ -31,7 +10,7 @@ hcm::weaving::weaving::WeavingSegment build_weave(const FreewayFacility& facilit
     w.version = common::version::HcmVersion::Hcm7;
     w.weaving_type = hcm::weaving::weaving::WeavingType::OneSided;
     w.facility_type = hcm::weaving::weaving::FACILITY_FREEWAY;
-    w.terrain = weaving_terrain(facility.terrain);
+    w.terrain = facility.terrain;
     w.length_short = s.short_length_ft.value_or(s.length_ft);
     w.num_lanes = s.lanes;
     w.num_weaving_lanes = s.num_weaving_lanes;
@@ -76,7 +55,7 @@ merge_diverge::RampSegment build_ramp(const FreewayFacility& facility, std::size
     r.phf = facility.phf;
     r.heavy_vehicle_pct = facility.heavy_vehicle_pct;
     r.ramp_heavy_vehicle_pct.reset();
-    r.terrain = ramp_terrain(facility.terrain);
+    r.terrain = facility.terrain;
     r.adjacent_upstream = merge_diverge::AdjacentRamp::None;
     r.upstream_distance.reset();
     r.upstream_ramp_flow.reset();

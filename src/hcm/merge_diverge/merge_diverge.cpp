@@ -114,10 +114,13 @@ double effective_decel_length(const RampSegment& s) { return effective_length(s,
 
 double ramp_lane_count(const RampSegment& s) { return s.ramp_lanes == RampLanes::Two ? 2.0 : 1.0; }
 
-double freeway_heavy_vehicle_factor(const RampSegment& s) { return heavy_vehicle_factor(s.heavy_vehicle_pct, s.terrain); }
+double freeway_heavy_vehicle_factor(const RampSegment& s) {
+    return common::pce_table::general_terrain_heavy_vehicle_factor(s.heavy_vehicle_pct, s.terrain);
+}
 
 double ramp_heavy_vehicle_factor(const RampSegment& s) {
-    return heavy_vehicle_factor(s.ramp_heavy_vehicle_pct.value_or(s.heavy_vehicle_pct), s.terrain);
+    return common::pce_table::general_terrain_heavy_vehicle_factor(s.ramp_heavy_vehicle_pct.value_or(s.heavy_vehicle_pct),
+                                                                   s.terrain);
 }
 
 // v: the flow checked against the freeway capacity (downstream of a merge, upstream of a diverge).
@@ -498,25 +501,12 @@ RampLanes ramp_lanes_from_count(std::uint32_t lanes) {
     throw Error("ramp_lanes must be 1 or 2, got " + std::to_string(lanes));
 }
 
-Terrain terrain_from_word(std::string_view word) {
-    const std::string w = common::text::lower_ascii(word);
-    if (w == "level") return Terrain::Level;
-    if (w == "rolling") return Terrain::Rolling;
-    if (w == "mountainous") return Terrain::Mountainous;
-    throw Error("unknown terrain: " + w);
-}
-
 AdjacentRamp adjacent_ramp_from_word(std::string_view word) {
     const std::string w = common::text::lower_ascii(word);
     if (w == "none") return AdjacentRamp::None;
     if (w == "on" || w == "onramp" || w == "on_ramp" || w == "on-ramp") return AdjacentRamp::OnRamp;
     if (w == "off" || w == "offramp" || w == "off_ramp" || w == "off-ramp") return AdjacentRamp::OffRamp;
     throw Error("unknown adjacent ramp type: " + w);
-}
-
-double heavy_vehicle_factor(double p_t, Terrain terrain) {
-    namespace pce = common::pce_table;
-    return pce::heavy_vehicle_factor(p_t, pce::GENERAL_TERRAIN_ET.at(static_cast<std::size_t>(terrain)));
 }
 
 double freeway_capacity_per_lane(double ffs) {

@@ -19,6 +19,7 @@
 namespace hcm::merge_diverge {
 
 using common::LevelOfService;
+using common::Terrain;  // general terrain of the heavy-vehicle factors: E_T - 1 = 1, 2, 4
 using common::version::HcmVersion;
 
 // On-ramp and major merge are merges; off-ramp and major diverge are diverges.
@@ -31,22 +32,16 @@ enum class RampLanes : std::uint8_t { One, Two };
 // The ramp next to this one, upstream or downstream.
 enum class AdjacentRamp : std::uint8_t { None, OnRamp, OffRamp };
 
-// General terrain for the heavy-vehicle factor; E_T - 1 is 1, 2 and 4 in this order.
-enum class Terrain : std::uint8_t { Level, Rolling, Mountainous };
-
 constexpr bool is_merge(RampType t) { return t == RampType::OnRamp || t == RampType::MajorMerge; }
 constexpr bool is_diverge(RampType t) { return !is_merge(t); }
 
 // Option words of a segment's text inputs, matched after lower-casing; a word outside the
-// accepted spellings throws hcm::Error naming the option and showing the lower-cased word.
+// accepted spellings throws hcm::Error naming the option and showing the lower-cased word. The
+// terrain word is common::text::terrain_from_option.
 RampType ramp_type_from_word(std::string_view word);          // "onramp", "off-ramp", "merge", "major_merge", ...
 RampSide ramp_side_from_word(std::string_view word);          // "right", "left"
 RampLanes ramp_lanes_from_count(std::uint32_t lanes);         // 1 or 2
-Terrain terrain_from_word(std::string_view word);             // "level", "rolling", "mountainous"
 AdjacentRamp adjacent_ramp_from_word(std::string_view word);  // "none", "on", "off-ramp", ...
-
-// f_HV = 1 / (1 + P_T (E_T - 1)).
-double heavy_vehicle_factor(double p_t, Terrain terrain);
 
 // Capacity per freeway lane at a merge or diverge, by freeway FFS (pc/h/ln).
 double freeway_capacity_per_lane(double ffs);

@@ -19,6 +19,7 @@ namespace hcm::weaving::weaving {
 namespace {
 
 namespace bf = basicfreeways::basicfreeways;
+namespace pce = common::pce_table;
 
 constexpr double INF = std::numeric_limits<double>::infinity();
 
@@ -88,8 +89,9 @@ constexpr double CRF_PER_FOOT = -0.00001453;
 constexpr double CRF_PER_GP_LANE = 0.002967;
 
 void check_codes(const WeavingSegment& s) {
-    if (s.terrain > TERRAIN_MOUNTAINOUS) {
-        throw std::logic_error("weaving segment terrain code " + std::to_string(s.terrain) + " is not 0, 1 or 2");
+    if (s.terrain > Terrain::Mountainous) {
+        throw std::logic_error("weaving segment terrain code " + std::to_string(static_cast<int>(s.terrain)) +
+                               " is not 0, 1 or 2");
     }
     if (s.facility_type > FACILITY_MULTILANE_OR_CD) {
         throw std::logic_error("weaving segment facility type code " + std::to_string(s.facility_type) +
@@ -103,7 +105,7 @@ bool is_one_sided(const WeavingSegment& s) { return s.weaving_type == WeavingTyp
 std::uint32_t effective_weaving_lanes(const WeavingSegment& s) { return is_one_sided(s) ? s.num_weaving_lanes : 0; }
 
 double stored_or_computed_fhv(const WeavingSegment& s) {
-    return s.f_hv ? *s.f_hv : heavy_vehicle_factor(s.heavy_vehicle_pct, s.terrain);
+    return s.f_hv ? *s.f_hv : pce::general_terrain_heavy_vehicle_factor(s.heavy_vehicle_pct, s.terrain);
 }
 
 // Each movement's demand flow rate, volume / (PHF f_HV).
@@ -166,7 +168,7 @@ WeavingV71Result analyze_v7_1(const WeavingSegment& s) {
     WeavingV71Result r;
     r.weaving_class = identify_weaving_class(s);
 
-    r.f_hv = heavy_vehicle_factor(s.heavy_vehicle_pct, s.terrain);
+    r.f_hv = pce::general_terrain_heavy_vehicle_factor(s.heavy_vehicle_pct, s.terrain);
     if (s.phf > 0.0 && r.f_hv > 0.0) r.flows = demand_flow_rates(s, r.f_hv);
     r.flow_total = r.flows.v_ff + r.flows.v_fr + r.flows.v_rf + r.flows.v_rr;
     r.flow_per_lane = s.num_lanes > 0 ? r.flow_total / static_cast<double>(s.num_lanes) : 0.0;
@@ -248,24 +250,11 @@ std::uint8_t facility_type_from_option(std::string_view text) {
     throw Error("unknown facility_type: " + word);
 }
 
-std::uint8_t terrain_from_option(std::string_view text) {
-    const std::string word = common::text::lower_ascii(text);
-    if (word == "level") return TERRAIN_LEVEL;
-    if (word == "rolling") return TERRAIN_ROLLING;
-    if (word == "mountainous") return TERRAIN_MOUNTAINOUS;
-    throw Error("unknown terrain: " + word);
-}
-
-double heavy_vehicle_factor(double heavy_vehicle_pct, std::uint8_t terrain) {
-    namespace pce = common::pce_table;
-    return pce::heavy_vehicle_factor(heavy_vehicle_pct, pce::GENERAL_TERRAIN_ET.at(terrain));
-}
-
 // --- Edition 7 steps ---
 
 DemandFlows WeavingSegment::determine_demand_flow() {
     common::version::require_7th_edition_step(version, "determine_demand_flow");
-    const double fhv = heavy_vehicle_factor(heavy_vehicle_pct, terrain);
+    const double fhv = pce::general_terrain_heavy_vehicle_factor(heavy_vehicle_pct, terrain);
     const DemandFlows flows = split_weaving_flows(weaving_type, demand_flow_rates(*this, fhv));
     f_hv = fhv;
     flow_weaving = flows.weaving;

@@ -25,6 +25,7 @@
 namespace hcm::weaving::weaving {
 
 using common::LevelOfService;
+using common::Terrain;
 using common::version::HcmVersion;
 
 enum class WeavingType : std::uint8_t { OneSided, TwoSided };
@@ -32,11 +33,6 @@ enum class WeavingType : std::uint8_t { OneSided, TwoSided };
 // Codes of `WeavingSegment::facility_type`: selects the edition-7 LOS table (Exhibit 13-6).
 inline constexpr std::uint8_t FACILITY_FREEWAY = 0;
 inline constexpr std::uint8_t FACILITY_MULTILANE_OR_CD = 1;
-
-// Codes of `WeavingSegment::terrain` (general terrain of the heavy-vehicle factor).
-inline constexpr std::uint8_t TERRAIN_LEVEL = 0;
-inline constexpr std::uint8_t TERRAIN_ROLLING = 1;
-inline constexpr std::uint8_t TERRAIN_MOUNTAINOUS = 2;
 
 // Edition 7.1 classification of the weave, which picks the speed-impedance coefficients.
 enum class WeavingClass : std::uint8_t { Simple, Complex, TwoSided };
@@ -106,7 +102,7 @@ struct WeavingSegment {
     double v_rr = 100.0;
     double phf = 0.94;
     double heavy_vehicle_pct = 0.05;       // P_T as a proportion
-    std::uint8_t terrain = TERRAIN_LEVEL;
+    Terrain terrain = Terrain::Level;      // general terrain: E_T - 1 = 1, 2, 4
     double interchange_density = 0.8;      // ID (int/mi)
     double basic_freeway_capacity = 2400.0;  // c_IFL (pc/h/ln)
     double caf = 1.0;
@@ -146,7 +142,7 @@ struct WeavingSegment {
     std::optional<LevelOfService> los;
 
     // The whole procedure of the record's edition; writes its results and returns the LOS.
-    // Never throws for a record whose terrain and facility codes are valid.
+    // Never throws for a record whose terrain and facility type are valid.
     LevelOfService run_analysis();
 
     // The 7th Edition steps, each from the inputs and the stored results of earlier steps
@@ -163,13 +159,10 @@ struct WeavingSegment {
 };
 
 // Option words of the segment's text inputs, compared after lower-casing (no trimming); an unknown
-// word throws hcm::Error "unknown weaving_type: {}" (facility_type, terrain) with the lower-cased text.
+// word throws hcm::Error "unknown weaving_type: {}" (facility_type) with the lower-cased text. The
+// terrain word is common::text::terrain_from_option.
 WeavingType weaving_type_from_option(std::string_view text);      // onesided, one_sided, one-sided, two...
 std::uint8_t facility_type_from_option(std::string_view text);    // freeway; multilane, cd, multilane_or_cd
-std::uint8_t terrain_from_option(std::string_view text);          // level, rolling, mountainous
-
-// f_HV = 1 / (1 + P_T (E_T - 1)) with E_T - 1 = 1, 2, 4 on level, rolling, mountainous terrain.
-double heavy_vehicle_factor(double heavy_vehicle_pct, std::uint8_t terrain);
 
 // Service flow rate under ideal conditions SFI (pc/h, total of the four movements) at which the
 // segment reaches `target_density`, with the movements in the shares `split` = (ff, rf, fr, rr)

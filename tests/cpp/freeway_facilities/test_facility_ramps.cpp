@@ -47,7 +47,7 @@ TEST(BuildWeave, FieldsFromTheFacilitySegmentAndPeriod) {
     EXPECT_EQ(w.version, hcm::common::version::HcmVersion::Hcm7);
     EXPECT_EQ(w.weaving_type, hcm::weaving::weaving::WeavingType::OneSided);
     EXPECT_EQ(w.facility_type, hcm::weaving::weaving::FACILITY_FREEWAY);
-    EXPECT_EQ(w.terrain, hcm::weaving::weaving::TERRAIN_ROLLING);
+    EXPECT_EQ(w.terrain, Terrain::Rolling);
     EXPECT_DOUBLE_EQ(w.length_short, 1800.0);
     EXPECT_EQ(w.num_lanes, 4u);
     EXPECT_EQ(w.num_weaving_lanes, 2u);
