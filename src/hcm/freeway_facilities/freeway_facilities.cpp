@@ -6,6 +6,7 @@
 
 #include "hcm/common/error.hpp"
 #include "hcm/common/format.hpp"
+#include "hcm/common/pce_table.hpp"
 #include "hcm/freeway_facilities/oversaturated.hpp"
 #include "hcm/freeway_facilities/segment_procedures.hpp"
 
@@ -13,6 +14,7 @@ namespace hcm::freeway_facilities::freeway_facilities {
 namespace {
 
 namespace bs = exhibits::basic_segment;
+namespace pce = common::pce_table;
 namespace wz = exhibits::work_zone;
 namespace ov = exhibits::oversaturated;
 
@@ -92,10 +94,12 @@ double total_length_mi(const FreewayFacility& facility) {
 
 // ---- Per-segment, per-period quantities -------------------------------------------------------
 
-double heavy_vehicle_pce_excess(Terrain terrain) { return terrain == Terrain::Level ? 1.0 : 2.0; }
+double heavy_vehicle_pce(Terrain terrain) {
+    return exhibits::FACILITY_TERRAIN_ET.at(static_cast<std::size_t>(terrain));
+}
 
 double heavy_vehicle_factor(const FreewayFacility& facility) {
-    return 1.0 / (1.0 + facility.heavy_vehicle_pct * heavy_vehicle_pce_excess(facility.terrain));
+    return pce::heavy_vehicle_factor(facility.heavy_vehicle_pct, heavy_vehicle_pce(facility.terrain));
 }
 
 double segment_ffs(const FreewayFacility& facility, const FacilitySegment& segment) {
@@ -225,11 +229,6 @@ WeavingVolumes determine_weaving_volumes(const FreewayFacility& facility, std::s
 
 namespace {
 
-double weaving_heavy_vehicle_factor(const FreewayFacility& facility) {
-    const double e = facility.terrain == Terrain::Level ? 1.0 : facility.terrain == Terrain::Rolling ? 2.0 : 4.0;
-    return 1.0 / (1.0 + facility.heavy_vehicle_pct * e);
-}
-
 double merge_diverge_capacity_per_lane(double ffs) {
     for (const auto& row : exhibits::MERGE_DIVERGE_CAPACITY) {
         if (ffs >= row.min_ffs) return row.capacity_pc_h_ln;
@@ -242,7 +241,8 @@ double weaving_capacity(const FreewayFacility& facility, std::size_t i, std::siz
     namespace wv = exhibits::weaving;
     const auto& s = facility.segments[i];
     const auto vol = determine_weaving_volumes(facility, i, p, facility.demand.at(i).at(p));
-    const double f_w = weaving_heavy_vehicle_factor(facility);
+    // The weaving procedure's own f_HV (E_T - 1 = 1, 2, 4), not the facility's.
+    const double f_w = pce::general_terrain_heavy_vehicle_factor(facility.heavy_vehicle_pct, facility.terrain);
     const double to_pc = 1.0 / (f_w * facility.phf);
     const double v_w = (vol.v_rf + vol.v_fr) * to_pc;
     const double v_nw = (vol.v_ff + vol.v_rr) * to_pc;

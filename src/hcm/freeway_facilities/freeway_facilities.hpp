@@ -127,8 +127,8 @@ double total_length_mi(const FreewayFacility& facility);
 
 // ---- Per-segment, per-period quantities (Chapter 10 adjustments) --------------------------------
 
-// E_T - 1 of the facility's general terrain (1 on Level, 2 otherwise).
-double heavy_vehicle_pce_excess(Terrain terrain);
+// E_T of the facility's general terrain (2 on Level, 3 otherwise).
+double heavy_vehicle_pce(Terrain terrain);
 // f_HV = 1 / (1 + P_T (E_T - 1)).
 double heavy_vehicle_factor(const FreewayFacility& facility);
 // FFS_i: the segment's free-flow speed, else the facility's (mi/h).

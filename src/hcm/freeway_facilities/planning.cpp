@@ -13,8 +13,8 @@ namespace cap = planning_capacity;
 namespace basic = exhibits::basic_segment;
 
 double determine_demand_conversion_factor(const PlanningFacility& f) {
-    const double e = f.terrain == Terrain::Level ? LEVEL_TRUCK_PCE_EXCESS : OTHER_TRUCK_PCE_EXCESS;
-    return f.k_factor * f.growth_factor * (1.0 + (f.pct_sut + f.pct_tt) * e);
+    const double e_t = freeway_facilities::heavy_vehicle_pce(f.terrain);
+    return f.k_factor * f.growth_factor * (1.0 + (f.pct_sut + f.pct_tt) * (e_t - 1.0));
 }
 
 std::array<double, PERIODS> determine_period_factors(double phf) {

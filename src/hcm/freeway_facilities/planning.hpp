@@ -103,11 +103,6 @@ inline constexpr double WEAVE_CAF_MAX = 1.0;
 inline constexpr double FT_PER_MI = 5280.0;
 }  // namespace planning_capacity
 
-// Passenger-car equivalent of a truck less one: 1.0 on level terrain (E_T 2.0), 2.0 otherwise
-// (E_T 3.0).
-inline constexpr double LEVEL_TRUCK_PCE_EXCESS = 1.0;
-inline constexpr double OTHER_TRUCK_PCE_EXCESS = 2.0;
-
 // Delay rate (s/mi) as a cubic in the demand-to-capacity ratio x, zero below the breakpoint, one
 // row per free-flow speed class.
 struct DelayRateRegression {
@@ -128,7 +123,8 @@ inline constexpr double SECONDS_PER_MINUTE = 60.0;
 
 // ---- Steps ------------------------------------------------------------------------------------------
 
-// F = k x growth x (1 + (P_SUT + P_TT)(E_T - 1)): AADT (veh/day) to hourly demand (pc/h).
+// F = k x growth x (1 + (P_SUT + P_TT)(E_T - 1)): AADT (veh/day) to hourly demand (pc/h), E_T
+// the facility's (2.0 on level terrain, 3.0 otherwise).
 double determine_demand_conversion_factor(const PlanningFacility& facility);
 
 // The four period factors 1, 1/PHF, 1, 2 - 1/PHF (period 2 is the peak; they sum to 4).

@@ -119,8 +119,8 @@ double freeway_heavy_vehicle_factor(const RampSegment& s) {
 }
 
 double ramp_heavy_vehicle_factor(const RampSegment& s) {
-    return common::pce_table::general_terrain_heavy_vehicle_factor(s.ramp_heavy_vehicle_pct.value_or(s.heavy_vehicle_pct),
-                                                                   s.terrain);
+    const double p_t = s.ramp_heavy_vehicle_pct.value_or(s.heavy_vehicle_pct);
+    return common::pce_table::general_terrain_heavy_vehicle_factor(p_t, s.terrain);
 }
 
 // v: the flow checked against the freeway capacity (downstream of a merge, upstream of a diverge).
