@@ -58,7 +58,7 @@ constexpr double BP_REFERENCE_FFS = 75.0;
 constexpr double MULTILANE_BP = 1400.0;
 constexpr double BASIC_EXPONENT = 2.0;
 constexpr double MULTILANE_EXPONENT = 1.31;
-constexpr double DENSITY_AT_CAPACITY = 45.0;  // speed at capacity = c / 45
+constexpr double DENSITY_AT_CAPACITY = BASIC_FREEWAY_DENSITY_AT_CAPACITY;  // speed at capacity = c / 45
 
 // ---- Capacity (Equations 12-6 and 12-7) --------------------------------------------------------
 constexpr double BASIC_CAPACITY_BASE = 2200.0;  // at FFS 50 mi/h

@@ -112,6 +112,9 @@ struct BasicFreeways {
 // and merge/diverge procedures. Flows pc/h/ln, speeds mi/h. Plain arithmetic without allocation:
 // facility evaluations and service-flow searches call these many times over.
 
+// Density at capacity (pc/mi/ln): the curve reaches capacity c at the speed c / 45.
+inline constexpr double BASIC_FREEWAY_DENSITY_AT_CAPACITY = 45.0;
+
 // Base capacity c = min(2200 + 10 (FFS - 50), 2400) (Equation 12-6), from FFS before SAF. A free-flow
 // speed that is not a number gives a capacity that is not a number.
 double basic_freeway_capacity(double ffs);

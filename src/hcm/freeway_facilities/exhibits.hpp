@@ -48,36 +48,6 @@ inline constexpr double FFS_NIGHT = 1.71;
 inline constexpr double FFS_RAMP_DENSITY = 8.7;
 }  // namespace work_zone
 
-// Basic freeway segment: base capacity per lane from the free-flow speed, and the speed-flow
-// curve in the facility's form (Chapter 12, Exhibit 12-6 family).
-namespace basic_segment {
-inline constexpr double BASE_CAPACITY = 2200.0;
-inline constexpr double CAPACITY_PER_MI_H = 10.0;
-inline constexpr double CAPACITY_REFERENCE_FFS = 50.0;
-inline constexpr double MAX_CAPACITY = 2400.0;
-inline constexpr double BREAKPOINT_BASE = 1000.0;
-inline constexpr double BREAKPOINT_PER_MI_H = 40.0;
-inline constexpr double BREAKPOINT_REFERENCE_FFS = 75.0;
-inline constexpr double DENSITY_AT_CAPACITY = 45.0;  // pc/mi/ln; speed at capacity = c / 45
-}  // namespace basic_segment
-
-// Freeway capacity per lane of merge and diverge segments by free-flow speed (Exhibit 14-10).
-struct FfsCapacity {
-    double min_ffs;
-    double capacity_pc_h_ln;
-};
-inline constexpr std::array<FfsCapacity, 3> MERGE_DIVERGE_CAPACITY = {{{70.0, 2400.0}, {65.0, 2350.0}, {60.0, 2300.0}}};
-inline constexpr double MERGE_DIVERGE_CAPACITY_LOWEST = 2250.0;
-
-// Capacity of a one-lane ramp roadway by ramp free-flow speed (Exhibit 14-12).
-inline constexpr double ramp_roadway_capacity(double ramp_ffs) {
-    if (ramp_ffs > 50.0) return 2200.0;
-    if (ramp_ffs > 40.0) return 2100.0;
-    if (ramp_ffs > 30.0) return 2000.0;
-    if (ramp_ffs >= 20.0) return 1900.0;
-    return 1800.0;
-}
-
 // Weaving segment maximum length and capacity (Chapter 13 one-sided weaving).
 namespace weaving {
 inline constexpr double L_MAX_COEFFICIENT = 5728.0;

@@ -4,16 +4,18 @@
 #include <limits>
 #include <stdexcept>
 
+#include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/common/format.hpp"
 #include "hcm/common/pce_table.hpp"
 #include "hcm/freeway_facilities/oversaturated.hpp"
 #include "hcm/freeway_facilities/segment_procedures.hpp"
+#include "hcm/merge_diverge/merge_diverge.hpp"
 
 namespace hcm::freeway_facilities::freeway_facilities {
 namespace {
 
-namespace bs = exhibits::basic_segment;
+namespace bf = basicfreeways::basicfreeways;
 namespace pce = common::pce_table;
 namespace wz = exhibits::work_zone;
 namespace ov = exhibits::oversaturated;
@@ -108,8 +110,7 @@ double segment_ffs(const FreewayFacility& facility, const FacilitySegment& segme
 
 double base_capacity_per_lane(const FreewayFacility& facility, const FacilitySegment& segment) {
     if (facility.c_ifl_override) return *facility.c_ifl_override;
-    return min2(bs::BASE_CAPACITY + bs::CAPACITY_PER_MI_H * (segment_ffs(facility, segment) - bs::CAPACITY_REFERENCE_FFS),
-                bs::MAX_CAPACITY);
+    return bf::basic_freeway_capacity(segment_ffs(facility, segment));
 }
 
 double work_zone_severity_index(const WorkZone& zone) {
@@ -229,13 +230,6 @@ WeavingVolumes determine_weaving_volumes(const FreewayFacility& facility, std::s
 
 namespace {
 
-double merge_diverge_capacity_per_lane(double ffs) {
-    for (const auto& row : exhibits::MERGE_DIVERGE_CAPACITY) {
-        if (ffs >= row.min_ffs) return row.capacity_pc_h_ln;
-    }
-    return exhibits::MERGE_DIVERGE_CAPACITY_LOWEST;
-}
-
 // Chapter 13 capacity of a one-sided weave; the basic capacity when the weave is at least L_MAX long.
 double weaving_capacity(const FreewayFacility& facility, std::size_t i, std::size_t p, double caf, double basic) {
     namespace wv = exhibits::weaving;
@@ -275,7 +269,7 @@ double calculate_segment_capacity(const FreewayFacility& facility, std::size_t s
             return basic;
         case SegmentType::Merge:
         case SegmentType::Diverge:
-            return f_hv * caf * merge_diverge_capacity_per_lane(segment_ffs(facility, s)) * lanes;
+            return f_hv * caf * merge_diverge::freeway_capacity_per_lane(segment_ffs(facility, s)) * lanes;
         case SegmentType::Weaving:
             return weaving_capacity(facility, segment, period, caf, basic);
     }
@@ -300,15 +294,14 @@ double basic_segment_speed(const FreewayFacility& facility, std::size_t segment,
     const double s_f = adjusted_ffs(facility, s, period);
     const double v_p = flow / (facility.phf * heavy_vehicle_factor(facility) * static_cast<double>(s.lanes));
     const double c = caf * base_capacity_per_lane(facility, s);
-    const double bp = (bs::BREAKPOINT_BASE + bs::BREAKPOINT_PER_MI_H * (bs::BREAKPOINT_REFERENCE_FFS - s_f)) * caf * caf;
-    const double at_capacity = c / bs::DENSITY_AT_CAPACITY;
+    const double bp = bf::basic_freeway_breakpoint(s_f, caf);
+    const double at_capacity = c / bf::BASIC_FREEWAY_DENSITY_AT_CAPACITY;
+    // The facility's form of the curve holds the speed at capacity above capacity. A flow rate that
+    // is not a number (no flow at PHF 0) gets what that form gives: no number where the curve falls
+    // from the breakpoint to capacity, c / 45 where capacity does not exceed the breakpoint.
     if (v_p > c) return at_capacity;
-    if (v_p <= bp) return s_f;
-    if (c - bp > 0.0) {
-        const double x = (v_p - bp) / (c - bp);
-        return s_f - (s_f - at_capacity) * x * x;
-    }
-    return at_capacity;
+    if (std::isnan(v_p)) return c - bp > 0.0 ? v_p : at_capacity;
+    return bf::basic_freeway_speed(v_p, s_f, c, bp);
 }
 
 SegmentEvaluation engine_eval(const FreewayFacility& facility, std::size_t segment, std::size_t period, double flow,
@@ -515,7 +508,7 @@ oversaturated::OversatPeriodInput build_period_input(const FreewayFacility& f, s
     in.ramp_meter_rate_veh_h.assign(n + 1, std::nullopt);
     for (std::size_t i = 0; i < n; ++i) {
         const auto& s = f.segments[i];
-        if (on[i] > 0.0) in.on_ramp_capacity_veh_h[i] = exhibits::ramp_roadway_capacity(s.ramp_ffs) * f_hv;
+        if (on[i] > 0.0) in.on_ramp_capacity_veh_h[i] = merge_diverge::ramp_capacity_per_lane(s.ramp_ffs) * f_hv;
         if (s.ramp_metering && p < s.ramp_metering->size()) in.ramp_meter_rate_veh_h[i] = (*s.ramp_metering)[p];
     }
     in.diverge_split = diverge_percentages(f, p);

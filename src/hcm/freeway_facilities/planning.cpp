@@ -4,13 +4,12 @@
 #include <cmath>
 #include <string>
 
+#include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
-#include "hcm/freeway_facilities/exhibits.hpp"
 
 namespace hcm::freeway_facilities::planning {
 
 namespace cap = planning_capacity;
-namespace basic = exhibits::basic_segment;
 
 double determine_demand_conversion_factor(const PlanningFacility& f) {
     const double e_t = freeway_facilities::heavy_vehicle_pce(f.terrain);
@@ -40,9 +39,9 @@ double determine_capacity_adjustment_factor(const PlanningSection& s) {
 }
 
 double calculate_base_capacity_per_lane(double ffs) {
-    // No lower bound on the free-flow speed: the planning method caps only the upper end.
-    return basic::BASE_CAPACITY +
-           basic::CAPACITY_PER_MI_H * (std::fmin(ffs, cap::FFS_CAP) - basic::CAPACITY_REFERENCE_FFS);
+    // Equation 12-6 with the free-flow speed capped at 70 mi/h (which is where it reaches 2400);
+    // no lower bound on the free-flow speed.
+    return basicfreeways::basicfreeways::basic_freeway_capacity(std::fmin(ffs, cap::FFS_CAP));
 }
 
 double calculate_section_capacity(double ffs, const PlanningSection& s) {
