@@ -65,10 +65,6 @@ inline constexpr double SPEED_RECOVERY_PER_FT = 0.00162;
 
 // Upper density bounds of LOS A..E; above the last bound the LOS is F.
 using LosBounds = std::array<double, 5>;
-inline constexpr LosBounds BASIC_SEGMENT_LOS = {11.0, 18.0, 26.0, 35.0, 45.0};    // Exhibit 12-15
-inline constexpr LosBounds WEAVING_SEGMENT_LOS = {10.0, 20.0, 28.0, 35.0, 43.0};  // Exhibit 13-6
-// Merge and diverge influence areas (Exhibit 14-3): E above 35; F only from demand over capacity.
-inline constexpr std::array<double, 4> RAMP_INFLUENCE_LOS = {10.0, 20.0, 28.0, 35.0};
 inline constexpr LosBounds URBAN_FACILITY_LOS = {11.0, 18.0, 26.0, 35.0, 45.0};  // Exhibit 10-7
 inline constexpr LosBounds RURAL_FACILITY_LOS = {6.0, 14.0, 22.0, 29.0, 39.0};   // Exhibit 10-7
 

@@ -11,6 +11,7 @@
 #include "hcm/freeway_facilities/oversaturated.hpp"
 #include "hcm/freeway_facilities/segment_procedures.hpp"
 #include "hcm/merge_diverge/merge_diverge.hpp"
+#include "hcm/weaving/weaving.hpp"
 
 namespace hcm::freeway_facilities::freeway_facilities {
 namespace {
@@ -50,13 +51,6 @@ void require_column(const Matrix& m, std::size_t n, std::size_t period, const ch
 template <class T>
 std::vector<std::vector<T>> filled(std::size_t rows, std::size_t cols, T value) {
     return std::vector<std::vector<T>>(rows, std::vector<T>(cols, value));
-}
-
-LevelOfService los_from_bounds(const exhibits::LosBounds& bounds, double density) {
-    for (std::size_t k = 0; k < bounds.size(); ++k) {
-        if (density <= bounds[k]) return static_cast<LevelOfService>(k);
-    }
-    return LevelOfService::F;
 }
 
 }  // namespace
@@ -331,16 +325,16 @@ SegmentEvaluation engine_eval(const FreewayFacility& facility, std::size_t segme
 
 LevelOfService identify_segment_los(SegmentType type, bool queued, std::optional<double> ramp_density_pc,
                                     double density_pc) {
-    if (type == SegmentType::Weaving) return los_from_bounds(exhibits::WEAVING_SEGMENT_LOS, std::round(density_pc));
+    // The edition-7 thresholds of the segment chapters: Exhibits 13-6 (freeway weave), 14-3 (ramp
+    // influence area: E above 35, F only from demand over capacity) and 12-15.
+    if (type == SegmentType::Weaving) {
+        return common::los_by_density(hcm::weaving::weaving::LOS_DENSITY_MAX_FREEWAY, std::round(density_pc));
+    }
     const bool ramp = type == SegmentType::Merge || type == SegmentType::Diverge;
     if (ramp && !queued && ramp_density_pc) {
-        const double d = std::round(*ramp_density_pc);
-        for (std::size_t k = 0; k < exhibits::RAMP_INFLUENCE_LOS.size(); ++k) {
-            if (d <= exhibits::RAMP_INFLUENCE_LOS[k]) return static_cast<LevelOfService>(k);
-        }
-        return LevelOfService::E;
+        return common::los_by_density(merge_diverge::LOS7_DENSITY_MAX, std::round(*ramp_density_pc));
     }
-    return los_from_bounds(exhibits::BASIC_SEGMENT_LOS, std::round(density_pc));
+    return bf::los_from_density(std::round(density_pc));
 }
 
 void evaluate_period_chain(FreewayFacility& facility, std::size_t period, const std::vector<double>& flows,
@@ -578,8 +572,8 @@ void run_analysis(FreewayFacility& facility) {
 // ---- Facility measures --------------------------------------------------------------------------
 
 LevelOfService identify_facility_los(CityType city_type, double avg_density_pc) {
-    return los_from_bounds(city_type == CityType::Urban ? exhibits::URBAN_FACILITY_LOS : exhibits::RURAL_FACILITY_LOS,
-                           avg_density_pc);
+    return common::los_by_density(
+        city_type == CityType::Urban ? exhibits::URBAN_FACILITY_LOS : exhibits::RURAL_FACILITY_LOS, avg_density_pc);
 }
 
 PeriodPerformance calculate_period_performance(const FreewayFacility& f, std::size_t p) {

@@ -82,9 +82,6 @@ constexpr double DR_MERGE_CONST = 5.475, DR_MERGE_VR = 0.00734, DR_MERGE_V12 = 0
 constexpr double DR_DIVERGE_CONST = 4.252, DR_DIVERGE_V12 = 0.0086, DR_DIVERGE_LD = 0.009;
 constexpr double DR_MAJOR_DIVERGE = 0.0175;
 
-// ---- LOS by influence-area density, edition 7 (A..D upper bounds; E above) ----------------------
-constexpr std::array<double, 4> LOS7_BOUNDS = {10.0, 20.0, 28.0, 35.0};
-
 // ---- Speeds: ramp influence area (M_S, D_S) and outer lanes ------------------------------------
 constexpr double SPEED_FLOOR = 42.0;  // S_R = FFS - (FFS - 42) M
 constexpr double MS_CONST = 0.321, MS_EXP = 0.0039, MS_VR12_CAP = 4600.0, MS_LA_SFR = 0.002;
@@ -327,7 +324,7 @@ std::optional<LevelOfService> los_step(RampSegment& s) {
     if (over) {
         los = LevelOfService::F;
     } else if (s.ramp_type != RampType::MajorMerge) {
-        los = common::los_by_density(LOS7_BOUNDS, s.density.value_or(0.0));  // E above 35, never F
+        los = common::los_by_density(LOS7_DENSITY_MAX, s.density.value_or(0.0));  // E above 35, never F
     }
     s.los = los;
     return los;

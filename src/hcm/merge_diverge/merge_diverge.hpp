@@ -6,6 +6,7 @@
 // A `RampSegment` holds its inputs and the results of its last analysis. Callers that build
 // the record themselves (the freeway facility) fill the inputs, leave every result empty and
 // call `run_analysis()`; the results of the record's edition are then current.
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -31,6 +32,10 @@ enum class RampLanes : std::uint8_t { One, Two };
 
 // The ramp next to this one, upstream or downstream.
 enum class AdjacentRamp : std::uint8_t { None, OnRamp, OffRamp };
+
+// Exhibit 14-3: edition-7 upper bounds of the influence-area density (pc/mi/ln) of LOS A to D; E
+// above the last (F only from demand over capacity).
+inline constexpr std::array<double, 4> LOS7_DENSITY_MAX = {10.0, 20.0, 28.0, 35.0};
 
 constexpr bool is_merge(RampType t) { return t == RampType::OnRamp || t == RampType::MajorMerge; }
 constexpr bool is_diverge(RampType t) { return !is_merge(t); }

@@ -62,10 +62,6 @@ constexpr double S_W_MINIMUM = 15.0;
 constexpr double S_NW_PER_LC_MIN = 0.0072;
 constexpr double S_NW_PER_FLOW_PER_LANE = 0.0048;
 
-// Exhibit 13-6: upper density bounds (pc/mi/ln) of LOS A to E, inclusive.
-constexpr std::array<double, 5> LOS_FREEWAY = {10.0, 20.0, 28.0, 35.0, 43.0};
-constexpr std::array<double, 5> LOS_MULTILANE_OR_CD = {12.0, 24.0, 32.0, 36.0, 40.0};
-
 // Edition 7.1 speed impedance: k_W = a (V_w / N^e)^b (1 / L_S)^c, applied above 500 pc/h/ln.
 struct ImpedanceCoefficients {
     double a, b, c, e;
@@ -369,7 +365,7 @@ LevelOfService WeavingSegment::determine_los() {
     check_codes(*this);
     LevelOfService result = LevelOfService::F;
     if (!demand_exceeds_capacity.value_or(false)) {
-        const auto& bounds = facility_type == FACILITY_FREEWAY ? LOS_FREEWAY : LOS_MULTILANE_OR_CD;
+        const auto& bounds = facility_type == FACILITY_FREEWAY ? LOS_DENSITY_MAX_FREEWAY : LOS_DENSITY_MAX_MULTILANE_OR_CD;
         result = common::los_by_density(bounds, density.value_or(0.0));
     }
     los = result;

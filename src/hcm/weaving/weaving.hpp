@@ -34,6 +34,10 @@ enum class WeavingType : std::uint8_t { OneSided, TwoSided };
 inline constexpr std::uint8_t FACILITY_FREEWAY = 0;
 inline constexpr std::uint8_t FACILITY_MULTILANE_OR_CD = 1;
 
+// Exhibit 13-6: edition-7 upper density bounds (pc/mi/ln) of LOS A to E, inclusive, by facility type.
+inline constexpr std::array<double, 5> LOS_DENSITY_MAX_FREEWAY = {10.0, 20.0, 28.0, 35.0, 43.0};
+inline constexpr std::array<double, 5> LOS_DENSITY_MAX_MULTILANE_OR_CD = {12.0, 24.0, 32.0, 36.0, 40.0};
+
 // Edition 7.1 classification of the weave, which picks the speed-impedance coefficients.
 enum class WeavingClass : std::uint8_t { Simple, Complex, TwoSided };
 
