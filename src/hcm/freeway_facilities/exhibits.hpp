@@ -48,18 +48,6 @@ inline constexpr double FFS_NIGHT = 1.71;
 inline constexpr double FFS_RAMP_DENSITY = 8.7;
 }  // namespace work_zone
 
-// Weaving segment maximum length and capacity (Chapter 13 one-sided weaving).
-namespace weaving {
-inline constexpr double L_MAX_COEFFICIENT = 5728.0;
-inline constexpr double VR_EXPONENT = 1.6;
-inline constexpr double L_MAX_PER_WEAVING_LANE = 1566.0;
-inline constexpr double C_IWL_VR = 438.2;
-inline constexpr double C_IWL_LENGTH = 0.0765;
-inline constexpr double C_IWL_WEAVING_LANE = 119.8;
-inline constexpr double C_W2_TWO_LANES = 2400.0;
-inline constexpr double C_W2_THREE_LANES = 3500.0;
-}  // namespace weaving
-
 // Speed recovery downstream of a slow segment (Chapter 10): S = S_f - e^(-0.00162 dx) (S_f - S_up).
 inline constexpr double SPEED_RECOVERY_PER_FT = 0.00162;
 

@@ -226,7 +226,7 @@ namespace {
 
 // Chapter 13 capacity of a one-sided weave; the basic capacity when the weave is at least L_MAX long.
 double weaving_capacity(const FreewayFacility& facility, std::size_t i, std::size_t p, double caf, double basic) {
-    namespace wv = exhibits::weaving;
+    namespace wv = hcm::weaving::weaving;
     const auto& s = facility.segments[i];
     const auto vol = determine_weaving_volumes(facility, i, p, facility.demand.at(i).at(p));
     // The weaving procedure's own f_HV (E_T - 1 = 1, 2, 4), not the facility's.
@@ -236,16 +236,13 @@ double weaving_capacity(const FreewayFacility& facility, std::size_t i, std::siz
     const double v_nw = (vol.v_ff + vol.v_rr) * to_pc;
     const double v = v_w + v_nw;
     const double vr = v > 0.0 ? v_w / v : 0.0;
-    const double n_wl = s.num_weaving_lanes;
+    const std::uint32_t n_wl = s.num_weaving_lanes;
     const double length = s.short_length_ft.value_or(s.length_ft);
-    const double vr_term = std::pow(1.0 + vr, wv::VR_EXPONENT);
-    const double l_max = wv::L_MAX_COEFFICIENT * vr_term - wv::L_MAX_PER_WEAVING_LANE * n_wl;
-    if (l_max <= length) return basic;
-    const double c_iwl = base_capacity_per_lane(facility, s) - wv::C_IWL_VR * vr_term + wv::C_IWL_LENGTH * length +
-                         wv::C_IWL_WEAVING_LANE * n_wl;
+    if (wv::calculate_max_weaving_length(vr, n_wl) <= length) return basic;
+    const double c_iwl = wv::calculate_weaving_lane_capacity(base_capacity_per_lane(facility, s), vr, length, n_wl);
     const double c_w1 = f_w * c_iwl * static_cast<double>(s.lanes);
-    if (vr > 0.0 && s.num_weaving_lanes == 2) return min2(c_w1, f_w * wv::C_W2_TWO_LANES / vr) * caf;
-    if (vr > 0.0 && s.num_weaving_lanes == 3) return min2(c_w1, f_w * wv::C_W2_THREE_LANES / vr) * caf;
+    const std::optional<double> weaving_flow = wv::max_weaving_flow(n_wl);
+    if (vr > 0.0 && weaving_flow) return min2(c_w1, f_w * *weaving_flow / vr) * caf;
     return c_w1 * caf;
 }
 

@@ -246,6 +246,22 @@ std::uint8_t facility_type_from_option(std::string_view text) {
     throw Error("unknown facility_type: " + word);
 }
 
+double calculate_max_weaving_length(double volume_ratio, std::uint32_t weaving_lanes) {
+    return L_MAX_BASE * std::pow(1.0 + volume_ratio, VR_EXPONENT) - L_MAX_PER_WEAVING_LANE * weaving_lanes;
+}
+
+double calculate_weaving_lane_capacity(double c_ifl, double volume_ratio, double length_short,
+                                       std::uint32_t weaving_lanes) {
+    return c_ifl - C_IWL_VR_COEFF * std::pow(1.0 + volume_ratio, VR_EXPONENT) + C_IWL_PER_FOOT * length_short +
+           C_IWL_PER_WEAVING_LANE * weaving_lanes;
+}
+
+std::optional<double> max_weaving_flow(std::uint32_t weaving_lanes) {
+    if (weaving_lanes == 2) return C_W2_TWO_WEAVING_LANES;
+    if (weaving_lanes == 3) return C_W2_THREE_WEAVING_LANES;
+    return std::nullopt;
+}
+
 // --- Edition 7 steps ---
 
 DemandFlows WeavingSegment::determine_demand_flow() {
@@ -271,8 +287,7 @@ double WeavingSegment::determine_configuration_characteristics() {
 double WeavingSegment::determine_max_weaving_length() {
     common::version::require_7th_edition_step(version, "determine_max_weaving_length");
     const double vr = volume_ratio.value_or(0.0);
-    const double maximum = L_MAX_BASE * std::pow(1.0 + vr, VR_EXPONENT) -
-                           L_MAX_PER_WEAVING_LANE * effective_weaving_lanes(*this);
+    const double maximum = calculate_max_weaving_length(vr, effective_weaving_lanes(*this));
     l_max = maximum;
     is_weaving = length_short < maximum;
     return maximum;
@@ -285,13 +300,11 @@ double WeavingSegment::determine_capacity() {
     const double v = flow_total.value_or(0.0);
     const std::uint32_t nwl = effective_weaving_lanes(*this);
 
-    const double c_weaving_lane = basic_freeway_capacity - C_IWL_VR_COEFF * std::pow(1.0 + vr, VR_EXPONENT) +
-                                  C_IWL_PER_FOOT * length_short + C_IWL_PER_WEAVING_LANE * nwl;
+    const double c_weaving_lane = calculate_weaving_lane_capacity(basic_freeway_capacity, vr, length_short, nwl);
     const double c_density = fhv * c_weaving_lane * num_lanes;
     std::optional<double> c_demand;
-    if (vr > 0.0 && (nwl == 2 || nwl == 3)) {
-        c_demand = fhv * ((nwl == 2 ? C_W2_TWO_WEAVING_LANES : C_W2_THREE_WEAVING_LANES) / vr);
-    }
+    const std::optional<double> weaving_flow = max_weaving_flow(nwl);
+    if (vr > 0.0 && weaving_flow) c_demand = fhv * (*weaving_flow / vr);
     const double c_weaving = (c_demand ? std::min(c_density, *c_demand) : c_density) * caf;
     const double ratio = c_weaving > 0.0 ? fhv * v / c_weaving : INF;
 

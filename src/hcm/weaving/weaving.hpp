@@ -168,6 +168,17 @@ struct WeavingSegment {
 WeavingType weaving_type_from_option(std::string_view text);      // onesided, one_sided, one-sided, two...
 std::uint8_t facility_type_from_option(std::string_view text);    // freeway; multilane, cd, multilane_or_cd
 
+// Edition-7 weaving length and capacity equations, shared with the freeway facility's weaving
+// capacity. N_WL is the number of weaving lanes as it enters them (0 for a two-sided weave).
+// L_MAX = 5728 (1 + VR)^1.6 - 1566 N_WL (ft).
+double calculate_max_weaving_length(double volume_ratio, std::uint32_t weaving_lanes);
+// c_IWL = c_IFL - 438.2 (1 + VR)^1.6 + 0.0765 L_S + 119.8 N_WL (pc/h/ln), c_IFL in pc/h/ln, L_S in ft.
+double calculate_weaving_lane_capacity(double c_ifl, double volume_ratio, double length_short,
+                                       std::uint32_t weaving_lanes);
+// The weaving flow (pc/h) that limits capacity to c_W2 = f_HV x flow / VR: 2400 with two weaving
+// lanes, 3500 with three; none otherwise.
+std::optional<double> max_weaving_flow(std::uint32_t weaving_lanes);
+
 // Service flow rate under ideal conditions SFI (pc/h, total of the four movements) at which the
 // segment reaches `target_density`, with the movements in the shares `split` = (ff, rf, fr, rr)
 // (HCM Chapter 27, Example Problem 5). Runs the procedure on private copies of `segment`.
