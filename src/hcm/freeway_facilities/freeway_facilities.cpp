@@ -133,22 +133,26 @@ double work_zone_free_flow_speed(const WorkZone& zone) {
            wz::FFS_NIGHT * (zone.night ? 1.0 : 0.0) - wz::FFS_RAMP_DENSITY * zone.total_ramp_density;
 }
 
+namespace {
+
+// The work-zone ratio a period factor is multiplied by: min(min(value in the zone, base) / base, 1)
+// for a positive base value, else 1 (the factor left as it is).
+double work_zone_ratio(double in_zone, double base) {
+    return base > 0.0 ? min2(min2(in_zone, base) / base, 1.0) : 1.0;
+}
+
+}  // namespace
+
 double period_caf(const FreewayFacility& facility, const FacilitySegment& segment, std::size_t period) {
-    double caf = entry_or(segment.caf_schedule, period, segment.caf);
-    if (segment.work_zone) {
-        const double c_ifl = base_capacity_per_lane(facility, segment);
-        if (c_ifl > 0.0) caf *= min2(min2(work_zone_capacity(*segment.work_zone), c_ifl) / c_ifl, 1.0);
-    }
-    return caf;
+    const double caf = entry_or(segment.caf_schedule, period, segment.caf);
+    if (!segment.work_zone) return caf;
+    return caf * work_zone_ratio(work_zone_capacity(*segment.work_zone), base_capacity_per_lane(facility, segment));
 }
 
 double period_saf(const FreewayFacility& facility, const FacilitySegment& segment, std::size_t period) {
-    double saf = entry_or(segment.saf_schedule, period, segment.saf);
-    if (segment.work_zone) {
-        const double ffs = segment_ffs(facility, segment);
-        if (ffs > 0.0) saf *= min2(min2(work_zone_free_flow_speed(*segment.work_zone), ffs) / ffs, 1.0);
-    }
-    return saf;
+    const double saf = entry_or(segment.saf_schedule, period, segment.saf);
+    if (!segment.work_zone) return saf;
+    return saf * work_zone_ratio(work_zone_free_flow_speed(*segment.work_zone), segment_ffs(facility, segment));
 }
 
 double adjusted_ffs(const FreewayFacility& facility, const FacilitySegment& segment, std::size_t period) {
