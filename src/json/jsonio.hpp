@@ -21,6 +21,8 @@
 //   jsonio::Document doc = jsonio::Document::parse(text);        // or keep the tree and read parts:
 //   auto f = jsonio::read<FreewayFacility>(*doc.root().find("facility"));
 //   std::string s = jsonio::write_document(z);                   // compact; write_document_pretty: 2 spaces
+//   auto f = jsonio::read_document_with_prefix<FreewayFacility>(text, "invalid facility JSON: ");
+//   std::string t = jsonio::write_document_with_prefix(f, "serialization failed: ");  // failures as hcm::Error
 //   jsonio::Json j = jsonio::to_json_value(z);                   // nlohmann::ordered_json
 //
 // Enumerations with hcm::variant_names<E> read as "Name" or {"Name": null} and write as "Name".
@@ -51,3 +53,29 @@
 #include "json/record.hpp"
 #include "json/tree.hpp"
 #include "json/writer.hpp"
+
+namespace jsonio {
+
+// read_document<T> for a chapter's document: a failure to parse or read throws hcm::Error
+// "{prefix}{parser message}".
+template <class T>
+T read_document_with_prefix(std::string_view text, std::string_view prefix) {
+    try {
+        return read_document<T>(text);
+    } catch (const Error& e) {
+        throw hcm::Error(std::string(prefix) + e.what());
+    }
+}
+
+// write_document for a chapter's document: a failure to write (a string that is not valid UTF-8)
+// throws hcm::Error "{prefix}{message}".
+template <class T>
+std::string write_document_with_prefix(const T& x, std::string_view prefix) {
+    try {
+        return write_document(x);
+    } catch (const hcm::Error& e) {
+        throw hcm::Error(std::string(prefix) + e.what());
+    }
+}
+
+}  // namespace jsonio

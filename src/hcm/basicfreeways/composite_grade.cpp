@@ -250,23 +250,14 @@ const jsonio::Record<CompositeGradeResult>& json_record(jsonio::Tag<CompositeGra
 }
 
 std::string analyze_composite_grade(std::string_view config_json) {
-    CompositeGrade input;
-    try {
-        input = jsonio::read_document<CompositeGrade>(config_json);
-    } catch (const jsonio::Error& e) {
-        throw Error(std::string("invalid composite-grade config: ") + e.what());
-    }
+    const auto input = jsonio::read_document_with_prefix<CompositeGrade>(config_json, "invalid composite-grade config: ");
     CompositeGradeResult result;
     try {
         result = analyze(input);
     } catch (const Error& e) {
         throw Error(std::string("composite-grade analysis failed: ") + e.what());
     }
-    try {
-        return jsonio::write_document(result);
-    } catch (const Error& e) {
-        throw Error(std::string("serialize error: ") + e.what());
-    }
+    return jsonio::write_document_with_prefix(result, "serialize error: ");
 }
 
 }  // namespace hcm::basicfreeways::composite_grade

@@ -216,23 +216,14 @@ const jsonio::Record<MixedFlowResult>& json_record(jsonio::Tag<MixedFlowResult>)
 }
 
 std::string analyze_mixed_flow(std::string_view config_json) {
-    MixedFlowSegment segment;
-    try {
-        segment = jsonio::read_document<MixedFlowSegment>(config_json);
-    } catch (const jsonio::Error& e) {
-        throw Error(std::string("invalid mixed-flow config: ") + e.what());
-    }
+    const auto segment = jsonio::read_document_with_prefix<MixedFlowSegment>(config_json, "invalid mixed-flow config: ");
     MixedFlowResult result;
     try {
         result = analyze(segment);
     } catch (const Error& e) {
         throw Error(std::string("mixed-flow analysis failed: ") + e.what());
     }
-    try {
-        return jsonio::write_document(result);
-    } catch (const Error& e) {
-        throw Error(std::string("serialize error: ") + e.what());
-    }
+    return jsonio::write_document_with_prefix(result, "serialize error: ");
 }
 
 }  // namespace hcm::basicfreeways::mixed_flow

@@ -116,23 +116,11 @@ const jsonio::Record<FreewayFacility>& json_record(jsonio::Tag<FreewayFacility>)
 }
 
 FreewayFacility facility_from_json(std::string_view text) {
-    try {
-        return jsonio::read_document<FreewayFacility>(text);
-    } catch (const jsonio::Error& e) {
-        std::string message = "invalid facility JSON: ";
-        message += e.what();
-        throw Error(message);
-    }
+    return jsonio::read_document_with_prefix<FreewayFacility>(text, "invalid facility JSON: ");
 }
 
 std::string facility_to_json(const FreewayFacility& facility) {
-    try {
-        return jsonio::write_document(facility);
-    } catch (const hcm::Error& e) {
-        std::string message = "serialization failed: ";
-        message += e.what();
-        throw Error(message);
-    }
+    return jsonio::write_document_with_prefix(facility, "serialization failed: ");
 }
 
 }  // namespace hcm::freeway_facilities::freeway_facilities

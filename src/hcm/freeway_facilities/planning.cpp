@@ -249,23 +249,11 @@ const jsonio::Record<PlanningFacility>& json_record(jsonio::Tag<PlanningFacility
 }
 
 PlanningFacility planning_facility_from_json(std::string_view text) {
-    try {
-        return jsonio::read_document<PlanningFacility>(text);
-    } catch (const jsonio::Error& e) {
-        std::string message = "invalid planning facility JSON: ";
-        message += e.what();
-        throw Error(message);
-    }
+    return jsonio::read_document_with_prefix<PlanningFacility>(text, "invalid planning facility JSON: ");
 }
 
 std::string planning_facility_to_json(const PlanningFacility& facility) {
-    try {
-        return jsonio::write_document(facility);
-    } catch (const hcm::Error& e) {
-        std::string message = "serialization failed: ";
-        message += e.what();
-        throw Error(message);
-    }
+    return jsonio::write_document_with_prefix(facility, "serialization failed: ");
 }
 
 }  // namespace hcm::freeway_facilities::planning
