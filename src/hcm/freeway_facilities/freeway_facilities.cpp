@@ -577,36 +577,62 @@ LevelOfService identify_facility_los(CityType city_type, double avg_density_pc) 
         city_type == CityType::Urban ? exhibits::URBAN_FACILITY_LOS : exhibits::RURAL_FACILITY_LOS, avg_density_pc);
 }
 
-PeriodPerformance calculate_period_performance(const FreewayFacility& f, std::size_t p) {
+void PeriodSums::add_segment(double flow, double length_ft, double speed, double density_veh, double lanes,
+                             double dc_ratio) {
+    // Numerator and divisor of the space mean speed over the same segments: a stopped segment
+    // (no speed) would otherwise add flow but no time and raise the speed.
+    if (speed > 0.0) {
+        flow_length += flow * length_ft;
+        flow_time += flow * length_ft / speed;
+    }
+    density_length += density_veh * length_ft * lanes;
+    lane_length += length_ft * lanes;
+    if (dc_ratio > 1.0) over_capacity = true;
+}
+
+void PeriodSums::add(const PeriodSums& other) {
+    flow_length += other.flow_length;
+    flow_time += other.flow_time;
+    density_length += other.density_length;
+    lane_length += other.lane_length;
+    over_capacity = over_capacity || other.over_capacity;
+}
+
+double PeriodSums::space_mean_speed() const { return flow_time > 0.0 ? flow_length / flow_time : 0.0; }
+
+double PeriodSums::avg_density_veh() const { return lane_length > 0.0 ? density_length / lane_length : 0.0; }
+
+LevelOfService PeriodSums::los(CityType city_type, double avg_density_pc) const {
+    return over_capacity ? LevelOfService::F : identify_facility_los(city_type, avg_density_pc);
+}
+
+void add_period_travel(PeriodPerformance& out, double length_ft, double served, double demand, double speed,
+                       double ffs) {
     const double hours = ov::HOURS_PER_PERIOD;
-    double flow_length = 0.0, flow_time = 0.0, density_length = 0.0, lane_length = 0.0;
+    const double l_mi = length_ft / ov::FT_PER_MI;
+    out.vmt_served += l_mi * served * hours;
+    out.vmt_demand += l_mi * demand * hours;
+    if (speed > 0.0) {
+        out.vht += (l_mi / speed) * served * hours;
+        out.vhd += max2(l_mi / speed - l_mi / ffs, 0.0) * served * hours;
+    }
+}
+
+PeriodPerformance calculate_period_performance(const FreewayFacility& f, std::size_t p) {
+    PeriodSums sums;
     PeriodPerformance out;
-    bool any_over = false;
     for (std::size_t i = 0; i < f.segments.size(); ++i) {
         const auto& s = f.segments[i];
-        const double length_ft = s.length_ft;
-        const double lanes = static_cast<double>(s.lanes);
-        const double l_mi = length_ft / ov::FT_PER_MI;
         const double q = f.volume_served.at(i).at(p);
         const double speed = f.speed.at(i).at(p);
-        const double k = f.density_veh.at(i).at(p);
-        density_length += k * length_ft * lanes;
-        lane_length += length_ft * lanes;
-        out.vmt_served += l_mi * q * hours;
-        out.vmt_demand += l_mi * f.demand.at(i).at(p) * hours;
-        if (speed > 0.0) {
-            // Numerator and divisor of the space mean speed over the same segments.
-            flow_length += q * length_ft;
-            flow_time += q * length_ft / speed;
-            out.vht += (l_mi / speed) * q * hours;
-            out.vhd += max2(l_mi / speed - l_mi / segment_ffs(f, s), 0.0) * q * hours;
-        }
-        if (f.dc_ratio.at(i).at(p) > 1.0) any_over = true;
+        sums.add_segment(q, s.length_ft, speed, f.density_veh.at(i).at(p), static_cast<double>(s.lanes),
+                         f.dc_ratio.at(i).at(p));
+        add_period_travel(out, s.length_ft, q, f.demand.at(i).at(p), speed, segment_ffs(f, s));
     }
-    out.space_mean_speed = flow_time > 0.0 ? flow_length / flow_time : 0.0;
-    out.avg_density_veh = lane_length > 0.0 ? density_length / lane_length : 0.0;
+    out.space_mean_speed = sums.space_mean_speed();
+    out.avg_density_veh = sums.avg_density_veh();
     out.avg_density_pc = out.avg_density_veh / heavy_vehicle_factor(f);
-    out.los = any_over ? LevelOfService::F : identify_facility_los(f.city_type, out.avg_density_pc);
+    out.los = sums.los(f.city_type, out.avg_density_pc);
     return out;
 }
 

@@ -209,6 +209,31 @@ void run_analysis(FreewayFacility& facility);
 // Facility measures of one period from the result matrices.
 PeriodPerformance calculate_period_performance(const FreewayFacility& facility, std::size_t period);
 
+// Sums over the segments of one period from which the space mean speed, average density and LOS
+// of a facility (or of one lane group of a managed-lane facility) come.
+struct PeriodSums {
+    double flow_length = 0.0;     // sum V L over the segments with a speed
+    double flow_time = 0.0;       // sum V L / U over the same segments
+    double density_length = 0.0;  // sum K L N
+    double lane_length = 0.0;     // sum L N
+    bool over_capacity = false;   // some segment has d/c > 1
+
+    // One segment: flow V (veh/h), length L (ft), speed U (mi/h), density K (veh/mi/ln), N lanes.
+    void add_segment(double flow, double length_ft, double speed, double density_veh, double lanes, double dc_ratio);
+    void add(const PeriodSums& other);
+
+    // Space mean speed (0 without travel time), average density (veh/mi/ln, 0 without lanes), and
+    // the LOS: F when some segment is over capacity, else by the average density in pc/mi/ln.
+    double space_mean_speed() const;
+    double avg_density_veh() const;
+    LevelOfService los(CityType city_type, double avg_density_pc) const;
+};
+
+// Vehicle-miles (served and demanded) and, for a segment with a speed, vehicle-hours of travel and
+// of delay against the free-flow speed `ffs` of one segment in one 15-minute period, added to `out`.
+void add_period_travel(PeriodPerformance& out, double length_ft, double served, double demand, double speed,
+                       double ffs);
+
 LevelOfService identify_facility_los(CityType city_type, double avg_density_pc);
 
 // The stored measures of one period; hcm::Error before an analysis or for a period out of range.

@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "hcm/common/error.hpp"
-#include "hcm/freeway_facilities/exhibits.hpp"
 #include "hcm/freeway_facilities/facility_json.hpp"
 #include "hcm/weaving/weaving.hpp"
 
@@ -13,8 +12,6 @@ namespace hcm::freeway_facilities::managed_lanes {
 
 namespace ff = freeway_facilities;
 namespace bml = basicfreeways::managed_lanes;
-using exhibits::oversaturated::FT_PER_MI;
-using exhibits::oversaturated::HOURS_PER_PERIOD;
 using ff::FacilitySegment;
 
 using jsonio::optional;
@@ -172,55 +169,14 @@ double calculate_ml_capacity(const MlSegmentInput& entry, double ml_ffs, double 
 
 namespace {
 
-// Sums of one lane group (or of both) over its segments in one period.
-struct GroupSums {
-    double flow_length = 0.0;     // sum V L over segments with a speed
-    double flow_time = 0.0;       // sum V L / U over the same segments
-    double density_length = 0.0;  // sum K L N
-    double lane_length = 0.0;     // sum L N
-    bool over_capacity = false;   // some segment has d/c > 1
-
-    void add(double flow, double length_ft, double speed, double density, double lanes, double dc_ratio) {
-        // The space mean speed sums numerator and divisor over the same segments: a stopped
-        // segment (no speed) would otherwise add flow but no time and raise the group speed.
-        if (speed > 0.0) {
-            flow_length += flow * length_ft;
-            flow_time += flow * length_ft / speed;
-        }
-        density_length += density * length_ft * lanes;
-        lane_length += length_ft * lanes;
-        if (dc_ratio > 1.0) over_capacity = true;
-    }
-
-    void add(const GroupSums& other) {
-        flow_length += other.flow_length;
-        flow_time += other.flow_time;
-        density_length += other.density_length;
-        lane_length += other.lane_length;
-        over_capacity = over_capacity || other.over_capacity;
-    }
-
-    LaneGroupPerformance measures(CityType city_type, double f_hv) const {
-        LaneGroupPerformance out;
-        out.space_mean_speed = flow_time > 0.0 ? flow_length / flow_time : 0.0;
-        out.avg_density_veh = lane_length > 0.0 ? density_length / lane_length : 0.0;
-        out.avg_density_pc = out.avg_density_veh / f_hv;
-        out.los = over_capacity ? LevelOfService::F : ff::identify_facility_los(city_type, out.avg_density_pc);
-        return out;
-    }
-};
-
-// Vehicle-miles and vehicle-hours of one segment in one period (0.25 h).
-void add_travel(PeriodPerformance& out, double length_ft, double served, double demand, double speed, double ffs) {
-    const double l_mi = length_ft / FT_PER_MI;
-    out.vmt_served += l_mi * served * HOURS_PER_PERIOD;
-    out.vmt_demand += l_mi * demand * HOURS_PER_PERIOD;
-    if (speed > 0.0) {
-        const double vehicles = served * HOURS_PER_PERIOD;
-        const double travel_time = l_mi / speed;
-        out.vht += travel_time * vehicles;
-        out.vhd += std::max(travel_time - l_mi / ffs, 0.0) * vehicles;
-    }
+// Measures of one lane group (or of both) from its sums.
+LaneGroupPerformance group_measures(const ff::PeriodSums& sums, CityType city_type, double f_hv) {
+    LaneGroupPerformance out;
+    out.space_mean_speed = sums.space_mean_speed();
+    out.avg_density_veh = sums.avg_density_veh();
+    out.avg_density_pc = out.avg_density_veh / f_hv;
+    out.los = sums.los(city_type, out.avg_density_pc);
+    return out;
 }
 
 }  // namespace
@@ -263,16 +219,16 @@ PeriodMeasures calculate_period_measures(const ManagedLaneFacility& facility, co
                                          std::size_t p) {
     const FreewayFacility& gp = facility.gp;
     const double f_hv = ff::heavy_vehicle_factor(gp);
-    GroupSums gp_sums, ml_sums;
+    ff::PeriodSums gp_sums, ml_sums;
     PeriodMeasures out;
     PeriodPerformance& total = out.facility;
     for (std::size_t i = 0; i < gp.segments.size(); ++i) {
         const FacilitySegment& s = gp.segments[i];
         const double served = gp.volume_served.at(i).at(p);
         const double speed = gp.speed.at(i).at(p);
-        gp_sums.add(served, s.length_ft, speed, gp.density_veh.at(i).at(p), static_cast<double>(s.lanes),
-                    gp.dc_ratio.at(i).at(p));
-        add_travel(total, s.length_ft, served, gp.demand.at(i).at(p), speed, ff::segment_ffs(gp, s));
+        gp_sums.add_segment(served, s.length_ft, speed, gp.density_veh.at(i).at(p), static_cast<double>(s.lanes),
+                            gp.dc_ratio.at(i).at(p));
+        ff::add_period_travel(total, s.length_ft, served, gp.demand.at(i).at(p), speed, ff::segment_ffs(gp, s));
     }
     for (std::size_t i = 0; i < gp.segments.size(); ++i) {
         const auto& entry = facility.ml.at(i);
@@ -280,14 +236,15 @@ PeriodMeasures calculate_period_measures(const ManagedLaneFacility& facility, co
         const double length_ft = gp.segments[i].length_ft;
         const double demand = ml.demand.at(i).at(p);
         const double speed = ml.speed.at(i).at(p);
-        ml_sums.add(demand, length_ft, speed, ml.density_veh.at(i).at(p), ml_lanes(*entry), ml.dc_ratio.at(i).at(p));
-        add_travel(total, length_ft, demand, demand, speed, ml_free_flow_speed(*entry, facility.ml_ffs));
+        ml_sums.add_segment(demand, length_ft, speed, ml.density_veh.at(i).at(p), ml_lanes(*entry),
+                            ml.dc_ratio.at(i).at(p));
+        ff::add_period_travel(total, length_ft, demand, demand, speed, ml_free_flow_speed(*entry, facility.ml_ffs));
     }
-    out.gp_group = gp_sums.measures(gp.city_type, f_hv);
-    out.ml_group = ml_sums.measures(gp.city_type, f_hv);
-    GroupSums both = gp_sums;
+    out.gp_group = group_measures(gp_sums, gp.city_type, f_hv);
+    out.ml_group = group_measures(ml_sums, gp.city_type, f_hv);
+    ff::PeriodSums both = gp_sums;
     both.add(ml_sums);
-    const LaneGroupPerformance combined = both.measures(gp.city_type, f_hv);
+    const LaneGroupPerformance combined = group_measures(both, gp.city_type, f_hv);
     total.space_mean_speed = combined.space_mean_speed;
     total.avg_density_veh = combined.avg_density_veh;
     total.avg_density_pc = combined.avg_density_pc;
