@@ -7,6 +7,7 @@
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/common/format.hpp"
+#include "hcm/common/numeric.hpp"
 #include "hcm/common/pce_table.hpp"
 #include "hcm/freeway_facilities/oversaturated.hpp"
 #include "hcm/freeway_facilities/segment_procedures.hpp"
@@ -22,8 +23,8 @@ namespace wz = exhibits::work_zone;
 namespace ov = exhibits::oversaturated;
 
 // Minimums and maximums of the method ignore an operand that is not a number.
-inline double min2(double a, double b) { return (b < a || std::isnan(a)) ? b : a; }
-inline double max2(double a, double b) { return (b > a || std::isnan(a)) ? b : a; }
+using common::max2;
+using common::min2;
 
 double entry_or(const std::vector<double>& list, std::size_t period, double otherwise) {
     return period < list.size() ? list[period] : otherwise;

@@ -5,14 +5,16 @@
 #include <stdexcept>
 #include <string>
 
+#include "hcm/common/numeric.hpp"
+
 namespace hcm::freeway_facilities::oversaturated {
 namespace {
 
 namespace ex = exhibits::oversaturated;
 
 // The engine's minimums and maximums ignore an operand that is not a number.
-inline double min2(double a, double b) { return (b < a || std::isnan(a)) ? b : a; }
-inline double max2(double a, double b) { return (b > a || std::isnan(a)) ? b : a; }
+using common::max2;
+using common::min2;
 template <class... T>
 inline double min_of(double a, double b, T... rest) {
     if constexpr (sizeof...(rest) == 0) {
