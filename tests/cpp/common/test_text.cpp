@@ -3,9 +3,12 @@
 #include <string_view>
 #include <utility>
 
+#include "hcm/common/error.hpp"
 #include "hcm/common/text.hpp"
 
+using hcm::common::Terrain;
 using hcm::common::text::lower_ascii;
+using hcm::common::text::terrain_from_option;
 using hcm::common::text::trim;
 
 namespace {
@@ -35,5 +38,27 @@ TEST(LowerAscii, LowersOnlyAsciiLettersAndTrimsNothing) {
     EXPECT_EQ(lower_ascii("\xC3\x89TAT"), "\xC3\x89tat");  // U+00C9 stays
     EXPECT_EQ(lower_ascii(""), "");
 }
+
+TEST(TerrainOption, AnyCaseOfTheThreeWords) {
+    EXPECT_EQ(terrain_from_option("level"), Terrain::Level);
+    EXPECT_EQ(terrain_from_option("Rolling"), Terrain::Rolling);
+    EXPECT_EQ(terrain_from_option("MOUNTAINOUS"), Terrain::Mountainous);
+}
+
+class UnknownTerrain : public ::testing::TestWithParam<std::pair<std::string_view, std::string_view>> {};
+
+TEST_P(UnknownTerrain, NamesTheLowerCasedWordUntrimmed) {
+    try {
+        terrain_from_option(GetParam().first);
+        FAIL() << "no error for " << GetParam().first;
+    } catch (const hcm::Error& e) {
+        EXPECT_EQ(std::string_view(e.what()), GetParam().second);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Text, UnknownTerrain,
+                         ::testing::Values(std::pair<std::string_view, std::string_view>{" Level", "unknown terrain:  level"},
+                                           std::pair<std::string_view, std::string_view>{"Flat", "unknown terrain: flat"},
+                                           std::pair<std::string_view, std::string_view>{"", "unknown terrain: "}));
 
 }  // namespace

@@ -57,6 +57,17 @@ TEST(BasicCurve, CapacityAdjustmentMovesBreakpointAndCapacity) {
     EXPECT_NEAR(basic_segment_speed(f, 0, 0, 1683 * 3), 60 - (60 - 2070.0 / 45) * x * x, 1e-12);
 }
 
+// No flow at PHF 0 gives a flow rate that is not a number: no speed where the curve falls from the
+// breakpoint to capacity, the speed at capacity where capacity does not exceed the breakpoint.
+TEST(BasicCurve, FlowRateThatIsNotANumber) {
+    auto f = basic_facility(2, {1000});
+    f.phf = 0.0;
+    EXPECT_TRUE(std::isnan(basic_segment_speed(f, 0, 0, 0.0)));
+    f.segments[0].ffs = 40.0;  // c = 2100, BP = 2400
+    EXPECT_DOUBLE_EQ(basic_segment_speed(f, 0, 0, 0.0), 2100.0 / 45);
+    EXPECT_DOUBLE_EQ(basic_segment_speed(f, 0, 0, 10.0), 2100.0 / 45);  // infinite flow rate: above capacity
+}
+
 // ---- Segment LOS ----------------------------------------------------------------------------------
 
 struct LosCase {
