@@ -11,6 +11,8 @@ def test_version_and_doc():
     assert "Provides capacity and level-of-service analysis per Highway Capacity Manual\n" in doc
     assert "procedures, one set of classes per HCM chapter.\n" in doc
     blocks = doc.split("\n\n")
+    title = blocks[0]
+    assert "\n" not in title and title.endswith("analysis library implementing the HCM 7th Edition methodologies.")
     assert blocks[2].startswith("Main Classes:\n- SubSegment, Segment, TwoLaneHighways: HCM Chapter 15")
     assert blocks[3] == (
         "Constraint Functions:\n"
