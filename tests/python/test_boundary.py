@@ -147,6 +147,13 @@ def test_errors_of_the_computation_become_value_error():
     assert c.total() == 1.0
 
 
+def test_message_bytes_that_are_not_utf8_are_replaced_not_fatal():
+    with pytest.raises(ValueError) as err:
+        t.fail_undecodable()
+    assert type(err.value) is ValueError
+    assert str(err.value) == "caf\ufffd au lait"
+
+
 def test_broken_invariant_raises_panic_exception_and_leaves_module_usable():
     panic = t.PanicException
     assert issubclass(panic, BaseException) and not issubclass(panic, Exception)
