@@ -10,7 +10,12 @@ std::string unexpected(Value v) {
         case Kind::Bool: return v.boolean() ? "boolean `true`" : "boolean `false`";
         case Kind::Int: return "integer `" + std::to_string(v.int64()) + "`";
         case Kind::Uint: return "integer `" + std::to_string(v.uint64()) + "`";
-        case Kind::Float: return "floating point `" + hcm::common::debug_num(v.float64()) + "`";
+        case Kind::Float: {
+            // Written out without an exponent (like every number in a message), with a point.
+            std::string text = hcm::common::num(v.float64());
+            if (text.find('.') == std::string::npos) text += ".0";
+            return "floating point `" + text + "`";
+        }
         case Kind::String: return "string " + hcm::common::debug(v.string());
         case Kind::Array: return "sequence";
         case Kind::Object: return "map";

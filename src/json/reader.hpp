@@ -24,7 +24,8 @@ namespace jsonio {
 namespace detail {
 
 // How a value is named in "invalid type: {}, expected {}": "null", "boolean `true`",
-// "integer `3`", "floating point `1.5`", "string \"abc\"", "sequence", "map".
+// "integer `3`", "floating point `1.5`" (never an exponent: "floating point `100000.0`"),
+// "string \"abc\"", "sequence", "map".
 std::string unexpected(Value v);
 
 // "invalid type: {unexpected}, expected {expected}" at the value (last byte of a scalar,

@@ -93,6 +93,12 @@ public:
     }
     bool number_integer(json::number_integer_t v) {
         std::uint32_t b = value_begin();
+        // Non-negative integers arrive as unsigned, so a zero here was written "-0": it is the
+        // float -0.0 (its sign kept), not an integer.
+        if (v == 0) {
+            add(Kind::Float, b, number_end(b)).payload.number = -0.0;
+            return true;
+        }
         add(Kind::Int, b, number_end(b)).payload.int64 = v;
         return true;
     }

@@ -65,7 +65,8 @@ Json to_json_value(const T& x) {
     }
 }
 
-// Compact text, no whitespace. A string that is not valid UTF-8 throws hcm::Error
+// Compact text, no whitespace. Floats in their shortest round-trip form ("90.658099", "8.0",
+// "0.00001", "1e16", "1.5e-7"). A string that is not valid UTF-8 throws hcm::Error
 // "invalid UTF-8 in string" (callers wrap it as their serialization failure).
 std::string dump(const Json& value);
 // Two-space indentation, ": " after keys, "[]" and "{}" for empty containers, no final newline.

@@ -13,7 +13,7 @@ namespace py = pybind11;
 namespace vevuruvu::py_marvane {
 
 const char* const MODULE_DOC =
-    "Highway Capacity Manual (HCM) 7th Edition analysis library.\n"
+    "Highway Capacity Manual analysis library implementing the HCM 7th Edition methodologies.\n"
     "\n"
     "Provides capacity and level-of-service analysis per Highway Capacity Manual\n"
     "procedures, one set of classes per HCM chapter.\n"

@@ -143,6 +143,7 @@ def test_design_of_zero_lanes_then_analysis_does_not_crash():
 @pytest.mark.parametrize(
     "text, message",
     [("", "target LOS must be one of A-F"), ("   ", "target LOS must be one of A-F"),
+     ("\u00a0\u3000", "target LOS must be one of A-F"),
      ("G", 'target LOS must be one of A-F, got "G"'), (" x1", 'target LOS must be one of A-F, got " x1"')],
 )
 def test_set_target_los_refusals(text, message):
@@ -151,7 +152,7 @@ def test_set_target_los_refusals(text, message):
     assert str(err.value) == message
 
 
-@pytest.mark.parametrize("text, msf", [("a", 710), ("Best", 1170), ("\tE\n", 2350), ("d", 2060)])
+@pytest.mark.parametrize("text, msf", [("a", 710), ("Best", 1170), ("\tE\n", 2350), ("d", 2060), ("\u00a0C\u2003", 1660)])
 def test_set_target_los_first_letter_decides(text, msf):
     seg = BasicFreeways(demand_flow_i=3000.0)
     seg.set_target_los(text)

@@ -100,6 +100,33 @@ def test_argument_list_errors(fn, args, kwargs, text):
     assert str(err.value) == text
 
 
+@pytest.mark.parametrize("key", ["a\x00", "a\x00b", "\ud800"])
+def test_keyword_must_equal_a_parameter_name_whole(key):
+    with pytest.raises(TypeError) as err:
+        t.need_two(1, **{"b": 2, key: 3})
+    assert str(err.value) == f"need_two() got an unexpected keyword argument '{key}'"
+
+
+class Items:
+    """A sequence whose __len__ may lie, fail or be absurd."""
+
+    def __init__(self, items, length):
+        self.items, self.length = items, length
+
+    def __len__(self):
+        if isinstance(self.length, Exception):
+            raise self.length
+        return self.length
+
+    def __getitem__(self, i):
+        return self.items[i]
+
+
+@pytest.mark.parametrize("length", [2**62, 7, 0, ValueError("no length")])
+def test_list_parameter_takes_the_items_whatever_len_says(length):
+    assert call(floats=Items([1.0, 2], length))[7] == [1.0, 2.0]
+
+
 def test_keywords_and_positions_bind_alike():
     assert t.need_three(1, 2, 3) == t.need_three(c=3, b=2, a=1) == 7.0
     assert t.need_three(1, 2, 3, d=0) == 6.0
@@ -118,6 +145,13 @@ def test_errors_of_the_computation_become_value_error():
     with pytest.raises(ValueError):
         c.add(-1)
     assert c.total() == 1.0
+
+
+def test_message_bytes_that_are_not_utf8_are_replaced_not_fatal():
+    with pytest.raises(ValueError) as err:
+        t.fail_undecodable()
+    assert type(err.value) is ValueError
+    assert str(err.value) == "caf\ufffd au lait"
 
 
 def test_broken_invariant_raises_panic_exception_and_leaves_module_usable():

@@ -24,7 +24,7 @@ def test_registered_in_order():
 def test_class_docstring_is_its_signature():
     assert RampSegment.__text_signature__.startswith("(ramp_type=None, ramp_side=None, ramp_lanes=None,")
     assert RampSegment.__text_signature__.endswith("caf=None, saf=None, version=None)")
-    assert RampSegment.__doc__ == ""
+    assert RampSegment.__doc__ is None
     assert RampSegment.run_analysis.__text_signature__ == "(self)"
     assert RampSegment.run_analysis.__doc__.startswith("Runs the whole procedure")
 

@@ -1,6 +1,9 @@
 import importlib
 import inspect
+import os
 import sys
+
+import pytest
 
 import marvane
 
@@ -11,6 +14,8 @@ def test_version_and_doc():
     assert "Provides capacity and level-of-service analysis per Highway Capacity Manual\n" in doc
     assert "procedures, one set of classes per HCM chapter.\n" in doc
     blocks = doc.split("\n\n")
+    title = blocks[0]
+    assert "\n" not in title and title.endswith("analysis library implementing the HCM 7th Edition methodologies.")
     assert blocks[2].startswith("Main Classes:\n- SubSegment, Segment, TwoLaneHighways: HCM Chapter 15")
     assert blocks[3] == (
         "Constraint Functions:\n"
@@ -49,3 +54,26 @@ def test_function_text_signatures():
     assert list(params) == ["lane_width", "shoulder_width", "passing_type", "hor_class", "grade", "phf", "phv", "spl"]
     assert all(p.default is None for p in params.values())
     assert str(inspect.signature(marvane.hcm_versions)) == "()"
+
+
+def test_import_in_a_sub_interpreter_is_refused():
+    testcapi = pytest.importorskip("_testcapi")
+    read_end, write_end = os.pipe()
+    code = (
+        "import os\n"
+        "try:\n"
+        "    import marvane\n"
+        "    outcome = 'imported'\n"
+        "except ImportError as e:\n"
+        "    outcome = 'ImportError: ' + str(e)\n"
+        f"os.write({write_end}, outcome.encode())\n"
+    )
+    try:
+        assert testcapi.run_in_subinterp(code) == 0
+    finally:
+        os.close(write_end)
+    with os.fdopen(read_end) as pipe:
+        outcome = pipe.read()
+    assert outcome.startswith("ImportError: ") and "sub-interpreters" in outcome
+    # The main interpreter's module is untouched.
+    assert marvane.hcm_latest_version() == "7.1"

@@ -35,6 +35,16 @@ def test_version_refused_shows_text_as_passed(text):
     assert str(err.value) == f'unknown HCM version {escaped}; expected one of "7" or "7.1"'
 
 
+@pytest.mark.parametrize(
+    "text, shown",
+    [("\u00a07.2", "\\u{a0}7.2"), ("7.2\u200b", "7.2\\u{200b}"), ("7.1\x00", "7.1\\0"), ("7.2\u00e9", "7.2\u00e9")],
+)
+def test_version_message_escapes_non_printable_characters(text, shown):
+    with pytest.raises(ValueError) as err:
+        marvane.hcm_version_changes_chapter(text, 13)
+    assert str(err.value) == f'unknown HCM version "{shown}"; expected one of "7" or "7.1"'
+
+
 @pytest.mark.parametrize("version", ["7.1", "7.2"])
 @pytest.mark.parametrize("chapter", [256, -1])
 def test_chapter_range_checked_before_version(version, chapter):
@@ -92,6 +102,7 @@ def test_constraints_document():
             "grade = 10.5 % is outside valid range [-10, 10]. Source: AASHTO Green Book, Chapter 3"]),
         ({}, []),
         ({"lane_width": None, "passing_type": None}, []),
+        ({"phv": 1e23}, ["phv = 100000000000000000000000 % is outside valid range [0, 100]. Source: HCM 7th Edition, Chapter 15"]),
     ],
 )
 def test_validate_input(kwargs, expected):

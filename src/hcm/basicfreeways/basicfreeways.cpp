@@ -418,10 +418,9 @@ std::string msf_domain_error(std::string_view exhibit, std::string_view segment_
 }
 
 LevelOfService parse_target_los(std::string_view text) {
-    constexpr std::string_view blanks = " \t\n\v\f\r";
-    std::size_t begin = text.find_first_not_of(blanks);
-    if (begin == std::string_view::npos) throw Error("target LOS must be one of A-F");
-    char first = text[begin];
+    std::string_view trimmed = common::text::trim(text);  // Unicode blanks as well as ASCII ones
+    if (trimmed.empty()) throw Error("target LOS must be one of A-F");
+    char first = trimmed.front();
     if (first >= 'a' && first <= 'z') first = static_cast<char>(first - 'a' + 'A');
     if (first >= 'A' && first <= 'F') return static_cast<LevelOfService>(first - 'A');
     throw Error("target LOS must be one of A-F, got " + debug(text));

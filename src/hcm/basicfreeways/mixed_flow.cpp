@@ -19,8 +19,8 @@ namespace tc = hcm::common::truck_curves;
 namespace {
 
 // Chapter 26 Appendix A coefficients of the automobile travel-time rate disturbed by trucks.
-// Low-flow form (Step 5): the flow terms of the congested form evaluated at 0 veh/h collapse
-// into these two constants.
+// Low-flow form (Step 5): the flow terms of the congested form below evaluated at 1 veh/h/ln
+// (q/1000 = 0.001): 100.42 x 0.001^0.46 and 110.64 x 0.001^1.36.
 constexpr double LOW_FLOW_SUT_COEFF = 4.186202348809108;
 constexpr double LOW_FLOW_TT_COEFF = 0.009202634363479947;
 // Flow-dependent form (Step 7): C p^a (q/1000)^b x^c per truck class.

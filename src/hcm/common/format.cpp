@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace hcm::common {
 namespace {
@@ -16,6 +17,51 @@ std::string to_chars_str(double value, std::chars_format format) {
     char buf[400];  // fixed notation of the largest double needs 309 digits plus sign
     auto res = std::to_chars(buf, buf + sizeof buf, value, format);
     return std::string(buf, res.ptr);
+}
+
+// The shortest round-trip digits of a finite value written out without an exponent: 1e23 is
+// "100000000000000000000000", not the exact binary value 99999999999999991611392 that fixed
+// notation of to_chars would give for values beyond 2^53.
+std::string shortest_positional(double value) {
+    const std::string sci = to_chars_str(value, std::chars_format::scientific);  // "-1.2345e+23"
+    const std::size_t e = sci.find('e');
+    const bool negative = sci[0] == '-';
+    std::string digits;
+    for (std::size_t i = negative ? 1 : 0; i < e; ++i) {
+        if (sci[i] != '.') digits += sci[i];
+    }
+    const int exponent = std::stoi(sci.substr(e + 1));
+    const int point = exponent + 1;  // digits before the decimal point
+    std::string out = negative ? "-" : "";
+    if (point <= 0) {
+        out += "0." + std::string(static_cast<std::size_t>(-point), '0') + digits;
+    } else if (static_cast<std::size_t>(point) >= digits.size()) {
+        out += digits + std::string(static_cast<std::size_t>(point) - digits.size(), '0');
+    } else {
+        out += digits.substr(0, static_cast<std::size_t>(point)) + "." + digits.substr(static_cast<std::size_t>(point));
+    }
+    return out;
+}
+
+// Unicode characters that are not printable: format characters (Cf), separators other than the
+// blank (Zs, Zl, Zp) and private-use characters (Co), as ranges of code points.
+constexpr std::pair<char32_t, char32_t> NON_PRINTABLE[] = {
+    {0x00A0, 0x00A0},   {0x00AD, 0x00AD},   {0x0600, 0x0605},     {0x061C, 0x061C},   {0x06DD, 0x06DD},
+    {0x070F, 0x070F},   {0x0890, 0x0891},   {0x08E2, 0x08E2},     {0x1680, 0x1680},   {0x180E, 0x180E},
+    {0x2000, 0x200F},   {0x2028, 0x202F},   {0x205F, 0x2064},     {0x2066, 0x206F},   {0x3000, 0x3000},
+    {0xE000, 0xF8FF},   {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},     {0x110BD, 0x110BD}, {0x110CD, 0x110CD},
+    {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A},   {0xE0001, 0xE0001}, {0xE0020, 0xE007F},
+    {0xF0000, 0xFFFFD}, {0x100000, 0x10FFFD},
+};
+
+bool is_printable(char32_t cp) {
+    if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F)) return false;               // C0, DEL and C1 controls
+    if ((cp >= 0xFDD0 && cp <= 0xFDEF) || (cp & 0xFFFE) == 0xFFFE) return false;  // noncharacters
+    for (const auto& [first, last] : NON_PRINTABLE) {
+        if (cp < first) return true;
+        if (cp <= last) return false;
+    }
+    return true;
 }
 
 // Decodes one UTF-8 sequence at text[i]; returns the code point and advances i. Invalid bytes
@@ -73,7 +119,7 @@ std::string join_list(const std::vector<T>& values, F&& form) {
 
 std::string num(double value) {
     if (!std::isfinite(value)) return non_finite(value);
-    return to_chars_str(value, std::chars_format::fixed);
+    return shortest_positional(value);
 }
 
 std::string fixed(double value, int digits) {
@@ -110,7 +156,7 @@ std::string debug(std::string_view text) {
             case U'"': out += "\\\""; break;
             case U'\\': out += "\\\\"; break;
             default:
-                if (cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp <= 0x9F)) {
+                if (!is_printable(cp)) {
                     char buf[16];
                     std::snprintf(buf, sizeof buf, "\\u{%x}", static_cast<unsigned>(cp));
                     out += buf;

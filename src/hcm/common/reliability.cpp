@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <nlohmann/json.hpp>
 #include <vector>
+
+#include "json/writer.hpp"
 
 namespace hcm::common::reliability {
 namespace {
@@ -94,19 +95,19 @@ ReliabilityMetrics TravelTimeDistribution::metrics() const {
 }
 
 std::string to_json(const ReliabilityMetrics& m) {
-    nlohmann::ordered_json doc{{"tti_mean", m.tti_mean},
-                               {"tti_50", m.tti_50},
-                               {"tti_80", m.tti_80},
-                               {"tti_95", m.tti_95},
-                               {"tti_max", m.tti_max},
-                               {"misery_index", m.misery_index},
-                               {"reliability_rating", m.reliability_rating},
-                               {"semi_std_dev", m.semi_std_dev},
-                               {"std_dev", m.std_dev},
-                               {"pct_tti_above_2", m.pct_tti_above_2},
-                               {"num_observations", m.num_observations},
-                               {"total_weight", m.total_weight}};
-    return doc.dump();
+    jsonio::Json doc{{"tti_mean", m.tti_mean},
+                     {"tti_50", m.tti_50},
+                     {"tti_80", m.tti_80},
+                     {"tti_95", m.tti_95},
+                     {"tti_max", m.tti_max},
+                     {"misery_index", m.misery_index},
+                     {"reliability_rating", m.reliability_rating},
+                     {"semi_std_dev", m.semi_std_dev},
+                     {"std_dev", m.std_dev},
+                     {"pct_tti_above_2", m.pct_tti_above_2},
+                     {"num_observations", m.num_observations},
+                     {"total_weight", m.total_weight}};
+    return jsonio::dump(doc);
 }
 
 }  // namespace hcm::common::reliability

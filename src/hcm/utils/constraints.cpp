@@ -1,13 +1,12 @@
 #include "hcm/utils/constraints.hpp"
 
-#include <nlohmann/json.hpp>
-
 #include "hcm/common/format.hpp"
+#include "json/writer.hpp"
 
 namespace hcm::utils::constraints {
 namespace {
 
-using nlohmann::ordered_json;
+using ordered_json = jsonio::Json;
 using hcm::common::num;
 
 const char* const CONSTRAINTS_VERSION = "0.3.7";
@@ -120,7 +119,7 @@ std::string constraints_json() {
                        {"access_point_density", to_json(t.access_point_density)},
                        {"segment_length", to_json(t.segment_length)}};
     ordered_json doc{{"version", c.version}, {"two_lane_highways", std::move(group)}};
-    return doc.dump(2);
+    return jsonio::dump_pretty(doc);
 }
 
 std::vector<std::string> validate_two_lane_highway(std::optional<double> lane_width, std::optional<double> shoulder_width,

@@ -1,6 +1,6 @@
 #include "vevuruvu/boundary/args.hpp"
 
-#include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace vevuruvu::boundary {
@@ -19,6 +19,12 @@ std::string quoted_names(const std::vector<const char*>& names) {
     raise(PyExc_TypeError, callee + " missing " + std::to_string(names.size()) + " required " +
                                (keyword ? "keyword" : "positional") + " " +
                                (names.size() == 1 ? "argument" : "arguments") + ": " + quoted_names(names));
+}
+
+// "{} got an unexpected keyword argument '{}'", the key written as Python holds it.
+[[noreturn]] void raise_unexpected_keyword(const std::string& callee, PyObject* key) {
+    PyErr_Format(PyExc_TypeError, "%s got an unexpected keyword argument '%U'", callee.c_str(), key);
+    throw py::error_already_set();
 }
 
 }  // namespace
@@ -45,14 +51,19 @@ void bind_arguments(const std::string& callee, std::span<const ParamSpec> params
         PyObject *key, *value;
         Py_ssize_t pos = 0;
         while (PyDict_Next(kwargs, &pos, &key, &value)) {
-            const char* name = PyUnicode_Check(key) ? PyUnicode_AsUTF8(key) : nullptr;
-            if (name == nullptr) {
-                PyErr_Clear();
-                raise(PyExc_TypeError, callee + " keywords must be strings");
-            }
+            if (!PyUnicode_Check(key)) raise(PyExc_TypeError, callee + " keywords must be strings");
+            // The whole key must match: a NUL inside it or a lone surrogate makes it no parameter's name.
+            Py_ssize_t length = 0;
+            const char* name = PyUnicode_AsUTF8AndSize(key, &length);
+            if (name == nullptr) PyErr_Clear();
             std::size_t i = 0;
-            while (i < params.size() && std::strcmp(params[i].name, name) != 0) ++i;
-            if (i == params.size()) raise(PyExc_TypeError, callee + " got an unexpected keyword argument '" + name + "'");
+            if (name != nullptr) {
+                std::string_view text(name, static_cast<std::size_t>(length));
+                while (i < params.size() && text != params[i].name) ++i;
+            } else {
+                i = params.size();
+            }
+            if (i == params.size()) raise_unexpected_keyword(callee, key);
             if (slots[i] != nullptr) raise(PyExc_TypeError, callee + " got multiple values for argument '" + name + "'");
             slots[i] = value;
         }

@@ -201,7 +201,10 @@ private:
         }
         py::options options;
         options.disable_function_signatures();
-        return py::class_<Obj>(m, name, keep(doc));
+        py::class_<Obj> cls(m, name, keep(doc));
+        // A docstring that is only the text signature leaves the class without a docstring.
+        if (std::string_view(doc).ends_with("\n--\n\n")) cls.attr("__doc__") = py::none();
+        return cls;
     }
 
     // pybind11 keeps docstrings by pointer: give them the life of the process.

@@ -59,9 +59,13 @@ std::string str_from_py(py::handle h) {
     return std::string(data, static_cast<std::size_t>(size));
 }
 
-std::size_t sequence_length(py::handle h) {
+void check_sequence(py::handle h) {
     if (PyUnicode_Check(h.ptr())) raise(PyExc_TypeError, "Can't extract `str` to `Vec`");
     if (!PySequence_Check(h.ptr())) raise_cannot_convert(h, "Sequence");
+}
+
+std::size_t sequence_length(py::handle h) {
+    check_sequence(h);
     Py_ssize_t n = PySequence_Size(h.ptr());
     if (n < 0) throw py::error_already_set();
     return static_cast<std::size_t>(n);

@@ -41,7 +41,9 @@ std::int64_t int_in_range(py::handle h, std::int64_t lo, std::int64_t hi);
 std::uint64_t size_from_py(py::handle h);
 bool bool_from_py(py::handle h);
 std::string str_from_py(py::handle h);
-// Checks that h is a sequence but not a str and returns its length.
+// Checks that h is a sequence but not a str ("Can't extract `str` to `Vec`" for a str).
+void check_sequence(py::handle h);
+// check_sequence, then the sequence's length.
 std::size_t sequence_length(py::handle h);
 void check_tuple_length(py::handle h, std::size_t n);
 
@@ -91,17 +93,21 @@ struct FromPy<std::optional<T>> {
     }
 };
 
+// Iterates the sequence rather than trusting its __len__: a length that is wrong, huge or fails
+// changes nothing but the allocation hint.
 template <class T>
 struct FromPy<std::vector<T>> {
     static std::vector<T> convert(py::handle h) {
-        std::size_t n = sequence_length(h);
+        check_sequence(h);
         std::vector<T> out;
-        out.reserve(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            py::object item = py::reinterpret_steal<py::object>(PySequence_GetItem(h.ptr(), static_cast<Py_ssize_t>(i)));
-            if (!item) throw py::error_already_set();
+        if (PyList_Check(h.ptr()) || PyTuple_Check(h.ptr())) out.reserve(static_cast<std::size_t>(Py_SIZE(h.ptr())));
+        py::object items = py::reinterpret_steal<py::object>(PyObject_GetIter(h.ptr()));
+        if (!items) throw py::error_already_set();
+        while (PyObject* next = PyIter_Next(items.ptr())) {
+            py::object item = py::reinterpret_steal<py::object>(next);
             out.push_back(from_py<T>(item));
         }
+        if (PyErr_Occurred()) throw py::error_already_set();
         return out;
     }
 };

@@ -1,5 +1,6 @@
 #include "vevuruvu/boundary/errors.hpp"
 
+#include <cstring>
 #include <exception>
 
 #include "hcm/common/error.hpp"
@@ -18,6 +19,19 @@ py::handle panic_exception_type() {
     return type;
 }
 
+namespace {
+
+// Raises `type` with the message; bytes that are not UTF-8 become U+FFFD rather than turning
+// the error into a UnicodeDecodeError.
+void set_error(PyObject* type, const char* message) {
+    PyObject* text = PyUnicode_DecodeUTF8(message, static_cast<Py_ssize_t>(std::strlen(message)), "replace");
+    if (text == nullptr) return;  // memory exhausted: that error stays set
+    PyErr_SetObject(type, text);
+    Py_DECREF(text);
+}
+
+}  // namespace
+
 void set_python_error_from_current_exception() {
     try {
         throw;
@@ -26,11 +40,11 @@ void set_python_error_from_current_exception() {
     } catch (const py::builtin_exception& e) {
         e.set_error();
     } catch (const hcm::Error& e) {
-        PyErr_SetString(PyExc_ValueError, e.what());
+        set_error(PyExc_ValueError, e.what());
     } catch (const std::exception& e) {
-        PyErr_SetString(panic_exception_type().ptr(), e.what());
+        set_error(panic_exception_type().ptr(), e.what());
     } catch (...) {
-        PyErr_SetString(panic_exception_type().ptr(), "explicit panic");
+        set_error(panic_exception_type().ptr(), "explicit panic");
     }
 }
 

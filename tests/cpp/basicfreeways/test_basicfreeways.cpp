@@ -588,11 +588,14 @@ TEST_P(TargetLos, FirstLetterDecides) { EXPECT_EQ(parse_target_los(GetParam().te
 INSTANTIATE_TEST_SUITE_P(Spellings, TargetLos,
                          ::testing::Values(TargetCase{"A", LevelOfService::A}, TargetCase{" c ", LevelOfService::C},
                                            TargetCase{"b", LevelOfService::B}, TargetCase{"Best", LevelOfService::B},
-                                           TargetCase{"\tF\n", LevelOfService::F}));
+                                           TargetCase{"\tF\n", LevelOfService::F},
+                                           // Unicode blanks (no-break and ideographic spaces) are trimmed too
+                                           TargetCase{"\u00A0d\u3000", LevelOfService::D}));
 
 TEST(TargetLos, RefusedTexts) {
     expect_error([] { parse_target_los(""); }, "target LOS must be one of A-F");
     expect_error([] { parse_target_los("   "); }, "target LOS must be one of A-F");
+    expect_error([] { parse_target_los("\u2003\u00A0"); }, "target LOS must be one of A-F");
     expect_error([] { parse_target_los("G"); }, "target LOS must be one of A-F, got \"G\"");
     expect_error([] { parse_target_los(" g"); }, "target LOS must be one of A-F, got \" g\"");
 }

@@ -24,6 +24,9 @@ INSTANTIATE_TEST_SUITE_P(Messages, NumFormat,
                          ::testing::Values(NumCase{8.0, "8"}, NumCase{0.5, "0.5"}, NumCase{-10.0, "-10"},
                                            NumCase{1e-7, "0.0000001"}, NumCase{1.2, "1.2"},
                                            NumCase{1e21, "1000000000000000000000"}, NumCase{0.1 + 0.2, "0.30000000000000004"},
+                                           // Shortest digits padded with zeros, not the exact binary value.
+                                           NumCase{1e23, "100000000000000000000000"}, NumCase{-1.5e17, "-150000000000000000"},
+                                           NumCase{-0.0, "-0"}, NumCase{9007199254740993.0, "9007199254740992"},
                                            NumCase{kNaN, "NaN"}, NumCase{kInf, "inf"}, NumCase{-kInf, "-inf"}));
 
 TEST(Fixed, RoundsToDigits) {
@@ -48,6 +51,15 @@ TEST(DebugText, QuotesAndEscapes) {
     EXPECT_EQ(debug("7\t.1\n\r"), "\"7\\t.1\\n\\r\"");
     EXPECT_EQ(debug(std::string("\x01", 1)), "\"\\u{1}\"");
     EXPECT_EQ(debug("caf\xC3\xA9"), "\"caf\xC3\xA9\"");  // printable non-ASCII stays
+}
+
+TEST(DebugText, EscapesNonPrintableUnicode) {
+    // No-break space, zero-width space, byte order mark, a noncharacter, a private-use character.
+    EXPECT_EQ(debug("\xC2\xA0" "7.2\xE2\x80\x8B"), "\"\\u{a0}7.2\\u{200b}\"");
+    EXPECT_EQ(debug("\xEF\xBB\xBF\xEF\xBF\xBE\xEE\x80\x80"), "\"\\u{feff}\\u{fffe}\\u{e000}\"");
+    EXPECT_EQ(debug("\xC2\x85"), "\"\\u{85}\"");
+    // Letters, symbols and combining marks beyond ASCII stay as they are.
+    EXPECT_EQ(debug("\xE2\x80\x90\xE3\x81\x82\xF0\x9F\x98\x80\xCC\x81"), "\"\xE2\x80\x90\xE3\x81\x82\xF0\x9F\x98\x80\xCC\x81\"");
 }
 
 TEST(DebugCollections, ListsAndOptionals) {

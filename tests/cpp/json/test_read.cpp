@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -282,7 +283,11 @@ INSTANTIATE_TEST_SUITE_P(
                    "invalid value: integer `-2147483649`, expected i32 at line 1 column 11"},
         NumberCase{"U64Negative", read_error<std::uint64_t>, "-5", "invalid value: integer `-5`, expected u64 at line 1 column 2"},
         NumberCase{"U64PastRangeIsAFloat", read_error<std::uint64_t>, "18446744073709551616",
-                   "invalid type: floating point `1.8446744073709552e19`, expected u64 at line 1 column 20"},
+                   "invalid type: floating point `18446744073709552000.0`, expected u64 at line 1 column 20"},
+        NumberCase{"TinyFloatForInteger", read_error<std::uint32_t>, "1e-7",
+                   "invalid type: floating point `0.0000001`, expected u32 at line 1 column 4"},
+        NumberCase{"NegativeZeroIsAFloat", read_error<std::uint32_t>, "-0",
+                   "invalid type: floating point `-0.0`, expected u32 at line 1 column 2"},
         NumberCase{"I64Above", read_error<std::int64_t>, "9223372036854775808",
                    "invalid value: integer `9223372036854775808`, expected i64 at line 1 column 19"},
         NumberCase{"FloatForInteger", read_error<std::uint32_t>, "1.5", "invalid type: floating point `1.5`, expected u32 at line 1 column 3"},
@@ -310,6 +315,7 @@ TEST(Number, IntegersAreAcceptedForFloats) {
     EXPECT_EQ(jsonio::read_document<double>("-7"), -7.0);
     EXPECT_EQ(jsonio::read_document<double>("18446744073709551615"), 18446744073709551615.0);
     EXPECT_EQ(jsonio::read_document<double>("-0.0"), 0.0);
+    EXPECT_TRUE(std::signbit(jsonio::read_document<double>(" -0 ")));
 }
 
 // ---- fixed-size arrays, tuples, tagged enumerations ----

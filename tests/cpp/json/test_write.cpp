@@ -32,7 +32,24 @@ TEST_P(FloatOutput, ShortestRoundTripWithPointAndNullForNonFinite) {
 INSTANTIATE_TEST_SUITE_P(Writer, FloatOutput,
                          ::testing::Values(FloatCase{8.0, "8.0"}, FloatCase{0.5, "0.5"}, FloatCase{-10.0, "-10.0"},
                                            FloatCase{0.1 + 0.2, "0.30000000000000004"}, FloatCase{1500.0, "1500.0"},
-                                           FloatCase{kNaN, "null"}, FloatCase{kInf, "null"}, FloatCase{-kInf, "null"}));
+                                           FloatCase{kNaN, "null"}, FloatCase{kInf, "null"}, FloatCase{-kInf, "null"},
+                                           // Shortest digits where Grisu2 would give one more.
+                                           FloatCase{90.658099, "90.658099"}, FloatCase{0.0087531401, "0.0087531401"},
+                                           FloatCase{1.573161854299726e172, "1.573161854299726e172"},
+                                           // Plain decimals from 1e-5 to below 1e16, exponents beyond.
+                                           FloatCase{0.00001, "0.00001"}, FloatCase{1e15, "1000000000000000.0"},
+                                           FloatCase{1e16, "1e16"}, FloatCase{-1.5e-7, "-1.5e-7"},
+                                           FloatCase{-0.0, "-0.0"}, FloatCase{5e-324, "5e-324"}));
+
+TEST(Writer, FloatsInsideStringsAndKeysAreLeftAlone) {
+    jsonio::Json doc = jsonio::Json::object();
+    doc["1e-05 \\\" 90.65809900000001"] = std::vector<double>{90.658099, 1e-5};
+    doc["s"] = "2.50000000000000001e+00";
+    EXPECT_EQ(jsonio::dump(doc),
+              R"({"1e-05 \\\" 90.65809900000001":[90.658099,0.00001],"s":"2.50000000000000001e+00"})");
+    EXPECT_EQ(jsonio::dump_pretty(doc), "{\n  \"1e-05 \\\\\\\" 90.65809900000001\": [\n    90.658099,\n    0.00001\n  ],\n"
+                                        "  \"s\": \"2.50000000000000001e+00\"\n}");
+}
 
 TEST(Writer, ScalarsOptionalsAndContainers) {
     EXPECT_EQ(jsonio::write_document(std::uint32_t{7}), "7");

@@ -74,6 +74,8 @@ PYBIND11_MODULE(marvane_boundary_test, m) {
                  params(req<std::string>("message")), [](const std::string& message) -> double {
                      throw hcm::Error(message);
                  });
+    add_function(m, "fail_undecodable", "fail_undecodable()\n--\n\nRaises an error whose text is not UTF-8.",
+                 []() -> double { throw hcm::Error("caf\xE9 au lait"); });
     add_function(m, "broken", "broken()\n--\n\nBreaks an internal invariant without a message of its own.",
                  []() -> double { throw 42; });
     m.attr("PanicException") = panic_exception_type();
