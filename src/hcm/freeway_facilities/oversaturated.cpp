@@ -85,7 +85,7 @@ OversaturatedEngine::OversaturatedEngine(const EngineSetup& setup)
                     &sc_eff_, &wave_steps_, &queue_density_, &segment_flow_, &sum_segment_flow_, &sum_vehicles_}) {
         v->assign(n_, 0.0);
     }
-    for (auto* v : {&prev_mainline_flow_, &prev_on_ramp_flow_, &prev_storage_output_, &prev_front_output_,
+    for (auto* v : {&prev_on_ramp_flow_, &prev_storage_output_, &prev_front_output_,
                     &on_ramp_queue_veh_, &mainline_flow_, &on_ramp_flow_, &off_ramp_flow_, &ramp_output_,
                     &storage_output_, &front_output_, &sum_on_ramp_flow_, &sum_off_ramp_flow_}) {
         v->assign(nodes, 0.0);
@@ -130,10 +130,6 @@ void OversaturatedEngine::seed(const OversatPeriodInput& in) {
     const auto ed = expected_demand(in.capacity_veh_h, in.on_ramp_demand_veh_h, in.off_ramp_demand_veh_h,
                                     in.mainline_demand_veh_h);
     for (std::size_t i = 0; i < n_; ++i) prev_segment_flow_[i] = ed[i] / steps_per_hour_;
-    if (n_ > 0) prev_mainline_flow_[0] = min2(in.mainline_demand_veh_h, in.capacity_veh_h[0]) / steps_per_hour_;
-    for (std::size_t i = 1; i <= n_; ++i) {
-        prev_mainline_flow_[i] = ed[i - 1] * (1.0 - in.diverge_split[i]) / steps_per_hour_;
-    }
     for (std::size_t i = 0; i < n_; ++i) prev_on_ramp_flow_[i] = in.on_ramp_demand_veh_h[i] / steps_per_hour_;
     // Before the first step no storage or queue-front limit has been observed. Left at 0, these
     // would close every on-ramp in the first step (room = previous output - MI < 0), and since the
@@ -223,13 +219,27 @@ OversatPeriodResult OversaturatedEngine::run_period(const OversatPeriodInput& in
             }
             // On-ramp flow limited by the room the mainline leaves, the ramp and the meter.
             if (in.on_ramp_demand_veh_h[i] > 0.0 || on_ramp_queue_veh_[i] > 0.0) {
-                const double room = min_of(sc_eff_[i], prev_mainline_flow_[i + 1] + prev_on_ramp_flow_[i],
-                                           prev_front_output_[i] + prev_on_ramp_flow_[i]) -
-                                    mainline_input;
+                const double want = in.on_ramp_demand_veh_h[i] / sph + on_ramp_queue_veh_[i];
+                // Room below the mainline input: what the segment discharged in the previous step
+                // (to the mainline below it and to the off-ramp at its downstream end) plus the
+                // ramp's previous flow. The mainline flow past the next node alone would count a
+                // weave's exiting vehicles against its entering ones and close its on-ramp for good
+                // whenever more leave than enter.
+                double downstream = prev_segment_flow_[i] + prev_on_ramp_flow_[i];
+                // That room grows only from the ramp's own previous flow. A ramp that sent nothing
+                // (demand that starts later, a meter at 0, the end of a spillback) while the
+                // segment discharged exactly the mainline input finds no room (less than
+                // QUEUE_PRESENT_VEH) and would stay closed for as long as that input holds
+                // steady; it may then send what it wants, within the other limits.
+                const double spare = downstream - mainline_input;
+                if (prev_on_ramp_flow_[i] <= 0.0 && spare >= 0.0 && spare <= ex::QUEUE_PRESENT_VEH) {
+                    downstream = max2(downstream, mainline_input + want);
+                }
+                const double room =
+                    min_of(sc_eff_[i], downstream, prev_front_output_[i] + prev_on_ramp_flow_[i]) - mainline_input;
                 double limit = room;
                 if (in.on_ramp_capacity_veh_h[i] > 0.0) limit = min2(room, in.on_ramp_capacity_veh_h[i] / sph);
                 if (in.ramp_meter_rate_veh_h[i]) limit = min2(limit, *in.ramp_meter_rate_veh_h[i] / sph);
-                const double want = in.on_ramp_demand_veh_h[i] / sph + on_ramp_queue_veh_[i];
                 if (want <= limit) {
                     on_ramp_flow_[i] = want;
                     on_ramp_queue_veh_[i] = 0.0;
@@ -290,7 +300,6 @@ OversatPeriodResult OversaturatedEngine::run_period(const OversatPeriodInput& in
         // 6.7 This step becomes the previous step.
         for (std::size_t i = 0; i < n; ++i) prev_segment_flow_[i] = segment_flow_[i];
         for (std::size_t i = 0; i <= n; ++i) {
-            prev_mainline_flow_[i] = mainline_flow_[i];
             prev_on_ramp_flow_[i] = on_ramp_flow_[i];
             prev_storage_output_[i] = storage_output_[i];
             prev_front_output_[i] = front_output_[i];

@@ -110,8 +110,7 @@ private:
     std::vector<std::uint64_t> front_clear_steps_;
     std::vector<StepHistory> capacity_history_;
     // Per node (n + 1; on-ramp queues use nodes 0..n-1).
-    std::vector<double> prev_mainline_flow_, prev_on_ramp_flow_, prev_storage_output_, prev_front_output_,
-        on_ramp_queue_veh_;
+    std::vector<double> prev_on_ramp_flow_, prev_storage_output_, prev_front_output_, on_ramp_queue_veh_;
     std::vector<StepHistory> ramp_output_history_, storage_output_history_, front_output_history_,
         off_ramp_flow_history_;
 

@@ -201,6 +201,75 @@ TEST(RunPeriod, UnmeteredOnRampWithRoomFlowsFromTheFirstStep) {
     EXPECT_DOUBLE_EQ(out.flow_veh_h[2], 3600.0);
 }
 
+// A ramp that sent nothing in a step must still open once it has demand and the mainline has room:
+// 2400 veh/h (10 veh/step) on 6000 veh/h (25 veh/step), a 600 veh/h ramp (2.5 veh/step), 15-s steps.
+TEST(RunPeriod, OnRampThatSentNothingOpensWhenTheMainlineHasRoom) {
+    EngineSetup setup = small_setup(3, 3.0);
+    setup.time_step_s = 15.0;
+    auto in = plain_input(3, 6000.0, 2400.0, 10.0);
+    in.on_ramp_capacity_veh_h[1] = 2000.0;
+
+    // Demand that starts in the second period: it enters at its demand rate from the first step.
+    OversaturatedEngine later(setup);
+    (void)later.run_period(in);
+    in.on_ramp_demand_veh_h[1] = 600.0;
+    in.segment_demand_veh_h = {2400.0, 3000.0, 3000.0};
+    const auto opened = later.run_period(in);
+    EXPECT_DOUBLE_EQ(opened.on_ramp_queue_veh[1], 0.0);
+    EXPECT_DOUBLE_EQ(opened.on_ramp_flow_veh_h[1], 600.0);
+    EXPECT_DOUBLE_EQ(opened.flow_veh_h[1], 3000.0);
+
+    // A meter at 0 veh/h holds the ramp for a period (150 veh); at 900 veh/h (3.75 veh/step) the
+    // ramp sends 3.75 veh per step from the first step, draining 1.25 veh per step.
+    OversaturatedEngine metered(setup);
+    in.ramp_meter_rate_veh_h[1] = 0.0;
+    const auto closed = metered.run_period(in);
+    EXPECT_DOUBLE_EQ(closed.on_ramp_queue_veh[1], 150.0);
+    EXPECT_DOUBLE_EQ(closed.on_ramp_flow_veh_h[1], 0.0);
+    in.ramp_meter_rate_veh_h[1] = 900.0;
+    const auto reopened = metered.run_period(in);
+    EXPECT_DOUBLE_EQ(reopened.on_ramp_queue_veh[1], 75.0);
+    EXPECT_DOUBLE_EQ(reopened.on_ramp_flow_veh_h[1], 900.0);
+    EXPECT_DOUBLE_EQ(reopened.flow_veh_h[1], 3300.0);
+    EXPECT_DOUBLE_EQ(metered.run_period(in).on_ramp_queue_veh[1], 0.0);
+
+    // Demand that ends while a queue remains: the queue still drains (unmetered, the mainline
+    // leaving 15 veh/step): 75 veh held at 0 veh/h, then released in the first 5 steps.
+    OversaturatedEngine drained(setup);
+    in.ramp_meter_rate_veh_h[1] = 0.0;
+    in.on_ramp_demand_veh_h[1] = 300.0;
+    (void)drained.run_period(in);
+    in.ramp_meter_rate_veh_h[1] = std::nullopt;
+    in.on_ramp_demand_veh_h[1] = 0.0;
+    in.on_ramp_capacity_veh_h[1] = 0.0;
+    const auto released = drained.run_period(in);
+    EXPECT_DOUBLE_EQ(released.on_ramp_queue_veh[1], 0.0);
+    EXPECT_DOUBLE_EQ(released.on_ramp_flow_veh_h[1], 300.0);
+}
+
+// A weave whose off-ramp takes more than its on-ramp brings: 2400 veh/h enter, 600 veh/h join at
+// node 1 and 1200 veh/h (40 % of 3000) leave at node 2. The segment discharges 12.5 veh/step, so
+// the ramp finds 12.5 + 2.5 - 10 = 5 veh/step of room and is served in full.
+TEST(RunPeriod, WeaveOnRampIsNotHeldBackByItsOffRamp) {
+    EngineSetup setup = small_setup(3, 3.0);
+    setup.time_step_s = 15.0;
+    OversaturatedEngine engine(setup);
+    auto in = plain_input(3, 6000.0, 2400.0, 10.0);
+    in.segment_demand_veh_h = {2400.0, 3000.0, 1800.0};
+    in.on_ramp_demand_veh_h[1] = 600.0;
+    in.on_ramp_capacity_veh_h[1] = 2000.0;
+    in.off_ramp_demand_veh_h[2] = 1200.0;
+    in.diverge_split[2] = in.previous_diverge_split[2] = 0.4;
+    for (int p = 0; p < 2; ++p) {
+        const auto out = engine.run_period(in);
+        EXPECT_DOUBLE_EQ(out.on_ramp_queue_veh[1], 0.0);
+        EXPECT_DOUBLE_EQ(out.on_ramp_flow_veh_h[1], 600.0);
+        EXPECT_DOUBLE_EQ(out.off_ramp_flow_veh_h[2], 1200.0);
+        EXPECT_DOUBLE_EQ(out.flow_veh_h[1], 3000.0);
+        EXPECT_DOUBLE_EQ(out.flow_veh_h[2], 1800.0);
+    }
+}
+
 // Off-ramp flows follow the period's split while no deficit is carried.
 TEST(RunPeriod, OffRampTakesItsSplit) {
     OversaturatedEngine engine(small_setup(3, 2.0));
