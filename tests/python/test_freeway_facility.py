@@ -269,3 +269,25 @@ def test_non_finite_results_are_written_as_null():
     assert math.isinf(facility.dc_ratio()[1][0])
     with pytest.raises(ValueError, match="^invalid facility JSON: invalid type: null"):
         FreewayFacility(facility.to_json())
+
+
+# A temporary capacity loss far downstream (CAF 0.5 in period 0) starts the oversaturated analysis;
+# the mainline holds steady at its entry.
+@pytest.mark.parametrize(
+    "ramp_segment, mainline, queues",
+    [
+        # Closed by its meter for one period, then metered at 900 veh/h: the 150 vehicles held
+        # drain at 900 - 600 veh/h.
+        (segment("Merge", on_ramp_demand=[600] * 4, ramp_metering=[0, 900, 900, 900]), 3000, [150, 75, 0, 0]),
+        # A weave whose off-ramp (600 veh/h) takes more than its on-ramp (300 veh/h) brings.
+        (segment("Weaving", length_ft=2000, on_ramp_demand=[300] * 4, off_ramp_demand=[600] * 4), 3800, [0, 0, 0, 0]),
+    ],
+)
+def test_on_ramp_is_served_where_the_mainline_leaves_room(ramp_segment, mainline, queues):
+    segments = [segment(), ramp_segment, segment(), segment(length_ft=5280), segment(caf_schedule=[0.5, 1, 1, 1]),
+                segment()]
+    facility = FreewayFacility(document(segments, [mainline] * 4))
+    facility.run_analysis()
+    data = json.loads(facility.to_json())
+    assert data["first_oversat_period"] == 0
+    assert data["on_ramp_queue"][1] == pytest.approx(queues, abs=1e-9)

@@ -190,6 +190,13 @@ TEST(FacilityMeasures, OnePeriodByHand) {
     EXPECT_EQ(calculate_period_performance(over, 0).los, LevelOfService::F);
 }
 
+TEST(FacilityMeasures, OverallAveragesSkipStoppedCellsAndWeightByLaneLength) {
+    const auto f = measured_facility(CityType::Urban);
+    // The stopped segment adds neither flow nor time; counting its flow would give 83.3 mi/h.
+    EXPECT_DOUBLE_EQ(overall_speed(f), 50.0);
+    EXPECT_DOUBLE_EQ(overall_density_veh(f), (6.0 * 2 + 7.0 * 4) / 6.0);
+}
+
 // ---- Driver ---------------------------------------------------------------------------------------
 
 TEST(RunAnalysis, UndersaturatedFacilityHasNoQueues) {
