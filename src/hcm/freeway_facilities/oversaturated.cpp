@@ -132,9 +132,8 @@ void OversaturatedEngine::seed(const OversatPeriodInput& in) {
     for (std::size_t i = 0; i < n_; ++i) prev_segment_flow_[i] = ed[i] / steps_per_hour_;
     for (std::size_t i = 0; i < n_; ++i) prev_on_ramp_flow_[i] = in.on_ramp_demand_veh_h[i] / steps_per_hour_;
     // Before the first step no storage or queue-front limit has been observed. Left at 0, these
-    // would close every on-ramp in the first step (room = previous output - MI < 0), and since the
-    // room of a later step grows only from the ramp's own previous flow, the ramp would stay
-    // closed for as long as the mainline input holds steady.
+    // would close every on-ramp in the first step (room = previous front output - MI < 0) and stop
+    // the mainline at a node whose ramp still sent vehicles (ramp-limited output 0).
     std::fill(prev_storage_output_.begin(), prev_storage_output_.end(), ex::UNCONSTRAINED);
     std::fill(prev_front_output_.begin(), prev_front_output_.end(), ex::UNCONSTRAINED);
     initialised_ = true;
