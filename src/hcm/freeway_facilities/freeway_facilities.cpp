@@ -292,11 +292,14 @@ double basic_segment_speed(const FreewayFacility& facility, std::size_t segment,
     const double c = caf * base_capacity_per_lane(facility, s);
     const double bp = bf::basic_freeway_breakpoint(s_f, caf);
     const double at_capacity = c / bf::BASIC_FREEWAY_DENSITY_AT_CAPACITY;
-    // The facility's form of the curve holds the speed at capacity above capacity. A flow rate that
-    // is not a number (no flow at PHF 0) gets what that form gives: no number where the curve falls
-    // from the breakpoint to capacity, c / 45 where capacity does not exceed the breakpoint.
+    // The facility's form of the curve: S_f up to the breakpoint, falling to c / 45 at capacity, and
+    // c / 45 above capacity or where capacity does not exceed the breakpoint. A flow rate or a
+    // capacity that is not a number (no flow at PHF 0, CAF 0 on an infinite base capacity) gets
+    // what that form gives: no number, except S_f for a flow rate at or below a breakpoint.
     if (v_p > c) return at_capacity;
-    if (std::isnan(v_p)) return c - bp > 0.0 ? v_p : at_capacity;
+    if (v_p <= bp) return s_f;
+    if (!(c - bp > 0.0)) return at_capacity;
+    if (std::isnan(v_p)) return v_p;
     return bf::basic_freeway_speed(v_p, s_f, c, bp);
 }
 

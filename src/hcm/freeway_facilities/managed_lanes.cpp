@@ -153,7 +153,10 @@ Matrix estimate_ml_demands(const ManagedLaneFacility& facility) {
         double running = entry_or_zero(facility.ml_entry_demand, p);
         for (std::size_t i = 0; i < n; ++i) {
             if (const auto& entry = facility.ml.at(i)) {
-                running += entry_or_zero(entry->on_ramp_demand, p) - entry_or_zero(entry->off_ramp_demand, p);
+                // An off-ramp cannot take more vehicles than the managed lane carries: a negative
+                // demand would give a negative density and a speed above free flow.
+                running = std::max(
+                    running + entry_or_zero(entry->on_ramp_demand, p) - entry_or_zero(entry->off_ramp_demand, p), 0.0);
             }
             demand[i][p] = running;
         }

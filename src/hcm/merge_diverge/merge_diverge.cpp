@@ -256,8 +256,8 @@ DemandFlows demand_flow_step(RampSegment& s) {
     return {v_f, v_r};
 }
 
-// v of the capacity check and the segment density: the freeway flow of all N lanes (the stored
-// v_F when that was not stored), plus the ramp flow at a merge.
+// v of the capacity check, the segment density and the major-diverge density: the freeway flow of
+// all N lanes (the stored v_F when that was not stored), plus the ramp flow at a merge.
 double all_lanes_flow(const RampSegment& s) {
     const double v_f = s.flow_freeway_all_lanes ? *s.flow_freeway_all_lanes : s.flow_freeway.value_or(0.0);
     return influence_flow(s.ramp_type, v_f, s.flow_ramp.value_or(0.0));
@@ -297,7 +297,7 @@ double capacity_step(RampSegment& s) {
 }
 
 double density_step(RampSegment& s) {
-    const double v_f = s.flow_freeway.value_or(0.0), v_r = s.flow_ramp.value_or(0.0);
+    const double v_r = s.flow_ramp.value_or(0.0);
     const double v12 = s.v12.value_or(0.0);
     double d;
     switch (s.ramp_type) {
@@ -308,7 +308,9 @@ double density_step(RampSegment& s) {
             d = DR_DIVERGE_CONST + DR_DIVERGE_V12 * v12 - DR_DIVERGE_LD * effective_decel_length(s);
             break;
         case RampType::MajorDiverge:
-            d = DR_MAJOR_DIVERGE * v_f / static_cast<double>(s.freeway_lanes);
+            // The whole approaching flow over all N lanes: the four-lane v_F of five or more lanes
+            // serves the lane distribution only.
+            d = DR_MAJOR_DIVERGE * all_lanes_flow(s) / static_cast<double>(s.freeway_lanes);
             break;
         case RampType::MajorMerge:
         default:

@@ -163,8 +163,8 @@ struct WeavingSegment {
 };
 
 // Option words of the segment's text inputs, compared after lower-casing (no trimming); an unknown
-// word throws hcm::Error "unknown weaving_type: {}" (facility_type) with the lower-cased text. The
-// terrain word is common::text::terrain_from_option.
+// word throws hcm::Error "unknown weaving_type: {}" or "unknown facility_type: {}" with the
+// lower-cased text. The terrain word is common::text::terrain_from_option.
 WeavingType weaving_type_from_option(std::string_view text);      // onesided, one_sided, one-sided, two...
 std::uint8_t facility_type_from_option(std::string_view text);    // freeway; multilane, cd, multilane_or_cd
 

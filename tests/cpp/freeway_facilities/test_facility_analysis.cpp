@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <stdexcept>
 #include <string>
 
@@ -66,6 +67,16 @@ TEST(BasicCurve, FlowRateThatIsNotANumber) {
     f.segments[0].ffs = 40.0;  // c = 2100, BP = 2400
     EXPECT_DOUBLE_EQ(basic_segment_speed(f, 0, 0, 0.0), 2100.0 / 45);
     EXPECT_DOUBLE_EQ(basic_segment_speed(f, 0, 0, 10.0), 2100.0 / 45);  // infinite flow rate: above capacity
+}
+
+// CAF 0 on an infinite base capacity: capacity is not a number and neither is c / 45, the speed
+// past the breakpoint (0 pc/h/ln here); at the breakpoint the curve still gives S_f.
+TEST(BasicCurve, CapacityThatIsNotANumber) {
+    auto f = basic_facility(2, {1000});
+    f.c_ifl_override = std::numeric_limits<double>::infinity();
+    f.segments[0].caf = 0.0;
+    EXPECT_TRUE(std::isnan(basic_segment_speed(f, 0, 0, 3000.0)));
+    EXPECT_DOUBLE_EQ(basic_segment_speed(f, 0, 0, 0.0), 60.0);
 }
 
 // ---- Segment LOS ----------------------------------------------------------------------------------

@@ -218,6 +218,13 @@ TEST(Capacity, OverrideReachesBasicAndWeavingButNotMergeTables) {
     EXPECT_DOUBLE_EQ(calculate_segment_capacity(f, 1, 0), 2300.0 * 3);
     // A weave without ramp flows has VR 0: L_MAX = 5728 - 3132 = 2596 <= 5000 ft, basic capacity.
     EXPECT_DOUBLE_EQ(calculate_segment_capacity(f, 2, 0), 6000.0);
+    // The override is still the base of a Merge segment's work-zone ratio: one lane open of three
+    // gives 1859 / 0.866 pc/h/ln against 2500, not against the 2300 of the formula.
+    f.c_ifl_override = 2500.0;
+    f.segments[1].work_zone = WorkZone{};
+    f.segments[1].work_zone->open_lanes = 1;
+    const double c_wz = (2093 - 154 * 2.0 + 9 * 6.0) / (1 - 0.134);
+    EXPECT_DOUBLE_EQ(calculate_segment_capacity(f, 1, 0), 2300.0 * 3 * c_wz / 2500.0);
 }
 
 TEST(Capacity, WeavingSegment) {

@@ -127,6 +127,16 @@ TEST(MlFacilityDemand, RampsAddAndSubtractAndSegmentsWithoutLaneCarryTheRunningD
     EXPECT_EQ(d, (Matrix{{1200, 50}, {1200, 50}, {900, 50}}));
 }
 
+TEST(MlFacilityDemand, AnOffRampTakesNoMoreThanTheLaneCarries) {
+    auto f = gp_only(2, {3000});
+    f.ml_entry_demand = {400};
+    MlSegmentInput off, on;
+    off.off_ramp_demand = {600};
+    on.on_ramp_demand = {100};
+    f.ml = {off, on};
+    EXPECT_EQ(estimate_ml_demands(f), (Matrix{{0}, {100}}));
+}
+
 struct CapacityCase {
     MlSegmentInput entry;
     double heavy_vehicle_pct;

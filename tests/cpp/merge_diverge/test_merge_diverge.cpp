@@ -508,6 +508,26 @@ TEST(RampDensity7, MajorDivergeAndMajorMerge) {
     EXPECT_FALSE(m.density.has_value());
 }
 
+// A major diverge spreads the whole approaching flow over all N lanes: on five or more lanes the
+// four-lane v_F of the lane distribution would understate the density (8000 pc/h on five lanes is
+// 1600 pc/h/ln, as 6400 pc/h on four).
+class MajorDivergeAllLanes : public ::testing::TestWithParam<std::pair<std::uint32_t, double>> {};
+
+TEST_P(MajorDivergeAllLanes, DensityOfTheWholeFreewayFlow) {
+    const auto [lanes, v_f] = GetParam();
+    RampSegment s = ideal(RampType::MajorDiverge, v_f, 1000.0, lanes);
+    s.run_analysis();
+    EXPECT_NEAR(*s.density, 0.0175 * v_f / lanes, 1e-9);
+
+    RampSegment steps = ideal(RampType::MajorDiverge, v_f, 1000.0, lanes);
+    steps.determine_demand_flow();
+    EXPECT_NEAR(steps.determine_density(), 0.0175 * v_f / lanes, 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(FiveOrMoreLanes, MajorDivergeAllLanes,
+                         ::testing::Values(std::pair{4u, 6400.0}, std::pair{5u, 8000.0}, std::pair{5u, 6000.0},
+                                           std::pair{6u, 9000.0}));
+
 struct Los7Case {
     double density;
     LevelOfService expected;
