@@ -5,32 +5,21 @@
 #include <limits>
 #include <string>
 
+#include "../support/checks.hpp"
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
 
 using namespace hcm::basicfreeways::basicfreeways;
+using namespace testing_support;
 using hcm::common::LevelOfService;
 
 namespace {
-
-constexpr double kTol = 1e-9;
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 BasicFreeways multilane() {
     BasicFreeways s;
     s.highway_type = "multilane";
     s.bffs = 60.0;
     return s;
-}
-
-// Expects `fn` to throw hcm::Error with exactly `message`.
-void expect_error(const std::function<void()>& fn, const std::string& message) {
-    try {
-        fn();
-        ADD_FAILURE() << "no error, expected: " << message;
-    } catch (const hcm::Error& e) {
-        EXPECT_EQ(std::string(e.what()), message);
-    }
 }
 
 // ---- Free-flow speed ----------------------------------------------------------------------
@@ -210,7 +199,7 @@ TEST_P(HeavyVehicleError, RefusedWithTextAndNothingStored) {
     s.length = 1.0;
     s.p_t = 0.1;
     GetParam().setup(s);
-    expect_error([&] { s.adjustment_heavy_vehicle_factor(); }, GetParam().message);
+    EXPECT_EQ(error_of([&] { s.adjustment_heavy_vehicle_factor(); }), GetParam().message);
     EXPECT_FALSE(s.e_t.has_value());
     EXPECT_EQ(s.f_hv, 1.0);
 }
@@ -228,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
         HvErrorCase{"NonFinite", [](BasicFreeways& s) { s.grade = kNaN; s.length = 7.0; },
                     "grade, length, and truck proportion must all be finite, got                  grade NaN, length "
                     "7, p_t 0.1"},
-        HvErrorCase{"InfiniteLength", [](BasicFreeways& s) { s.length = std::numeric_limits<double>::infinity(); },
+        HvErrorCase{"InfiniteLength", [](BasicFreeways& s) { s.length = kInf; },
                     "grade, length, and truck proportion must all be finite, got                  grade 3, length "
                     "inf, p_t 0.1"},
         HvErrorCase{"TooSteep",  // checked before the length
@@ -469,9 +458,9 @@ TEST(OperationalAnalysis, HeavyVehicleErrorKeepsEarlierSteps) {
 
 TEST(NumberOfLanes, NeedsATargetBetterThanF) {
     BasicFreeways s;
-    expect_error([&] { s.estimate_number_of_lanes(); },
-                 "LOS F has no maximum service flow rate in Exhibit 12-37; demand exceeding capacity requires the "
-                 "Chapter 10 methodology");
+    EXPECT_EQ(error_of([&] { s.estimate_number_of_lanes(); }),
+              "LOS F has no maximum service flow rate in Exhibit 12-37; demand exceeding capacity requires the "
+              "Chapter 10 methodology");
 }
 
 struct FfsKeyCase {
@@ -523,7 +512,7 @@ TEST_P(DesignOutsideExhibit, ErrorNamesExhibitAndRange) {
     s.adjusted_ffs = GetParam().adjusted_ffs;
     s.los = GetParam().target;
     s.lane_count = 4;
-    expect_error([&] { s.estimate_number_of_lanes(); }, GetParam().message);
+    EXPECT_EQ(error_of([&] { s.estimate_number_of_lanes(); }), GetParam().message);
     EXPECT_EQ(s.lane_count, 4u);
 }
 
@@ -593,11 +582,11 @@ INSTANTIATE_TEST_SUITE_P(Spellings, TargetLos,
                                            TargetCase{"\u00A0d\u3000", LevelOfService::D}));
 
 TEST(TargetLos, RefusedTexts) {
-    expect_error([] { parse_target_los(""); }, "target LOS must be one of A-F");
-    expect_error([] { parse_target_los("   "); }, "target LOS must be one of A-F");
-    expect_error([] { parse_target_los("\u2003\u00A0"); }, "target LOS must be one of A-F");
-    expect_error([] { parse_target_los("G"); }, "target LOS must be one of A-F, got \"G\"");
-    expect_error([] { parse_target_los(" g"); }, "target LOS must be one of A-F, got \" g\"");
+    EXPECT_EQ(error_of([] { parse_target_los(""); }), "target LOS must be one of A-F");
+    EXPECT_EQ(error_of([] { parse_target_los("   "); }), "target LOS must be one of A-F");
+    EXPECT_EQ(error_of([] { parse_target_los("\u2003\u00A0"); }), "target LOS must be one of A-F");
+    EXPECT_EQ(error_of([] { parse_target_los("G"); }), "target LOS must be one of A-F, got \"G\"");
+    EXPECT_EQ(error_of([] { parse_target_los(" g"); }), "target LOS must be one of A-F, got \" g\"");
 }
 
 }  // namespace

@@ -2,31 +2,21 @@
 
 #include <cmath>
 #include <functional>
-#include <limits>
 #include <ostream>
 #include <string>
 
+#include "../support/checks.hpp"
 #include "hcm/basicfreeways/composite_grade.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/common/truck_curves.hpp"
 
 using namespace hcm::basicfreeways::composite_grade;
 namespace tc = hcm::common::truck_curves;
+using namespace testing_support;
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kFreeFlowRate = 3600.0 / 65.0;
-
-std::string error_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const hcm::Error& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
 
 CompositeGrade grades(std::vector<GradeSegment> segments, double v_mix = 1000) {
     CompositeGrade c;

@@ -2,30 +2,20 @@
 
 #include <cmath>
 #include <functional>
-#include <limits>
 #include <ostream>
 #include <string>
 
+#include "../support/checks.hpp"
 #include "hcm/basicfreeways/mixed_flow.hpp"
 #include "hcm/common/error.hpp"
 
 using namespace hcm::basicfreeways::mixed_flow;
+using namespace testing_support;
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
 // 10,000 ft: the end of the digitised curves, where their printed values are known.
 constexpr double kCurveEndMi = 10000.0 / 5280.0;
-
-std::string error_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const hcm::Error& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
 
 MixedFlowSegment level_segment(double v_mix) {
     MixedFlowSegment s;

@@ -1,15 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 
+#include "../support/checks.hpp"
 #include "hcm/common/format.hpp"
 
 using namespace hcm::common;
+using namespace testing_support;
 
 namespace {
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
 
 struct NumCase {
     double value;

@@ -3,13 +3,13 @@
 #include <array>
 #include <stdexcept>
 
+#include "../support/checks.hpp"
 #include "hcm/common/pce_table.hpp"
 
 using namespace hcm::common::pce_table;
+using testing_support::kTol;
 
 namespace {
-
-constexpr double kTol = 1e-9;
 
 const PceTable& table_for(int sut) {
     return sut == 30 ? ET_TABLE_30SUT : sut == 50 ? ET_TABLE_50SUT : ET_TABLE_70SUT;

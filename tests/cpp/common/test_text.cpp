@@ -3,10 +3,12 @@
 #include <string_view>
 #include <utility>
 
+#include "../support/checks.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/common/text.hpp"
 
 using hcm::common::Terrain;
+using testing_support::error_of;
 using hcm::common::text::lower_ascii;
 using hcm::common::text::terrain_from_option;
 using hcm::common::text::trim;
@@ -48,12 +50,8 @@ TEST(TerrainOption, AnyCaseOfTheThreeWords) {
 class UnknownTerrain : public ::testing::TestWithParam<std::pair<std::string_view, std::string_view>> {};
 
 TEST_P(UnknownTerrain, NamesTheLowerCasedWordUntrimmed) {
-    try {
-        terrain_from_option(GetParam().first);
-        FAIL() << "no error for " << GetParam().first;
-    } catch (const hcm::Error& e) {
-        EXPECT_EQ(std::string_view(e.what()), GetParam().second);
-    }
+    EXPECT_EQ(error_of([this] { terrain_from_option(GetParam().first); }), GetParam().second)
+        << "no error for " << GetParam().first;
 }
 
 INSTANTIATE_TEST_SUITE_P(Text, UnknownTerrain,

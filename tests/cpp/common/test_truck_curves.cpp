@@ -1,30 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <string>
 
+#include "../support/checks.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/common/truck_curves.hpp"
 
 using namespace hcm::common::truck_curves;
+using namespace testing_support;
 
 namespace {
-
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
-
-template <class F>
-std::string error_of(F&& f) {
-    try {
-        f();
-    } catch (const hcm::Error& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
-
-bool starts_with(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
 // ---- Values read off the printed curves -------------------------------------------------------
 

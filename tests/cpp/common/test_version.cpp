@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "../support/checks.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/common/version.hpp"
 
 using namespace hcm::common::version;
+using testing_support::error_of;
 
 namespace {
 
@@ -25,13 +29,9 @@ class RefusedSpelling : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(RefusedSpelling, FailsNamingTheTextAsPassed) {
     std::string text = GetParam();
-    try {
-        from_str(text);
-        FAIL() << "accepted " << text;
-    } catch (const hcm::Error& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("unknown HCM version ", 0), 0u);
-        EXPECT_NE(std::string(e.what()).find("; expected one of \"7\" or \"7.1\""), std::string::npos);
-    }
+    const std::string message = error_of([&] { from_str(text); });
+    EXPECT_EQ(message.rfind("unknown HCM version ", 0), 0u) << "accepted " << text;
+    EXPECT_NE(message.find("; expected one of \"7\" or \"7.1\""), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Editions, RefusedSpelling,
@@ -39,16 +39,10 @@ INSTANTIATE_TEST_SUITE_P(Editions, RefusedSpelling,
 
 TEST(VersionMessage, ShowsTextWithBlanksAndEscapes) {
     EXPECT_THROW(from_str(" 7.2 "), hcm::Error);
-    try {
-        from_str(" 7.2 ");
-    } catch (const hcm::Error& e) {
-        EXPECT_STREQ(e.what(), "unknown HCM version \" 7.2 \"; expected one of \"7\" or \"7.1\"");
-    }
-    try {
-        from_str("7\t.1");
-    } catch (const hcm::Error& e) {
-        EXPECT_STREQ(e.what(), "unknown HCM version \"7\\t.1\"; expected one of \"7\" or \"7.1\"");
-    }
+    EXPECT_EQ(error_of([] { from_str(" 7.2 "); }),
+              "unknown HCM version \" 7.2 \"; expected one of \"7\" or \"7.1\"");
+    EXPECT_EQ(error_of([] { from_str("7\t.1"); }),
+              "unknown HCM version \"7\\t.1\"; expected one of \"7\" or \"7.1\"");
 }
 
 TEST(VersionChanges, OnlyChaptersOf71) {
@@ -63,14 +57,10 @@ TEST(VersionChanges, OnlyChaptersOf71) {
 
 TEST(SeventhEditionStep, RefusedOnAnotherEditionNamingTheStep) {
     EXPECT_NO_THROW(require_7th_edition_step(HcmVersion::Hcm7, "estimate_speed"));
-    try {
-        require_7th_edition_step(HcmVersion::Hcm7_1, "estimate_speed");
-        FAIL() << "edition 7.1 accepted";
-    } catch (const hcm::Error& e) {
-        EXPECT_STREQ(e.what(),
-                     "estimate_speed() implements the 7th Edition step structure, but this segment is version "
-                     "\"7.1\". Use run_analysis() or analysis_v7_1() instead.");
-    }
+    EXPECT_EQ(error_of([] { require_7th_edition_step(HcmVersion::Hcm7_1, "estimate_speed"); }),
+              "estimate_speed() implements the 7th Edition step structure, but this segment is version "
+              "\"7.1\". Use run_analysis() or analysis_v7_1() instead.")
+        << "edition 7.1 accepted";
 }
 
 }  // namespace

@@ -1,14 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <stdexcept>
 #include <string>
 
+#include "../support/checks.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/freeway_facilities/freeway_facilities.hpp"
 
 using namespace hcm::freeway_facilities::freeway_facilities;
+using namespace testing_support;
 using hcm::common::OptionalLos;
 
 namespace {
@@ -73,7 +74,7 @@ TEST(BasicCurve, FlowRateThatIsNotANumber) {
 // past the breakpoint (0 pc/h/ln here); at the breakpoint the curve still gives S_f.
 TEST(BasicCurve, CapacityThatIsNotANumber) {
     auto f = basic_facility(2, {1000});
-    f.c_ifl_override = std::numeric_limits<double>::infinity();
+    f.c_ifl_override = kInf;
     f.segments[0].caf = 0.0;
     EXPECT_TRUE(std::isnan(basic_segment_speed(f, 0, 0, 3000.0)));
     EXPECT_DOUBLE_EQ(basic_segment_speed(f, 0, 0, 0.0), 60.0);
@@ -294,12 +295,8 @@ TEST(RunAnalysis, FailuresLeaveTheFacilityUnchanged) {
     auto no_step = f;
     no_step.time_step_s = 0.0;
     const auto kept = no_step;
-    try {
-        run_analysis(no_step);
-        FAIL();
-    } catch (const hcm::Error& e) {
-        EXPECT_STREQ(e.what(), "time_step_s must be a number of seconds from 0.25 to 1800, got 0");
-    }
+    EXPECT_EQ(error_of([&] { run_analysis(no_step); }),
+              "time_step_s must be a number of seconds from 0.25 to 1800, got 0");
     EXPECT_EQ(no_step, kept);
 
     // Without oversaturation the time step is never used.
@@ -319,21 +316,12 @@ TEST(RunAnalysis, ShorterTimeStepsGiveCloseResults) {
 
 TEST(Measures, PeriodAndOverallGetters) {
     auto f = peak_facility();
-    try {
-        (void)period_performance(f, 0);
-        FAIL();
-    } catch (const hcm::Error& e) {
-        EXPECT_STREQ(e.what(), "run() must be called first");
-    }
+    EXPECT_EQ(error_of([&] { (void)period_performance(f, 0); }), "run() must be called first");
     EXPECT_THROW((void)overall_speed(f), hcm::Error);
     run_analysis(f);
     EXPECT_EQ(&period_performance(f, 3), &f.facility_performance[3]);
-    try {
-        (void)period_performance(f, 4);
-        FAIL();
-    } catch (const hcm::Error& e) {
-        EXPECT_STREQ(e.what(), "period 4 is out of range: the facility has results for 4 analysis periods");
-    }
+    EXPECT_EQ(error_of([&] { (void)period_performance(f, 4); }),
+              "period 4 is out of range: the facility has results for 4 analysis periods");
     // Overall density weights each cell by length x lanes.
     double num = 0, den = 0;
     for (std::size_t i = 0; i < 4; ++i) {

@@ -1,23 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <string>
 
+#include "../support/checks.hpp"
+#include "../support/facilities.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/freeway_facilities/freeway_facilities.hpp"
 
 using namespace hcm::freeway_facilities::freeway_facilities;
+using namespace testing_support;
 
 namespace {
-
-FacilitySegment segment(SegmentType type, double length_ft = 1500.0, std::uint32_t lanes = 3) {
-    FacilitySegment s;
-    s.seg_type = type;
-    s.length_ft = length_ft;
-    s.lanes = lanes;
-    return s;
-}
 
 FreewayFacility facility(std::vector<FacilitySegment> segments, std::vector<double> mainline) {
     FreewayFacility f;
@@ -27,12 +21,7 @@ FreewayFacility facility(std::vector<FacilitySegment> segments, std::vector<doub
 }
 
 std::string validation_message(const FreewayFacility& f) {
-    try {
-        validate(f);
-    } catch (const hcm::Error& e) {
-        return e.what();
-    }
-    return "";
+    return error_of([&] { validate(f); });
 }
 
 // ---- Validation ---------------------------------------------------------------------------------
@@ -54,7 +43,8 @@ FreewayFacility with_segment(FacilitySegment middle) {
 INSTANTIATE_TEST_SUITE_P(
     Facility, Validation,
     ::testing::Values(
-        ValidationCase{"two_basic", facility({segment(SegmentType::Basic), segment(SegmentType::Basic)}, {4000}), ""},
+        ValidationCase{"two_basic", facility({segment(SegmentType::Basic), segment(SegmentType::Basic)}, {4000}),
+                       kNoError},
         ValidationCase{"no_segments", facility({}, {}), "facility has no segments"},
         ValidationCase{"no_periods", facility({segment(SegmentType::Basic)}, {}),
                        "no analysis periods (mainline_demand is empty)"},
@@ -67,8 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
                        "segment 1 has non-positive length"},
         ValidationCase{"one_lane", with_segment(segment(SegmentType::Merge, 1000.0, 1)),
                        "segment 1 must have at least 2 lanes"},
-        ValidationCase{"nan_length_passes",
-                       with_segment(segment(SegmentType::Merge, std::numeric_limits<double>::quiet_NaN())), ""}),
+        ValidationCase{"nan_length_passes", with_segment(segment(SegmentType::Merge, kNaN)), kNoError}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct TimeStepCase {
@@ -87,16 +76,11 @@ INSTANTIATE_TEST_SUITE_P(Facility, TimeStep,
                          ::testing::Values(TimeStepCase{15, true}, TimeStepCase{0.25, true}, TimeStepCase{1800, true},
                                            TimeStepCase{0, false}, TimeStepCase{-15, false}, TimeStepCase{0.2, false},
                                            TimeStepCase{1800.5, false},
-                                           TimeStepCase{std::numeric_limits<double>::infinity(), false},
-                                           TimeStepCase{std::numeric_limits<double>::quiet_NaN(), false}));
+                                           TimeStepCase{kInf, false}, TimeStepCase{kNaN, false}));
 
 TEST(TimeStep, MessageNamesTheValue) {
-    try {
-        validate_time_step(0.0);
-        FAIL();
-    } catch (const hcm::Error& e) {
-        EXPECT_STREQ(e.what(), "time_step_s must be a number of seconds from 0.25 to 1800, got 0");
-    }
+    EXPECT_EQ(error_of([] { validate_time_step(0.0); }),
+              "time_step_s must be a number of seconds from 0.25 to 1800, got 0");
 }
 
 // ---- Demands ------------------------------------------------------------------------------------

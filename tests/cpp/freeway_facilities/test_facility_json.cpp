@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "../support/checks.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/freeway_facilities/facility_json.hpp"
 
@@ -10,12 +11,7 @@ using namespace hcm::freeway_facilities::freeway_facilities;
 namespace {
 
 std::string read_error(const std::string& text) {
-    try {
-        (void)facility_from_json(text);
-    } catch (const hcm::Error& e) {
-        return e.what();
-    }
-    return "";
+    return testing_support::error_of([&] { (void)facility_from_json(text); });
 }
 
 TEST(FacilityJson, EmptyDocumentsReadAsTheDefaultFacility) {

@@ -2,20 +2,14 @@
 
 #include <cmath>
 
+#include "../support/facilities.hpp"
 #include "hcm/freeway_facilities/freeway_facilities.hpp"
 #include "hcm/freeway_facilities/segment_procedures.hpp"
 
 using namespace hcm::freeway_facilities::freeway_facilities;
+using testing_support::segment;
 
 namespace {
-
-FacilitySegment segment(SegmentType type, double length_ft = 1500.0, std::uint32_t lanes = 3) {
-    FacilitySegment s;
-    s.seg_type = type;
-    s.length_ft = length_ft;
-    s.lanes = lanes;
-    return s;
-}
 
 FreewayFacility ramps_facility() {
     FreewayFacility f;

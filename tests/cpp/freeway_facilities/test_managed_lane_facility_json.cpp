@@ -1,26 +1,22 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "../support/checks.hpp"
 #include "hcm/freeway_facilities/managed_lanes.hpp"
 #include "json/jsonio.hpp"
 
 using namespace hcm::freeway_facilities::managed_lanes;
+using namespace testing_support;
 using hcm::common::LevelOfService;
 
 namespace {
 
 std::string read_error(const std::string& text) {
-    try {
-        read_managed_lane_facility(text);
-    } catch (const jsonio::Error& e) {
-        return e.what();
-    }
-    return "no error";
+    return error_of<jsonio::Error>([&] { read_managed_lane_facility(text); });
 }
 
 std::vector<std::string> keys_of(const jsonio::Json& object) {
@@ -122,7 +118,7 @@ TEST(MlFacilityJson, NonFiniteNumbersAreWrittenAsNullAndRefusedOnReading) {
     f.gp.segments[0].caf = 0.0;  // no capacity: infinite d/c in the GP results
     run_analysis(f);
     ASSERT_TRUE(std::isinf(f.gp.dc_ratio[0][0]));
-    f.ml_speed[0][0] = std::numeric_limits<double>::quiet_NaN();
+    f.ml_speed[0][0] = kNaN;
     const jsonio::Json written = jsonio::Json::parse(write_managed_lane_facility(f));
     EXPECT_TRUE(written["gp"]["dc_ratio"][0][0].is_null());
     EXPECT_TRUE(written["ml_speed"][0][0].is_null());

@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <optional>
 
+#include "../support/checks.hpp"
 #include "hcm/freeway_facilities/oversaturated.hpp"
 
 using namespace hcm::freeway_facilities::oversaturated;
+using testing_support::kNaN;
 
 namespace {
 
@@ -32,7 +33,7 @@ TEST(StepHistory, LookupsOutsideTheListFail) {
     EXPECT_TRUE(h.lookup(2.0));
     EXPECT_FALSE(h.lookup(-0.5));  // negative lag: after the last value
     EXPECT_FALSE(h.lookup(-1e300));
-    EXPECT_FALSE(h.lookup(std::numeric_limits<double>::quiet_NaN()));
+    EXPECT_FALSE(h.lookup(kNaN));
 }
 
 TEST(StepHistory, KeepsTheMostRecent240Values) {

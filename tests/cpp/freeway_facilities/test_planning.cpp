@@ -2,13 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <string>
 
+#include "../support/checks.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/freeway_facilities/planning.hpp"
 
 namespace pl = hcm::freeway_facilities::planning;
+using namespace testing_support;
 using hcm::common::CityType;
 using hcm::common::LevelOfService;
 using pl::PlanningFacility;
@@ -192,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PlanningDelayRate, NotClampedAtZeroAndZeroForNaN) {
     const auto& row = pl::identify_delay_rate_regression(70.0);
     EXPECT_NEAR(pl::calculate_delay_rate(row, 0.52), -0.0353, 5e-5);
-    EXPECT_EQ(pl::calculate_delay_rate(row, std::numeric_limits<double>::quiet_NaN()), 0.0);
+    EXPECT_EQ(pl::calculate_delay_rate(row, kNaN), 0.0);
     // The same cubic serves above capacity.
     EXPECT_NEAR(pl::calculate_delay_rate(row, 1.5), cubic(71.24, -85.48, 35.58, -5.44, 1.5), 1e-12);
 }
@@ -360,12 +361,7 @@ TEST(PlanningMethod, NoSectionsFailsAndChangesNothing) {
     PlanningFacility f;
     f.facility_results = {pl::PlanningFacilityResult{}};
     const PlanningFacility before = f;
-    try {
-        pl::run_analysis(f);
-        FAIL() << "expected hcm::Error";
-    } catch (const hcm::Error& e) {
-        EXPECT_STREQ(e.what(), "planning facility has no sections");
-    }
+    EXPECT_EQ(error_of([&] { pl::run_analysis(f); }), "planning facility has no sections") << "expected hcm::Error";
     EXPECT_EQ(f, before);
 }
 
@@ -383,27 +379,19 @@ TEST(PlanningAccessors, IndexAndBoundInTheMessage) {
     PlanningFacility f;
     f.sections = {section(PlanningSectionType::Basic, 1.0, 3, 1000.0),
                   section(PlanningSectionType::Basic, 1.0, 3, 1000.0)};
-    auto message = [](auto call) -> std::string {
-        try {
-            call();
-        } catch (const hcm::Error& e) {
-            return e.what();
-        }
-        return "no error";
-    };
-    EXPECT_EQ(message([&] { pl::section_result(f, 0, 0); }),
+    EXPECT_EQ(error_of([&] { pl::section_result(f, 0, 0); }),
               "section index 0 is out of range: the results hold 0 sections");
-    EXPECT_EQ(message([&] { pl::facility_result(f, 0); }),
+    EXPECT_EQ(error_of([&] { pl::facility_result(f, 0); }),
               "period index 0 is out of range: the facility results hold 0 periods");
 
     pl::run_analysis(f);
     EXPECT_EQ(&pl::section_result(f, 1, 3), &f.section_results[1][3]);
     EXPECT_EQ(&pl::facility_result(f, 3), &f.facility_results[3]);
-    EXPECT_EQ(message([&] { pl::section_result(f, 2, 0); }),
+    EXPECT_EQ(error_of([&] { pl::section_result(f, 2, 0); }),
               "section index 2 is out of range: the results hold 2 sections");
-    EXPECT_EQ(message([&] { pl::section_result(f, 1, 4); }),
+    EXPECT_EQ(error_of([&] { pl::section_result(f, 1, 4); }),
               "period index 4 is out of range: the results of section 1 hold 4 periods");
-    EXPECT_EQ(message([&] { pl::facility_result(f, 4); }),
+    EXPECT_EQ(error_of([&] { pl::facility_result(f, 4); }),
               "period index 4 is out of range: the facility results hold 4 periods");
 }
 

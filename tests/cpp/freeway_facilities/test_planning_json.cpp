@@ -1,13 +1,14 @@
 // JSON document of the planning-level freeway facility: defaults, messages, round trips.
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <string>
 
+#include "../support/checks.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/freeway_facilities/planning.hpp"
 
 namespace pl = hcm::freeway_facilities::planning;
+using namespace testing_support;
 using hcm::common::CityType;
 using hcm::common::LevelOfService;
 using pl::PlanningFacility;
@@ -21,12 +22,7 @@ const std::string DEFAULT_DOCUMENT =
     R"("terrain":"Level","city_type":"Urban","section_results":[],"facility_results":[]})";
 
 std::string read_error(const std::string& text) {
-    try {
-        pl::planning_facility_from_json(text);
-    } catch (const hcm::Error& e) {
-        return e.what();
-    }
-    return "no error";
+    return error_of([&] { pl::planning_facility_from_json(text); });
 }
 
 }  // namespace
@@ -152,11 +148,11 @@ TEST(PlanningJson, AnalysedDocumentRoundTrips) {
 TEST(PlanningJson, NonFiniteResultsAreWrittenAsNullAndRefusedOnReading) {
     PlanningFacility f;
     f.section_results = {{pl::PlanningSectionResult{}}};
-    f.section_results[0][0].travel_time_s = std::numeric_limits<double>::quiet_NaN();
-    f.section_results[0][0].speed = std::numeric_limits<double>::infinity();
+    f.section_results[0][0].travel_time_s = kNaN;
+    f.section_results[0][0].speed = kInf;
     f.facility_results = {pl::PlanningFacilityResult{}};
     f.facility_results[0].los = LevelOfService::D;
-    f.facility_results[0].avg_density = -std::numeric_limits<double>::infinity();
+    f.facility_results[0].avg_density = -kInf;
     const std::string text = pl::planning_facility_to_json(f);
     EXPECT_NE(text.find(R"("travel_time_s":null,"speed":null,)"), std::string::npos);
     EXPECT_NE(text.find(R"("avg_density":null,"total_queue_mi":0.0,"los":"D"})"), std::string::npos);

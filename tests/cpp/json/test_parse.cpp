@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "../support/checks.hpp"
 #include "json/jsonio.hpp"
 
 namespace {
@@ -13,12 +14,7 @@ struct SyntaxCase {
 };
 
 std::string parse_error(const std::string& text) {
-    try {
-        jsonio::Document::parse(text);
-    } catch (const jsonio::Error& e) {
-        return e.what();
-    }
-    return "no error";
+    return testing_support::error_of<jsonio::Error>([&] { jsonio::Document::parse(text); });
 }
 
 class SyntaxErrors : public ::testing::TestWithParam<SyntaxCase> {};

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <string>
 
+#include "../support/checks.hpp"
 #include "hcm/common/common.hpp"
 #include "hcm/common/intersection.hpp"
 #include "json/jsonio.hpp"
@@ -12,11 +12,9 @@
 namespace {
 
 using namespace jsontest;
+using namespace testing_support;
 using hcm::common::intersection::ControlType;
 using hcm::common::intersection::Direction;
-
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
 
 struct FloatCase {
     double value;
@@ -145,12 +143,9 @@ TEST(RoundTrip, NonFiniteResultIsWrittenNullAndThenRefused) {
     Perf p{kNaN, LevelOfService::F, 1.0};
     std::string text = jsonio::write_document(p);
     EXPECT_EQ(text, R"({"speed":null,"los":"F","vhd":1.0})");
-    try {
-        jsonio::read_document<Perf>(text);
-        FAIL() << "null read as a number";
-    } catch (const jsonio::Error& e) {
-        EXPECT_STREQ(e.what(), "invalid type: null, expected f64 at line 1 column 13");
-    }
+    EXPECT_EQ(error_of<jsonio::Error>([&] { jsonio::read_document<Perf>(text); }),
+              "invalid type: null, expected f64 at line 1 column 13")
+        << "null read as a number";
 }
 
 }  // namespace

@@ -2,19 +2,18 @@
 
 #include <cmath>
 #include <functional>
-#include <limits>
 #include <string>
 
+#include "../support/checks.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/merge_diverge/merge_diverge.hpp"
 
 using namespace hcm::merge_diverge;
+using namespace testing_support;
 using hcm::common::LevelOfService;
 using hcm::common::version::HcmVersion;
 
 namespace {
-
-constexpr double INF = std::numeric_limits<double>::infinity();
 
 // Ideal conditions (PHF 1, no heavy vehicles) so that flow rates equal the volumes given.
 RampSegment ideal(RampType type, double v_f, double v_r, std::uint32_t lanes = 3) {
@@ -430,7 +429,7 @@ TEST(RampCapacity, NoLanesGivesInfiniteRatio) {
     RampSegment s = ideal(RampType::OffRamp, 1.0, 0.0, 0);
     s.determine_demand_flow();
     EXPECT_EQ(s.determine_capacity(), 0.0);
-    EXPECT_EQ(*s.vc_ratio, INF);
+    EXPECT_EQ(*s.vc_ratio, kInf);
     EXPECT_TRUE(*s.demand_exceeds_capacity);
 }
 
@@ -629,14 +628,10 @@ TEST_P(RefusedIn71, NamesItselfAndChangesNothing) {
     s.run_analysis();
     const RampSegment before = s;
     const std::string name = GetParam().name;
-    try {
-        GetParam().call(s);
-        FAIL() << name << " ran on a 7.1 segment";
-    } catch (const hcm::Error& e) {
-        EXPECT_EQ(std::string(e.what()), name +
-                                             "() implements the 7th Edition step structure, but this segment is "
-                                             "version \"7.1\". Use run_analysis() or analysis_v7_1() instead.");
-    }
+    EXPECT_EQ(error_of([&] { GetParam().call(s); }),
+              name + "() implements the 7th Edition step structure, but this segment is version \"7.1\". Use "
+                     "run_analysis() or analysis_v7_1() instead.")
+        << name << " ran on a 7.1 segment";
     EXPECT_EQ(s.p_f, before.p_f);
     EXPECT_EQ(s.flow_freeway, before.flow_freeway);
     EXPECT_EQ(s.density, before.density);
@@ -771,7 +766,7 @@ TEST(RampSegment71, AboveBasicCapacityHasNoSpeed) {
     EXPECT_EQ(s.run_analysis(), LevelOfService::F);
     EXPECT_FALSE(s.analysis_v7_1->speed_avg.has_value());
     EXPECT_FALSE(s.speed_avg.has_value());
-    EXPECT_EQ(*s.density, INF);
+    EXPECT_EQ(*s.density, kInf);
     EXPECT_TRUE(s.analysis_v7_1->demand_exceeds_capacity);
 }
 
@@ -895,12 +890,8 @@ class BasisArguments : public ::testing::TestWithParam<std::pair<std::optional<d
 
 TEST_P(BasisArguments, ExactlyOneBasis) {
     RampSegment seg;
-    try {
-        ramp_service_flow_rate_ideal(seg, 28.0, GetParam().first, GetParam().second);
-        FAIL();
-    } catch (const hcm::Error& e) {
-        EXPECT_STREQ(e.what(), "provide exactly one of ramp_fraction (Case 1) or fixed_freeway_vf (Case 2)");
-    }
+    EXPECT_EQ(error_of([&] { ramp_service_flow_rate_ideal(seg, 28.0, GetParam().first, GetParam().second); }),
+              "provide exactly one of ramp_fraction (Case 1) or fixed_freeway_vf (Case 2)");
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, BasisArguments,

@@ -1,19 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <string>
 
+#include "../support/checks.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/weaving/weaving.hpp"
 
 using namespace hcm::weaving::weaving;
+using namespace testing_support;
 using hcm::common::LevelOfService;
 using hcm::common::version::HcmVersion;
 
 namespace {
-
-constexpr double INF = std::numeric_limits<double>::infinity();
 
 // The default segment: one-sided, L_S 1500 ft, N 4, N_WL 2, FFS 70, 3000/500/500/100 veh/h,
 // PHF 0.94, 5 % heavy vehicles on level terrain, ID 0.8, c_IFL 2400.
@@ -183,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LosCase{FACILITY_MULTILANE_OR_CD, 36.0, LevelOfService::D},
                       LosCase{FACILITY_MULTILANE_OR_CD, 40.0, LevelOfService::E},
                       LosCase{FACILITY_MULTILANE_OR_CD, 40.5, LevelOfService::F},
-                      LosCase{FACILITY_FREEWAY, INF, LevelOfService::F}));
+                      LosCase{FACILITY_FREEWAY, kInf, LevelOfService::F}));
 
 TEST(WeavingEdition7, DemandFlagForcesFButRatioOfExactlyOneDoesNot) {
     WeavingSegment w;
@@ -206,9 +205,9 @@ TEST(WeavingEdition7, NoLanesGivesInfiniteDensityAndF) {
     WeavingSegment w;
     w.num_lanes = 0;
     EXPECT_EQ(w.run_analysis(), LevelOfService::F);
-    EXPECT_EQ(*w.speed_nonweaving, -INF);
+    EXPECT_EQ(*w.speed_nonweaving, -kInf);
     EXPECT_DOUBLE_EQ(*w.speed_avg, *w.speed_weaving);
-    EXPECT_EQ(*w.density, INF);
+    EXPECT_EQ(*w.density, kInf);
 }
 
 TEST(WeavingEdition7_1, DefaultSimpleWeave) {
@@ -306,7 +305,7 @@ TEST(WeavingEdition7_1, OverCapacityIsFWithoutSpeed) {
     EXPECT_EQ(w.run_analysis(), LevelOfService::F);
     EXPECT_TRUE(w.v7_1->demand_exceeds_capacity);
     EXPECT_FALSE(w.speed_avg.has_value());
-    EXPECT_EQ(*w.density, INF);
+    EXPECT_EQ(*w.density, kInf);
 }
 
 // The 7th Edition steps refuse a segment of edition 7.1, naming themselves, and change nothing.
@@ -325,14 +324,10 @@ TEST(WeavingEdition7_1, RefusesTheSeventhEditionSteps) {
     for (const auto& [name, step] : steps) {
         WeavingSegment w;
         w.version = HcmVersion::Hcm7_1;
-        try {
-            step(w);
-            ADD_FAILURE() << name << " ran on a 7.1 segment";
-        } catch (const hcm::Error& e) {
-            EXPECT_EQ(std::string(e.what()), std::string(name) +
-                                                 "() implements the 7th Edition step structure, but this segment is "
-                                                 "version \"7.1\". Use run_analysis() or analysis_v7_1() instead.");
-        }
+        EXPECT_EQ(error_of([&] { step(w); }), std::string(name) +
+                                                  "() implements the 7th Edition step structure, but this segment is "
+                                                  "version \"7.1\". Use run_analysis() or analysis_v7_1() instead.")
+            << name << " ran on a 7.1 segment";
         EXPECT_FALSE(w.f_hv || w.lc_min || w.l_max || w.capacity || w.lc_all || w.speed_avg || w.density || w.los);
     }
 }
@@ -396,25 +391,18 @@ TEST(WeavingServiceFlowRateSearch, UnreachableTargetIsAnError) {
         // No flow in any movement: the density stays 0 however far the bracket is doubled.
         EXPECT_THROW(service_flow_rate_ideal(w, {0.0, 0.0, 0.0, 0.0}, 20.0), hcm::Error);
     }
-    try {
-        service_flow_rate_ideal(w, {0.0, 0.0, 0.0, 0.0}, 20.0);
-        FAIL() << "an unreachable target gave a service flow rate";
-    } catch (const hcm::Error& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "target density 20 pc/mi/ln cannot be reached: the segment's density stays below it at every "
-                  "service flow rate searched");
-    }
+    EXPECT_EQ(error_of([&] { service_flow_rate_ideal(w, {0.0, 0.0, 0.0, 0.0}, 20.0); }),
+              "target density 20 pc/mi/ln cannot be reached: the segment's density stays below it at every "
+              "service flow rate searched")
+        << "an unreachable target gave a service flow rate";
 }
 
 TEST(WeavingServiceFlowRateSearch, TargetMustBeFinite) {
     const WeavingSegment w;
-    for (double target : {std::nan(""), INF}) {
-        try {
-            service_flow_rate_ideal(w, {0.7, 0.12, 0.12, 0.06}, target);
-            FAIL() << "accepted target " << target;
-        } catch (const hcm::Error& e) {
-            EXPECT_EQ(std::string(e.what()).rfind("target density must be a finite number, got ", 0), 0u);
-        }
+    for (double target : {kNaN, kInf}) {
+        EXPECT_PRED2(starts_with, error_of([&] { service_flow_rate_ideal(w, {0.7, 0.12, 0.12, 0.06}, target); }),
+                     "target density must be a finite number, got ")
+            << "accepted target " << target;
     }
 }
 
@@ -423,8 +411,8 @@ TEST(WeavingServiceVolumes, DailyVolumeNeedsPositiveKAndD) {
     EXPECT_DOUBLE_EQ(sv.sf, 5700.0);
     EXPECT_DOUBLE_EQ(sv.sv, 5130.0);
     EXPECT_DOUBLE_EQ(sv.dsv, 5130.0 / (0.09 * 0.55));
-    EXPECT_EQ(service_volumes(6000.0, 0.95, 0.9, 0.0, 0.55).dsv, INF);
-    EXPECT_EQ(service_volumes(6000.0, 0.95, 0.9, 0.09, -1.0).dsv, INF);
+    EXPECT_EQ(service_volumes(6000.0, 0.95, 0.9, 0.0, 0.55).dsv, kInf);
+    EXPECT_EQ(service_volumes(6000.0, 0.95, 0.9, 0.09, -1.0).dsv, kInf);
 }
 
 TEST(WeavingCrossWeave, ReductionAndRefusal) {
@@ -433,13 +421,10 @@ TEST(WeavingCrossWeave, ReductionAndRefusal) {
     EXPECT_DOUBLE_EQ(one.caf, 1.0 - one.crf);
     EXPECT_DOUBLE_EQ(one.c_gpa, one.caf * 2000.0);
     EXPECT_NEAR(cross_weave_gp_capacity(500.0, 2000.0, 4, 1.0).crf, 0.049716, 1e-6);
-    for (double cw : {0.0, -5.0, std::nan("")}) {
-        try {
-            cross_weave_gp_capacity(cw, 1000.0, 3, 2000.0);
-            FAIL() << "accepted cw " << cw;
-        } catch (const hcm::Error& e) {
-            EXPECT_STREQ(e.what(), "cross-weave demand flow rate (cw) must be > 0");
-        }
+    for (double cw : {0.0, -5.0, kNaN}) {
+        EXPECT_EQ(error_of([&] { cross_weave_gp_capacity(cw, 1000.0, 3, 2000.0); }),
+                  "cross-weave demand flow rate (cw) must be > 0")
+            << "accepted cw " << cw;
     }
 }
 
