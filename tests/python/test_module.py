@@ -30,6 +30,40 @@ def test_version_and_doc():
     ]
 
 
+# Every name the module body adds, in its fixed order; chapters not yet built add nothing.
+REGISTRATION_ORDER = [
+    "FreewayFacility", "ManagedLaneFacility", "PlanningFacility", "FreewayReliability",
+    "planning_reliability", "shoulder_lane_caf", "shoulder_lane_default_capacity_veh_h_ln", "ramp_metered_merge_caf",
+    "alinea_metering_rate",
+    "BasicFreeways", "ManagedLanes",
+    "analyze_mixed_flow", "analyze_composite_grade",
+    "WeavingSegment", "cross_weave_gp_capacity", "service_flow_rate_ideal", "service_volumes",
+    "RampSegment", "ramp_service_flow_rate_ideal", "ramp_service_volumes",
+    "SubSegment", "Segment", "TwoLaneHighways", "BicycleLOS", "analyze_bicycle_los",
+    "UrbanFacility", "facility_pedestrian_or_bicycle_los_score", "facility_transit_los_score_py",
+    "facility_pedestrian_los", "facility_bicycle_los", "facility_transit_los",
+    "UrbanReliability", "adaptive_signal_sat_flow_adjustment",
+    "UrbanSegment", "analyze_pedestrian_segment", "analyze_bicycle_segment", "analyze_transit_segment",
+    "SignalizedIntersection", "analyze_signalized_bicycle", "analyze_signalized_pedestrian",
+    "signalized_two_stage_crossing_delay",
+    "Twsc", "analyze_twsc_pedestrian", "Awsc", "Roundabouts",
+    "Interchange", "AlternativeIntersection", "DisplacedLeftTurn", "dlt_offset",
+    "ExclusivePedestrianFacility", "SharedUsePathPedestrian", "OffStreetBicycleFacility",
+    "hcm_versions", "hcm_latest_version", "hcm_version_changes_chapter", "get_constraints", "validate_input",
+    "__doc__", "__version__",
+]
+
+
+def test_all_follows_the_registration_order():
+    assert len(REGISTRATION_ORDER) == 59
+    names = marvane.__all__
+    assert set(names) <= set(REGISTRATION_ORDER)
+    assert names == [n for n in REGISTRATION_ORDER if n in names]
+    built = ["FreewayFacility", "ManagedLaneFacility", "PlanningFacility", "BasicFreeways", "ManagedLanes",
+             "analyze_mixed_flow", "analyze_composite_grade", "WeavingSegment", "RampSegment"]
+    assert all(n in names for n in built)
+
+
 def test_all_lists_every_name_once_in_registration_order():
     names = marvane.__all__
     assert len(names) == len(set(names))
