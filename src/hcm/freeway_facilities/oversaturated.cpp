@@ -35,16 +35,6 @@ void require_size(std::size_t actual, std::size_t expected, const char* what) {
 
 // ---- StepHistory --------------------------------------------------------------------------------
 
-void StepHistory::push(double value) {
-    if (size_ < values_.size()) {
-        values_[(start_ + size_) % values_.size()] = value;
-        ++size_;
-    } else {
-        values_[start_] = value;
-        start_ = (start_ + 1) % values_.size();
-    }
-}
-
 double StepHistory::at(std::size_t index) const { return values_[(start_ + index) % values_.size()]; }
 
 std::optional<double> StepHistory::lookup(double lag) const {

@@ -19,7 +19,19 @@ namespace hcm::freeway_facilities::oversaturated {
 // The most recent step values of one quantity (at most HISTORY_STEPS; the oldest drops out).
 class StepHistory {
 public:
-    void push(double value);
+    // Called for every node and segment in every time step: inline, and wrapping the ring index
+    // by comparison rather than division.
+    void push(double value) {
+        constexpr std::size_t capacity = exhibits::oversaturated::HISTORY_STEPS;
+        if (size_ < capacity) {
+            const std::size_t end = start_ + size_;
+            values_[end < capacity ? end : end - capacity] = value;
+            ++size_;
+        } else {
+            values_[start_] = value;
+            start_ = start_ + 1 < capacity ? start_ + 1 : 0;
+        }
+    }
     std::size_t size() const { return size_; }
     // Value at lag `lag` steps back (lag 1 is the last step), interpolated between steps; none
     // when the history does not reach that far back (or the lag is negative).
