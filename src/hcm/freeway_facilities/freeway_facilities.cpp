@@ -26,14 +26,6 @@ namespace ov = exhibits::oversaturated;
 using common::max2;
 using common::min2;
 
-double entry_or(const std::vector<double>& list, std::size_t period, double otherwise) {
-    return period < list.size() ? list[period] : otherwise;
-}
-
-double entry_or(const std::optional<std::vector<double>>& list, std::size_t period, double otherwise) {
-    return list ? entry_or(*list, period, otherwise) : otherwise;
-}
-
 void require_entries(std::size_t actual, std::size_t needed, const char* what) {
     if (actual < needed) {
         throw std::logic_error(std::string("period chain: ") + what + " has " + std::to_string(actual) +
