@@ -9,6 +9,7 @@
 #include "hcm/common/error.hpp"
 #include "hcm/common/format.hpp"
 #include "hcm/common/truck_curves.hpp"
+#include "hcm/common/units.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::basicfreeways::composite_grade {
@@ -18,9 +19,9 @@ using hcm::common::num;
 namespace mf = hcm::basicfreeways::mixed_flow;
 namespace tc = hcm::common::truck_curves;
 
-namespace {
+using common::units::FT_PER_MI;
 
-constexpr double FT_PER_MI = 5280.0;
+namespace {
 
 // Chapter 25 Appendix A: automobile rate at the end of a segment disturbed by the trucks'
 // spot rates, C p^a q^b y^c per truck class (q in 1000 veh/h/ln).
