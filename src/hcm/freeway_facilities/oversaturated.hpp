@@ -96,12 +96,8 @@ public:
                                                const std::vector<double>& on_ramp_demands,
                                                const std::vector<double>& off_ramp_demands, double mainline_demand);
 
-    std::size_t segment_count() const { return n_; }
-    std::uint32_t steps_in_period() const { return steps_per_period_; }
-    double steps_per_hour() const { return steps_per_hour_; }
-    double unserved_entry_veh() const { return unserved_entry_veh_; }
+    // Vehicles queued on each segment at the end of the last period.
     const std::vector<double>& unserved_veh() const { return unserved_veh_; }
-    const std::vector<double>& on_ramp_queue_veh() const { return on_ramp_queue_veh_; }
 
 private:
     void check_input(const OversatPeriodInput& input) const;
