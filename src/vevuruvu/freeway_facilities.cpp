@@ -8,6 +8,7 @@
 #include "hcm/freeway_facilities/freeway_facilities.hpp"
 #include "hcm/freeway_facilities/managed_lanes.hpp"
 #include "hcm/freeway_facilities/planning.hpp"
+#include "json/jsonio.hpp"
 #include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
 
@@ -114,21 +115,13 @@ using mlf::ManagedLaneFacility;
 
 namespace {
 
-ManagedLaneFacility make_managed_lane_facility(std::optional<std::string> json) {
-    if (!json) return ManagedLaneFacility{};
-    try {
-        return mlf::read_managed_lane_facility(*json);
-    } catch (const hcm::Error& e) {
-        throw hcm::Error(std::string("invalid ML facility JSON: ") + e.what());
-    }
+ManagedLaneFacility make_managed_lane_facility(const std::optional<std::string>& json) {
+    return json ? jsonio::read_document_with_prefix<ManagedLaneFacility>(*json, "invalid ML facility JSON: ")
+                : ManagedLaneFacility{};
 }
 
 std::string managed_lane_facility_json(const ManagedLaneFacility& f) {
-    try {
-        return mlf::write_managed_lane_facility(f);
-    } catch (const hcm::Error& e) {
-        throw hcm::Error(std::string("serialization failed: ") + e.what());
-    }
+    return jsonio::write_document_with_prefix(f, "serialization failed: ");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "hcm/common/error.hpp"
 #include "hcm/common/format.hpp"
 #include "hcm/common/truck_curves.hpp"
+#include "hcm/common/units.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::basicfreeways::composite_grade {
@@ -18,24 +19,22 @@ using hcm::common::num;
 namespace mf = hcm::basicfreeways::mixed_flow;
 namespace tc = hcm::common::truck_curves;
 
+using common::units::FT_PER_MI;
+
 namespace {
 
-constexpr double FT_PER_MI = 5280.0;
+using mf::TruckTermCoefficients;
 
 // Chapter 25 Appendix A: automobile rate at the end of a segment disturbed by the trucks'
-// spot rates, C p^a q^b y^c per truck class (q in 1000 veh/h/ln).
-struct TruckTermCoefficients {
-    double sut_coeff, sut_q_exp, sut_p_exp, sut_y_exp;
-    double tt_coeff, tt_q_exp, tt_p_exp, tt_y_exp;
-};
+// spot rates, C p^a q^b x^c per truck class (q in 1000 veh/h/ln).
 constexpr TruckTermCoefficients END_OF_SEGMENT = {64.5, 0.77, 0.34, 1.53, 79.5, 0.81, 0.56, 1.32};
-// Average automobile rate over the segment: one set while both truck classes speed up, one otherwise.
+// Average automobile rate over the segment: one set while both truck classes speed up, the
+// single grade's congested form otherwise.
 constexpr TruckTermCoefficients AVERAGE_TRUCKS_ACCELERATING = {54.72, 1.16, 0.28, 1.73, 69.72, 1.32, 0.61, 1.33};
-constexpr TruckTermCoefficients AVERAGE_OTHERWISE = {100.42, 0.46, 0.68, 2.76, 110.64, 1.36, 0.62, 1.81};
+constexpr const TruckTermCoefficients& AVERAGE_OTHERWISE = mf::CONGESTED_TRUCK_TERMS;
 
-double truck_terms(const TruckTermCoefficients& c, double p_sut, double p_tt, double q, double y_sut, double y_tt) {
-    return c.sut_coeff * std::pow(p_sut, c.sut_p_exp) * std::pow(q, c.sut_q_exp) * std::pow(y_sut, c.sut_y_exp) +
-           c.tt_coeff * std::pow(p_tt, c.tt_p_exp) * std::pow(q, c.tt_q_exp) * std::pow(y_tt, c.tt_y_exp);
+double truck_terms(const TruckTermCoefficients& c, double p_sut, double p_tt, double q, double x_sut, double x_tt) {
+    return mf::sut_term(c, p_sut, q, x_sut) + mf::tt_term(c, p_tt, q, x_tt);
 }
 
 void check_inputs(const CompositeGrade& in) {

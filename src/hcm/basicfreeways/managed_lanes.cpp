@@ -32,16 +32,7 @@ const ManagedLaneParameters& lane_type_parameters(ManagedLaneType type) {
 
 ManagedLaneSegment::ManagedLaneSegment(ManagedLaneType type, double ffs_, double v_p_, double k_gp_, double caf_,
                                        double saf_)
-    : friction_type(lane_type_parameters(type).friction_type),
-      bp_intercept(lane_type_parameters(type).bp_intercept),
-      bp_slope(lane_type_parameters(type).bp_slope),
-      capacity_intercept(lane_type_parameters(type).capacity_intercept),
-      capacity_slope(lane_type_parameters(type).capacity_slope),
-      exponent_intercept(lane_type_parameters(type).exponent_intercept),
-      exponent_slope(lane_type_parameters(type).exponent_slope),
-      low_flow_slope(lane_type_parameters(type).low_flow_slope),
-      density_at_capacity(lane_type_parameters(type).density_at_capacity),
-      friction_density_at_capacity(lane_type_parameters(type).friction_density_at_capacity),
+    : parameters(lane_type_parameters(type)),
       ffs(ffs_),
       adjusted_ffs(ffs_),
       saf(saf_),
@@ -54,11 +45,11 @@ ManagedLaneSegment::ManagedLaneSegment(ManagedLaneType type, double ffs_, double
 namespace {
 
 double breakpoint_for(const ManagedLaneSegment& s) {
-    return s.caf * s.caf * (s.bp_intercept + s.bp_slope * (REFERENCE_FFS - s.adjusted_ffs));
+    return s.caf * s.caf * (s.parameters.bp_intercept + s.parameters.bp_slope * (REFERENCE_FFS - s.adjusted_ffs));
 }
 
 double capacity_for(const ManagedLaneSegment& s) {
-    return s.caf * (s.capacity_intercept - s.capacity_slope * (REFERENCE_FFS - s.adjusted_ffs));
+    return s.caf * (s.parameters.capacity_intercept - s.parameters.capacity_slope * (REFERENCE_FFS - s.adjusted_ffs));
 }
 
 }  // namespace
@@ -83,17 +74,19 @@ double ManagedLaneSegment::calculate_speed() {
     double v = v_p;
     double bp = breakpoint;
     double c = capacity;
-    double s1 = low_flow_slope;
+    double s1 = parameters.low_flow_slope;
     double s;
     if (v <= bp) {
         s = f - s1 * v;
     } else if (v <= c) {
         if (c - bp > 0.0) {
             double x = (v - bp) / (c - bp);
-            double a = exponent_intercept + exponent_slope * (f - EXPONENT_REFERENCE_FFS);
-            s = f - s1 * bp - (f - s1 * bp - c / density_at_capacity) * std::pow(x, a);
+            double a = parameters.exponent_intercept + parameters.exponent_slope * (f - EXPONENT_REFERENCE_FFS);
+            s = f - s1 * bp - (f - s1 * bp - c / parameters.density_at_capacity) * std::pow(x, a);
             // GP-lane friction lowers the speed at capacity from c / K_c to c / K_c,friction.
-            if (is_friction_active()) s -= x * x * (c / density_at_capacity - c / friction_density_at_capacity);
+            if (is_friction_active()) {
+                s -= x * x * (c / parameters.density_at_capacity - c / parameters.friction_density_at_capacity);
+            }
         } else {
             s = f - s1 * bp;
         }

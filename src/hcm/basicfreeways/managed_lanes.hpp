@@ -38,16 +38,7 @@ const ManagedLaneParameters& lane_type_parameters(ManagedLaneType type);
 inline constexpr double FRICTION_GP_DENSITY = 35.0;
 
 struct ManagedLaneSegment {
-    bool friction_type;
-    double bp_intercept;
-    double bp_slope;
-    double capacity_intercept;
-    double capacity_slope;
-    double exponent_intercept;
-    double exponent_slope;
-    double low_flow_slope;
-    double density_at_capacity;
-    double friction_density_at_capacity;
+    ManagedLaneParameters parameters;  // of lane_type
     double ffs;           // free-flow speed
     double adjusted_ffs;  // ffs x saf
     double saf;
@@ -64,8 +55,8 @@ struct ManagedLaneSegment {
 
     ManagedLaneSegment(ManagedLaneType type, double ffs, double v_p, double k_gp, double caf, double saf);
 
-    bool has_friction_effect() const { return friction_type; }
-    bool is_friction_active() const { return friction_type && k_gp > FRICTION_GP_DENSITY; }
+    bool has_friction_effect() const { return parameters.friction_type; }
+    bool is_friction_active() const { return parameters.friction_type && k_gp > FRICTION_GP_DENSITY; }
 
     // Breakpoint BP (Equation 12-13); also sets adjusted_ffs.
     double calculate_breakpoint();

@@ -8,6 +8,7 @@
 #include "hcm/common/error.hpp"
 #include "hcm/common/format.hpp"
 #include "hcm/common/truck_curves.hpp"
+#include "hcm/common/units.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::basicfreeways::mixed_flow {
@@ -18,14 +19,12 @@ namespace tc = hcm::common::truck_curves;
 
 namespace {
 
-// Chapter 26 Appendix A coefficients of the automobile travel-time rate disturbed by trucks.
-// Low-flow form (Step 5): the flow terms of the congested form below evaluated at 1 veh/h/ln
-// (q/1000 = 0.001): 100.42 x 0.001^0.46 and 110.64 x 0.001^1.36.
+// Chapter 26 Appendix A automobile travel-time rate disturbed by trucks, low-flow form (Step 5):
+// the flow terms of CONGESTED_TRUCK_TERMS evaluated at 1 veh/h/ln (q/1000 = 0.001):
+// 100.42 x 0.001^0.46 and 110.64 x 0.001^1.36.
 constexpr double LOW_FLOW_SUT_COEFF = 4.186202348809108;
 constexpr double LOW_FLOW_TT_COEFF = 0.009202634363479947;
-// Flow-dependent form (Step 7): C p^a (q/1000)^b x^c per truck class.
-constexpr double SUT_COEFF = 100.42, SUT_P_EXP = 0.68, SUT_Q_EXP = 0.46, SUT_X_EXP = 2.76;
-constexpr double TT_COEFF = 110.64, TT_P_EXP = 0.62, TT_Q_EXP = 1.36, TT_X_EXP = 1.81;
+constexpr const TruckTermCoefficients& TRUCKS = CONGESTED_TRUCK_TERMS;
 // Speed-flow exponent scale (Step 8).
 constexpr double PHI_SCALE = 1.195;
 
@@ -52,9 +51,8 @@ double calculate_mixed_speed_at(const MixedFlowSegment& s, const MixedFlowResult
     const double u = q / r.caf_mix;
     const double auto_rate = 3600.0 / calculate_auto_speed(s.ffs, r.capacity_ao, r.bp_ao, u);
     const double delta = calculate_congestion_delay(r.caf_mix, auto_rate, t_ff);
-    const double tau_a = t_ff + delta +
-                         SUT_COEFF * std::pow(s.p_sut, SUT_P_EXP) * std::pow(q / 1000.0, SUT_Q_EXP) * std::pow(x_sut, SUT_X_EXP) +
-                         TT_COEFF * std::pow(s.p_tt, TT_P_EXP) * std::pow(q / 1000.0, TT_Q_EXP) * std::pow(x_tt, TT_X_EXP);
+    const double tau_a =
+        t_ff + delta + sut_term(TRUCKS, s.p_sut, q / 1000.0, x_sut) + tt_term(TRUCKS, s.p_tt, q / 1000.0, x_tt);
     const double tau_mix = (r.tau_tt_kin + delta) * s.p_tt + (r.tau_sut_kin + delta) * s.p_sut + (1.0 - p_t) * tau_a;
     return 3600.0 / tau_mix;
 }
@@ -135,8 +133,8 @@ MixedFlowResult analyze(const MixedFlowSegment& s) {
     // Step 5: low-flow rates and the mixed-flow free-flow speed.
     const double x_sut = calculate_truck_excess(r.tau_sut_kin, s.ffs);
     const double x_tt = calculate_truck_excess(r.tau_tt_kin, s.ffs);
-    r.tau_a_ffs = t_ff + LOW_FLOW_SUT_COEFF * std::pow(s.p_sut, SUT_P_EXP) * std::pow(x_sut, SUT_X_EXP) +
-                  LOW_FLOW_TT_COEFF * std::pow(s.p_tt, TT_P_EXP) * std::pow(x_tt, TT_X_EXP);
+    r.tau_a_ffs = t_ff + LOW_FLOW_SUT_COEFF * std::pow(s.p_sut, TRUCKS.sut_p_exp) * std::pow(x_sut, TRUCKS.sut_x_exp) +
+                  LOW_FLOW_TT_COEFF * std::pow(s.p_tt, TRUCKS.tt_p_exp) * std::pow(x_tt, TRUCKS.tt_x_exp);
     r.tau_mix_ffs = s.p_tt * r.tau_tt_kin + s.p_sut * r.tau_sut_kin + (1.0 - p_t) * r.tau_a_ffs;
     r.ffs_mix = 3600.0 / r.tau_mix_ffs;
     r.saf_mix = r.ffs_mix / s.ffs;
@@ -144,7 +142,7 @@ MixedFlowResult analyze(const MixedFlowSegment& s) {
     // Step 6: breakpoints.
     r.bp_ao = calculate_bp_ao(s.ffs, s.caf_ao);
     r.bp_mix = max0(r.bp_ao * (1.0 - 0.4 * std::pow(p_t, 0.1) * (std::exp(30.0 * s.grade / 100.0) + 1.0) *
-                                        std::pow(5280.0 * s.length, 0.01)));
+                                        std::pow(common::units::FT_PER_MI * s.length, 0.01)));
 
     // Step 7: calibration speeds at capacity and at 90 % of capacity.
     r.s_calib_cap = calculate_mixed_speed_at(s, r, x_sut, x_tt, r.capacity_mix);

@@ -7,6 +7,7 @@
 // Units: FFS and speeds mi/h; travel-time rates tau in s/mi; flows veh/h/ln; grade in percent;
 // truck proportions as decimals. The helpers below are shared with the composite-grade chain
 // (Chapter 25, composite_grade.hpp).
+#include <cmath>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -73,6 +74,23 @@ double calculate_auto_speed(double ffs, double capacity_ao, double bp_ao, double
 double calculate_congestion_delay(double caf_mix, double auto_rate, double t_ff);
 // max(tau/100 - 36/FFS, 0): how much slower than the free-flow rate a truck runs, per 100 s/mi.
 double calculate_truck_excess(double tau, double ffs);
+
+// The automobile travel-time rate (s/mi) a truck class adds, C p^a q^b x^c: p the class's
+// proportion, q the flow in 1000 veh/h/ln, x its truck excess.
+struct TruckTermCoefficients {
+    double sut_coeff, sut_q_exp, sut_p_exp, sut_x_exp;
+    double tt_coeff, tt_q_exp, tt_p_exp, tt_x_exp;
+};
+// Chapter 26 Appendix A (Step 7): the congested form of a single grade, also the composite
+// grade's average automobile rate unless both truck classes speed up.
+inline constexpr TruckTermCoefficients CONGESTED_TRUCK_TERMS = {100.42, 0.46, 0.68, 2.76, 110.64, 1.36, 0.62, 1.81};
+
+inline double sut_term(const TruckTermCoefficients& c, double p_sut, double q, double x_sut) {
+    return c.sut_coeff * std::pow(p_sut, c.sut_p_exp) * std::pow(q, c.sut_q_exp) * std::pow(x_sut, c.sut_x_exp);
+}
+inline double tt_term(const TruckTermCoefficients& c, double p_tt, double q, double x_tt) {
+    return c.tt_coeff * std::pow(p_tt, c.tt_p_exp) * std::pow(q, c.tt_q_exp) * std::pow(x_tt, c.tt_x_exp);
+}
 
 // ---- The single-grade chain ----------------------------------------------------------------
 

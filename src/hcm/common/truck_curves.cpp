@@ -7,13 +7,14 @@
 
 #include "hcm/common/error.hpp"
 #include "hcm/common/format.hpp"
+#include "hcm/common/units.hpp"
 
 namespace hcm::common::truck_curves {
 namespace {
 
 constexpr double GRADE_TOLERANCE = 1e-9;
 constexpr double NEAREST_EXHIBIT_LIMIT_MPH = 2.5;
-constexpr double FT_PER_MI = 5280.0;
+using units::FT_PER_MI;
 
 // The digitised curve grades; index into the per-grade curve arrays below.
 constexpr std::array<double, 4> CURVE_GRADES = {0, 2, 3, 5};

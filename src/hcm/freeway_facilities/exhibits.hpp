@@ -59,14 +59,12 @@ inline constexpr LosBounds RURAL_FACILITY_LOS = {6.0, 14.0, 22.0, 29.0, 39.0};  
 // Oversaturated time-step procedure (Chapter 10 / Chapter 25 oversaturated segment evaluation).
 namespace oversaturated {
 inline constexpr double SECONDS_PER_PERIOD = 900.0;
-inline constexpr double SECONDS_PER_HOUR = 3600.0;
 inline constexpr double HOURS_PER_PERIOD = 0.25;
 inline constexpr double DENSITY_AT_CAPACITY_PC = 45.0;  // pc/mi/ln
 inline constexpr double QUEUE_PRESENT_VEH = 0.001;      // vehicles above which a queue is present
 inline constexpr double UNCONSTRAINED = 1e12;           // an output without constraint
 inline constexpr std::size_t HISTORY_STEPS = 240;       // step values kept per history list
 inline constexpr double MIN_QUEUE_DENSITY_EXCESS = 1.0;  // veh/mi/ln
-inline constexpr double FT_PER_MI = 5280.0;
 // Time steps the engine accepts, seconds: at most 1800 keeps at least one step per period; at
 // least 0.25 bounds a period to 3600 steps.
 inline constexpr double MIN_TIME_STEP_S = 0.25;

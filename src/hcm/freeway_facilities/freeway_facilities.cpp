@@ -9,6 +9,7 @@
 #include "hcm/common/format.hpp"
 #include "hcm/common/numeric.hpp"
 #include "hcm/common/pce_table.hpp"
+#include "hcm/common/units.hpp"
 #include "hcm/freeway_facilities/oversaturated.hpp"
 #include "hcm/freeway_facilities/segment_procedures.hpp"
 #include "hcm/merge_diverge/merge_diverge.hpp"
@@ -21,18 +22,11 @@ namespace bf = basicfreeways::basicfreeways;
 namespace pce = common::pce_table;
 namespace wz = exhibits::work_zone;
 namespace ov = exhibits::oversaturated;
+using common::units::FT_PER_MI;
 
 // Minimums and maximums of the method ignore an operand that is not a number.
 using common::max2;
 using common::min2;
-
-double entry_or(const std::vector<double>& list, std::size_t period, double otherwise) {
-    return period < list.size() ? list[period] : otherwise;
-}
-
-double entry_or(const std::optional<std::vector<double>>& list, std::size_t period, double otherwise) {
-    return list ? entry_or(*list, period, otherwise) : otherwise;
-}
 
 void require_entries(std::size_t actual, std::size_t needed, const char* what) {
     if (actual < needed) {
@@ -86,7 +80,7 @@ std::size_t num_periods(const FreewayFacility& facility) { return facility.mainl
 double total_length_mi(const FreewayFacility& facility) {
     double ft = 0.0;
     for (const auto& s : facility.segments) ft += s.length_ft;
-    return ft / ov::FT_PER_MI;
+    return ft / FT_PER_MI;
 }
 
 // ---- Per-segment, per-period quantities -------------------------------------------------------
@@ -457,7 +451,7 @@ std::vector<double> column(const Matrix& m, std::size_t period) {
 oversaturated::OversaturatedEngine build_engine(const FreewayFacility& f) {
     oversaturated::EngineSetup setup;
     for (const auto& s : f.segments) {
-        setup.length_mi.push_back(s.length_ft / ov::FT_PER_MI);
+        setup.length_mi.push_back(s.length_ft / FT_PER_MI);
         setup.lanes.push_back(static_cast<double>(s.lanes));
     }
     setup.f_hv = heavy_vehicle_factor(f);
@@ -613,7 +607,7 @@ LevelOfService PeriodSums::los(CityType city_type, double avg_density_pc) const 
 void add_period_travel(PeriodPerformance& out, double length_ft, double served, double demand, double speed,
                        double ffs) {
     const double hours = ov::HOURS_PER_PERIOD;
-    const double l_mi = length_ft / ov::FT_PER_MI;
+    const double l_mi = length_ft / FT_PER_MI;
     out.vmt_served += l_mi * served * hours;
     out.vmt_demand += l_mi * demand * hours;
     if (speed > 0.0) {

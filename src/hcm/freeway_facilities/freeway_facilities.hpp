@@ -125,6 +125,15 @@ void validate_time_step(double time_step_s);
 std::size_t num_periods(const FreewayFacility& facility);
 double total_length_mi(const FreewayFacility& facility);
 
+// Entry `period` of a per-period list, or `otherwise` past its end (or without a list): a list
+// shorter than the analysis leaves the later periods at the default.
+inline double entry_or(const std::vector<double>& list, std::size_t period, double otherwise) {
+    return period < list.size() ? list[period] : otherwise;
+}
+inline double entry_or(const std::optional<std::vector<double>>& list, std::size_t period, double otherwise) {
+    return list ? entry_or(*list, period, otherwise) : otherwise;
+}
+
 // ---- Per-segment, per-period quantities (Chapter 10 adjustments) --------------------------------
 
 // E_T of the facility's general terrain (2 on Level, 3 otherwise).

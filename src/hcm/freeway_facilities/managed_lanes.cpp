@@ -125,7 +125,7 @@ void determine_cross_weave_caf_schedules(ManagedLaneFacility& facility) {
         FacilitySegment& segment = facility.gp.segments[i];
         std::vector<double> schedule(periods);
         for (std::size_t p = 0; p < periods; ++p) {
-            const double demand = p < cw->cw_demand_pc.size() ? cw->cw_demand_pc[p] : 0.0;
+            const double demand = ff::entry_or(cw->cw_demand_pc, p, 0.0);
             schedule[p] = segment.caf * (1.0 - calculate_cross_weave_reduction(segment.lanes, demand, cw->l_cw_min_ft));
         }
         segment.caf_schedule = std::move(schedule);
@@ -133,10 +133,6 @@ void determine_cross_weave_caf_schedules(ManagedLaneFacility& facility) {
 }
 
 namespace {
-
-double entry_or_zero(const std::vector<double>& list, std::size_t period) {
-    return period < list.size() ? list[period] : 0.0;
-}
 
 // N'_i: the analysis uses at least one managed lane.
 double ml_lanes(const MlSegmentInput& entry) { return static_cast<double>(std::max<std::uint32_t>(entry.lanes, 1)); }
@@ -150,13 +146,14 @@ Matrix estimate_ml_demands(const ManagedLaneFacility& facility) {
     const std::size_t periods = num_periods(facility);
     Matrix demand(n, std::vector<double>(periods, 0.0));
     for (std::size_t p = 0; p < periods; ++p) {
-        double running = entry_or_zero(facility.ml_entry_demand, p);
+        double running = ff::entry_or(facility.ml_entry_demand, p, 0.0);
         for (std::size_t i = 0; i < n; ++i) {
             if (const auto& entry = facility.ml.at(i)) {
                 // An off-ramp cannot take more vehicles than the managed lane carries: a negative
                 // demand would give a negative density and a speed above free flow.
-                running = std::max(
-                    running + entry_or_zero(entry->on_ramp_demand, p) - entry_or_zero(entry->off_ramp_demand, p), 0.0);
+                const double on = ff::entry_or(entry->on_ramp_demand, p, 0.0);
+                const double off = ff::entry_or(entry->off_ramp_demand, p, 0.0);
+                running = std::max(running + on - off, 0.0);
             }
             demand[i][p] = running;
         }

@@ -6,11 +6,13 @@
 #include <string>
 
 #include "hcm/common/numeric.hpp"
+#include "hcm/common/units.hpp"
 
 namespace hcm::freeway_facilities::oversaturated {
 namespace {
 
 namespace ex = exhibits::oversaturated;
+using common::units::FT_PER_MI;
 
 // The engine's minimums and maximums ignore an operand that is not a number.
 using common::max2;
@@ -34,16 +36,6 @@ void require_size(std::size_t actual, std::size_t expected, const char* what) {
 }  // namespace
 
 // ---- StepHistory --------------------------------------------------------------------------------
-
-void StepHistory::push(double value) {
-    if (size_ < values_.size()) {
-        values_[(start_ + size_) % values_.size()] = value;
-        ++size_;
-    } else {
-        values_[start_] = value;
-        start_ = (start_ + 1) % values_.size();
-    }
-}
 
 double StepHistory::at(std::size_t index) const { return values_[(start_ + index) % values_.size()]; }
 
@@ -73,7 +65,7 @@ std::uint32_t steps_per_period(double time_step_s) {
 OversaturatedEngine::OversaturatedEngine(const EngineSetup& setup)
     : n_(setup.length_mi.size()),
       steps_per_period_(steps_per_period(setup.time_step_s)),
-      steps_per_hour_(ex::SECONDS_PER_HOUR / setup.time_step_s),
+      steps_per_hour_(common::units::SECONDS_PER_HOUR / setup.time_step_s),
       f_hv_(setup.f_hv),
       jam_density_pc_(setup.jam_density_pc),
       queue_discharge_drop_(setup.queue_discharge_drop),
@@ -335,7 +327,7 @@ OversatPeriodResult OversaturatedEngine::run_period(const OversatPeriodInput& in
         if (unserved_veh_[i] > ex::QUEUE_PRESENT_VEH) {
             const double excess = max2(queue_density_[i] - in.background_density[i], ex::MIN_QUEUE_DENSITY_EXCESS);
             out.queue_length_ft[i] =
-                min2(unserved_veh_[i] / (excess * lanes_[i]) * ex::FT_PER_MI, length_mi_[i] * ex::FT_PER_MI);
+                min2(unserved_veh_[i] / (excess * lanes_[i]) * FT_PER_MI, length_mi_[i] * FT_PER_MI);
         } else {
             out.queue_length_ft[i] = 0.0;
         }

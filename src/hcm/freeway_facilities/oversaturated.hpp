@@ -19,7 +19,19 @@ namespace hcm::freeway_facilities::oversaturated {
 // The most recent step values of one quantity (at most HISTORY_STEPS; the oldest drops out).
 class StepHistory {
 public:
-    void push(double value);
+    // Called for every node and segment in every time step: inline, and wrapping the ring index
+    // by comparison rather than division.
+    void push(double value) {
+        constexpr std::size_t capacity = exhibits::oversaturated::HISTORY_STEPS;
+        if (size_ < capacity) {
+            const std::size_t end = start_ + size_;
+            values_[end < capacity ? end : end - capacity] = value;
+            ++size_;
+        } else {
+            values_[start_] = value;
+            start_ = start_ + 1 < capacity ? start_ + 1 : 0;
+        }
+    }
     std::size_t size() const { return size_; }
     // Value at lag `lag` steps back (lag 1 is the last step), interpolated between steps; none
     // when the history does not reach that far back (or the lag is negative).
@@ -84,12 +96,8 @@ public:
                                                const std::vector<double>& on_ramp_demands,
                                                const std::vector<double>& off_ramp_demands, double mainline_demand);
 
-    std::size_t segment_count() const { return n_; }
-    std::uint32_t steps_in_period() const { return steps_per_period_; }
-    double steps_per_hour() const { return steps_per_hour_; }
-    double unserved_entry_veh() const { return unserved_entry_veh_; }
+    // Vehicles queued on each segment at the end of the last period.
     const std::vector<double>& unserved_veh() const { return unserved_veh_; }
-    const std::vector<double>& on_ramp_queue_veh() const { return on_ramp_queue_veh_; }
 
 private:
     void check_input(const OversatPeriodInput& input) const;

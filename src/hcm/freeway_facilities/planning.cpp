@@ -6,10 +6,14 @@
 
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
+#include "hcm/common/units.hpp"
 
 namespace hcm::freeway_facilities::planning {
 
 namespace cap = planning_capacity;
+using common::units::FT_PER_MI;
+using common::units::SECONDS_PER_HOUR;
+using common::units::SECONDS_PER_MINUTE;
 
 double determine_demand_conversion_factor(const PlanningFacility& f) {
     const double e_t = freeway_facilities::heavy_vehicle_pce(f.terrain);
@@ -27,7 +31,7 @@ double determine_capacity_adjustment_factor(const PlanningSection& s) {
         case PlanningSectionType::Basic:
             return cap::BASIC_CAF;
         case PlanningSectionType::Weave: {
-            const double length_ft = s.length_mi * cap::FT_PER_MI;
+            const double length_ft = s.length_mi * FT_PER_MI;
             return std::fmin(
                 cap::WEAVE_CAF_CONSTANT - cap::WEAVE_CAF_VR * s.weave_vr + cap::WEAVE_CAF_LENGTH_FT * length_ft,
                 cap::WEAVE_CAF_MAX);

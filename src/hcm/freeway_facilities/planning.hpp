@@ -100,7 +100,6 @@ inline constexpr double WEAVE_CAF_CONSTANT = 0.884;
 inline constexpr double WEAVE_CAF_VR = 0.0752;
 inline constexpr double WEAVE_CAF_LENGTH_FT = 0.0000243;
 inline constexpr double WEAVE_CAF_MAX = 1.0;
-inline constexpr double FT_PER_MI = 5280.0;
 }  // namespace planning_capacity
 
 // Delay rate (s/mi) as a cubic in the demand-to-capacity ratio x, zero below the breakpoint, one
@@ -118,8 +117,6 @@ inline constexpr std::array<DelayRateRegression, 5> DELAY_RATE_REGRESSIONS = {{
     {55.0, 0.82, 156.43, -248.99, 99.2, -0.12},  // also every class not listed above
 }};
 inline constexpr double SPEED_CLASS_STEP = 5.0;
-inline constexpr double SECONDS_PER_HOUR = 3600.0;
-inline constexpr double SECONDS_PER_MINUTE = 60.0;
 
 // ---- Steps ------------------------------------------------------------------------------------------
 

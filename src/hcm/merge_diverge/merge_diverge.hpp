@@ -38,7 +38,6 @@ enum class AdjacentRamp : std::uint8_t { None, OnRamp, OffRamp };
 inline constexpr std::array<double, 4> LOS7_DENSITY_MAX = {10.0, 20.0, 28.0, 35.0};
 
 constexpr bool is_merge(RampType t) { return t == RampType::OnRamp || t == RampType::MajorMerge; }
-constexpr bool is_diverge(RampType t) { return !is_merge(t); }
 
 // Option words of a segment's text inputs, matched after lower-casing; a word outside the
 // accepted spellings throws hcm::Error naming the option and showing the lower-cased word. The
