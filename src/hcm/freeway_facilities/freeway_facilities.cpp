@@ -1,5 +1,6 @@
 #include "hcm/freeway_facilities/freeway_facilities.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -187,7 +188,9 @@ void compute_demands(FreewayFacility& facility) {
         const auto off = offrd_by_node(facility.segments, p);
         double x = facility.mainline_demand[p];
         for (std::size_t i = 0; i < n; ++i) {
-            x = x + on[i] - off[i];
+            // An off-ramp cannot take more vehicles than arrive: a negative demand would give
+            // negative densities downstream.
+            x = std::max(x + on[i] - off[i], 0.0);
             demand[i][p] = x;
         }
     }

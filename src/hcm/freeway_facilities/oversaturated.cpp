@@ -97,7 +97,8 @@ std::vector<double> OversaturatedEngine::expected_demand(const std::vector<doubl
     std::vector<double> ed(n, 0.0);
     double upstream = mainline_demand;
     for (std::size_t i = 0; i < n; ++i) {
-        ed[i] = min2(upstream + on_ramp_demands.at(i) - off_ramp_demands.at(i), capacities[i]);
+        // As in the demand build-up, an off-ramp takes no more than arrives (no negative demand).
+        ed[i] = std::max(min2(upstream + on_ramp_demands.at(i) - off_ramp_demands.at(i), capacities[i]), 0.0);
         upstream = ed[i];
     }
     return ed;

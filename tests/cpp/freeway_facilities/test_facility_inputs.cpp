@@ -128,6 +128,22 @@ TEST(Demands, BuildUpAlongTheFacility) {
     EXPECT_DOUBLE_EQ(f.demand[1][1], 5100);
 }
 
+TEST(Demands, AnOffRampTakesNoMoreThanArrives) {
+    auto f = ramps_facility();
+    f.mainline_demand = {200, 200, 200};  // the diverge's 300 veh/h off-ramp exceeds what arrives
+    compute_demands(f);
+    EXPECT_DOUBLE_EQ(f.demand[3][0], 700);  // 200 + the 500 veh/h on-ramp
+    EXPECT_DOUBLE_EQ(f.demand[4][0], 600);  // 700 - 300 + the weave's 200
+    f.mainline_demand = {-50, 0, 0};
+    compute_demands(f);
+    EXPECT_DOUBLE_EQ(f.demand[0][0], 0);
+    EXPECT_DOUBLE_EQ(f.demand[1][0], 500);
+    // Period 2 has no merge on-ramp: the diverge's 300 exceeds the weave's 200 joining at the
+    // same node, and the weave's off-ramp below finds nothing to take.
+    EXPECT_DOUBLE_EQ(f.demand[4][2], 0);
+    EXPECT_DOUBLE_EQ(f.demand[5][2], 0);
+}
+
 TEST(Demands, DivergePercentages) {
     auto f = ramps_facility();
     compute_demands(f);

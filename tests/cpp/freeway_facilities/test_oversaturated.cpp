@@ -54,6 +54,9 @@ TEST(ExpectedDemand, PropagatesAndCapsAtCapacity) {
     EXPECT_DOUBLE_EQ(ed[1], 4000);  // 5000 capped at 4000
     EXPECT_DOUBLE_EQ(ed[2], 3700);
     EXPECT_TRUE(OversaturatedEngine::expected_demand({}, {0}, {0}, 100).empty());
+    // An off-ramp takes no more than arrives.
+    const auto short_of = OversaturatedEngine::expected_demand({5000, 5000}, {0, 0, 0}, {0, 600, 0}, 500);
+    EXPECT_DOUBLE_EQ(short_of[1], 0.0);
 }
 
 struct StepsCase {
