@@ -301,11 +301,14 @@ double density_step(RampSegment& s) {
     const double v12 = s.v12.value_or(0.0);
     double d;
     switch (s.ramp_type) {
+        // Equations 14-8 and 14-10 are regressions: at light flows beside a long acceleration or
+        // deceleration lane they fall below zero, which no density can be; they stop at 0.
         case RampType::OnRamp:
-            d = DR_MERGE_CONST + DR_MERGE_VR * v_r + DR_MERGE_V12 * v12 - DR_MERGE_LA * effective_accel_length(s);
+            d = std::max(
+                DR_MERGE_CONST + DR_MERGE_VR * v_r + DR_MERGE_V12 * v12 - DR_MERGE_LA * effective_accel_length(s), 0.0);
             break;
         case RampType::OffRamp:
-            d = DR_DIVERGE_CONST + DR_DIVERGE_V12 * v12 - DR_DIVERGE_LD * effective_decel_length(s);
+            d = std::max(DR_DIVERGE_CONST + DR_DIVERGE_V12 * v12 - DR_DIVERGE_LD * effective_decel_length(s), 0.0);
             break;
         case RampType::MajorDiverge:
             // The whole approaching flow over all N lanes: the four-lane v_F of five or more lanes

@@ -489,6 +489,19 @@ TEST(RampDensity7, OnRampWithSecondAccelerationLane) {
     EXPECT_NEAR(s.determine_density(), 5.475 + 0.00734 * 1000.0 + 0.0078 * v12 - 0.00627 * 1200.0, 1e-9);
 }
 
+TEST(RampDensity7, LightFlowsBesideLongLanesStopAtZero) {
+    // 5.475 + 0.00734 x 50 + 0.0078 v12 - 0.00627 x 1500 is below zero at these flows.
+    RampSegment merge = ideal(RampType::OnRamp, 200.0, 50.0);
+    merge.accel_lane_length = 1500.0;
+    merge.run_analysis();
+    EXPECT_EQ(merge.density, 0.0);
+    EXPECT_EQ(merge.los, LevelOfService::A);
+    RampSegment diverge = ideal(RampType::OffRamp, 0.0, 0.0);
+    diverge.decel_lane_length = 1000.0;
+    EXPECT_EQ(diverge.run_analysis(), LevelOfService::A);
+    EXPECT_EQ(diverge.density, 0.0);
+}
+
 TEST(RampDensity7, MajorDivergeAndMajorMerge) {
     RampSegment d = ideal(RampType::MajorDiverge, 6000.0, 2000.0, 4);
     d.run_analysis();
