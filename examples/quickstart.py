@@ -1,5 +1,7 @@
 """A short tour of marvane: one section per HCM chapter."""
 
+import json
+
 import marvane
 
 print(f"marvane {marvane.__version__}")
@@ -54,7 +56,6 @@ print(f"  LOS C limit: ideal freeway flow {sfi:.0f} pc/h, service volume {sv:.0f
 
 # --- Chapter 10: freeway facility core method -------------------------------------------------------
 print("\nChapter 10: freeway facility (merge, lane drop, diverge) over four 15-min periods")
-import json  # noqa: E402
 
 facility = marvane.FreewayFacility(json.dumps({
     "segments": [
