@@ -7,15 +7,15 @@
 #include <span>
 
 #include "hcm/common/error.hpp"
-#include "hcm/common/format.hpp"
+#include "base/format.hpp"
 #include "hcm/common/pce_table.hpp"
-#include "hcm/common/text.hpp"
+#include "base/text.hpp"
 
 namespace hcm::basicfreeways::basicfreeways {
 namespace {
 
-using hcm::common::debug;
-using hcm::common::num;
+using base::debug;
+using base::num;
 using hcm::common::pce_table::PceTable;
 
 // ---- Exhibit 12-20: lane-width adjustment f_LW (mi/h) ----------------------------------------
@@ -166,7 +166,7 @@ double speed_on_curve(double flow, double ffs, double capacity, double breakpoin
 
 double general_terrain_pce(const std::optional<std::string>& terrain_type) {
     if (!terrain_type) return ET_LEVEL;
-    std::string terrain = common::text::lower_ascii(*terrain_type);
+    std::string terrain = base::text::lower_ascii(*terrain_type);
     if (terrain == "level") return ET_LEVEL;
     if (terrain == "rolling") return ET_ROLLING;
     if (terrain == "mountainous") return ET_MOUNTAINOUS;
@@ -418,7 +418,7 @@ std::string msf_domain_error(std::string_view exhibit, std::string_view segment_
 }
 
 LevelOfService parse_target_los(std::string_view text) {
-    std::string_view trimmed = common::text::trim(text);  // Unicode blanks as well as ASCII ones
+    std::string_view trimmed = base::text::trim(text);  // Unicode blanks as well as ASCII ones
     if (trimmed.empty()) throw Error("target LOS must be one of A-F");
     char first = trimmed.front();
     if (first >= 'a' && first <= 'z') first = static_cast<char>(first - 'a' + 'A');

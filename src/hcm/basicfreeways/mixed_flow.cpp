@@ -6,15 +6,15 @@
 #include <limits>
 
 #include "hcm/common/error.hpp"
-#include "hcm/common/format.hpp"
+#include "base/format.hpp"
 #include "hcm/common/truck_curves.hpp"
-#include "hcm/common/units.hpp"
+#include "base/units.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::basicfreeways::mixed_flow {
 
-using hcm::common::fixed;
-using hcm::common::num;
+using base::fixed;
+using base::num;
 namespace tc = hcm::common::truck_curves;
 
 namespace {
@@ -142,7 +142,7 @@ MixedFlowResult analyze(const MixedFlowSegment& s) {
     // Step 6: breakpoints.
     r.bp_ao = calculate_bp_ao(s.ffs, s.caf_ao);
     r.bp_mix = max0(r.bp_ao * (1.0 - 0.4 * std::pow(p_t, 0.1) * (std::exp(30.0 * s.grade / 100.0) + 1.0) *
-                                        std::pow(common::units::FT_PER_MI * s.length, 0.01)));
+                                        std::pow(base::units::FT_PER_MI * s.length, 0.01)));
 
     // Step 7: calibration speeds at capacity and at 90 % of capacity.
     r.s_calib_cap = calculate_mixed_speed_at(s, r, x_sut, x_tt, r.capacity_mix);

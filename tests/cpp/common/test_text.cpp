@@ -5,13 +5,14 @@
 
 #include "../support/checks.hpp"
 #include "hcm/common/error.hpp"
-#include "hcm/common/text.hpp"
+#include "base/text.hpp"
+#include "hcm/common/common.hpp"
 
 using hcm::common::Terrain;
 using testing_support::error_of;
-using hcm::common::text::lower_ascii;
-using hcm::common::text::terrain_from_option;
-using hcm::common::text::trim;
+using base::text::lower_ascii;
+using hcm::common::terrain_from_option;
+using base::text::trim;
 
 namespace {
 

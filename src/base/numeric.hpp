@@ -4,9 +4,9 @@
 // both are), and the first operand on a tie. Inline, where std::fmin and std::fmax are calls.
 #include <cmath>
 
-namespace hcm::common {
+namespace base {
 
 inline double min2(double a, double b) { return (b < a || std::isnan(a)) ? b : a; }
 inline double max2(double a, double b) { return (b > a || std::isnan(a)) ? b : a; }
 
-}  // namespace hcm::common
+}  // namespace base
