@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 #include <span>
 
 #include "hcm/common/error.hpp"
 #include "base/format.hpp"
+#include "base/numeric.hpp"
 #include "hcm/common/pce_table.hpp"
 #include "base/text.hpp"
 
@@ -222,12 +222,7 @@ double specific_upgrade_pce(const PceTable& table, double grade, double length, 
 
 // Whole lanes needed: rounded up; a negative or undefined count is 0, an unbounded one the
 // largest count representable.
-std::uint32_t round_up_lanes(double lanes) {
-    double n = std::ceil(lanes);
-    if (!(n > 0.0)) return 0;
-    constexpr double max_lanes = static_cast<double>(std::numeric_limits<std::uint32_t>::max());
-    return n >= max_lanes ? std::numeric_limits<std::uint32_t>::max() : static_cast<std::uint32_t>(n);
-}
+std::uint32_t round_up_lanes(double lanes) { return base::to_unsigned_sat<std::uint32_t>(std::ceil(lanes)); }
 
 }  // namespace
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 
 #include "hcm/common/error.hpp"
 #include "base/format.hpp"
+#include "base/numeric.hpp"
 #include "hcm/common/truck_curves.hpp"
 #include "base/units.hpp"
 #include "json/jsonio.hpp"
@@ -36,12 +36,7 @@ double max0(double x) { return std::max(x, 0.0); }
 
 // FFS rounded to the nearest whole mi/h as the key of the Chapter 26 curves; saturates at the
 // ends of the key's range instead of overflowing.
-std::uint32_t ffs_key(double ffs) {
-    const double r = std::round(ffs);
-    if (!(r > 0)) return 0;
-    if (r >= static_cast<double>(std::numeric_limits<std::uint32_t>::max())) return std::numeric_limits<std::uint32_t>::max();
-    return static_cast<std::uint32_t>(r);
-}
+std::uint32_t ffs_key(double ffs) { return base::to_unsigned_sat<std::uint32_t>(std::round(ffs)); }
 
 // Step 7: mixed-flow speed at flow q (veh/h/ln).
 double calculate_mixed_speed_at(const MixedFlowSegment& s, const MixedFlowResult& r, double x_sut, double x_tt,

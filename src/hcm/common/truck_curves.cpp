@@ -7,6 +7,7 @@
 
 #include "hcm/common/error.hpp"
 #include "base/format.hpp"
+#include "base/numeric.hpp"
 #include "base/units.hpp"
 
 namespace hcm::common::truck_curves {
@@ -75,7 +76,7 @@ constexpr std::string_view TIME_EXHIBIT = "the travel time exhibit";
 double curve_value(const Curve& curve, double distance_ft) {
     if (distance_ft <= 0) return curve.front();
     if (distance_ft >= CURVE_END_FT) return curve.back();
-    const auto i = static_cast<std::size_t>(std::floor(distance_ft / CURVE_STEP_FT));
+    const auto i = base::to_unsigned_sat<std::size_t>(std::floor(distance_ft / CURVE_STEP_FT));
     const double frac = (distance_ft - CURVE_STEP_FT * static_cast<double>(i)) / CURVE_STEP_FT;
     return curve.at(i) + frac * (curve.at(i + 1) - curve.at(i));
 }

@@ -47,8 +47,8 @@ std::optional<double> StepHistory::lookup(double lag) const {
     const double x = m - lag;
     if (size_ == 0 || !(x >= 1.0) || x > m) return std::nullopt;
     const double fl = std::floor(x);
-    const auto lo = static_cast<std::size_t>(fl) - 1;
-    const auto hi = std::min(static_cast<std::size_t>(std::ceil(x)) - 1, size_ - 1);
+    const auto lo = base::to_unsigned_sat<std::size_t>(fl) - 1;
+    const auto hi = std::min(base::to_unsigned_sat<std::size_t>(std::ceil(x)) - 1, size_ - 1);
     const double f = x - fl;
     return (1.0 - f) * at(lo) + f * at(hi);
 }
