@@ -4,10 +4,10 @@
 #include <optional>
 #include <string>
 
-#include "hcm/basicfreeways/basicfreeways.hpp"
-#include "hcm/basicfreeways/managed_lanes.hpp"
 #include "base/format.hpp"
 #include "base/text.hpp"
+#include "hcm/basicfreeways/basicfreeways.hpp"
+#include "hcm/basicfreeways/managed_lanes.hpp"
 #include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "hcm/common/version.hpp"
 #include "hcm/common/constraints.hpp"
+#include "hcm/common/version.hpp"
 #include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
 

@@ -5,11 +5,11 @@
 #include <cmath>
 #include <span>
 
-#include "hcm/common/error.hpp"
 #include "base/format.hpp"
 #include "base/numeric.hpp"
-#include "hcm/common/pce_table.hpp"
 #include "base/text.hpp"
+#include "hcm/common/error.hpp"
+#include "hcm/common/pce_table.hpp"
 
 namespace hcm::basicfreeways::basicfreeways {
 namespace {

@@ -5,11 +5,11 @@
 #include <cstdint>
 #include <optional>
 
+#include "base/format.hpp"
+#include "base/units.hpp"
 #include "hcm/basicfreeways/mixed_flow.hpp"
 #include "hcm/common/error.hpp"
-#include "base/format.hpp"
 #include "hcm/common/truck_curves.hpp"
-#include "base/units.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::basicfreeways::composite_grade {

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <string>
 
+#include "base/text.hpp"
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
-#include "base/text.hpp"
 
 namespace hcm::basicfreeways::managed_lanes {
 namespace {

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string_view>
 
-#include "hcm/common/common.hpp"
 #include "base/enum_names.hpp"
+#include "hcm/common/common.hpp"
 
 namespace hcm::basicfreeways::managed_lanes {
 

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <cstdint>
 
-#include "hcm/common/error.hpp"
 #include "base/format.hpp"
 #include "base/numeric.hpp"
-#include "hcm/common/truck_curves.hpp"
 #include "base/units.hpp"
+#include "hcm/common/error.hpp"
+#include "hcm/common/truck_curves.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::basicfreeways::mixed_flow {

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "hcm/common/error.hpp"
 #include "base/format.hpp"
+#include "hcm/common/error.hpp"
 
 namespace hcm::common::atdm {
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "hcm/common/error.hpp"
 #include "base/format.hpp"
 #include "base/numeric.hpp"
 #include "base/units.hpp"
+#include "hcm/common/error.hpp"
 
 namespace hcm::common::truck_curves {
 namespace {

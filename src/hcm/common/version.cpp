@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "hcm/common/error.hpp"
 #include "base/format.hpp"
 #include "base/text.hpp"
+#include "hcm/common/error.hpp"
 
 namespace hcm::common::version {
 namespace {

@@ -5,12 +5,12 @@
 #include <limits>
 #include <stdexcept>
 
-#include "hcm/basicfreeways/basicfreeways.hpp"
-#include "hcm/common/error.hpp"
 #include "base/format.hpp"
 #include "base/numeric.hpp"
-#include "hcm/common/pce_table.hpp"
 #include "base/units.hpp"
+#include "hcm/basicfreeways/basicfreeways.hpp"
+#include "hcm/common/error.hpp"
+#include "hcm/common/pce_table.hpp"
 #include "hcm/freeway_facilities/oversaturated.hpp"
 #include "hcm/freeway_facilities/segment_procedures.hpp"
 #include "hcm/merge_diverge/merge_diverge.hpp"

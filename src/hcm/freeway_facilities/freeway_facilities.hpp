@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "hcm/common/common.hpp"
 #include "base/enum_names.hpp"
+#include "hcm/common/common.hpp"
 #include "hcm/freeway_facilities/exhibits.hpp"
 
 namespace hcm::freeway_facilities::freeway_facilities {

@@ -4,9 +4,10 @@
 #include <cmath>
 #include <string>
 
+#include "base/units.hpp"
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
-#include "base/units.hpp"
+#include "json/jsonio.hpp"
 
 namespace hcm::freeway_facilities::planning {
 

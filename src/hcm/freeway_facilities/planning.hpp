@@ -14,10 +14,10 @@
 #include <string_view>
 #include <vector>
 
-#include "hcm/common/common.hpp"
 #include "base/enum_names.hpp"
+#include "hcm/common/common.hpp"
 #include "hcm/freeway_facilities/freeway_facilities.hpp"
-#include "json/jsonio.hpp"
+#include "json/record_fwd.hpp"
 
 namespace hcm::freeway_facilities::planning {
 

@@ -6,11 +6,11 @@
 #include <limits>
 #include <string>
 
+#include "base/search.hpp"
+#include "base/text.hpp"
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/common/pce_table.hpp"
-#include "base/search.hpp"
-#include "base/text.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::merge_diverge {

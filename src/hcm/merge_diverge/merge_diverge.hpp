@@ -12,10 +12,10 @@
 #include <string_view>
 #include <utility>
 
-#include "hcm/common/common.hpp"
 #include "base/enum_names.hpp"
+#include "hcm/common/common.hpp"
 #include "hcm/common/version.hpp"
-#include "json/record.hpp"
+#include "json/record_fwd.hpp"
 
 namespace hcm::merge_diverge {
 

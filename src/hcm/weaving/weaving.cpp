@@ -7,12 +7,12 @@
 #include <string>
 #include <string_view>
 
-#include "hcm/basicfreeways/basicfreeways.hpp"
-#include "hcm/common/error.hpp"
 #include "base/format.hpp"
-#include "hcm/common/pce_table.hpp"
 #include "base/search.hpp"
 #include "base/text.hpp"
+#include "hcm/basicfreeways/basicfreeways.hpp"
+#include "hcm/common/error.hpp"
+#include "hcm/common/pce_table.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::weaving::weaving {

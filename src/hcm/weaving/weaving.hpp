@@ -17,10 +17,10 @@
 #include <optional>
 #include <string_view>
 
-#include "hcm/common/common.hpp"
 #include "base/enum_names.hpp"
+#include "hcm/common/common.hpp"
 #include "hcm/common/version.hpp"
-#include "json/record.hpp"
+#include "json/record_fwd.hpp"
 
 namespace hcm::weaving::weaving {
 

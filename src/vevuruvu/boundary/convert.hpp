@@ -23,8 +23,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "hcm/common/common.hpp"
 #include "base/enum_names.hpp"
+#include "hcm/common/common.hpp"
 #include "vevuruvu/boundary/object.hpp"
 
 namespace vevuruvu::boundary {

@@ -4,9 +4,9 @@
 #include <utility>
 
 #include "../support/checks.hpp"
-#include "hcm/common/error.hpp"
 #include "base/text.hpp"
 #include "hcm/common/common.hpp"
+#include "hcm/common/error.hpp"
 
 using hcm::common::Terrain;
 using testing_support::error_of;
