@@ -4,10 +4,10 @@
 #include <optional>
 #include <string>
 
+#include "base/format.hpp"
+#include "base/text.hpp"
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/basicfreeways/managed_lanes.hpp"
-#include "hcm/common/format.hpp"
-#include "hcm/common/text.hpp"
 #include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
 
@@ -23,13 +23,13 @@ namespace py = pybind11;
 using namespace boundary;
 namespace bf = hcm::basicfreeways::basicfreeways;
 namespace ml = hcm::basicfreeways::managed_lanes;
-using hcm::common::debug_opt;
-using hcm::common::fixed;
+using base::debug_opt;
+using base::fixed;
 
 namespace {
 
 // city_type: "rural" in any case selects the rural thresholds; any other word the urban ones.
-bool is_rural_city(std::string_view city_type) { return hcm::common::text::lower_ascii(city_type) == "rural"; }
+bool is_rural_city(std::string_view city_type) { return base::text::lower_ascii(city_type) == "rural"; }
 
 // The lane type decides the speed-flow parameters and the free-flow speed the starting speed:
 // derived again once the arguments are set.
@@ -142,7 +142,7 @@ void register_(py::module_& m) {
                 "is_friction_active()\n--\n\nWhether friction is active (K_GP > 35 pc/mi/ln on a friction type).",
                 &ManagedLaneSegment::is_friction_active)
         .repr([](const ManagedLaneSegment& s) {
-            return "ManagedLanes(type=" + std::string(hcm::name_of(s.lane_type)) + ", ffs=" + fixed(s.ffs, 0) +
+            return "ManagedLanes(type=" + std::string(base::name_of(s.lane_type)) + ", ffs=" + fixed(s.ffs, 0) +
                    ", demand=" + fixed(s.v_p, 0) + ", gp_density=" + fixed(s.k_gp, 1) + ")";
         });
 }

@@ -6,8 +6,8 @@
 #include <tuple>
 #include <utility>
 
-#include "hcm/common/format.hpp"
-#include "hcm/common/text.hpp"
+#include "base/format.hpp"
+#include "hcm/common/common.hpp"
 #include "hcm/common/version.hpp"
 #include "hcm/merge_diverge/merge_diverge.hpp"
 #include "vevuruvu/boundary/json_text.hpp"
@@ -27,9 +27,9 @@ namespace version = hcm::common::version;
 namespace {
 
 std::string describe(const RampSegment& s) {
-    return "RampSegment(type=" + std::string(hcm::name_of(s.ramp_type)) +
-           ", side=" + std::string(hcm::name_of(s.ramp_side)) + ", lanes=" + std::to_string(s.freeway_lanes) +
-           ", ffs=" + hcm::common::fixed(s.freeway_ffs, 0) + ", ramp_ffs=" + hcm::common::fixed(s.ramp_ffs, 0) + ")";
+    return "RampSegment(type=" + std::string(base::name_of(s.ramp_type)) +
+           ", side=" + std::string(base::name_of(s.ramp_side)) + ", lanes=" + std::to_string(s.freeway_lanes) +
+           ", ffs=" + base::fixed(s.freeway_ffs, 0) + ", ramp_ffs=" + base::fixed(s.ramp_ffs, 0) + ")";
 }
 
 double or_zero(const std::optional<double>& v) { return v.value_or(0.0); }
@@ -49,7 +49,7 @@ void register_(py::module_& m) {
               opt("freeway_demand", &R::freeway_demand), opt("ramp_demand", &R::ramp_demand), opt("phf", &R::phf),
               opt("heavy_vehicle_pct", &R::heavy_vehicle_pct),
               opt("ramp_heavy_vehicle_pct", &R::ramp_heavy_vehicle_pct),
-              opt("terrain", &R::terrain, hcm::common::text::terrain_from_option),
+              opt("terrain", &R::terrain, hcm::common::terrain_from_option),
               opt("adjacent_upstream", &R::adjacent_upstream, md::adjacent_ramp_from_word),
               opt("upstream_distance", &R::upstream_distance), opt("upstream_ramp_flow", &R::upstream_ramp_flow),
               opt("adjacent_downstream", &R::adjacent_downstream, md::adjacent_ramp_from_word),

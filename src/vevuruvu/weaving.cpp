@@ -5,8 +5,8 @@
 #include <string>
 #include <tuple>
 
-#include "hcm/common/format.hpp"
-#include "hcm/common/text.hpp"
+#include "base/format.hpp"
+#include "hcm/common/common.hpp"
 #include "hcm/common/version.hpp"
 #include "hcm/weaving/weaving.hpp"
 #include "vevuruvu/boundary/json_text.hpp"
@@ -26,9 +26,9 @@ namespace hw = hcm::weaving::weaving;
 namespace {
 
 std::string describe(const WeavingSegment& w) {
-    return "WeavingSegment(type=" + std::string(hcm::name_of(w.weaving_type)) +
-           ", L_S=" + hcm::common::fixed(w.length_short, 0) + " ft, N=" + std::to_string(w.num_lanes) +
-           ", N_WL=" + std::to_string(w.num_weaving_lanes) + ", ffs=" + hcm::common::fixed(w.ffs, 0) + ")";
+    return "WeavingSegment(type=" + std::string(base::name_of(w.weaving_type)) +
+           ", L_S=" + base::fixed(w.length_short, 0) + " ft, N=" + std::to_string(w.num_lanes) +
+           ", N_WL=" + std::to_string(w.num_weaving_lanes) + ", ffs=" + base::fixed(w.ffs, 0) + ")";
 }
 
 }  // namespace
@@ -43,7 +43,7 @@ void register_(py::module_& m) {
               opt("num_weaving_lanes", &W::num_weaving_lanes), opt("ffs", &W::ffs), opt("v_ff", &W::v_ff),
               opt("v_fr", &W::v_fr), opt("v_rf", &W::v_rf), opt("v_rr", &W::v_rr), opt("phf", &W::phf),
               opt("heavy_vehicle_pct", &W::heavy_vehicle_pct),
-              opt("terrain", &W::terrain, hcm::common::text::terrain_from_option), opt("lc_rf", &W::lc_rf),
+              opt("terrain", &W::terrain, hcm::common::terrain_from_option), opt("lc_rf", &W::lc_rf),
               opt("lc_fr", &W::lc_fr), opt("lc_rr", &W::lc_rr), opt("interchange_density", &W::interchange_density),
               opt("basic_freeway_capacity", &W::basic_freeway_capacity), opt("caf", &W::caf), opt("saf", &W::saf),
               opt("version", &W::version, version::from_str), opt("nw_rf", &W::nw_rf), opt("nw_fr", &W::nw_fr),

@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-#include "hcm/common/format.hpp"
+#include "base/format.hpp"
 
 namespace vevuruvu::boundary {
 namespace {
@@ -90,8 +90,8 @@ void reraise_for_argument(const char* name, py::error_already_set& e) {
 
 // Python reads these back as the same values: floats in their shortest round-trip form with
 // ".0" on integral values, strings in double quotes with backslash escapes.
-std::string python_literal(double value) { return hcm::common::debug_num(value); }
+std::string python_literal(double value) { return base::debug_num(value); }
 std::string python_literal(bool value) { return value ? "True" : "False"; }
-std::string python_literal(std::string_view value) { return hcm::common::debug(value); }
+std::string python_literal(std::string_view value) { return base::debug(value); }
 
 }  // namespace vevuruvu::boundary
