@@ -188,7 +188,8 @@ void add_planning_facility(py::module_& m) {
     using pl::PlanningFacility;
     const auto section_period = params(req<std::uint64_t>("section"), req<std::uint64_t>("period"));
     const auto period = params(req<std::uint64_t>("period"));
-    ClassDef<PlanningFacility>(m, "PlanningFacility", "HCM Chapter 25, Section 6 planning-level freeway facility method.")
+    ClassDef<PlanningFacility>(m, "PlanningFacility",
+                               "HCM Chapter 25, Section 6 planning-level freeway facility method.")
         .method_mut("run_analysis", "run_analysis()\n--\n\nRun the planning-level analysis (Steps 1-5).",
                     [](PlanningFacility& f) { pl::run_analysis(f); })
         .readonly("num_sections", nullptr, [](const PlanningFacility& f) { return f.sections.size(); })

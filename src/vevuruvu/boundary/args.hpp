@@ -137,7 +137,7 @@ struct Params {
                 (
                     [&] {
                         if (!out.empty()) out += ", ";
-                        if (p.keyword_only && !keyword_only) {
+                        if (p.spec().keyword_only && !keyword_only) {
                             out += "*, ";
                             keyword_only = true;
                         }

@@ -32,7 +32,9 @@
 #include <pybind11/pybind11.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -107,6 +109,7 @@ public:
     // The constructor, and to_json() and from_json() where declared, of a class built from a
     // JSON document (json_document.hpp).
     ClassDef& json_document(const JsonDocument<T>& doc) {
+        if (doc.read == nullptr) throw std::logic_error(name_ + ": a JSON-document class needs a reader");
         if (doc.required) {
             define_json_document(doc, params(req<std::string>(doc.param)));
         } else {
@@ -114,7 +117,7 @@ public:
         }
         if (doc.write != nullptr) {
             std::string to_json_doc = std::string("to_json()\n--\n\n") + (doc.to_json ? doc.to_json : "");
-            method("to_json", keep(to_json_doc), [doc](const T& record) { return write_document(doc, record); });
+            method("to_json", to_json_doc.c_str(), [doc](const T& record) { return write_document(doc, record); });
         }
         return *this;
     }
@@ -218,12 +221,10 @@ private:
             return read(callee, args, kwargs);
         });
         if (doc.from_json == nullptr || reused_) return;
-        auto alias = [read, callee = name_ + ".from_json()"](py::handle cls, py::args args, py::kwargs kwargs) {
+        auto from_json = [read, callee = name_ + ".from_json()", type = reinterpret_cast<PyTypeObject*>(cls_.ptr())](
+                             py::args args, py::kwargs kwargs) {
             return call_guarded([&] {
-                auto* type = reinterpret_cast<PyTypeObject*>(cls.ptr());
-                auto* object = new Object<T>{read(callee, args.ptr(), kwargs.ptr())};
-                PyObject* self =
-                    adopt_new_instance(type, typeid(Object<T>), object, [](void* p) { delete static_cast<Object<T>*>(p); });
+                PyObject* self = adopt_record(type, std::make_unique<Obj>(Obj{read(callee, args.ptr(), kwargs.ptr())}));
                 if (self == nullptr) throw py::error_already_set();
                 return py::reinterpret_steal<py::object>(self);
             });
@@ -231,9 +232,8 @@ private:
         std::string alias_doc = "from_json(" + signature.text() + ")\n--\n\n" + doc.from_json;
         py::options options;
         options.disable_function_signatures();
-        cls_.attr("from_json") = py::staticmethod(py::cpp_function(
-            [alias, cls = py::handle(cls_)](py::args args, py::kwargs kwargs) { return alias(cls, args, kwargs); },
-            py::name("from_json"), py::doc(keep(alias_doc))));
+        cls_.attr("from_json") =
+            py::staticmethod(py::cpp_function(std::move(from_json), py::name("from_json"), py::doc(keep(alias_doc))));
     }
 
     template <bool Exclusive, class P, class F>

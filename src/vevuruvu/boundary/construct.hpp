@@ -41,6 +41,15 @@ PyObject* adopt_new_instance(PyTypeObject* subtype, const std::type_info& object
 // function that accepts anything and does nothing.
 void install_new(py::handle cls, newfunc new_slot, const std::string& new_doc);
 
+// Hands a new record to a new instance of `subtype`: a new reference, or nullptr with the
+// Python error set.
+template <class T>
+PyObject* adopt_record(PyTypeObject* subtype, std::unique_ptr<Object<T>> object) {
+    return adopt_new_instance(subtype, typeid(Object<T>), object.release(),
+                              [](void* p) { delete static_cast<Object<T>*>(p); });
+}
+
+// The tp_new of T's class.
 template <class T>
 PyObject* new_object(PyTypeObject* subtype, PyObject* args, PyObject* kwargs) {
     std::unique_ptr<Object<T>> object;
@@ -49,9 +58,7 @@ PyObject* new_object(PyTypeObject* subtype, PyObject* args, PyObject* kwargs) {
         object.reset(new Object<T>{Construction<T>::build(args, kwargs)});
         if (Construction<T>::finish) Construction<T>::finish(object->value);
     });
-    if (!built) return nullptr;
-    return adopt_new_instance(subtype, typeid(Object<T>), object.release(),
-                              [](void* p) { delete static_cast<Object<T>*>(p); });
+    return built ? adopt_record(subtype, std::move(object)) : nullptr;
 }
 
 }  // namespace vevuruvu::boundary

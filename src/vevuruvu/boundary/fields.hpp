@@ -22,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 
@@ -86,11 +87,10 @@ struct FieldParam {
 
     Param<In, K> param;
     Set set_field;  // (T&, In&&)
-    bool keyword_only = false;
 
     FieldParam kw_only() const {
         FieldParam p = *this;
-        p.keyword_only = p.param.keyword_only = true;
+        p.param.keyword_only = true;
         return p;
     }
     ParamSpec spec() const { return param.spec(); }
@@ -124,28 +124,34 @@ FieldParam<T, In, K, Set> field_param(Param<In, K> param, Set set) {
     return {std::move(param), std::move(set)};
 }
 
+// A parameter without a default value: the field's own type, or the hook's.
+template <ParamKind K, class T, class M>
+auto field(const char* name, M T::* member) {
+    return field_param<T>(Param<typename field_value<M>::type, K>{name}, assign(member));
+}
+template <ParamKind K, class T, class M, class F>
+auto field(const char* name, M T::* member, F hook) {
+    return field_param<T>(Param<hook_input_t<F>, K>{name}, assign_through(member, std::move(hook)));
+}
+
 }  // namespace detail
 
 template <class T, class M>
 auto opt(const char* name, M T::* member) {
-    using In = typename detail::field_value<M>::type;
-    return detail::field_param<T>(Param<In, ParamKind::Optional>{name}, detail::assign(member));
+    return detail::field<ParamKind::Optional>(name, member);
 }
 template <class T, class M, class F>
 auto opt(const char* name, M T::* member, F hook) {
-    return detail::field_param<T>(Param<detail::hook_input_t<F>, ParamKind::Optional>{name},
-                               detail::assign_through(member, std::move(hook)));
+    return detail::field<ParamKind::Optional>(name, member, std::move(hook));
 }
 
 template <class T, class M>
 auto req(const char* name, M T::* member) {
-    using In = typename detail::field_value<M>::type;
-    return detail::field_param<T>(Param<In, ParamKind::Required>{name}, detail::assign(member));
+    return detail::field<ParamKind::Required>(name, member);
 }
 template <class T, class M, class F>
 auto req(const char* name, M T::* member, F hook) {
-    return detail::field_param<T>(Param<detail::hook_input_t<F>, ParamKind::Required>{name},
-                               detail::assign_through(member, std::move(hook)));
+    return detail::field<ParamKind::Required>(name, member, std::move(hook));
 }
 
 template <class T, class M, class V>
@@ -157,7 +163,7 @@ template <class T, class M, class V, class F>
 auto def(const char* name, M T::* member, V fallback, F hook) {
     using In = detail::hook_input_t<F>;
     return detail::field_param<T>(Param<In, ParamKind::Default>{name, In(std::move(fallback))},
-                               detail::assign_through(member, std::move(hook)));
+                                  detail::assign_through(member, std::move(hook)));
 }
 
 // Field parameters of one record: all bound, then all converted, then all applied, each step
@@ -166,8 +172,9 @@ template <class T, class... Fs>
 T build_record(T record, const Params<Fs...>& signature, const std::string& callee, PyObject* args,
                PyObject* kwargs) {
     auto values = signature.convert(signature.bind(callee, args, kwargs));
-    std::apply([&](const auto&... field) { std::apply([&](auto&... value) { (field.apply(record, std::move(value)), ...); }, values); },
-               signature.params);
+    [&]<std::size_t... I>(std::index_sequence<I...>) {
+        (std::get<I>(signature.params).apply(record, std::move(std::get<I>(values))), ...);
+    }(std::index_sequence_for<Fs...>{});
     return record;
 }
 

@@ -133,7 +133,8 @@ PYBIND11_MODULE(marvane_boundary_test, m) {
         .readonly("is_one_way", nullptr, &Walkway::is_one_way)
         .readonly("demand", nullptr, &Walkway::demand)
         .readonly("phf", nullptr, &Walkway::phf)
-        .readonly("speeds", nullptr, [](const Walkway& w) { return std::vector<double>(w.speeds.begin(), w.speeds.end()); })
+        .readonly("speeds", nullptr,
+                  [](const Walkway& w) { return std::vector<double>(w.speeds.begin(), w.speeds.end()); })
         .readonly("lanes", nullptr, &Walkway::lanes)
         .readonly("effective_width", nullptr, &Walkway::effective_width);
 
