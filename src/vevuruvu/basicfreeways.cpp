@@ -57,7 +57,7 @@ void register_(py::module_& m) {
                     "set_target_los(los)\n--\n\n"
                     "Set the target LOS used by design analysis (Exhibit 12-37/12-38 lookup).",
                     params(req<std::string>("los")),
-                    [](BasicFreeways& r, const std::string& los) { r.los = bf::parse_target_los(los); })
+                    [](BasicFreeways& r, const std::string& los) { r.los = base::parse_option(bf::TARGET_LOS_WORDS, los); })
         .method("e_t",
                 "e_t()\n--\n\n"
                 "The passenger-car equivalent E_T selected for the current inputs, once demand has been\n"
@@ -107,7 +107,7 @@ void register_(py::module_& m) {
 
     using ML = ManagedLaneSegment;
     ClassDef<ML>(m, "ManagedLanes", "")
-        .init(opt("lane_type", &ML::lane_type, ml::lane_type_from_option), opt("ffs", &ML::ffs),
+        .init(opt("lane_type", &ML::lane_type, ml::LANE_TYPE_WORDS), opt("ffs", &ML::ffs),
               opt("demand", &ML::v_p), opt("gp_density", &ML::k_gp), opt("caf", &ML::caf), opt("saf", &ML::saf))
         .after_init(derive_lane_parameters)
         .readonly("breakpoint", "Speed-flow breakpoint BP (pc/h/ln).",

@@ -40,8 +40,8 @@ void register_(py::module_& m) {
     // Option words are checked in signature order, after every argument has converted.
     using R = RampSegment;
     ClassDef<R>(m, "RampSegment", "")
-        .init(opt("ramp_type", &R::ramp_type, md::ramp_type_from_word),
-              opt("ramp_side", &R::ramp_side, md::ramp_side_from_word),
+        .init(opt("ramp_type", &R::ramp_type, md::RAMP_TYPE_WORDS),
+              opt("ramp_side", &R::ramp_side, md::RAMP_SIDE_WORDS),
               opt("ramp_lanes", &R::ramp_lanes, md::ramp_lanes_from_count), opt("freeway_lanes", &R::freeway_lanes),
               opt("freeway_ffs", &R::freeway_ffs), opt("ramp_ffs", &R::ramp_ffs),
               opt("accel_lane_length", &R::accel_lane_length), opt("accel_lane_length2", &R::accel_lane_length2),
@@ -49,10 +49,10 @@ void register_(py::module_& m) {
               opt("freeway_demand", &R::freeway_demand), opt("ramp_demand", &R::ramp_demand), opt("phf", &R::phf),
               opt("heavy_vehicle_pct", &R::heavy_vehicle_pct),
               opt("ramp_heavy_vehicle_pct", &R::ramp_heavy_vehicle_pct),
-              opt("terrain", &R::terrain, hcm::common::terrain_from_option),
-              opt("adjacent_upstream", &R::adjacent_upstream, md::adjacent_ramp_from_word),
+              opt("terrain", &R::terrain, hcm::common::TERRAIN_WORDS),
+              opt("adjacent_upstream", &R::adjacent_upstream, md::ADJACENT_RAMP_WORDS),
               opt("upstream_distance", &R::upstream_distance), opt("upstream_ramp_flow", &R::upstream_ramp_flow),
-              opt("adjacent_downstream", &R::adjacent_downstream, md::adjacent_ramp_from_word),
+              opt("adjacent_downstream", &R::adjacent_downstream, md::ADJACENT_RAMP_WORDS),
               opt("downstream_distance", &R::downstream_distance),
               opt("downstream_ramp_flow", &R::downstream_ramp_flow), opt("caf", &R::caf), opt("saf", &R::saf),
               opt("version", &R::version, version::from_str))

@@ -37,13 +37,13 @@ void register_(py::module_& m) {
     // Option words are checked in signature order, after every argument has converted.
     using W = WeavingSegment;
     ClassDef<W>(m, "WeavingSegment", "")
-        .init(opt("weaving_type", &W::weaving_type, hw::weaving_type_from_option),
-              opt("facility_type", &W::facility_type, hw::facility_type_from_option),
+        .init(opt("weaving_type", &W::weaving_type, hw::WEAVING_TYPE_WORDS),
+              opt("facility_type", &W::facility_type, hw::FACILITY_TYPE_WORDS),
               opt("length_short", &W::length_short), opt("num_lanes", &W::num_lanes),
               opt("num_weaving_lanes", &W::num_weaving_lanes), opt("ffs", &W::ffs), opt("v_ff", &W::v_ff),
               opt("v_fr", &W::v_fr), opt("v_rf", &W::v_rf), opt("v_rr", &W::v_rr), opt("phf", &W::phf),
               opt("heavy_vehicle_pct", &W::heavy_vehicle_pct),
-              opt("terrain", &W::terrain, hcm::common::terrain_from_option), opt("lc_rf", &W::lc_rf),
+              opt("terrain", &W::terrain, hcm::common::TERRAIN_WORDS), opt("lc_rf", &W::lc_rf),
               opt("lc_fr", &W::lc_fr), opt("lc_rr", &W::lc_rr), opt("interchange_density", &W::interchange_density),
               opt("basic_freeway_capacity", &W::basic_freeway_capacity), opt("caf", &W::caf), opt("saf", &W::saf),
               opt("version", &W::version, version::from_str), opt("nw_rf", &W::nw_rf), opt("nw_fr", &W::nw_fr),

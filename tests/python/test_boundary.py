@@ -228,7 +228,7 @@ def test_field_constructor_defaults_and_given_values():
     w = t.Walkway(2.0)
     assert (w.width, w.fixed_object_width, w.is_stairway, w.is_one_way, w.demand, w.phf, w.speeds, w.lanes) == (
         2.0, 0.0, False, False, None, 0.85, [4.0, 3.5, 3.0], 1)
-    w = t.Walkway(3, 0.5, "stairway", True, 100, 0.9, (1, 2, 3), lanes=2)
+    w = t.Walkway(3, 0.5, "Stairway", True, 100, 0.9, (1, 2, 3), lanes=2)
     assert (w.width, w.fixed_object_width, w.is_stairway, w.is_one_way, w.demand, w.phf, w.speeds, w.lanes) == (
         3.0, 0.5, True, True, 100.0, 0.9, [1.0, 2.0, 3.0], 2)
     # None keeps the field's default only where the signature shows "=None".
@@ -250,7 +250,7 @@ def test_field_constructor_defaults_and_given_values():
         ({"width": 1, "is_one_way": 1}, TypeError,
          "argument 'is_one_way': 'int' object cannot be converted to 'PyBool'"),
         ({}, TypeError, "Walkway.__new__() missing 1 required positional argument: 'width'"),
-        ({"width": 1, "facility_type": "ramp"}, ValueError, "unknown facility_type: ramp"),
+        ({"width": 1, "facility_type": "Ramp"}, ValueError, "unknown facility_type: ramp"),
         ({"width": 1, "speeds": [1, 2]}, ValueError, "speeds must contain exactly 3 values"),
         # Every argument converts before any hook runs; hooks run in signature order.
         ({"width": 1, "facility_type": "ramp", "phf": "x"}, TypeError, "argument 'phf': must be real number, not str"),

@@ -2,13 +2,16 @@
 // Constructor parameters bound to the record field each one sets (see ClassDef::init):
 //
 //   opt("bffs", &BasicFreeways::bffs)                  "bffs=None": omitted or None keeps the field's default
-//   opt("terrain", &WeavingSegment::terrain, hcm::common::text::terrain_from_option)
-//                                                       the hook converts the Python value (here a str)
+//   opt("terrain", &WeavingSegment::terrain, hcm::common::TERRAIN_WORDS)
+//                                                       an option-word table (base/options.hpp): a str
+//                                                       read with base::parse_option
+//   opt("ramp_lanes", &RampSegment::ramp_lanes, md::ramp_lanes_from_count)
+//                                                       a hook converts the Python value (here an int)
 //   opt("city_type", &BasicFreeways::is_rural, is_rural_city)   a hook may set a field of another type
 //   req("path_width", &OffStreetBicycle::path_width)   "path_width": required, None refused
 //   def("fixed_object_width", &Walkway::fixed_object_width, 0.0)   "fixed_object_width=0.0": None refused,
 //                                                       omitted is the same as passing the default
-//   def("facility_type", &Walkway::facility_type, "walkway", facility_type_from_word)
+//   def("facility_type", &Walkway::facility_type, "walkway", FACILITY_TYPE_WORDS)
 //                                                       "facility_type=\"walkway\"", through the hook
 //   ....kw_only()                                      keyword-only
 //
@@ -26,6 +29,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "base/options.hpp"
 #include "vevuruvu/boundary/args.hpp"
 
 namespace vevuruvu::boundary {
@@ -77,6 +81,16 @@ struct python_input<std::string_view> {
 template <class F>
 using hook_input_t = typename python_input<std::remove_cvref_t<typename hook_input<std::decay_t<F>>::type>>::type;
 
+// A hook as given, or an option-word table as the hook that parses a word with it.
+template <class F>
+F as_hook(F hook) {
+    return hook;
+}
+template <class E, std::size_t N>
+auto as_hook(const base::OptionTable<E, N>& table) {
+    return [table](std::string_view word) { return base::parse_option(table, word); };
+}
+
 }  // namespace detail
 
 // One constructor parameter: how Python passes it (Param) and how it sets the record (set_field).
@@ -114,9 +128,14 @@ auto assign(M T::* member) {
     return [member](T& record, typename field_value<M>::type&& value) { record.*member = std::move(value); };
 }
 
-template <class T, class M, class F>
-auto assign_through(M T::* member, F hook) {
-    return [member, hook](T& record, hook_input_t<F>&& value) { record.*member = std::invoke(hook, value); };
+// The Python value's type of a hook or option-word table.
+template <class H>
+using hook_value_t = hook_input_t<decltype(as_hook(std::declval<H>()))>;
+
+template <class T, class M, class H>
+auto assign_through(M T::* member, H given) {
+    auto hook = as_hook(std::move(given));
+    return [member, hook](T& record, hook_value_t<H>&& value) { record.*member = std::invoke(hook, value); };
 }
 
 template <class T, class In, ParamKind K, class Set>
@@ -129,9 +148,9 @@ template <ParamKind K, class T, class M>
 auto field(const char* name, M T::* member) {
     return field_param<T>(Param<typename field_value<M>::type, K>{name}, assign(member));
 }
-template <ParamKind K, class T, class M, class F>
-auto field(const char* name, M T::* member, F hook) {
-    return field_param<T>(Param<hook_input_t<F>, K>{name}, assign_through(member, std::move(hook)));
+template <ParamKind K, class T, class M, class H>
+auto field(const char* name, M T::* member, H hook) {
+    return field_param<T>(Param<hook_value_t<H>, K>{name}, assign_through(member, std::move(hook)));
 }
 
 }  // namespace detail
@@ -159,9 +178,9 @@ auto def(const char* name, M T::* member, V fallback) {
     using In = typename detail::field_value<M>::type;
     return detail::field_param<T>(Param<In, ParamKind::Default>{name, In(std::move(fallback))}, detail::assign(member));
 }
-template <class T, class M, class V, class F>
-auto def(const char* name, M T::* member, V fallback, F hook) {
-    using In = detail::hook_input_t<F>;
+template <class T, class M, class V, class H>
+auto def(const char* name, M T::* member, V fallback, H hook) {
+    using In = detail::hook_value_t<H>;
     return detail::field_param<T>(Param<In, ParamKind::Default>{name, In(std::move(fallback))},
                                   detail::assign_through(member, std::move(hook)));
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/options.hpp"
 #include "hcm/common/error.hpp"
 #include "json/jsonio.hpp"
 #include "vevuruvu/boundary/kit.hpp"
@@ -37,11 +38,10 @@ struct Walkway {
     double effective_width = 0.0;  // derived once the fields are set
 };
 
-Surface surface_from_word(std::string_view word) {
-    if (word == "walkway") return Surface::Walkway;
-    if (word == "stairway") return Surface::Stairway;
-    throw hcm::Error("unknown facility_type: " + std::string(word));
-}
+inline constexpr base::OptionTable<Surface, 2> SURFACE_WORDS{
+    base::Normalise::Lower,
+    "unknown facility_type: {}",
+    {{{"walkway", Surface::Walkway}, {"stairway", Surface::Stairway}}}};
 
 std::array<double, 3> three_speeds(const std::vector<double>& values) {
     if (values.size() != 3) throw hcm::Error("speeds must contain exactly 3 values");
@@ -122,7 +122,7 @@ PYBIND11_MODULE(marvane_boundary_test, m) {
 
     ClassDef<Walkway>(m, "Walkway", "")
         .init(req("width", &Walkway::width), def("fixed_object_width", &Walkway::fixed_object_width, 0.0),
-              def("facility_type", &Walkway::surface, "walkway", surface_from_word),
+              def("facility_type", &Walkway::surface, "walkway", SURFACE_WORDS),
               def("is_one_way", &Walkway::is_one_way, false), opt("demand", &Walkway::demand),
               opt("phf", &Walkway::phf), opt("speeds", &Walkway::speeds, three_speeds),
               def("lanes", &Walkway::lanes, 1u).kw_only())
