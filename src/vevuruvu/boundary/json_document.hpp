@@ -22,7 +22,7 @@
 #include <string>
 #include <string_view>
 
-#include "hcm/common/error.hpp"
+#include "base/error.hpp"
 
 namespace vevuruvu::boundary {
 
@@ -32,7 +32,7 @@ struct JsonDocument {
     const char* param = "json";
     // false: "json=None", where None or no argument gives the default document (the one "{}" reads to).
     bool required = false;
-    // Reads the whole document; a failure is an hcm::Error carrying the parser's message.
+    // Reads the whole document; a failure is an base::Error carrying the parser's message.
     T (*read)(std::string_view text) = nullptr;
     // Put in front of a read failure's message ("invalid facility JSON: "); nullptr: the message alone.
     const char* read_error = nullptr;
@@ -53,8 +53,8 @@ auto with_error_prefix(const char* prefix, F fn) {
     if (prefix == nullptr) return fn();
     try {
         return fn();
-    } catch (const hcm::Error& e) {
-        throw hcm::Error(prefix + std::string(e.what()));
+    } catch (const base::Error& e) {
+        throw base::Error(prefix + std::string(e.what()));
     }
 }
 
