@@ -32,7 +32,7 @@ struct JsonDocument {
     const char* param = "json";
     // false: "json=None", where None or no argument gives the default document (the one "{}" reads to).
     bool required = false;
-    // Reads the whole document; a failure is an base::Error carrying the parser's message.
+    // Reads the whole document; a failure is a base::Error carrying the parser's message.
     T (*read)(std::string_view text) = nullptr;
     // Put in front of a read failure's message ("invalid facility JSON: "); nullptr: the message alone.
     const char* read_error = nullptr;
