@@ -2,14 +2,14 @@
 
 #include <stdexcept>
 
-#include "hcm/common/saturating_tmp.hpp"
+#include "base/numeric.hpp"
 
 namespace hcm::common {
 
 std::size_t Prng::index_below(std::size_t n) {
     if (n == 0) throw std::logic_error("index_below needs at least one index");
     // u n is below n except when rounding reaches n itself (n above 2^53); the modulo folds that.
-    return base::to_unsigned<std::size_t>(next_f64() * static_cast<double>(n)) % n;
+    return base::to_unsigned_sat<std::size_t>(next_f64() * static_cast<double>(n)) % n;
 }
 
 std::size_t Prng::weighted_index(std::span<const double> weights) {

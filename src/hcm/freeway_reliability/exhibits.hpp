@@ -7,7 +7,7 @@
 #include <optional>
 #include <string_view>
 
-#include "hcm/common/enum_names.hpp"
+#include "base/enum_names.hpp"
 
 namespace hcm::freeway_reliability::exhibits {
 
@@ -144,12 +144,12 @@ inline constexpr std::array<std::array<double, 7>, 12> DEFAULT_DEMAND_MULTIPLIER
 
 }  // namespace hcm::freeway_reliability::exhibits
 
-namespace hcm {
+namespace base {
 template <>
-inline constexpr std::array<std::string_view, 11> variant_names<freeway_reliability::exhibits::WeatherType> = {
+inline constexpr std::array<std::string_view, 11> variant_names<hcm::freeway_reliability::exhibits::WeatherType> = {
     "MediumRain",    "HeavyRain",     "LightSnow",         "LightMediumSnow",   "MediumHeavySnow", "HeavySnow",
     "SevereCold",    "LowVisibility", "VeryLowVisibility", "MinimalVisibility", "NonSevere"};
 template <>
-inline constexpr std::array<std::string_view, 5> variant_names<freeway_reliability::exhibits::IncidentSeverity> = {
+inline constexpr std::array<std::string_view, 5> variant_names<hcm::freeway_reliability::exhibits::IncidentSeverity> = {
     "Shoulder", "OneLane", "TwoLanes", "ThreeLanes", "FourPlusLanes"};
-}  // namespace hcm
+}  // namespace base

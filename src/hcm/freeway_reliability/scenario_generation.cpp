@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "hcm/common/error.hpp"
-#include "hcm/common/format.hpp"
-#include "hcm/common/saturating_tmp.hpp"
+#include "base/format.hpp"
+#include "base/numeric.hpp"
 
 namespace hcm::freeway_reliability::scenario_generation {
 namespace {
@@ -25,7 +25,7 @@ constexpr double MAX_WEATHER_FFS = 75.0;
 constexpr double INCIDENTS_PER_100MVMT = 100000000.0;
 
 // Rounds half away from zero to a whole count; NaN and negatives give 0, huge values clamp.
-std::size_t round_to_count(double x) { return base::to_unsigned<std::size_t>(std::round(x)); }
+std::size_t round_to_count(double x) { return base::to_unsigned_sat<std::size_t>(std::round(x)); }
 
 double sum_of(std::span<const double> values) {
     double total = 0.0;
@@ -69,10 +69,10 @@ void validate_weather(const WeatherInputs& weather) {
         for (double p : row)
             if (!(p >= 0.0 && p <= 1.0))
                 throw Error("weather probabilities_by_month must hold probabilities from 0 to 1, got " +
-                            common::num(p));
+                            base::num(p));
     for (double d : weather.durations_min)
         if (!(d >= 0.0 && std::isfinite(d)))
-            throw Error("weather durations_min must be non-negative finite minutes, got " + common::num(d));
+            throw Error("weather durations_min must be non-negative finite minutes, got " + base::num(d));
 }
 
 void validate_day_counts(const ScenarioGenerationConfig& config, std::size_t combinations) {
@@ -292,11 +292,11 @@ void place_weather_events(const WeatherInputs& weather, const std::vector<std::u
                 count = round_to_count(study_hours * p * static_cast<double>(scenarios.ids.size()) /
                                        (duration_periods * MINUTES_PER_PERIOD / MINUTES_PER_HOUR));
             }
-            set.expected_weather_events[month - 1][t] = base::to_unsigned<std::uint32_t>(static_cast<double>(count));
+            set.expected_weather_events[month - 1][t] = base::to_unsigned_sat<std::uint32_t>(static_cast<double>(count));
             if (count == 0) continue;
             const double caf = override_or(weather.caf_override, t, interpolate_weather_factor(exhibits::WEATHER_CAF[t], seed.ffs));
             const double saf = override_or(weather.saf_override, t, interpolate_weather_factor(exhibits::WEATHER_SAF[t], seed.ffs));
-            place_weather_type(static_cast<WeatherType>(t), count, base::to_unsigned<std::size_t>(duration_periods), caf,
+            place_weather_type(static_cast<WeatherType>(t), count, base::to_unsigned_sat<std::size_t>(duration_periods), caf,
                                saf, scenarios, num_periods, occupancy, rng, set);
         }
     }
@@ -314,11 +314,11 @@ void validate_incident_distributions(const IncidentInputs& incidents) {
     for (const IncidentDurationParams& d : incidents.duration_params) {
         for (double v : {d.mean, d.std_dev, d.min, d.max})
             if (!(v >= 0.0 && std::isfinite(v)))
-                throw Error("incident duration_params must be non-negative finite minutes, got " + common::num(v));
+                throw Error("incident duration_params must be non-negative finite minutes, got " + base::num(v));
         // One lognormal bin per 15 minutes up to the maximum.
         if (d.max > MAX_INCIDENT_DURATION_MIN)
-            throw Error("incident duration_params max must be at most " + common::num(MAX_INCIDENT_DURATION_MIN) +
-                        " minutes, got " + common::num(d.max));
+            throw Error("incident duration_params max must be at most " + base::num(MAX_INCIDENT_DURATION_MIN) +
+                        " minutes, got " + base::num(d.max));
     }
 }
 
@@ -352,8 +352,8 @@ double expected_incidents(const IncidentInputs& incidents, std::uint32_t month, 
         key = "crash_rate_per_100mvmt";
     }
     if (!(lambda <= MAX_EXPECTED_INCIDENTS_PER_SCENARIO))
-        throw Error("incident " + key + " gives " + common::num(lambda) + " expected incidents per scenario in month " +
-                    std::to_string(month) + "; at most " + common::num(MAX_EXPECTED_INCIDENTS_PER_SCENARIO) +
+        throw Error("incident " + key + " gives " + base::num(lambda) + " expected incidents per scenario in month " +
+                    std::to_string(month) + "; at most " + base::num(MAX_EXPECTED_INCIDENTS_PER_SCENARIO) +
                     " are allowed");
     return lambda;
 }
@@ -566,7 +566,7 @@ std::vector<std::size_t> counts_matching_distribution(std::span<const double> pr
 std::vector<double> poisson_probabilities(double lambda) {
     constexpr std::size_t MIN_KMAX = 6;
     const std::size_t kmax =
-        std::max(base::to_unsigned<std::size_t>(std::ceil(lambda + 6.0 * std::sqrt(lambda))), MIN_KMAX);
+        std::max(base::to_unsigned_sat<std::size_t>(std::ceil(lambda + 6.0 * std::sqrt(lambda))), MIN_KMAX);
     std::vector<double> p(kmax + 1);
     p[0] = std::exp(-lambda);
     for (std::size_t k = 1; k <= kmax; ++k) p[k] = p[k - 1] * (lambda / static_cast<double>(k));

@@ -15,7 +15,7 @@
 #include <span>
 #include <vector>
 
-#include "hcm/common/enum_names.hpp"
+#include "base/enum_names.hpp"
 #include "hcm/common/prng.hpp"
 #include "hcm/freeway_reliability/exhibits.hpp"
 
@@ -66,11 +66,11 @@ inline const std::vector<Weekday> WORKING_DAYS = {Weekday::Monday, Weekday::Tues
 
 // A work zone (or another capacity strategy) recurring on chosen months and days of the week.
 struct WorkZoneEvent {
-    std::vector<std::uint32_t> months;  // empty: no month
+    std::vector<std::uint32_t> months{};  // empty: no month
     std::vector<Weekday> weekdays = WORKING_DAYS;
     double active_day_ratio = 1.0;           // share of the replications of each matching day
-    std::vector<std::size_t> segments;       // empty: no segment
-    std::optional<std::vector<std::size_t>> periods;  // none: every period
+    std::vector<std::size_t> segments{};                // empty: no segment
+    std::optional<std::vector<std::size_t>> periods{};  // none: every period
     double caf = 1.0;
     double saf = 1.0;
     double daf = 1.0;  // on the whole facility's demand in the listed periods
@@ -84,8 +84,8 @@ struct SpecialEvent {
     std::uint32_t month = 1;
     Weekday weekday = Weekday::Monday;
     std::uint32_t replication = 0;
-    std::optional<std::vector<std::size_t>> segments;  // none: every segment
-    std::optional<std::vector<std::size_t>> periods;   // none: every period
+    std::optional<std::vector<std::size_t>> segments{};  // none: every segment
+    std::optional<std::vector<std::size_t>> periods{};   // none: every period
     double daf = 1.0;
     double caf = 1.0;
     double saf = 1.0;
@@ -244,8 +244,8 @@ IncidentSeverity fit_severity(IncidentSeverity requested, std::uint32_t lanes);
 
 }  // namespace hcm::freeway_reliability::scenario_generation
 
-namespace hcm {
+namespace base {
 template <>
-inline constexpr std::array<std::string_view, 7> variant_names<freeway_reliability::scenario_generation::Weekday> = {
+inline constexpr std::array<std::string_view, 7> variant_names<hcm::freeway_reliability::scenario_generation::Weekday> = {
     "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
-}  // namespace hcm
+}  // namespace base

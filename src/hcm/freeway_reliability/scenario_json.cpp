@@ -1,5 +1,7 @@
 #include "hcm/freeway_reliability/scenario_json.hpp"
 
+#include "json/jsonio.hpp"
+
 namespace hcm::freeway_reliability::exhibits {
 
 const jsonio::Record<IncidentDurationParams>& json_record(jsonio::Tag<IncidentDurationParams>) {

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "hcm/freeway_reliability/scenario_generation.hpp"
-#include "json/jsonio.hpp"
+#include "json/record_fwd.hpp"
 
 namespace hcm::freeway_reliability::exhibits {
 const jsonio::Record<IncidentDurationParams>& json_record(jsonio::Tag<IncidentDurationParams>);
