@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "hcm/common/common.hpp"
-#include "json/record.hpp"
+#include "json/record_fwd.hpp"
 
 namespace hcm::twolanehighways {
 

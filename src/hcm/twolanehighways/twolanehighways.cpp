@@ -4,17 +4,17 @@
 #include <string>
 #include <utility>
 
+#include "base/numeric.hpp"
+#include "base/units.hpp"
 #include "hcm/common/error.hpp"
-#include "hcm/common/numeric.hpp"
-#include "hcm/common/units.hpp"
 #include "hcm/twolanehighways/exhibits.hpp"
 
 namespace hcm::twolanehighways {
 namespace {
 
 namespace ex = exhibits;
-using common::max2;
-using common::min2;
+using base::max2;
+using base::min2;
 
 constexpr double SUBSEGMENT_TOLERANCE = 1e-6;
 
@@ -29,7 +29,7 @@ double round_decimals(double x, int n) {
 // values stay as they are.
 double round_significant(double x, int n) {
     if (x == 0.0 || !std::isfinite(x)) return x;
-    const int magnitude = static_cast<int>(std::floor(std::log10(std::fabs(x)))) + 1;
+    const int magnitude = base::to_signed_sat<int>(std::floor(std::log10(std::fabs(x)))) + 1;
     return round_decimals(x, n - magnitude);
 }
 
@@ -266,7 +266,7 @@ double lane_speed(const Segment& s, double v_lane, double hv_lane) {
     if (s.subsegments.size() < 2) return calc_speed(in).speed;
     double weighted = 0.0;
     for (const SubSegment& sub : s.subsegments) {
-        in.length = sub.length.value_or(0.0) / common::units::FT_PER_MI;
+        in.length = sub.length.value_or(0.0) / base::units::FT_PER_MI;
         in.radius = sub.design_rad.value_or(0.0);
         in.superelevation = sub.sup_ele.value_or(0.0);
         weighted += in.length * calc_speed(in).speed;
@@ -395,7 +395,7 @@ SpeedAndClass TwoLaneHighways::estimate_average_speed(std::size_t seg_num) {
                 sub.hor_class = 0;
                 term_speed = round_decimals(tangent.speed, 1);
             }
-            weighted += sub.length.value_or(0.0) / common::units::FT_PER_MI * term_speed;
+            weighted += sub.length.value_or(0.0) / base::units::FT_PER_MI * term_speed;
         }
         speed = s.subsegments.empty() ? 0.0 : weighted / s.length;
     }

@@ -346,6 +346,27 @@ TEST(TwoLaneFollowerDensity, PassingLaneSplitsIntoFasterAndSlowerLane) {
     EXPECT_EQ(f.segments[0].fd, r.fd);
 }
 
+// Two or more subsegments: each lane speed is the length-weighted mean over the subsegments, each
+// through the model over its own length with the segment's curve flag (tangents as class 0).
+TEST(TwoLaneFollowerDensity, PassingLaneLaneSpeedsBySubsegment) {
+    Segment s = segment(PASSING_LANE, 1.5, 0.0, 55.0);
+    s.capacity = 1500;
+    s.ffs = 55.0;
+    s.flow_rate = 1000.0;
+    s.phv = 10.0;
+    SubSegment half;
+    half.length = 3960.0;
+    s.subsegments = {half, half};
+    TwoLaneHighways f = facility_of({s});
+    f.pmhvfl = 0.5;
+    EXPECT_NEAR(f.determine_follower_density_pl(0).fd_mid, 4.141484122429, 1e-9);
+    // With curves: lane speeds 46.3 / 52.7 (faster) and 46.1 / 52.6 (slower) mi/h.
+    f.segments[0].is_hc = true;
+    f.segments[0].subsegments[0].design_rad = 500.0;
+    f.segments[0].subsegments[0].sup_ele = 2.0;
+    EXPECT_NEAR(f.determine_follower_density_pl(0).fd_mid, 4.409308865652, 1e-9);
+}
+
 TEST(TwoLaneFollowerDensity, PassingConstrainedFromStoredValues) {
     Segment s = segment(PASSING_ZONE, 1.0);
     s.pf = 60.0;
