@@ -40,19 +40,19 @@ constexpr std::array<double, 5> BLOS_MAX = {1.5, 2.5, 3.5, 4.5, 5.5};
 }  // namespace
 
 const jsonio::Record<BicycleLOS>& json_record(jsonio::Tag<BicycleLOS>) {
-    static const jsonio::Record<BicycleLOS> record{"BicycleLOS",
-                                                   {
-                                                       jsonio::required("lane_width", &BicycleLOS::lane_width),
-                                                       jsonio::required("shoulder_width", &BicycleLOS::shoulder_width),
-                                                       jsonio::required("speed_limit", &BicycleLOS::speed_limit),
-                                                       jsonio::required("num_lanes", &BicycleLOS::num_lanes),
-                                                       jsonio::required("pavement_condition", &BicycleLOS::pavement_condition),
-                                                       jsonio::required("hourly_volume", &BicycleLOS::hourly_volume),
-                                                       jsonio::required("phf", &BicycleLOS::phf),
-                                                       jsonio::required("heavy_vehicle_pct", &BicycleLOS::heavy_vehicle_pct),
-                                                       jsonio::required("pct_on_highway_parking",
-                                                                        &BicycleLOS::pct_on_highway_parking),
-                                                   }};
+    using B = BicycleLOS;
+    static const jsonio::Record<B> record{"BicycleLOS",
+                                          {
+                                              jsonio::required("lane_width", &B::lane_width),
+                                              jsonio::required("shoulder_width", &B::shoulder_width),
+                                              jsonio::required("speed_limit", &B::speed_limit),
+                                              jsonio::required("num_lanes", &B::num_lanes),
+                                              jsonio::required("pavement_condition", &B::pavement_condition),
+                                              jsonio::required("hourly_volume", &B::hourly_volume),
+                                              jsonio::required("phf", &B::phf),
+                                              jsonio::required("heavy_vehicle_pct", &B::heavy_vehicle_pct),
+                                              jsonio::required("pct_on_highway_parking", &B::pct_on_highway_parking),
+                                          }};
     return record;
 }
 

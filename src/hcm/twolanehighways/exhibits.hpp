@@ -207,7 +207,8 @@ inline constexpr std::array<FollowerRow, 5> PF_CAP_PL = {{
 struct FollowerCurve {
     double d_cap, d_25, e0, e_25, e_cap, e_sqrt25, e_sqrtcap;
 };
-inline constexpr FollowerCurve FOLLOWER_CURVE_PC_PZ = {-0.71917, -0.29764, 0.81165, 0.3792, -0.49524, -2.11289, 2.41146};
+inline constexpr FollowerCurve FOLLOWER_CURVE_PC_PZ = {-0.71917, -0.29764, 0.81165, 0.3792,
+                                                      -0.49524, -2.11289, 2.41146};
 inline constexpr FollowerCurve FOLLOWER_CURVE_PL = {-0.83732, -0.15808, -1.63246, 1.6496, -4.45823, -4.89119, 10.33057};
 
 // ---- Passing lanes: split of the demand between the faster and the slower lane ----

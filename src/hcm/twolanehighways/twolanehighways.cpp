@@ -41,7 +41,9 @@ const typename Table::value_type* class_row(const Table& table, std::int32_t ver
 }
 
 bool is_passing_lane(const Segment& s) { return s.passing_type == PASSING_LANE; }
-bool is_pc_or_pz(std::size_t passing_type) { return passing_type == PASSING_CONSTRAINED || passing_type == PASSING_ZONE; }
+bool is_pc_or_pz(std::size_t passing_type) {
+    return passing_type == PASSING_CONSTRAINED || passing_type == PASSING_ZONE;
+}
 
 std::int32_t vertical_class_of(const Segment& s) { return s.vertical_class.value_or(defaults::VERTICAL_CLASS); }
 double phv_of(const Segment& s) { return s.phv.value_or(defaults::PHV); }
@@ -90,7 +92,8 @@ double tangent_speed(const SpeedModelInputs& in, double ffs) {
 // Speed on a horizontal curve of class HC.
 double curve_speed(const SpeedModelInputs& in, std::int32_t hc) {
     const double c = static_cast<double>(hc);
-    const double bffs_hc = min2(in.bffs, ex::CURVE_BFFS_CONST + ex::CURVE_BFFS_PER_BFFS * in.bffs - ex::CURVE_BFFS_PER_CLASS * c);
+    const double bffs_hc =
+        min2(in.bffs, ex::CURVE_BFFS_CONST + ex::CURVE_BFFS_PER_BFFS * in.bffs - ex::CURVE_BFFS_PER_CLASS * c);
     const double ffs_hc = bffs_hc - ex::CURVE_FFS_PER_HV * in.phv;
     const double m_hc = round_significant(
         max2(ex::CURVE_SLOPE_MIN, ex::CURVE_SLOPE_CONST + ex::CURVE_SLOPE_FFS * ffs_hc +
@@ -115,22 +118,13 @@ double follower_terms_pl(const ex::FollowerRow& c, double length, double ffs, do
 
 // ---- Step 7 pieces ----
 
-struct UpstreamPassingLane {
-    std::size_t index;  // K, the last passing lane of the facility
-    std::size_t count;  // N_PL
-};
-
-std::optional<UpstreamPassingLane> last_passing_lane(const std::vector<Segment>& segments) {
-    std::optional<UpstreamPassingLane> found;
-    std::size_t count = 0;
+// Index K of the last passing lane of the facility, if it has one.
+std::optional<std::size_t> last_passing_lane(const std::vector<Segment>& segments) {
+    std::optional<std::size_t> last;
     for (std::size_t i = 0; i < segments.size(); ++i) {
-        if (is_passing_lane(segments[i])) {
-            ++count;
-            found = UpstreamPassingLane{i, 0};
-        }
+        if (is_passing_lane(segments[i])) last = i;
     }
-    if (found) found->count = count;
-    return found;
+    return last;
 }
 
 }  // namespace
@@ -250,8 +244,9 @@ std::int32_t passing_lane_capacity(double phv, std::int32_t vertical_class) {
     std::size_t band = 0;
     while (band < ex::PASSING_LANE_HV_BAND_LIMITS.size() && !(phv < ex::PASSING_LANE_HV_BAND_LIMITS[band])) ++band;
     const auto& row = ex::PASSING_LANE_CAPACITY[band];
-    const std::size_t column = (vertical_class >= 1 && vertical_class <= 4) ? static_cast<std::size_t>(vertical_class - 1)
-                                                                           : row.size() - 1;
+    // Classes 1 to 4 have their own column; class 5 and any other class the last.
+    const bool own_column = vertical_class >= 1 && vertical_class <= 4;
+    const std::size_t column = own_column ? static_cast<std::size_t>(vertical_class - 1) : row.size() - 1;
     return row[column];
 }
 
@@ -279,6 +274,54 @@ double lane_percent_followers(const Segment& s, double v_lane, double hv_lane) {
     in.v_d = v_lane;
     in.phv = hv_lane;
     return calc_percent_followers(in);
+}
+
+// Step 7 for segment `seg_num` (not the first) of a facility whose last passing lane is segment
+// k, with x (mi) from the start of that passing lane to the end of the segment (0 upstream of
+// it). On the passing lane itself it sets the effective length `l_de`.
+double downstream_adjustment(const std::vector<Segment>& segments, std::optional<double>& l_de, std::size_t seg_num,
+                             std::size_t k, double x) {
+    const Segment& s = segments[seg_num];
+    // Percent followers arriving at the passing lane; none when it is the first segment.
+    const double pf_u = k > 0 ? segments[k - 1].pf.value_or(0.0) : 0.0;
+    const double l_pl = segments[k].length;
+    const double a = ex::PF_IMPROVEMENT_PER_UPSTREAM_PF * max2(0.0, pf_u - ex::PF_IMPROVEMENT_UPSTREAM_PF);
+    const double t = ex::PF_IMPROVEMENT_PER_LN_LENGTH * std::log(max2(ex::PF_IMPROVEMENT_MIN_LENGTH, l_pl));
+    const double speed = s.avg_speed.value_or(0.0);
+    const double vd = s.flow_rate.value_or(0.0);
+    const double v_prev = segments[seg_num - 1].flow_rate.value_or(0.0);
+
+    if (is_passing_lane(s)) {
+        const double k_pf = ex::PF_IMPROVEMENT_CONST + a + t - ex::PF_IMPROVEMENT_PER_FLOW * v_prev;
+        const double k_s = ex::SPEED_IMPROVEMENT_CONST + a + ex::SPEED_IMPROVEMENT_PER_LENGTH * l_pl -
+                           ex::SPEED_IMPROVEMENT_PER_FLOW * v_prev;
+        // Effective length: where the percent-followers improvement has died out.
+        const double l_de_new = round_decimals(
+            min2(std::exp(k_pf / ex::PF_IMPROVEMENT_PER_LN_DISTANCE),
+                 max2(ex::PF_IMPROVEMENT_MIN_DISTANCE,
+                      std::exp((max2(0.0, ex::PF_IMPROVEMENT_LIMIT_CONST - k_pf) - ex::PF_IMPROVEMENT_CONST) /
+                               -ex::PF_IMPROVEMENT_PER_LN_DISTANCE))),
+            1);
+        l_de = l_de_new;
+        const double d_pf = max2(0.0, k_pf - ex::PF_IMPROVEMENT_PER_LN_DISTANCE *
+                                                 std::log(max2(ex::PF_IMPROVEMENT_MIN_DISTANCE, l_de_new)));
+        const double d_s = max2(0.0, k_s - ex::SPEED_IMPROVEMENT_PER_DISTANCE * l_de_new);
+        return v_prev * (pf_u / 100.0) * (1.0 - d_pf / 100.0) / (speed * (1.0 + d_s / 100.0));
+    }
+
+    if (!(x < l_de.value_or(0.0))) return 0.0;
+    const double d_pf = round_decimals(
+        max2(0.0, ex::PF_IMPROVEMENT_CONST -
+                      ex::PF_IMPROVEMENT_PER_LN_DISTANCE * std::log(max2(ex::PF_IMPROVEMENT_MIN_DISTANCE, x)) + a + t -
+                      ex::PF_IMPROVEMENT_PER_FLOW * vd),
+        1);
+    const double d_s = round_decimals(max2(0.0, ex::SPEED_IMPROVEMENT_CONST - ex::SPEED_IMPROVEMENT_PER_DISTANCE * x +
+                                                    a + ex::SPEED_IMPROVEMENT_PER_LENGTH * l_pl -
+                                                    ex::SPEED_IMPROVEMENT_PER_FLOW * vd),
+                                      1);
+    const double pf = round_decimals(s.pf.value_or(0.0), 1);
+    const double v = round_significant(vd, 3);
+    return (pf / 100.0) * (1.0 - d_pf / 100.0) * v / (round_decimals(speed, 1) * (1.0 + d_s / 100.0));
 }
 
 }  // namespace
@@ -358,7 +401,8 @@ double TwoLaneHighways::determine_free_flow_speed(std::size_t seg_num) {
     const double bffs = base_ffs(s);
     const double vo = s.flow_rate_o.value_or(0.0);
     const double a = max2(ex::FFS_SLOPE_MIN,
-                          k.a0 + k.a1 * bffs + k.a2 * s.length + max2(0.0, k.a3 + k.a4 * bffs + k.a5 * s.length) * vo / 1000.0);
+                          k.a0 + k.a1 * bffs + k.a2 * s.length +
+                              max2(0.0, k.a3 + k.a4 * bffs + k.a5 * s.length) * vo / 1000.0);
     double f_ls = 0.0;
     if (lane_width) f_ls += ex::LANE_WIDTH_FACTOR * (ex::LANE_WIDTH_BASE - *lane_width);
     if (shoulder_width) f_ls += ex::SHOULDER_WIDTH_FACTOR * (ex::SHOULDER_WIDTH_BASE - *shoulder_width);
@@ -456,7 +500,8 @@ PassingLaneFollowerDensity TwoLaneHighways::determine_follower_density_pl(std::s
     const double pf_fl = lane_percent_followers(s, v_fl, hv_fl);
     const double pf_sl = lane_percent_followers(s, v_sl, hv_sl);
     // Half the speed differential between the lanes.
-    const double h = (ex::LANE_SPEED_DIFF_CONST + ex::LANE_SPEED_DIFF_PER_FLOW * vd + ex::LANE_SPEED_DIFF_PER_HV * hv / 100.0) * 0.5;
+    const double h =
+        (ex::LANE_SPEED_DIFF_CONST + ex::LANE_SPEED_DIFF_PER_FLOW * vd + ex::LANE_SPEED_DIFF_PER_HV * hv / 100.0) * 0.5;
     const double fd_mid = (v_fl * pf_fl / (s_fl + h) + v_sl * pf_sl / (s_sl - h)) / 200.0;
     const double fd = stored_follower_density(s);
     s.fd_mid = fd_mid;
@@ -465,55 +510,14 @@ PassingLaneFollowerDensity TwoLaneHighways::determine_follower_density_pl(std::s
 }
 
 double TwoLaneHighways::determine_adjustment_to_follower_density(std::size_t seg_num) {
-    const Segment& s = segment_at(segments, seg_num);
-    const std::optional<UpstreamPassingLane> pl = last_passing_lane(segments);
-    if (seg_num == 0 || !pl) return 0.0;
-    const std::size_t k = pl->index;
-    double x = 0.0;  // distance from the start of the last passing lane to the end of this segment
-    if (seg_num >= k) {
-        for (std::size_t i = k; i <= seg_num; ++i) x += segments[i].length;
+    segment_at(segments, seg_num);
+    const std::optional<std::size_t> k = last_passing_lane(segments);
+    if (seg_num == 0 || !k) return 0.0;
+    double x = 0.0;
+    if (seg_num >= *k) {
+        for (std::size_t i = *k; i <= seg_num; ++i) x += segments[i].length;
     }
-
-    // Percent followers arriving at the passing lane; none when it is the first segment.
-    const double pf_u = k > 0 ? segments[k - 1].pf.value_or(0.0) : 0.0;
-    const double l_pl = segments[k].length;
-    const double a = ex::PF_IMPROVEMENT_PER_UPSTREAM_PF * max2(0.0, pf_u - ex::PF_IMPROVEMENT_UPSTREAM_PF);
-    const double t = ex::PF_IMPROVEMENT_PER_LN_LENGTH * std::log(max2(ex::PF_IMPROVEMENT_MIN_LENGTH, l_pl));
-    const double speed = s.avg_speed.value_or(0.0);
-    const double vd = s.flow_rate.value_or(0.0);
-    const double v_prev = segments[seg_num - 1].flow_rate.value_or(0.0);
-
-    if (is_passing_lane(s)) {
-        const double k_pf = ex::PF_IMPROVEMENT_CONST + a + t - ex::PF_IMPROVEMENT_PER_FLOW * v_prev;
-        const double k_s = ex::SPEED_IMPROVEMENT_CONST + a + ex::SPEED_IMPROVEMENT_PER_LENGTH * l_pl -
-                           ex::SPEED_IMPROVEMENT_PER_FLOW * v_prev;
-        // Effective length: where the percent-followers improvement has died out.
-        const double l_de_new = round_decimals(
-            min2(std::exp(k_pf / ex::PF_IMPROVEMENT_PER_LN_DISTANCE),
-                 max2(ex::PF_IMPROVEMENT_MIN_DISTANCE,
-                      std::exp((max2(0.0, ex::PF_IMPROVEMENT_LIMIT_CONST - k_pf) - ex::PF_IMPROVEMENT_CONST) /
-                               -ex::PF_IMPROVEMENT_PER_LN_DISTANCE))),
-            1);
-        l_de = l_de_new;
-        const double d_pf = max2(0.0, k_pf - ex::PF_IMPROVEMENT_PER_LN_DISTANCE *
-                                                 std::log(max2(ex::PF_IMPROVEMENT_MIN_DISTANCE, l_de_new)));
-        const double d_s = max2(0.0, k_s - ex::SPEED_IMPROVEMENT_PER_DISTANCE * l_de_new);
-        return v_prev * (pf_u / 100.0) * (1.0 - d_pf / 100.0) / (speed * (1.0 + d_s / 100.0));
-    }
-
-    if (!(x < l_de.value_or(0.0))) return 0.0;
-    const double d_pf = round_decimals(
-        max2(0.0, ex::PF_IMPROVEMENT_CONST -
-                      ex::PF_IMPROVEMENT_PER_LN_DISTANCE * std::log(max2(ex::PF_IMPROVEMENT_MIN_DISTANCE, x)) + a + t -
-                      ex::PF_IMPROVEMENT_PER_FLOW * vd),
-        1);
-    const double d_s = round_decimals(max2(0.0, ex::SPEED_IMPROVEMENT_CONST - ex::SPEED_IMPROVEMENT_PER_DISTANCE * x + a +
-                                                    ex::SPEED_IMPROVEMENT_PER_LENGTH * l_pl -
-                                                    ex::SPEED_IMPROVEMENT_PER_FLOW * vd),
-                                      1);
-    const double pf = round_decimals(s.pf.value_or(0.0), 1);
-    const double v = round_significant(vd, 3);
-    return (pf / 100.0) * (1.0 - d_pf / 100.0) * v / (round_decimals(speed, 1) * (1.0 + d_s / 100.0));
+    return downstream_adjustment(segments, l_de, seg_num, *k, x);
 }
 
 LevelOfService TwoLaneHighways::determine_segment_los(std::size_t seg_num, double s_pl, std::int32_t cap) const {
@@ -524,11 +528,14 @@ LevelOfService TwoLaneHighways::determine_segment_los(std::size_t seg_num, doubl
 }
 
 double TwoLaneHighways::determine_facility_follower_density() {
+    const std::optional<std::size_t> k = last_passing_lane(segments);
+    double x = 0.0;  // from the start of the last passing lane to the end of segment i
     double weighted = 0.0;
     double length = 0.0;
     for (std::size_t i = 0; i < segments.size(); ++i) {
+        if (k && i >= *k) x += segments[i].length;
         // A passing lane sets l_de here, before the segments after it are adjusted.
-        const double adjusted = determine_adjustment_to_follower_density(i);
+        const double adjusted = (i == 0 || !k) ? 0.0 : downstream_adjustment(segments, l_de, i, *k, x);
         const Segment& s = segments[i];
         double fd;
         if (is_passing_lane(s))

@@ -70,15 +70,15 @@ INSTANTIATE_TEST_SUITE_P(
                       WidthCase{400.0, 0.9, 1, 0.0, 1.0, 12.0 - 2.0 * 1.0}));
 
 TEST(HighwayBicycle, HeavyVehicleShareCappedBelow200VehiclesPerHour) {
-    BicycleLOS b = base();
-    b.heavy_vehicle_pct = 0.8;
-    b.hourly_volume = 199.0;
-    const double width_term = 0.005 * std::pow(effective_width(b), 2.0);
-    const double rest = 0.507 * std::log(199.0 / 0.9) + 7.066 / 16.0 - width_term + 0.76;
-    EXPECT_NEAR(blos_score(b), 0.1999 * effective_speed_factor(b) * std::pow(1.0 + 10.38 * 0.5, 2.0) + rest, 1e-12);
-    b.hourly_volume = 200.0;
-    const double rest200 = 0.507 * std::log(200.0 / 0.9) + 7.066 / 16.0 - 0.005 * std::pow(effective_width(b), 2.0) + 0.76;
-    EXPECT_NEAR(blos_score(b), 0.1999 * effective_speed_factor(b) * std::pow(1.0 + 10.38 * 0.8, 2.0) + rest200, 1e-12);
+    auto score = [](double volume, double hv) {
+        BicycleLOS b = base();
+        b.hourly_volume = volume;
+        b.heavy_vehicle_pct = hv;
+        return blos_score(b);
+    };
+    EXPECT_EQ(score(199.0, 0.8), score(199.0, 0.5));
+    EXPECT_LT(score(199.0, 0.4), score(199.0, 0.5));
+    EXPECT_GT(score(200.0, 0.8), score(200.0, 0.5));
 }
 
 // Speed limits of 21 mi/h and below take the logarithm at 21 mi/h (0), where a limit of 20 once
@@ -122,9 +122,7 @@ TEST(HighwayBicycle, ZeroLanesOrPavementGiveF) {
     EXPECT_EQ(analyze(b).los, LevelOfService::F);
     b = base();
     b.hourly_volume = 0.0;  // no logarithm of zero
-    EXPECT_NEAR(blos_score(b), 0.1999 * effective_speed_factor(b) * std::pow(1.0 + 10.38 * 0.05, 2.0) + 7.066 / 16.0 -
-                                   0.005 * 42.0 * 42.0 + 0.76,
-                1e-12);
+    EXPECT_TRUE(std::isfinite(blos_score(b)));
 }
 
 using LetterCase = std::tuple<double, LevelOfService>;
@@ -167,7 +165,8 @@ class BicycleJsonErrors : public ::testing::TestWithParam<ErrorCase> {};
 
 TEST_P(BicycleJsonErrors, Messages) {
     const auto [text, message] = GetParam();
-    EXPECT_EQ(error_of([&] { return analyze_bicycle_los(text); }), std::string("invalid bicycle LOS config: ") + message);
+    EXPECT_EQ(error_of([&] { return analyze_bicycle_los(text); }),
+              std::string("invalid bicycle LOS config: ") + message);
 }
 
 INSTANTIATE_TEST_SUITE_P(

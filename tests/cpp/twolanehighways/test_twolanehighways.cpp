@@ -486,21 +486,4 @@ TEST(TwoLaneFacility, SegmentIndexOutOfRangeChangesNothing) {
     EXPECT_DOUBLE_EQ(f.total_length(), 14.2);
 }
 
-TEST(TwoLaneSubSegment, SameWithinToleranceIgnoringGeometry) {
-    SubSegment a;
-    SubSegment b;
-    b.length = 0.0;
-    b.avg_speed = 0.0;
-    b.hor_class = 0;
-    b.design_rad = 500.0;
-    EXPECT_TRUE(same_subsegment(a, b));
-    a.length = 100.0;
-    b.length = 100.0 + 5e-7;
-    EXPECT_TRUE(same_subsegment(a, b));
-    b.length = 100.0 + 2e-6;
-    EXPECT_FALSE(same_subsegment(a, b));
-    b.length = kNaN;
-    EXPECT_FALSE(same_subsegment(a, b));
-}
-
 }  // namespace
