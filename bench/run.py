@@ -64,6 +64,35 @@ def main():
     bench_freeway_facility(30, 24)
     bench_freeway_facility(60, 96)
     bench_managed_lane_facility(60, 96)
+    bench_two_lane_highway(200)
+
+
+def bench_two_lane_highway(segments):
+    """A two-lane highway of passing zones with a passing lane every fifth segment and curves on
+    every third, run through every step to the facility LOS."""
+    curve = [marvane.SubSegment(length=1320), marvane.SubSegment(length=1320, design_rad=800, sup_ele=4)]
+    segs = []
+    for i in range(segments):
+        kind = 2 if i % 5 == 4 else 1
+        segs.append(marvane.Segment(kind, 1.0, (i % 7) - 3.0, 55.0, volume=700 + 10 * (i % 9), volume_op=500,
+                                    phv=6, is_hc=i % 3 == 0, subsegments=curve + curve))
+
+    def run():
+        f = marvane.TwoLaneHighways(segs, lane_width=12, shoulder_width=4, apd=5, pmhvfl=0.5)
+        for i, seg in enumerate(segs):
+            f.determine_vertical_alignment(i)
+            f.determine_demand_flow(i)
+            f.determine_free_flow_speed(i)
+            f.estimate_average_speed(i)
+            f.estimate_percent_followers(i)
+            if seg.passing_type == 2:
+                f.determine_follower_density_pl(i)
+            else:
+                f.determine_follower_density_pc_pz(i)
+            f.determine_segment_los(i, 55.0, 1700)
+        f.determine_facility_los(f.determine_facility_follower_density(), 55.0)
+
+    time_case(f"two_lane_highway {segments}seg", segments, run)
 
 
 def bench_managed_lane_facility(segments, periods):
