@@ -155,6 +155,9 @@ std::vector<double> OversaturatedEngine::unserved_veh() const {
 
 // ---- One analysis period ----------------------------------------------------------------------------
 
+// The segments take their background load (and, in the first period, the previous step is
+// seeded), the period's inputs become per-step values, the time steps run, and the period closes
+// with the cumulative demand and the period averages.
 OversatPeriodResult OversaturatedEngine::run_period(const OversatPeriodInput& in) {
     check_input(in);
     plain_arithmetic_ = plain_arithmetic_ && plain_input(in);
