@@ -4,10 +4,10 @@
 #include <optional>
 #include <string>
 
+#include "base/format.hpp"
+#include "base/text.hpp"
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/basicfreeways/managed_lanes.hpp"
-#include "hcm/common/format.hpp"
-#include "hcm/common/text.hpp"
 #include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
 
@@ -23,8 +23,8 @@ namespace py = pybind11;
 using namespace boundary;
 namespace bf = hcm::basicfreeways::basicfreeways;
 namespace ml = hcm::basicfreeways::managed_lanes;
-using hcm::common::debug_opt;
-using hcm::common::fixed;
+using base::debug_opt;
+using base::fixed;
 
 namespace {
 
@@ -54,7 +54,7 @@ BasicFreeways make_basic_freeways(std::optional<double> bffs, std::optional<doub
     r.demand_flow_i = demand_flow_i.value_or(r.demand_flow_i);
     r.length = length.value_or(r.length);
     if (highway_type) r.highway_type = std::move(*highway_type);
-    r.is_rural = city_type && hcm::common::text::lower_ascii(*city_type) == "rural";
+    r.is_rural = city_type && base::text::lower_ascii(*city_type) == "rural";
     r.sut_percentage = sut_percentage.value_or(r.sut_percentage);
     return r;
 }
@@ -62,7 +62,7 @@ BasicFreeways make_basic_freeways(std::optional<double> bffs, std::optional<doub
 ManagedLaneSegment make_managed_lanes(std::optional<std::string> lane_type, std::optional<double> ffs,
                                       std::optional<double> demand, std::optional<double> gp_density,
                                       std::optional<double> caf, std::optional<double> saf) {
-    ml::ManagedLaneType type = lane_type ? ml::lane_type_from_option(*lane_type) : ml::ManagedLaneType::ContinuousAccess;
+    ml::ManagedLaneType type = lane_type ? base::parse_option(ml::LANE_TYPE_WORDS, *lane_type) : ml::ManagedLaneType::ContinuousAccess;
     return ManagedLaneSegment(type, ffs.value_or(65.0), demand.value_or(0.0), gp_density.value_or(0.0),
                               caf.value_or(1.0), saf.value_or(1.0));
 }
@@ -91,7 +91,7 @@ void register_(py::module_& m) {
                     "set_target_los(los)\n--\n\n"
                     "Set the target LOS used by design analysis (Exhibit 12-37/12-38 lookup).",
                     params(req<std::string>("los")),
-                    [](BasicFreeways& r, const std::string& los) { r.los = bf::parse_target_los(los); })
+                    [](BasicFreeways& r, const std::string& los) { r.los = base::parse_option(bf::TARGET_LOS_WORDS, los); })
         .method("e_t",
                 "e_t()\n--\n\n"
                 "The passenger-car equivalent E_T selected for the current inputs, once demand has been\n"
@@ -177,7 +177,7 @@ void register_(py::module_& m) {
                 "is_friction_active()\n--\n\nWhether friction is active (K_GP > 35 pc/mi/ln on a friction type).",
                 [](const ManagedLaneSegment& s) { return s.is_friction_active(); })
         .repr([](const ManagedLaneSegment& s) {
-            return "ManagedLanes(type=" + std::string(hcm::name_of(s.lane_type)) + ", ffs=" + fixed(s.ffs, 0) +
+            return "ManagedLanes(type=" + std::string(base::name_of(s.lane_type)) + ", ffs=" + fixed(s.ffs, 0) +
                    ", demand=" + fixed(s.v_p, 0) + ", gp_density=" + fixed(s.k_gp, 1) + ")";
         });
 }

@@ -5,19 +5,19 @@
 #include <stdexcept>
 #include <string>
 
-#include "hcm/common/numeric.hpp"
-#include "hcm/common/units.hpp"
+#include "base/numeric.hpp"
+#include "base/units.hpp"
 
 namespace hcm::freeway_facilities::oversaturated {
 namespace {
 
 namespace ex = exhibits::oversaturated;
-using common::units::FT_PER_MI;
+using base::units::FT_PER_MI;
 
 // The engine's minimums and maximums ignore an operand that is not a number.
 struct NanIgnoring {
-    static double min(double a, double b) { return common::min2(a, b); }
-    static double max(double a, double b) { return common::max2(a, b); }
+    static double min(double a, double b) { return base::min2(a, b); }
+    static double max(double a, double b) { return base::max2(a, b); }
 };
 // Plain comparisons: the same result as NanIgnoring, bit for bit, whenever the first operand is a
 // number (both keep the first operand on a tie). Used while no value of a step can be anything
@@ -91,8 +91,8 @@ std::optional<StepHistory::Lag> StepHistory::at_lag(double lag) const {
     const double x = m - lag;
     if (size_ == 0 || !(x >= 1.0) || x > m) return std::nullopt;
     const double fl = std::floor(x);
-    const auto lo = static_cast<std::size_t>(fl) - 1;
-    const auto hi = std::min(static_cast<std::size_t>(std::ceil(x)) - 1, size_ - 1);
+    const auto lo = base::to_unsigned_sat<std::size_t>(fl) - 1;
+    const auto hi = std::min(base::to_unsigned_sat<std::size_t>(std::ceil(x)) - 1, size_ - 1);
     return Lag{row(lo), row(hi), x - fl};
 }
 
@@ -108,7 +108,7 @@ std::uint32_t steps_per_period(double time_step_s) {
 OversaturatedEngine::OversaturatedEngine(const EngineSetup& setup)
     : n_(setup.length_mi.size()),
       steps_per_period_(steps_per_period(setup.time_step_s)),
-      steps_per_hour_(common::units::SECONDS_PER_HOUR / setup.time_step_s),
+      steps_per_hour_(base::units::SECONDS_PER_HOUR / setup.time_step_s),
       f_hv_(setup.f_hv),
       jam_density_pc_(setup.jam_density_pc),
       queue_discharge_drop_(setup.queue_discharge_drop),
@@ -135,7 +135,7 @@ std::vector<double> OversaturatedEngine::expected_demand(const std::vector<doubl
     double upstream = mainline_demand;
     for (std::size_t i = 0; i < n; ++i) {
         // As in the demand build-up, an off-ramp takes no more than arrives (no negative demand).
-        ed[i] = std::max(common::min2(upstream + on_ramp_demands.at(i) - off_ramp_demands.at(i), capacities[i]), 0.0);
+        ed[i] = std::max(base::min2(upstream + on_ramp_demands.at(i) - off_ramp_demands.at(i), capacities[i]), 0.0);
         upstream = ed[i];
     }
     return ed;
@@ -242,7 +242,7 @@ void OversaturatedEngine::prepare_period(const OversatPeriodInput& in) {
         const auto& meter = in.ramp_meter_rate_veh_h[i];
         p.has_ramp_limit = ramp_capacity || meter.has_value();
         if (ramp_capacity && meter) {
-            p.ramp_limit = common::min2(in.on_ramp_capacity_veh_h[i] / sph, *meter / sph);
+            p.ramp_limit = base::min2(in.on_ramp_capacity_veh_h[i] / sph, *meter / sph);
         } else if (ramp_capacity) {
             p.ramp_limit = in.on_ramp_capacity_veh_h[i] / sph;
         } else if (meter) {
@@ -478,9 +478,9 @@ OversatPeriodResult OversaturatedEngine::period_result(const OversatPeriodInput&
             // The queue stands at KQ; its length is its vehicles over the density above the
             // background, within the segment.
             const double excess =
-                common::max2(sums_[i].queue_density - in.background_density[i], ex::MIN_QUEUE_DENSITY_EXCESS);
+                base::max2(sums_[i].queue_density - in.background_density[i], ex::MIN_QUEUE_DENSITY_EXCESS);
             out.queue_length_ft[i] =
-                common::min2(s.unserved_veh / (excess * lanes_[i]) * FT_PER_MI, length_mi_[i] * FT_PER_MI);
+                base::min2(s.unserved_veh / (excess * lanes_[i]) * FT_PER_MI, length_mi_[i] * FT_PER_MI);
         } else {
             out.queue_length_ft[i] = 0.0;
         }
