@@ -76,13 +76,31 @@ std::uint64_t facility_results_hash(const ff::FreewayFacility& f) {
     return h.value();
 }
 
-// Seeds of testing_support::generated_facility and the hash of their results.
-struct PinnedFacility {
+// A seed and the hash of the results it gives.
+struct Pin {
     std::uint64_t seed;
     std::uint64_t hash;
 };
 
-const std::vector<PinnedFacility> kPinnedFacilities = {
+// Checks every pin against hash_of(seed); on a mismatch prints the table this build gives.
+template <class HashOf>
+void expect_pins(const std::vector<Pin>& pins, HashOf hash_of) {
+    std::vector<std::uint64_t> actual;
+    for (const auto& pin : pins) {
+        actual.push_back(hash_of(pin.seed));
+        EXPECT_EQ(actual.back(), pin.hash) << "seed " << pin.seed;
+    }
+    if (::testing::Test::HasFailure()) {
+        for (std::size_t k = 0; k < pins.size(); ++k) {
+            std::printf("    {%llu, 0x%016llXULL},\n", static_cast<unsigned long long>(pins[k].seed),
+                        static_cast<unsigned long long>(actual[k]));
+        }
+    }
+}
+
+// Seeds of testing_support::generated_facility.
+
+const std::vector<Pin> kPinnedFacilities = {
     {1, 0x47BD7267D786DC3BULL}, {2, 0x774158DDCA9F3945ULL}, {3, 0x4AAF888D4F909F76ULL},
     {4, 0xF10B5E76E6F913FEULL}, {5, 0xE18A9ED82DFB359DULL}, {6, 0xC531D4B509171F73ULL},
     {7, 0xB8356A024189714AULL}, {8, 0x19DB01FCE27A8FBEULL}, {9, 0x1E1D5BB616AF5C20ULL},
@@ -94,23 +112,12 @@ const std::vector<PinnedFacility> kPinnedFacilities = {
 };
 
 TEST(PinnedEngineResults, GeneratedCongestedFacilities) {
-    bool all_equal = true;
-    for (const auto& pin : kPinnedFacilities) {
-        auto f = testing_support::generated_facility(pin.seed);
+    expect_pins(kPinnedFacilities, [](std::uint64_t seed) {
+        auto f = testing_support::generated_facility(seed);
         ff::run_analysis(f);
-        EXPECT_TRUE(f.oversaturated) << "seed " << pin.seed << " is not congested";
-        const std::uint64_t hash = facility_results_hash(f);
-        EXPECT_EQ(hash, pin.hash) << "seed " << pin.seed;
-        all_equal = all_equal && hash == pin.hash;
-    }
-    if (!all_equal) {
-        for (const auto& pin : kPinnedFacilities) {
-            auto f = testing_support::generated_facility(pin.seed);
-            ff::run_analysis(f);
-            std::printf("    {%llu, 0x%016llXULL},\n", static_cast<unsigned long long>(pin.seed),
-                        static_cast<unsigned long long>(facility_results_hash(f)));
-        }
-    }
+        EXPECT_TRUE(f.oversaturated) << "seed " << seed << " is not congested";
+        return facility_results_hash(f);
+    });
 }
 
 // ---- Engine runs on inputs holding values that are not numbers ----------------------------------
@@ -177,26 +184,13 @@ std::uint64_t odd_engine_run_hash(std::uint64_t seed) {
     return h.value();
 }
 
-const std::vector<PinnedFacility> kPinnedOddRuns = {
+const std::vector<Pin> kPinnedOddRuns = {
     {101, 0x77A1B5AC0E923FD4ULL}, {102, 0xAC9E0322E5BBEE6CULL}, {103, 0x6C2527354F7F26ABULL},
     {104, 0xAC4A83AE8D423E15ULL}, {105, 0xA84D28AEFBFD51EBULL}, {106, 0x5856AC737D9980C6ULL},
     {107, 0x5055488EDA4EF4ADULL}, {108, 0xB4AAF2BEB552DCBFULL}, {109, 0xAEC7C8598AC3FEDEULL},
     {110, 0x598DF2CA72967388ULL}, {111, 0x39886AF2AEEBF56FULL}, {112, 0xAB5CD157564B1C01ULL},
 };
 
-TEST(PinnedEngineResults, InputsThatAreNotNumbers) {
-    bool all_equal = true;
-    for (const auto& pin : kPinnedOddRuns) {
-        const std::uint64_t hash = odd_engine_run_hash(pin.seed);
-        EXPECT_EQ(hash, pin.hash) << "seed " << pin.seed;
-        all_equal = all_equal && hash == pin.hash;
-    }
-    if (!all_equal) {
-        for (const auto& pin : kPinnedOddRuns) {
-            std::printf("    {%llu, 0x%016llXULL},\n", static_cast<unsigned long long>(pin.seed),
-                        static_cast<unsigned long long>(odd_engine_run_hash(pin.seed)));
-        }
-    }
-}
+TEST(PinnedEngineResults, InputsThatAreNotNumbers) { expect_pins(kPinnedOddRuns, odd_engine_run_hash); }
 
 }  // namespace
