@@ -2,18 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <utility>
 
-#include "hcm/common/error.hpp"
 #include "base/format.hpp"
 #include "base/numeric.hpp"
+#include "hcm/common/error.hpp"
 
 namespace hcm::freeway_reliability::scenario_generation {
 namespace {
 
-using common::Prng;
 using exhibits::INCIDENT_SEVERITIES;
 using exhibits::WEATHER_EVENT_TYPES;
 
@@ -63,8 +63,8 @@ void validate_weather(const WeatherInputs& weather) {
         throw Error("weather probabilities_by_month must have 12 rows");
     if (weather.durations_min.size() != WEATHER_EVENT_TYPES)
         throw Error("weather durations_min must have " + std::to_string(WEATHER_EVENT_TYPES) + " entries");
-    // Probabilities above 1 or durations without bound would make the placement loop run without
-    // limit: an event count grows with both.
+    // The event count, and with it the placement work, grows with the probability without bound;
+    // a duration that is negative or not finite describes no event.
     for (const auto& row : weather.probabilities_by_month)
         for (double p : row)
             if (!(p >= 0.0 && p <= 1.0))
@@ -292,12 +292,15 @@ void place_weather_events(const WeatherInputs& weather, const std::vector<std::u
                 count = round_to_count(study_hours * p * static_cast<double>(scenarios.ids.size()) /
                                        (duration_periods * MINUTES_PER_PERIOD / MINUTES_PER_HOUR));
             }
-            set.expected_weather_events[month - 1][t] = base::to_unsigned_sat<std::uint32_t>(static_cast<double>(count));
+            set.expected_weather_events[month - 1][t] =
+                static_cast<std::uint32_t>(std::min<std::size_t>(count, std::numeric_limits<std::uint32_t>::max()));
             if (count == 0) continue;
-            const double caf = override_or(weather.caf_override, t, interpolate_weather_factor(exhibits::WEATHER_CAF[t], seed.ffs));
-            const double saf = override_or(weather.saf_override, t, interpolate_weather_factor(exhibits::WEATHER_SAF[t], seed.ffs));
-            place_weather_type(static_cast<WeatherType>(t), count, base::to_unsigned_sat<std::size_t>(duration_periods), caf,
-                               saf, scenarios, num_periods, occupancy, rng, set);
+            const double caf = override_or(weather.caf_override, t,
+                                           interpolate_weather_factor(exhibits::WEATHER_CAF[t], seed.ffs));
+            const double saf = override_or(weather.saf_override, t,
+                                           interpolate_weather_factor(exhibits::WEATHER_SAF[t], seed.ffs));
+            place_weather_type(static_cast<WeatherType>(t), count, base::to_unsigned_sat<std::size_t>(duration_periods),
+                               caf, saf, scenarios, num_periods, occupancy, rng, set);
         }
     }
 }
@@ -407,7 +410,8 @@ void place_incident_events(const IncidentInputs& inputs, const std::vector<std::
         lambdas.push_back(expected_incidents(inputs, month, vmt, set.scenarios, month_lists.back().ids));
     }
 
-    // Step 3: how many incidents each scenario of a month receives.
+    // How many incidents each scenario of a month receives: a population of counts matching the
+    // Poisson probabilities, shuffled over the month's scenarios.
     std::vector<YearIncident> incidents;
     for (std::size_t mi = 0; mi < months.size(); ++mi) {
         const double lambda = lambdas[mi];
@@ -427,8 +431,10 @@ void place_incident_events(const IncidentInputs& inputs, const std::vector<std::
     assign_severities(inputs, rng, incidents);
     assign_durations(inputs, rng, incidents);
 
-    std::vector<std::size_t> segment_list = expand_counts(counts_matching_distribution(location_distribution(seed), n), n);
-    std::vector<std::size_t> start_list = expand_counts(counts_matching_distribution(start_time_distribution(seed), n), n);
+    std::vector<std::size_t> segment_list =
+        expand_counts(counts_matching_distribution(location_distribution(seed), n), n);
+    std::vector<std::size_t> start_list =
+        expand_counts(counts_matching_distribution(start_time_distribution(seed), n), n);
     rng.shuffle(segment_list);
     rng.shuffle(start_list);
 
@@ -452,14 +458,14 @@ void place_incident_events(const IncidentInputs& inputs, const std::vector<std::
 // its first remaining position.
 class RemainingValues {
 public:
-    RemainingValues(std::span<const std::size_t> list, std::size_t value_count) : positions_(value_count), next_(value_count, 0) {
+    RemainingValues(std::span<const std::size_t> list, std::size_t value_count)
+        : positions_(value_count), next_(value_count, 0) {
         for (std::size_t i = 0; i < list.size(); ++i) positions_.at(list[i]).push_back(i);
         for (std::size_t v = 0; v < value_count; ++v)
             if (!positions_[v].empty()) order_.push_back({positions_[v].front(), v});
         std::sort(order_.begin(), order_.end());
     }
 
-    bool empty() const { return order_.empty(); }
     // The value at the first remaining position.
     std::size_t front() const { return order_.front().second; }
     // (first remaining position, value) pairs, ascending.

@@ -21,6 +21,7 @@
 
 namespace hcm::freeway_reliability::scenario_generation {
 
+using common::Prng;  // the reliability chapters' one seeded generator
 using exhibits::IncidentDurationParams;
 using exhibits::IncidentSeverity;
 using exhibits::WeatherType;
@@ -246,6 +247,7 @@ IncidentSeverity fit_severity(IncidentSeverity requested, std::uint32_t lanes);
 
 namespace base {
 template <>
-inline constexpr std::array<std::string_view, 7> variant_names<hcm::freeway_reliability::scenario_generation::Weekday> = {
+inline constexpr std::array<std::string_view, 7>
+    variant_names<hcm::freeway_reliability::scenario_generation::Weekday> = {
     "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
 }  // namespace base

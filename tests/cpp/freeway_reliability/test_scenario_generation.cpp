@@ -9,6 +9,7 @@
 #include "hcm/common/prng.hpp"
 #include "hcm/freeway_reliability/scenario_generation.hpp"
 #include "hcm/freeway_reliability/scenario_json.hpp"
+#include "json/jsonio.hpp"
 
 using namespace hcm::freeway_reliability::scenario_generation;
 using testing_support::error_of;
@@ -79,7 +80,8 @@ const InvalidCase kInvalid[] = {
      "day_counts must be non-negative with a positive sum"},
     {"DayCountsNaN", [](C& c, S&) { (c.day_counts = std::vector<double>(60, 1.0))->at(7) = kNaN; },
      "day_counts must be non-negative with a positive sum"},
-    {"SeedMultiplierZero", [](C& c, S&) { c.demand_multipliers[0][0] = 0.0; }, "seed demand multiplier must be positive"},
+    {"SeedMultiplierZero", [](C& c, S&) { c.demand_multipliers[0][0] = 0.0; },
+     "seed demand multiplier must be positive"},
     {"SixSeverities", [](C& c, S&) { c.incidents.emplace().severity_distribution = {0.5, 0.5, 0, 0, 0, 0}; },
      "incident severity_distribution must have at most 5 non-negative finite entries"},
     {"NegativeSeverity", [](C& c, S&) { c.incidents.emplace().severity_distribution = {1.5, -0.5}; },
@@ -129,9 +131,8 @@ TEST(DemandPatterns, DayCountsWeighCombinations) {
     ScenarioGenerationConfig c = one_month(1, {Weekday::Monday, Weekday::Tuesday}, 2);
     c.day_counts = {1.0, 3.0};
     const ScenarioSet set = generate_scenarios(c, four_period_seed());
-    std::vector<double> p;
-    for (const auto& s : set.scenarios) p.push_back(s.probability);
-    EXPECT_EQ(p, (std::vector<double>{0.125, 0.125, 0.375, 0.375}));
+    EXPECT_EQ(set.scenarios[1].probability, 0.125);
+    EXPECT_EQ(set.scenarios[2].probability, 0.375);
 }
 
 TEST(DemandPatterns, MissingTableEntriesMultiplyByOne) {
@@ -275,6 +276,7 @@ TEST(Incidents, ExpectedCountsPerMonth) {
     EXPECT_DOUBLE_EQ(set.monthly_incident_frequency[0], 0.1);
 
     c.incidents = IncidentInputs{};  // neither frequencies nor a crash rate
+    c.incidents->severity_distribution = {0.5, 0.5000005};  // within the tolerance
     set = generate_scenarios(c, four_period_seed());
     EXPECT_EQ(set.total_incidents, 0u);
     EXPECT_EQ(set.monthly_incident_frequency, (std::array<double, 12>{}));
@@ -286,12 +288,6 @@ TEST(Incidents, CrashRateOverTheSeedVehicleMiles) {
     c.incidents.emplace().crash_rate_per_100mvmt = 50000.0;
     const ScenarioSet set = generate_scenarios(c, four_period_seed());
     EXPECT_DOUBLE_EQ(set.monthly_incident_frequency[2], (50000.0 * 4.9) * (1400.0 * 1.12) / 1e8);
-}
-
-TEST(Incidents, SeverityDistributionWithinToleranceIsAccepted) {
-    ScenarioGenerationConfig c = one_month(1, {Weekday::Monday}, 1);
-    c.incidents.emplace().severity_distribution = {0.5, 0.5000005};
-    EXPECT_NO_THROW(generate_scenarios(c, four_period_seed()));
 }
 
 struct FitCase {
@@ -333,7 +329,8 @@ std::vector<IncidentPlace> literal_placement(std::vector<std::size_t> segments, 
                        t < std::min(p.start + p.duration, periods);
             });
         };
-        const bool has = std::any_of(placed.begin(), placed.end(), [&](const Placed& p) { return p.scenario == inc.scenario; });
+        const bool has =
+            std::any_of(placed.begin(), placed.end(), [&](const Placed& p) { return p.scenario == inc.scenario; });
         std::size_t a = 0, b = 0;
         bool found = false;
         for (std::size_t i = 0; has && !found && i < segments.size(); ++i)
@@ -393,7 +390,8 @@ const char kSmallSet[] =
     R"({"id":3,"month":7,"weekday":"Friday","replication":1,"probability":0.25,"demand_multiplier":1.62,"daf":1.62,)"
     R"("weather_events":[{"weather":"MediumRain","start_period":3,"duration_periods":2,"caf":0.93,"saf":0.95}],)"
     R"("incidents":[{"severity":"Shoulder","segment":0,"start_period":3,"duration_periods":2},)"
-    R"({"severity":"Shoulder","segment":2,"start_period":3,"duration_periods":1}],"work_zones":[],"special_events":[]}],)"
+    R"({"severity":"Shoulder","segment":2,"start_period":3,"duration_periods":1}],)"
+    R"("work_zones":[],"special_events":[]}],)"
     R"("expected_weather_events":[[0,0,0,0,0,0,0,0,0,0],[0,0,0,0,0,0,0,0,0,0],[0,0,0,0,0,0,0,0,0,0],)"
     R"([0,0,0,0,0,0,0,0,0,0],[0,0,0,0,0,0,0,0,0,0],[0,0,0,0,0,0,0,0,0,0],[4,0,0,0,0,0,0,0,0,0],)"
     R"([0,0,0,0,0,0,0,0,0,0],[0,0,0,0,0,0,0,0,0,0],[0,0,0,0,0,0,0,0,0,0],[0,0,0,0,0,0,0,0,0,0],)"
@@ -412,32 +410,27 @@ ScenarioGenerationConfig small_study() {
     return c;
 }
 
-SeedStatistics small_seed() { return {{{100, 200, 300, 400}, {100, 100, 100, 100}, {0, 0, 0, 600}}, {3, 2, 3}, 4, 60.0}; }
+SeedStatistics small_seed() {
+    return {{{100, 200, 300, 400}, {100, 100, 100, 100}, {0, 0, 0, 600}}, {3, 2, 3}, 4, 60.0};
+}
 
 TEST(ScenarioSetJson, SmallStudyCheckedStepByStep) {
     EXPECT_EQ(scenario_set_to_json(generate_scenarios(small_study(), small_seed())), kSmallSet);
 }
 
 TEST(ScenarioSetJson, SameDocumentAndSeedGiveTheSameBytes) {
-    ScenarioGenerationConfig c;
-    c.weather = weather_with(2, 1, 0.3, 45.0);
-    c.incidents.emplace().crash_rate_per_100mvmt = 20000.0;
-    const std::string first = scenario_set_to_json(generate_scenarios(c, small_seed()));
-    EXPECT_EQ(scenario_set_to_json(generate_scenarios(c, small_seed())), first);
-    c.rng_seed = 2;
-    EXPECT_NE(scenario_set_to_json(generate_scenarios(c, small_seed())), first);
-}
-
-TEST(ScenarioSetJson, OneScenarioWithoutEvents) {
-    const ScenarioSet set = generate_scenarios(one_month(1, {Weekday::Sunday}, 1), small_seed());
-    const std::string text = scenario_set_to_json(set);
-    EXPECT_PRED2(testing_support::starts_with, text,
-              R"({"scenarios":[{"id":0,"month":1,"weekday":"Sunday","replication":0,"probability":1.0,)"
-              R"("demand_multiplier":0.89,"daf":0.89,"weather_events":[],"incidents":[],"work_zones":[],)"
-              R"("special_events":[]}],"expected_weather_events":[[0,0,0,0,0,0,0,0,0,0],)");
-    EXPECT_NE(text.find(R"("monthly_incident_frequency":[0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0],)"
-                        R"("total_incidents":0,"total_weather_events":0})"),
-              std::string::npos);
+    auto set_of = [](const char* document) {
+        const auto config = jsonio::read_document<ScenarioGenerationConfig>(document);
+        return scenario_set_to_json(generate_scenarios(config, small_seed()));
+    };
+    const char* study = R"({"weather": {"durations_min": [0, 45, 0, 0, 0, 0, 0, 0, 0, 0],
+        "probabilities_by_month": [[], [0, 0.3], [], [], [], [], [], [], [], [], [], []]},
+        "incidents": {"crash_rate_per_100mvmt": 20000}, "rng_seed": 9})";
+    const std::string first = set_of(study);
+    EXPECT_NE(first.find(R"("weather":"HeavyRain")"), std::string::npos);
+    EXPECT_EQ(set_of(study), first);
+    EXPECT_NE(set_of(R"({"incidents": {"crash_rate_per_100mvmt": 20000}, "rng_seed": 10})"), set_of(
+              R"({"incidents": {"crash_rate_per_100mvmt": 20000}, "rng_seed": 9})"));
 }
 
 }  // namespace

@@ -41,6 +41,7 @@ TEST(ScenarioGenerationJson, GivenKeysReplaceTheirDefaultsOnly) {
     expected.weekdays = {Weekday::Saturday};
     EXPECT_EQ(read_config(R"([[1, 2], ["Saturday"]])"), expected);
     EXPECT_EQ(read_config(R"({"seed_weekday": {"Sunday": null}})").seed_weekday, Weekday::Sunday);
+    EXPECT_EQ(read_config(R"({"rng_seed": 18446744073709551615})").rng_seed, 18446744073709551615u);
 }
 
 TEST(ScenarioGenerationJson, NestedInputsTakeTheirDefaults) {
@@ -76,7 +77,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ErrorCase{R"({"months": [1], "months": [1]})", "duplicate field `months` at line 1 column 24"},
         ErrorCase{R"({"months": null})", "invalid type: null, expected a sequence at line 1 column 15"},
-        ErrorCase{R"({"seed_weekday": 0})", "invalid type: integer `0`, expected variant identifier at line 1 column 18"},
+        ErrorCase{R"({"seed_weekday": 0})",
+                  "invalid type: integer `0`, expected variant identifier at line 1 column 18"},
         ErrorCase{R"({"seed_weekday": "monday"})",
                   "unknown variant `monday`, expected one of `Monday`, `Tuesday`, `Wednesday`, `Thursday`, "
                   "`Friday`, `Saturday`, `Sunday` at line 1 column 25"},
@@ -87,7 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "invalid length 3, expected struct IncidentDurationParams with 4 elements at line 1 column 44"},
         ErrorCase{R"({"incidents": {"duration_params": [{"mean": 1, "std_dev": 2, "min": 3}]}})",
                   "missing field `max` at line 1 column 70"},
-        ErrorCase{R"({"work_zones": [true]})", "invalid type: boolean `true`, expected struct WorkZoneEvent at line 1 column 20"},
+        ErrorCase{R"({"work_zones": [true]})",
+                  "invalid type: boolean `true`, expected struct WorkZoneEvent at line 1 column 20"},
         ErrorCase{R"({"special_events": [{"segments": [-1]}]})",
                   "invalid value: integer `-1`, expected u64 at line 1 column 36"}));
 
