@@ -222,14 +222,17 @@ void run(ReliabilityAnalysis& analysis) {
 
     ScenarioSet set = scenario_generation::generate_scenarios(analysis.scenario_generation, seed_statistics(seed));
     results.scenario_results.reserve(set.scenarios.size());
+    // One scratch copy of the seed serves every scenario: apply_scenario rewrites every input a
+    // scenario changes, and the analysis rewrites every result, in the storage of the last one.
+    FreewayFacility scratch = seed;
     ScenarioFactors factors;
     for (const FreewayScenario& scenario : set.scenarios) {
-        FreewayFacility copy = seed;
         scenario_factors(scenario, analysis.scenario_generation, seed, factors);
-        apply_scenario(factors, seed, copy);
-        ff::run_analysis(copy);
-        ScenarioOutcome outcome = evaluate_scenario_run(copy, scenario.probability, results.free_flow_travel_time_min,
-                                                        analysis.vmt_weighted, results.observations);
+        apply_scenario(factors, seed, scratch);
+        ff::run_analysis_in_place(scratch);
+        ScenarioOutcome outcome = evaluate_scenario_run(scratch, scenario.probability,
+                                                        results.free_flow_travel_time_min, analysis.vmt_weighted,
+                                                        results.observations);
         results.expected_vhd += outcome.vhd * scenario.probability;
         results.scenario_results.push_back(std::move(outcome.result));
     }
