@@ -334,7 +334,8 @@ SegmentEvaluation engine_eval(const FreewayFacility& facility, std::size_t segme
         case SegmentType::OverlappingRamp:
             return {std::nullopt, basic_segment_speed(facility, segment, period, flow)};
         case SegmentType::Merge: {
-            const auto r = evaluate_ramp_segment(facility, segment, period, max2(flow - on_ramp_flow, 0.0), on_ramp_flow);
+            const double freeway_flow = max2(flow - on_ramp_flow, 0.0);
+            const auto r = evaluate_ramp_segment(facility, segment, period, freeway_flow, on_ramp_flow);
             return {r.density, min2(r.speed_avg.value_or(0.0), basic_segment_speed(facility, segment, period, flow))};
         }
         case SegmentType::Diverge: {
@@ -342,7 +343,8 @@ SegmentEvaluation engine_eval(const FreewayFacility& facility, std::size_t segme
             return {r.density, min2(r.speed_avg.value_or(0.0), basic_segment_speed(facility, segment, period, flow))};
         }
         case SegmentType::Weaving: {
-            // A weave shorter than its maximum length runs at the weaving speed; a longer one as a basic segment.
+            // A weave shorter than its maximum length runs at the weaving speed, a longer one as a
+            // basic segment.
             const auto w = evaluate_weaving_segment(facility, segment, period, flow);
             if (w.is_weaving) return {std::nullopt, w.speed_avg.value_or(0.0)};
             return {std::nullopt, basic_segment_speed(facility, segment, period, flow)};

@@ -219,6 +219,10 @@ void run(ReliabilityAnalysis& analysis) {
     ReliabilityResults results;
     results.free_flow_travel_time_min = free_flow_travel_time_min(seed);
     if (!(results.free_flow_travel_time_min > 0.0)) throw Error("free-flow travel time must be positive");
+    // A segment free-flow speed of 0 makes it infinite, and every TTI would read 1.0.
+    if (std::isinf(results.free_flow_travel_time_min)) {
+        throw Error("free-flow travel time is not finite: a segment free-flow speed is 0 mi/h or too small");
+    }
 
     ScenarioSet set = scenario_generation::generate_scenarios(analysis.scenario_generation, seed_statistics(seed));
     results.scenario_results.reserve(set.scenarios.size());
