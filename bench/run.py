@@ -1,10 +1,13 @@
 """Times the heavy analysis paths through the Python API on generated inputs.
 
-Prints one line per case: name, work size, seconds, work per second. Run with `make bench`.
+Prints one line per case: name, work size, seconds, work per second. Run with `make bench`
+(`--large` adds to_json of a 240 x 192 facility).
 """
 
+import ctypes
 import json
 import math
+import sys
 import time
 
 import marvane
@@ -37,13 +40,13 @@ def freeway_facility_document(segments, periods):
     return json.dumps({"segments": segs, "mainline_demand": mainline})
 
 
-def time_case(name, work, run, repeat=3):
+def time_case(name, work, run, repeat=3, note=""):
     best = math.inf
     for _ in range(repeat):
         start = time.perf_counter()
         run()
         best = min(best, time.perf_counter() - start)
-    print(f"{name:<40} {work:>10} {best:>10.4f} s {work / best:>14.0f} /s")
+    print(f"{name:<40} {work:>10} {best:>10.4f} s {work / best:>14.0f} /s{note}")
 
 
 def bench_freeway_facility(segments, periods):
@@ -59,11 +62,57 @@ def bench_freeway_facility(segments, periods):
     time_case(f"freeway_facility {segments}seg x {periods}per", segments * periods, run)
 
 
+def kilobytes(field):
+    """A memory figure of this process from /proc/self/status (kB), or None where there is none."""
+    try:
+        with open("/proc/self/status") as status:
+            for line in status:
+                if line.startswith(field + ":"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return None
+
+
+def peak_memory_of(call):
+    """Peak resident memory (bytes) that `call` adds to the process, or None where Linux cannot reset
+    the peak. The result of the call is kept alive until the peak is read."""
+    try:
+        ctypes.CDLL(None).malloc_trim(0)  # hands freed heap pages back, so that reusing them counts
+    except (OSError, AttributeError):
+        return None
+    try:
+        with open("/proc/self/clear_refs", "w") as refs:
+            refs.write("5")  # resets the peak resident set size
+    except OSError:
+        return None
+    before = kilobytes("VmRSS")
+    result = call()
+    peak = kilobytes("VmHWM")
+    del result
+    return None if before is None or peak is None else (peak - before) * 1024
+
+
+def bench_to_json(segments, periods):
+    """to_json() of the analysed benchmark facility; work is the output's size in bytes. The peak
+    memory counts the Python string made from the text too (one output's size)."""
+    facility = marvane.FreewayFacility(freeway_facility_document(segments, periods))
+    facility.run_analysis()
+    size = len(facility.to_json())
+    peak = peak_memory_of(facility.to_json)
+    memory = "" if peak is None else f"   peak memory {peak / size:.1f} x output"
+    time_case(f"to_json {segments}seg x {periods}per (bytes)", size, facility.to_json, repeat=20, note=memory)
+
+
 def main():
     print(f"{'case':<40} {'work':>10} {'seconds':>12} {'work per second':>16}")
     bench_freeway_facility(30, 24)
     bench_freeway_facility(60, 96)
     bench_managed_lane_facility(60, 96)
+    bench_to_json(30, 24)
+    bench_to_json(60, 96)
+    if "--large" in sys.argv:
+        bench_to_json(240, 192)
 
 
 def bench_managed_lane_facility(segments, periods):
