@@ -193,6 +193,18 @@ void Writer::numbers(std::span<const double> values) {
             measured_ += values.size() * (separator + kFloatChars);
             empty_ = false;
         }
+    } else if (!pretty_ && !values.empty()) {  // the bulk of a large document: kept tight
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            char* out = room(kFloatRoom + 1);
+            if (i > 0) *out++ = ',';
+            if (std::isfinite(values[i])) {
+                pos_ = put_float(out, values[i]);
+            } else {
+                std::memcpy(out, "null", 4);
+                pos_ = out + 4;
+            }
+        }
+        empty_ = false;
     } else {
         for (double value : values) number(value);
     }

@@ -128,19 +128,17 @@ ShortestDigits shortest_digits(double value) {
     }
     // "-d.ddde-XX": the first digit, then the ones after the point, then the exponent.
     const char* const end = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific).ptr;
-    char* p = buf;
+    const char* p = buf;
     if (*p == '-') {
         d.negative = true;
         ++p;
     }
     const char* e = end - 1;
     while (*e != 'e') --e;
-    if (p[1] == '.') {  // the first digit over the point: the digits lie side by side
-        p[1] = p[0];
-        ++p;
-    }
-    d.count = static_cast<int>(e - p);
-    std::memcpy(d.digits.data(), p, 24);  // in one piece, past the digits (buf has room)
+    // The first digit, then those after the point, each piece copied whole (buf has room).
+    d.digits[0] = p[0];
+    std::memcpy(d.digits.data() + 1, p + 2, 16);
+    d.count = p[1] == '.' ? static_cast<int>(e - p) - 1 : 1;
     int exponent = 0;
     for (const char* x = e + 2; x < end; ++x) exponent = 10 * exponent + (*x - '0');
     d.point = (e[1] == '-' ? -exponent : exponent) + 1;
