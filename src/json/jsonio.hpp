@@ -24,14 +24,14 @@
 //   auto f = jsonio::read<FreewayFacility>(*doc.root().find("facility"));
 //   std::string s = jsonio::write_document(z);                   // compact; write_document_pretty: 2 spaces
 //   auto f = jsonio::read_document_with_prefix<FreewayFacility>(text, "invalid facility JSON: ");
-//   std::string t = jsonio::write_document_with_prefix(f, "serialization failed: ");  // failures as hcm::Error
+//   std::string t = jsonio::write_document_with_prefix(f, "serialization failed: ");  // failures as base::Error
 //
 // Writing goes straight from the tables to text (jsonio::Writer), floats in their shortest
 // round-trip digits and null for NaN and infinities. A required number that can be non-finite
 // is declared with result() (or result_with_default()), so that its null reads back as NaN;
 // with required() a null is refused, and an optional() field reads null as absent.
 //
-// Enumerations with hcm::variant_names<E> read as "Name" or {"Name": null} and write as "Name".
+// Enumerations with base::variant_names<E> read as "Name" or {"Name": null} and write as "Name".
 // Tagged enumerations: std::variant<...> with json_variants(jsonio::Tag<V>) returning a
 // jsonio::Variants<V>{"Name", {"VariantA", "VariantB"}}; jsonio::Unit alternatives are unit
 // variants ("VariantA"), others carry a payload ({"VariantB": {...}}).
@@ -70,25 +70,25 @@ namespace jsonio {
 // readers and the writer above never build one.
 using Json = nlohmann::ordered_json;
 
-// read_document<T> for a chapter's document: a failure to parse or read throws hcm::Error
+// read_document<T> for a chapter's document: a failure to parse or read throws base::Error
 // "{prefix}{parser message}".
 template <class T>
 T read_document_with_prefix(std::string_view text, std::string_view prefix) {
     try {
         return read_document<T>(text);
     } catch (const Error& e) {
-        throw hcm::Error(std::string(prefix) + e.what());
+        throw base::Error(std::string(prefix) + e.what());
     }
 }
 
 // write_document for a chapter's document: a failure to write (a string that is not valid UTF-8)
-// throws hcm::Error "{prefix}{message}".
+// throws base::Error "{prefix}{message}".
 template <class T>
 std::string write_document_with_prefix(const T& x, std::string_view prefix) {
     try {
         return write_document(x);
-    } catch (const hcm::Error& e) {
-        throw hcm::Error(std::string(prefix) + e.what());
+    } catch (const base::Error& e) {
+        throw base::Error(std::string(prefix) + e.what());
     }
 }
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "hcm/common/error.hpp"
-#include "hcm/common/format.hpp"
+#include "base/error.hpp"
+#include "base/format.hpp"
 
 namespace jsonio {
 namespace {
@@ -27,7 +27,7 @@ char* put_float(char* out, double value) {
         std::memcpy(out, "0.0", 3);
         return out + 3;
     }
-    const hcm::common::ShortestDigits d = hcm::common::shortest_digits(value);
+    const base::ShortestDigits d = base::shortest_digits(value);
     const char* digits = d.digits.data();  // 32 bytes: 17 digits at most, then scratch
     const int n = d.count;
     const int point = d.point;  // 10^(point-1) <= |value| < 10^point
@@ -268,7 +268,7 @@ void Writer::quoted(std::string_view text) {
         const unsigned char c = *p;
         if (c >= 0x80) {
             const std::size_t length = utf8_sequence(p, end);
-            if (length == 0) throw hcm::Error("invalid UTF-8 in string");
+            if (length == 0) throw base::Error("invalid UTF-8 in string");
             p += length;
         } else if (c >= 0x20 && c != '"' && c != '\\') {
             ++p;

@@ -16,7 +16,7 @@
 #include <variant>
 #include <vector>
 
-#include "hcm/common/enum_names.hpp"
+#include "base/enum_names.hpp"
 #include "json/reader.hpp"
 #include "json/record.hpp"
 
@@ -49,7 +49,7 @@ public:
     void integer(std::int64_t value);
     void unsigned_integer(std::uint64_t value);
     // Quoted, with the escapes \" \\ \b \f \n \r \t and \u00XX for the other control characters;
-    // text that is not valid UTF-8 throws hcm::Error "invalid UTF-8 in string".
+    // text that is not valid UTF-8 throws base::Error "invalid UTF-8 in string".
     void string(std::string_view text);
     void key(std::string_view name);
     void begin_array();
@@ -119,8 +119,8 @@ void write_value(Writer& w, const T& x) {
             w.unsigned_integer(static_cast<std::uint64_t>(x));
     } else if constexpr (std::is_same_v<T, std::string> || std::is_same_v<T, std::string_view>) {
         w.string(x);
-    } else if constexpr (hcm::NamedEnum<T>) {
-        w.string(hcm::name_of(x));
+    } else if constexpr (base::NamedEnum<T>) {
+        w.string(base::name_of(x));
     } else if constexpr (detail::is_optional<T>::value) {
         if (x)
             write_value(w, *x);
@@ -150,7 +150,7 @@ void write_value(Writer& w, const T& x) {
 }
 
 // The document as text, compact unless `layout` says otherwise. A string that is not valid UTF-8
-// throws hcm::Error "invalid UTF-8 in string" (callers wrap it as their serialization failure).
+// throws base::Error "invalid UTF-8 in string" (callers wrap it as their serialization failure).
 template <class T>
 std::string write_document(const T& x, Layout layout = Layout::compact) {
     // The measuring pass costs a few percent of the writing; growing the text instead would copy

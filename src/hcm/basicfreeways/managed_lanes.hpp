@@ -7,8 +7,9 @@
 #include <optional>
 #include <string_view>
 
+#include "base/enum_names.hpp"
+#include "base/options.hpp"
 #include "hcm/common/common.hpp"
-#include "hcm/common/enum_names.hpp"
 
 namespace hcm::basicfreeways::managed_lanes {
 
@@ -54,6 +55,8 @@ struct ManagedLaneSegment {
     std::optional<LevelOfService> los;
 
     ManagedLaneSegment(ManagedLaneType type, double ffs, double v_p, double k_gp, double caf, double saf);
+    // A continuous-access lane at 65 mi/h without demand, GP density or adjustments.
+    ManagedLaneSegment() : ManagedLaneSegment(ManagedLaneType::ContinuousAccess, 65.0, 0.0, 0.0, 1.0, 1.0) {}
 
     bool has_friction_effect() const { return parameters.friction_type; }
     bool is_friction_active() const { return parameters.friction_type && k_gp > FRICTION_GP_DENSITY; }
@@ -73,14 +76,21 @@ struct ManagedLaneSegment {
     LevelOfService run_analysis();
 };
 
-// A lane type given as an option word (lower-cased): "continuous", "continuous_access",
-// "buffer1", "buffer2", "barrier1", "barrier2". Throws hcm::Error "unknown lane_type: {}".
-ManagedLaneType lane_type_from_option(std::string_view text);
+// A lane type given as an option word, lower-cased (not trimmed).
+inline constexpr base::OptionTable<ManagedLaneType, 6> LANE_TYPE_WORDS{
+    base::Normalise::Lower,
+    "unknown lane_type: {}",
+    {{{"continuous", ManagedLaneType::ContinuousAccess},
+      {"continuous_access", ManagedLaneType::ContinuousAccess},
+      {"buffer1", ManagedLaneType::Buffer1},
+      {"buffer2", ManagedLaneType::Buffer2},
+      {"barrier1", ManagedLaneType::Barrier1},
+      {"barrier2", ManagedLaneType::Barrier2}}}};
 
 }  // namespace hcm::basicfreeways::managed_lanes
 
-namespace hcm {
+namespace base {
 template <>
-inline constexpr std::array<std::string_view, 5> variant_names<basicfreeways::managed_lanes::ManagedLaneType> = {
+inline constexpr std::array<std::string_view, 5> variant_names<hcm::basicfreeways::managed_lanes::ManagedLaneType> = {
     "ContinuousAccess", "Buffer1", "Buffer2", "Barrier1", "Barrier2"};
-}  // namespace hcm
+}  // namespace base

@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "json/record.hpp"
+#include "json/record_fwd.hpp"
 
 namespace hcm::common::reliability {
 

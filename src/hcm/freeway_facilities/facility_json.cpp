@@ -1,6 +1,7 @@
 #include "hcm/freeway_facilities/facility_json.hpp"
 
 #include "hcm/common/error.hpp"
+#include "json/jsonio.hpp"
 
 namespace hcm::freeway_facilities::exhibits {
 
@@ -114,6 +115,10 @@ const jsonio::Record<FreewayFacility>& json_record(jsonio::Tag<FreewayFacility>)
         jsonio::UnknownKeys::ignore, jsonio::ArrayForm::defaults_fill};
     return record;
 }
+
+FreewayFacility read_facility(std::string_view text) { return jsonio::read_document<FreewayFacility>(text); }
+
+std::string write_facility(const FreewayFacility& facility) { return jsonio::write_document(facility); }
 
 FreewayFacility facility_from_json(std::string_view text) {
     return jsonio::read_document_with_prefix<FreewayFacility>(text, "invalid facility JSON: ");

@@ -12,9 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "base/enum_names.hpp"
 #include "hcm/common/common.hpp"
-#include "hcm/common/enum_names.hpp"
 #include "hcm/freeway_facilities/exhibits.hpp"
+#include "hcm/freeway_facilities/oversaturated.hpp"
 
 namespace hcm::freeway_facilities::freeway_facilities {
 
@@ -211,6 +212,12 @@ void evaluate_period_chain(FreewayFacility& facility, std::size_t period, const 
 
 // ---- Driver and measures --------------------------------------------------------------------------
 
+// The oversaturated engine of one analysis, and its input for period p: demands, capacities and
+// on-ramp capacities, meter rates, background densities, diverge splits and front-clearing flags.
+// Both read the demand, capacity and d/c matrices of the analysis.
+oversaturated::OversaturatedEngine oversaturated_engine(const FreewayFacility& facility);
+oversaturated::OversatPeriodInput oversaturated_period_input(const FreewayFacility& facility, std::size_t period);
+
 // Runs the whole core method and rewrites every result; throws hcm::Error (validation, time step)
 // and then leaves the facility unchanged.
 void run_analysis(FreewayFacility& facility);
@@ -255,8 +262,8 @@ double overall_density_veh(const FreewayFacility& facility);
 
 }  // namespace hcm::freeway_facilities::freeway_facilities
 
-namespace hcm {
+namespace base {
 template <>
-inline constexpr std::array<std::string_view, 5> variant_names<freeway_facilities::freeway_facilities::SegmentType> =
+inline constexpr std::array<std::string_view, 5> variant_names<hcm::freeway_facilities::freeway_facilities::SegmentType> =
     {"Basic", "Merge", "Diverge", "Weaving", "OverlappingRamp"};
-}  // namespace hcm
+}  // namespace base

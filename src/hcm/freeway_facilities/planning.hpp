@@ -14,10 +14,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/enum_names.hpp"
 #include "hcm/common/common.hpp"
-#include "hcm/common/enum_names.hpp"
 #include "hcm/freeway_facilities/freeway_facilities.hpp"
-#include "json/jsonio.hpp"
+#include "json/record_fwd.hpp"
 
 namespace hcm::freeway_facilities::planning {
 
@@ -166,6 +166,11 @@ const jsonio::Record<PlanningSectionResult>& json_record(jsonio::Tag<PlanningSec
 const jsonio::Record<PlanningFacilityResult>& json_record(jsonio::Tag<PlanningFacilityResult>);
 const jsonio::Record<PlanningFacility>& json_record(jsonio::Tag<PlanningFacility>);
 
+// The planning facility document as the Python class reads and writes it: read failures carry
+// the parser's message alone (jsonio::Error); the writer gives compact text.
+PlanningFacility read_planning_facility(std::string_view text);
+std::string write_planning_facility(const PlanningFacility& facility);
+
 // Reads a whole planning facility document; hcm::Error "invalid planning facility JSON: {}".
 PlanningFacility planning_facility_from_json(std::string_view text);
 
@@ -175,8 +180,8 @@ std::string planning_facility_to_json(const PlanningFacility& facility);
 
 }  // namespace hcm::freeway_facilities::planning
 
-namespace hcm {
+namespace base {
 template <>
-inline constexpr std::array<std::string_view, 3> variant_names<freeway_facilities::planning::PlanningSectionType> = {
+inline constexpr std::array<std::string_view, 3> variant_names<hcm::freeway_facilities::planning::PlanningSectionType> = {
     "Basic", "Weave", "Ramp"};
-}  // namespace hcm
+}  // namespace base

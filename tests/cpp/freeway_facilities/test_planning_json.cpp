@@ -1,6 +1,7 @@
 // JSON document of the planning-level freeway facility: defaults, messages, round trips.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "../support/checks.hpp"

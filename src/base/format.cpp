@@ -1,4 +1,4 @@
-#include "hcm/common/format.hpp"
+#include "base/format.hpp"
 
 #include <charconv>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <utility>
 
-namespace hcm::common {
+namespace base {
 namespace {
 
 std::string non_finite(double value) {
@@ -213,4 +213,4 @@ std::string debug_opt(std::optional<double> value) {
     return value ? "Some(" + debug_num(*value) + ")" : "None";
 }
 
-}  // namespace hcm::common
+}  // namespace base

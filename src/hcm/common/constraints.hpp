@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "json/record.hpp"
+#include "json/record_fwd.hpp"
 
-namespace hcm::utils::constraints {
+namespace hcm::common::constraints {
 
 struct RangeConstraint {
     std::string name;
@@ -82,4 +82,4 @@ std::vector<std::string> validate_two_lane_highway(std::optional<double> lane_wi
                                                    std::optional<double> phf, std::optional<double> phv,
                                                    std::optional<double> spl);
 
-}  // namespace hcm::utils::constraints
+}  // namespace hcm::common::constraints

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace hcm::common {
+namespace base {
 
 // The shortest decimal digits that read back as a finite value: |value| = 0.d1 d2 ... dn x 10^point.
 // Zero has the one digit "0" (point 1). The one source of float digits for messages and JSON text.
@@ -46,4 +46,4 @@ std::string debug_list(const std::vector<std::string>& values);
 
 std::string debug_opt(std::optional<double> value);
 
-}  // namespace hcm::common
+}  // namespace base
