@@ -57,12 +57,12 @@
 //                                        form, or the first byte after the document
 //   syntax errors ("expected value", "EOF while parsing an object", ...) at the byte where the
 //   parser stopped (for an unexpected token: its first byte; at end of input: the last byte).
+#include <nlohmann/json.hpp>
+
 #include "json/reader.hpp"
 #include "json/record.hpp"
 #include "json/tree.hpp"
 #include "json/writer.hpp"
-
-#include <nlohmann/json.hpp>
 
 namespace jsonio {
 

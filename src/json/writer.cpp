@@ -238,22 +238,16 @@ void Writer::key(std::string_view name) {
     after_key_ = true;
 }
 
-void Writer::begin_array() {
+void Writer::open(char bracket) {
     separate();
-    put('[');
+    put(bracket);
     ++depth_;
     empty_ = true;
 }
 
+void Writer::begin_array() { open('['); }
 void Writer::end_array() { close(']'); }
-
-void Writer::begin_object() {
-    separate();
-    put('{');
-    ++depth_;
-    empty_ = true;
-}
-
+void Writer::begin_object() { open('{'); }
 void Writer::end_object() { close('}'); }
 
 void Writer::quoted(std::string_view text) {

@@ -80,6 +80,7 @@ private:
     void put(const char* text, std::size_t n);
     void new_line();
     void separate();  // what goes before a value or a key
+    void open(char bracket);
     void close(char bracket);
     void quoted(std::string_view text);
 
