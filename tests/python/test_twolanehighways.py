@@ -238,6 +238,19 @@ def test_bicycle_surface():
     assert analyze_bicycle_los(config_json=json.dumps(list(BIKE.values()))) == b.analyze()
 
 
+@pytest.mark.parametrize("method, first_line", [
+    ("calculate_flow_rate_outside_lane", "Step 2: directional flow rate in the outside lane, veh/h (Equation 15-40)."),
+    ("calculate_effective_width",
+     "Step 3: effective width of the outside through lane, ft (Equations 15-41 through 15-45)."),
+    ("calculate_effective_speed_factor", "Step 4: effective speed factor (Equation 15-46)."),
+    ("calculate_blos_score", "Step 5: bicycle LOS score (Equation 15-47)."),
+    ("determine_bicycle_los", "The Exhibit 15-7 LOS letter for this score."),
+    ("analyze", "Run the whole Section 4 chain and return the result as JSON."),
+])
+def test_bicycle_method_docs(method, first_line):
+    assert getattr(BicycleLOS, method).__doc__.splitlines()[0] == first_line
+
+
 @pytest.mark.parametrize("speed_limit", [20.0, 15.0])
 def test_bicycle_low_speed_limit_gives_a_finite_score(speed_limit):
     result = json.loads(BicycleLOS(**{**BIKE, "speed_limit": speed_limit}).analyze())
