@@ -62,14 +62,18 @@ public:
         detail::invalid_type(v, "internally tagged enum " + name_);
     }
 
-    Json write(const V& value) const {
-        return std::visit(
+    // One object: the tag first, then the alternative's fields.
+    void write(Writer& w, const V& value) const {
+        std::visit(
             [&](const auto& alt) {
-                Json out = Json::object();
-                detail::append_member(out, tag_, Json(names_.at(value.index())));
-                const auto& record = json_record(Tag<std::decay_t<decltype(alt)>>{});
-                for (const auto& f : record.fields()) detail::append_member(out, f.key, f.write(alt));
-                return out;
+                w.begin_object();
+                w.key(tag_);
+                w.string(names_.at(value.index()));
+                for (const auto& f : json_record(Tag<std::decay_t<decltype(alt)>>{}).fields()) {
+                    w.key(f.key);
+                    f.write(w, alt);
+                }
+                w.end_object();
             },
             value);
     }

@@ -15,7 +15,7 @@ InterchangeMovement read_movement(jsonio::Value v) {
     v.fail("unknown interchange movement " + name);
 }
 
-jsonio::Json write_movement(const InterchangeMovement& m) { return jsonio::Json(m.name()); }
+void write_movement(jsonio::Writer& w, const InterchangeMovement& m) { w.string(m.name()); }
 
 constexpr jsonio::Codec<InterchangeMovement> MOVEMENT{read_movement, write_movement};
 
@@ -173,9 +173,9 @@ const jsonio::Record<OdResult>& json_record(jsonio::Tag<OdResult>) {
                                           {
                                               jsonio::required("movement", &O::movement),
                                               jsonio::required("demand", &O::demand),
-                                              jsonio::required("control_delay_s", &O::control_delay_s),
-                                              jsonio::required("edtt_s", &O::edtt_s),
-                                              jsonio::required("ett_s", &O::ett_s),
+                                              jsonio::result("control_delay_s", &O::control_delay_s),
+                                              jsonio::result("edtt_s", &O::edtt_s),
+                                              jsonio::result("ett_s", &O::ett_s),
                                               jsonio::required("vc_exceeds_one", &O::vc_exceeds_one),
                                               jsonio::required("rq_exceeds_one", &O::rq_exceeds_one),
                                               jsonio::required("los", &O::los),
