@@ -9,39 +9,25 @@ from hypothesis import given, settings, strategies as st
 
 from marvane import AlternativeIntersection, DisplacedLeftTurn, Interchange, dlt_offset
 
-LETTERS = "abcdefghijklmn"
-
-
-def lane_group(movement, lanes, begin, duration, **fields):
-    group = {
-        "movement": movement, "lanes": lanes, "greens": [{"begin_s": begin, "duration_s": duration}],
-        "yellow_all_red_s": 4.0, "control": "Signalized", "pct_heavy_vehicles": 2.0, "grade_pct": 0.0,
-        "lane_width_ft": 12.0, "bus_stops_h": 0.0, "arrival_type": 3, "overlap_lost_time_s": 0.0,
-        "start_up_lost_time_s": 2.0, "extension_of_green_s": 2.0, "speed_limit_mph": 35.0,
-        "initial_queue_veh": 0.0,
-    }
-    group.update(fields)
-    return group
+LANE_GROUP = {
+    "yellow_all_red_s": 4.0, "control": "Signalized", "pct_heavy_vehicles": 2.0, "grade_pct": 0.0,
+    "lane_width_ft": 12.0, "bus_stops_h": 0.0, "arrival_type": 3, "overlap_lost_time_s": 0.0,
+    "start_up_lost_time_s": 2.0, "extension_of_green_s": 2.0, "speed_limit_mph": 35.0, "initial_queue_veh": 0.0}
+GROUPS = [("EbExtThrough", 2, 0, 40), ("EbExtRight", 1, 0, 40), ("EbIntThrough", 2, 0, 40), ("EbIntLeft", 1, 45, 20),
+          ("WbExtThrough", 2, 0, 40), ("WbExtRight", 1, 0, 40), ("WbIntThrough", 2, 0, 40), ("WbIntLeft", 1, 45, 20),
+          ("NbRampLeft", 1, 70, 25), ("NbRampRight", 1, 70, 25), ("SbRampLeft", 1, 70, 25), ("SbRampRight", 1, 70, 25)]
 
 
 def diamond(form="Diamond", demands=(100, 150, 120, 200, 150, 100, 80, 160, 500, 450, 0, 50, 30, 40), **fields):
-    doc = {
-        "form": form, "cycle_length_s": 100.0, "analysis_period_h": 0.25, "base_saturation_flow": 1900.0,
-        "area_type_cbd": False, "peak_hour_factor": 0.92, "distance_between_intersections_ft": 600.0,
-        "queue_spacing_ft": 25.0, "od": dict(zip(LETTERS, demands)),
-        "eb_external_right_shared": False, "wb_external_right_shared": False,
-        "extra_distances": [{"distance_ft": 0.0, "accel_decel_s": 0.0}] * 14, "extra_distance_speed_mph": 30.0,
-        "lane_groups": [
-            lane_group("EbExtThrough", 2, 0, 40, storage_ft=400.0), lane_group("EbExtRight", 1, 0, 40),
-            lane_group("EbIntThrough", 2, 0, 40), lane_group("EbIntLeft", 1, 45, 20),
-            lane_group("WbExtThrough", 2, 0, 40), lane_group("WbExtRight", 1, 0, 40),
-            lane_group("WbIntThrough", 2, 0, 40), lane_group("WbIntLeft", 1, 45, 20),
-            lane_group("NbRampLeft", 1, 70, 25), lane_group("NbRampRight", 1, 70, 25),
-            lane_group("SbRampLeft", 1, 70, 25), lane_group("SbRampRight", 1, 70, 25),
-        ],
-    }
-    doc.update(fields)
-    return doc
+    groups = [{"movement": m, "lanes": n, "greens": [{"begin_s": b, "duration_s": d}], **LANE_GROUP}
+              for m, n, b, d in GROUPS]
+    groups[0]["storage_ft"] = 400.0
+    return {"form": form, "cycle_length_s": 100.0, "analysis_period_h": 0.25, "base_saturation_flow": 1900.0,
+            "area_type_cbd": False, "peak_hour_factor": 0.92, "distance_between_intersections_ft": 600.0,
+            "queue_spacing_ft": 25.0, "od": dict(zip("abcdefghijklmn", demands)),
+            "eb_external_right_shared": False, "wb_external_right_shared": False,
+            "extra_distances": [{"distance_ft": 0.0, "accel_decel_s": 0.0}] * 14, "extra_distance_speed_mph": 30.0,
+            "lane_groups": groups, **fields}
 
 
 @pytest.fixture
@@ -75,19 +61,10 @@ def test_interchange_surface():
         ix.cycle_length = "long"
     with pytest.raises(TypeError, match="argument 'phf'"):
         ix.peak_hour_factor = None
-
-
-def test_interchange_construction_errors():
     with pytest.raises(ValueError, match=r"^invalid interchange JSON: missing field `form` at line 1 column 2$"):
         Interchange("{}")
-    bad = diamond()
-    bad["lane_groups"][0]["movement"] = "ebextthrough"
-    with pytest.raises(ValueError, match="^invalid interchange JSON: unknown interchange movement ebextthrough at"):
-        Interchange(json.dumps(bad))
     with pytest.raises(TypeError):
         Interchange(3)
-    with pytest.raises(TypeError):
-        Interchange()
 
 
 def test_interchange_results(analysed):
@@ -121,8 +98,6 @@ def test_od_letter_errors(analysed, letter, message):
 def test_lane_group_name_errors(analysed):
     with pytest.raises(ValueError, match="^unknown interchange movement ebextthrough$"):
         analysed.get_lane_group_result("ebextthrough")
-    with pytest.raises(ValueError, match="^unknown interchange movement EbExt$"):
-        analysed.get_queue_storage_ratio("EbExt")
     with pytest.raises(ValueError, match="^no lane group SbRampTwoLeft$"):
         analysed.get_lane_group_result("SbRampTwoLeft")
 
@@ -135,12 +110,6 @@ def test_setters_take_effect_at_the_next_analysis(analysed):
     analysed.analyze()
     assert analysed.get_od_result("I")[0] == 500.0
     assert analysed.interchange_ett != before
-
-
-def test_interchange_without_demand_keeps_no_results():
-    ix = Interchange(json.dumps(diamond(demands=[0] * 14)))
-    ix.analyze()
-    assert ix.get_od_movements() == [] and ix.interchange_ett is None and ix.interchange_los is None
 
 
 def test_interchange_json_round_trip(analysed):
@@ -231,20 +200,10 @@ def test_displaced_left_turn():
         DisplacedLeftTurn('{"form": "DltFull", "cells": []}')
 
 
-@pytest.mark.parametrize("unwrapped, cycle, expected", [
-    (-30, 100, 70), (250, 100, 50), (100, 100, 0), (-30, 0, -30), (1e300, 100, math.fmod(1e300, 100)),
-    (math.inf, 100, math.inf),
-])
-def test_dlt_offset_wraps_into_the_cycle(unwrapped, cycle, expected):
-    tt, st_dlt, st_th, offset = dlt_offset(0, 30, 0, 0, 0, unwrapped, cycle)
-    assert (tt, st_dlt, st_th, offset) == (0.0, 0.0, unwrapped, expected)
-
-
-def test_dlt_offset_arguments():
+def test_dlt_offset():
     assert str(inspect.signature(dlt_offset)) == (
         "(td_dlt_ft, sf_dlt_mph, lag_dlt_s, lag_th_s, offset_supp_s, offset_main_s, cycle_s)")
-    assert dlt_offset(1000, 0, 1, 2, 3, 4, 100)[0] == 0.0
+    assert dlt_offset(0, 30, 0, 0, 0, -30, 100) == (0.0, 0.0, -30.0, 70.0)
+    assert dlt_offset(0, 30, 0, 0, 0, math.inf, 100)[3] == math.inf  # returned at once, unwrapped
     with pytest.raises(TypeError, match="argument 'cycle_s'"):
         dlt_offset(1, 2, 3, 4, 5, 6, "x")
-    with pytest.raises(TypeError):
-        dlt_offset(1, 2, 3)

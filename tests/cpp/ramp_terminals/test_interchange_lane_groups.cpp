@@ -65,30 +65,25 @@ TEST(OdPathCarriers, SharedLaneGroupsCarryTheTurnsTheyShare) {
     Interchange ix = diamond();
     // No EbIntThrough: O-D I and D reach the shared through-right group, keeping their own turn.
     input(ix, "EbIntThrough").movement = movement("EbIntThroughRight");
-    EXPECT_EQ(leg_names(od_legs(ix, OdMovement::I)), (std::vector<std::string>{"EbExtThrough", "EbIntThroughRight"}));
-    EXPECT_EQ(od_legs(ix, OdMovement::I)[1].turn, MovementTurn::Through);
-
+    EXPECT_EQ(od_legs(ix, OdMovement::I)[1], (OdLeg{movement("EbIntThroughRight"), MovementTurn::Through}));
     // No external right-turn group: F is dropped, unless the approach's right turn is shared.
     input(ix, "EbExtRight").movement = movement("NbRampThrough");
     EXPECT_TRUE(od_legs(ix, OdMovement::F).empty());
     ix.eb_external_right_shared = true;
-    const OdPath f = od_legs(ix, OdMovement::F);
-    ASSERT_EQ(f.size(), 1u);
-    EXPECT_EQ(f[0], (OdLeg{movement("EbExtThrough"), MovementTurn::Right}));
+    EXPECT_EQ(leg_names(od_legs(ix, OdMovement::F)), std::vector<std::string>{"EbExtThrough"});
+    EXPECT_EQ(od_legs(ix, OdMovement::F)[0].turn, MovementTurn::Right);
 
     // The shared right turn loads the through group and counts in its right-turn share: with a
     // 20 ft radius, f_R = 1 / (1 + P_R (1/X - 1)), X = 1 - P_R + P_R / (5.61 / 20 + 1).
-    input(ix, "EbExtThrough").turn_radius_ft = 20.0;
+    Interchange with_radius = ix;
+    input(with_radius, "EbExtThrough").turn_radius_ft = 20.0;
     analyze(ix);
+    analyze(with_radius);
     EXPECT_DOUBLE_EQ(result(ix, "EbExtThrough").flow_rate, 150.0 + 500.0 + 100.0);  // E + I + F
-    EXPECT_DOUBLE_EQ(lane_group_demand(ix, movement("EbExtThrough"), ix.od), 750.0);
     const double p_r = 100.0 / 750.0;
     const double x = 1.0 - p_r + p_r / (5.61 / 20.0 + 1.0);
-    const double f_r = 1.0 / (1.0 + p_r * (1.0 / x - 1.0));
-    Interchange without_radius = ix;
-    input(without_radius, "EbExtThrough").turn_radius_ft.reset();
-    analyze(without_radius);
-    EXPECT_NEAR(*result(ix, "EbExtThrough").sat_flow / *result(without_radius, "EbExtThrough").sat_flow, f_r, 1e-12);
+    EXPECT_NEAR(*result(with_radius, "EbExtThrough").sat_flow / *result(ix, "EbExtThrough").sat_flow,
+                1.0 / (1.0 + p_r * (1.0 / x - 1.0)), 1e-12);
 }
 
 TEST(LaneGroupDemand, SumsTheOdMovementsPassingEachGroupOnce) {
@@ -96,26 +91,22 @@ TEST(LaneGroupDemand, SumsTheOdMovementsPassingEachGroupOnce) {
     EXPECT_DOUBLE_EQ(lane_group_demand(ix, movement("EbIntThrough"), ix.od), 200.0 + 500.0);  // D + I
     EXPECT_DOUBLE_EQ(lane_group_demand(ix, movement("NbRampLeft"), ix.od), 100.0 + 30.0);     // A + M
     EXPECT_DOUBLE_EQ(lane_group_demand(ix, movement("NbRampThrough"), ix.od), 0.0);  // no such group
-    // L passes no lane group whatever its demand.
-    OdDemands only_l{};
+    OdDemands only_l{};  // L passes no lane group whatever its demand
     only_l.l = 900.0;
     for (const LaneGroupInput& g : ix.lane_groups) EXPECT_EQ(lane_group_demand(ix, g.movement, only_l), 0.0);
-}
 
-TEST(LaneGroupDemand, AnOverrideSetsTheFlowButNotTheTurnShares) {
-    Interchange ix = diamond();
+    // An override sets the flow but not the turn shares: P_L stays 1 (E and N turn left at
+    // EbIntLeft), so f_L = 1 / (5.61 / 30 + 1) either way; only the traffic pressure differs.
     input(ix, "EbIntLeft").turn_radius_ft = 30.0;
     Interchange overridden = ix;
     input(overridden, "EbIntLeft").demand_override_veh_h = 400.0;
     analyze(ix);
     analyze(overridden);
     EXPECT_DOUBLE_EQ(result(overridden, "EbIntLeft").flow_rate, 400.0);
-    // P_L stays 1 (E and N turn left there): f_L = 1 / (5.61 / 30 + 1) either way; only the
-    // traffic pressure, which follows the flow, differs.
-    const auto& a = result(ix, "EbIntLeft");
-    const auto& b = result(overridden, "EbIntLeft");
-    EXPECT_NEAR(*a.sat_flow / *a.traffic_pressure, *b.sat_flow / *b.traffic_pressure, 1e-9);
-    EXPECT_NEAR(*a.sat_flow / *a.traffic_pressure, 1800.0 / (5.61 / 30.0 + 1.0), 1e-9);
+    for (const Interchange* i : {&ix, &overridden}) {
+        const LaneGroupResult& r = result(*i, "EbIntLeft");
+        EXPECT_NEAR(*r.sat_flow / *r.traffic_pressure, 1800.0 / (5.61 / 30.0 + 1.0), 1e-9);
+    }
 }
 
 struct GreenCase {
@@ -151,30 +142,23 @@ double lane_utilization_of(Interchange ix, const char* name) {
     return *result(ix, name).lane_utilization;
 }
 
-TEST(LaneUtilization, DiamondExternalThroughModel) {
+TEST(LaneUtilization, ExternalThroughModelFixedFactorsAndOverrides) {
     Interchange ix = diamond();
     ix.od = {};
     ix.od.e = 400.0;
     ix.od.i = 400.0;
     ix.distance_between_intersections_ft = 1000.0;  // counts as 800 ft
-    const double s1 = 0.5 + 0.187 * 0.5 - 0.181 * 800.0 * 400.0 / 1e6;
+    const double s1 = 0.5 + 0.187 * 0.5 - 0.181 * 800.0 * 400.0 / 1e6;  // about 0.536
     EXPECT_NEAR(lane_utilization_of(ix, "EbExtThrough"), 1.0 / (2.0 * s1), 1e-12);
-    EXPECT_NEAR(lane_utilization_of(ix, "EbExtThrough"), 0.9336, 1e-4);
-    // The westbound approach has no flow: both shares are 1/N.
-    EXPECT_DOUBLE_EQ(lane_utilization_of(ix, "WbExtThrough"), 1.0);
-}
-
-TEST(LaneUtilization, FixedFactorsOverridesAndSingleLanes) {
-    Interchange ix = diamond();
+    EXPECT_DOUBLE_EQ(lane_utilization_of(ix, "WbExtThrough"), 1.0);  // no flow: shares of 1/N
     ix.form = InterchangeForm::Spui;
     input(ix, "EbExtThrough").lanes = 3;
     EXPECT_DOUBLE_EQ(lane_utilization_of(ix, "EbExtThrough"), 0.908);
-    input(ix, "EbExtThrough").lanes = 2;
-    EXPECT_DOUBLE_EQ(lane_utilization_of(ix, "EbExtThrough"), 0.952);
     input(ix, "EbIntLeft").lanes = 2;
     input(ix, "SbRampRight").lanes = 2;
     EXPECT_DOUBLE_EQ(lane_utilization_of(ix, "EbIntLeft"), 0.971);
     EXPECT_DOUBLE_EQ(lane_utilization_of(ix, "SbRampRight"), 0.885);
+    EXPECT_DOUBLE_EQ(lane_utilization_of(ix, "EbIntThrough"), 0.952);
     EXPECT_DOUBLE_EQ(lane_utilization_of(ix, "NbRampLeft"), 1.0);  // one lane
     input(ix, "NbRampLeft").lane_utilization_override = 0.8;
     EXPECT_DOUBLE_EQ(lane_utilization_of(ix, "NbRampLeft"), 0.8);
@@ -210,13 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
         DdiCase{DdiLaneConfiguration::ThreeLaneExclusive, 3, 330, 670, 1.0},
         // The group's own lane count divides, not N_c: 2 lanes of a four-lane configuration.
         DdiCase{DdiLaneConfiguration::FourLaneExclusive, 2, 600, 400, 1.0 / (2 * (-0.0071 + 0.9286 * 0.6))},
-        DdiCase{DdiLaneConfiguration::TwoLaneShared, 2, 0, 0, 1.0}));
-
-TEST(LaneUtilization, DdiWithoutConfigurationIsOne) {
-    Interchange ix = diamond();
-    ix.form = InterchangeForm::Ddi;
-    EXPECT_DOUBLE_EQ(lane_utilization_of(ix, "EbExtThrough"), 1.0);
-}
+        DdiCase{DdiLaneConfiguration::TwoLaneShared, 2, 0, 0, 1.0}));  // no flow: 1
 
 // ---- Saturation flow ----
 
@@ -252,6 +230,7 @@ TEST(SaturationFlow, DdiCrossoverOnArterialThroughGroupsOnly) {
     EXPECT_NEAR(*result(ddi, "EbIntThrough").sat_flow / *result(diamond_ix, "EbIntThrough").sat_flow, 0.913, 1e-12);
     EXPECT_NEAR(*result(ddi, "EbExtThrough").sat_flow / *result(diamond_ix, "EbExtThrough").sat_flow, 0.913, 1e-12);
     EXPECT_DOUBLE_EQ(*result(ddi, "NbRampLeft").sat_flow, *result(diamond_ix, "NbRampLeft").sat_flow);
+    EXPECT_DOUBLE_EQ(*result(ddi, "WbExtThrough").lane_utilization, 1.0);  // no DDI configuration given
 }
 
 }  // namespace
