@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstddef>
 
-#include "hcm/common/numeric.hpp"
+#include "base/numeric.hpp"
 #include "hcm/urban_segments/exhibits.hpp"
 #include "json/jsonio.hpp"
 
@@ -12,8 +12,8 @@ namespace hcm::urban_segments::access_point_delay {
 
 namespace {
 
-using common::max2;
-using common::min2;
+using base::max2;
+using base::min2;
 
 constexpr double BASE_SAT_FLOW = 1800.0;  // veh/h/ln of the inside lane and of permitted left turns
 

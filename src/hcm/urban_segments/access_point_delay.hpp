@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "json/record.hpp"
+#include "json/record_fwd.hpp"
 
 namespace hcm::urban_segments::access_point_delay {
 

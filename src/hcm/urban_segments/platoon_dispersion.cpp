@@ -5,16 +5,15 @@
 #include <string>
 
 #include "hcm/common/error.hpp"
-#include "hcm/common/numeric.hpp"
-#include "hcm/urban_segments/steps.hpp"
+#include "base/numeric.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::urban_segments::platoon_dispersion {
 
 namespace {
 
-using common::max2;
-using common::min2;
+using base::max2;
+using base::min2;
 
 // Robertson's model: the smoothing factor F and the travel-time lag (in steps) of Chapter 30.
 constexpr double SMOOTHING_TRAVEL_COEFF = 0.138;  // per step of travel time
@@ -26,14 +25,6 @@ constexpr double MIN_STEP_S = 1e-9;  // stands in for a step that is not positiv
 // or after the pass limit.
 constexpr double CONVERGENCE_VEH = 1e-12;
 constexpr int MAX_PASSES = 100;
-
-// Index in [0, n) of `k` modulo n, for any signed k.
-std::uint64_t wrap(std::int64_t k, std::uint64_t n) {
-    const auto sn = static_cast<std::int64_t>(n);  // n <= MAX_PROFILE_STEPS
-    std::int64_t r = k % sn;
-    if (r < 0) r += sn;
-    return static_cast<std::uint64_t>(r);
-}
 
 // Number of j in [0, b) with j = r (mod n), for r in [0, n).
 std::uint64_t residue_count(std::uint64_t b, std::uint64_t r, std::uint64_t n) {
@@ -50,8 +41,8 @@ void add_departures(const MovementDischarge& m, double step_s, std::uint64_t lag
     const double cycle_s = step_s * static_cast<double>(n);
     const double q_sat = step_s * m.saturation_flow_veh_h / 3600.0;  // vehicles per step while the queue clears
 
-    const std::int64_t n_green = steps::round_signed(g / step_s);
-    const std::int64_t n_queue = steps::round_signed(min2(max2(m.queue_service_time_s, 0.0), g) / step_s);
+    const std::int64_t n_green = whole_steps_signed(g / step_s);
+    const std::int64_t n_queue = whole_steps_signed(min2(max2(m.queue_service_time_s, 0.0), g) / step_s);
     const std::int64_t green_steps = std::max<std::int64_t>(n_green, 0);
     const std::int64_t queue_steps = std::clamp<std::int64_t>(n_queue, 0, green_steps);
     const std::int64_t rest_steps = green_steps - queue_steps;
@@ -62,7 +53,7 @@ void add_departures(const MovementDischarge& m, double step_s, std::uint64_t lag
                   static_cast<double>(rest_steps)
             : 0.0;
 
-    const std::uint64_t first = (wrap(steps::round_signed(m.green_start_s / step_s), n) + lag) % n;
+    const std::uint64_t first = (wrap_step(whole_steps_signed(m.green_start_s / step_s), n) + lag) % n;
     const auto total = static_cast<std::uint64_t>(green_steps);
     const auto queue = static_cast<std::uint64_t>(queue_steps);
     if (total <= n) {
@@ -130,7 +121,7 @@ std::vector<double> combined_arrival_profile(std::span<const MovementDischarge> 
         const double dt = max2(step_s, MIN_STEP_S);
         const double travel_steps = travel_time_s / dt;
         const double smoothing = 1.0 / (1.0 + SMOOTHING_TRAVEL_COEFF * travel_steps + SMOOTHING_STEP_COEFF / dt);
-        const std::uint64_t lag = wrap(steps::round_signed(travel_steps - 1.0 / smoothing + LAG_OFFSET_STEPS), n);
+        const std::uint64_t lag = wrap_step(whole_steps_signed(travel_steps - 1.0 / smoothing + LAG_OFFSET_STEPS), n);
 
         std::vector<double> scratch(2 * n);
         std::span<double> departures(scratch.data(), n);

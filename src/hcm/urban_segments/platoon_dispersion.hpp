@@ -13,12 +13,14 @@
 //
 // A member of type MovementDischarge (or a list of them) in another chapter's record reads and
 // writes through the record table declared here: five required numbers, compact or pretty.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
 
-#include "json/record.hpp"
+#include "base/numeric.hpp"
+#include "json/record_fwd.hpp"
 
 namespace hcm::urban_segments::platoon_dispersion {
 
@@ -34,6 +36,19 @@ struct MovementDischarge {
 };
 
 const jsonio::Record<MovementDischarge>& json_record(jsonio::Tag<MovementDischarge>);
+
+// A time counted in steps (time / step) rounded half away from zero to whole steps, saturated
+// (not a number gives 0). The signed form keeps negative starts and shifts negative before
+// they wrap modulo the cycle; the unsigned form counts them as 0.
+inline std::int64_t whole_steps_signed(double steps) { return base::to_signed_sat<std::int64_t>(std::round(steps)); }
+inline std::uint64_t whole_steps(double steps) { return base::to_unsigned_sat<std::uint64_t>(std::round(steps)); }
+
+// Index in [0, n) of step k of a cyclic profile of n steps (0 < n <= MAX_PROFILE_STEPS).
+inline std::uint64_t wrap_step(std::int64_t k, std::uint64_t n) {
+    const auto cycle = static_cast<std::int64_t>(n);
+    const std::int64_t r = k % cycle;
+    return static_cast<std::uint64_t>(r < 0 ? r + cycle : r);
+}
 
 // The longest arrival profile built: a million steps (a 1-second step over 11.5 days, or a
 // 0.1-second step over more than a day), far beyond any cycle. Callers turn a longer request

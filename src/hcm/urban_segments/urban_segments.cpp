@@ -5,20 +5,19 @@
 #include <span>
 
 #include "hcm/common/error.hpp"
-#include "hcm/common/numeric.hpp"
-#include "hcm/common/units.hpp"
+#include "base/numeric.hpp"
+#include "base/units.hpp"
 #include "hcm/urban_segments/exhibits.hpp"
-#include "hcm/urban_segments/steps.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::urban_segments::urban_segments {
 
 namespace {
 
-using common::max2;
-using common::min2;
-using common::units::FT_PER_MI;
-using common::units::SECONDS_PER_HOUR;
+using base::max2;
+using base::min2;
+using base::units::FT_PER_MI;
+using base::units::SECONDS_PER_HOUR;
 
 // Equation 18-3: speed constant S_0 = 25.6 + 0.47 S_pl and the cross-section, access-point and
 // parking adjustments.
@@ -172,15 +171,13 @@ double platoon_ratio_of(const UrbanSegment& s) {
 // cycle): the ratio path then applies.
 std::optional<double> dispersion_proportion(const UrbanSegment& s, double green_s, double cycle_s) {
     const double dt = max2(s.flow_profile_time_step_s, MIN_PROFILE_STEP_S);
-    const std::uint64_t n = steps::round_unsigned(cycle_s / dt);
+    const std::uint64_t n = platoon_dispersion::whole_steps(cycle_s / dt);
     if (n == 0 || n > platoon_dispersion::MAX_PROFILE_STEPS) return std::nullopt;
     const std::vector<double> profile = platoon_dispersion::combined_arrival_profile(
         *s.upstream_discharge_profiles, n, s.arrival_uniform_volume_veh_h, dt, *s.running_time_s);
-    const std::int64_t start_step = steps::round_signed(s.downstream_green_start_s / dt);
-    auto start = start_step % static_cast<std::int64_t>(n);
-    if (start < 0) start += static_cast<std::int64_t>(n);
-    return platoon_dispersion::proportion_arriving_green(profile, static_cast<std::uint64_t>(start),
-                                                         steps::round_unsigned(green_s / dt));
+    const std::uint64_t start =
+        platoon_dispersion::wrap_step(platoon_dispersion::whole_steps_signed(s.downstream_green_start_s / dt), n);
+    return platoon_dispersion::proportion_arriving_green(profile, start, platoon_dispersion::whole_steps(green_s / dt));
 }
 
 // Step 7: proportion arriving on green P, for a signalized boundary with timing only.

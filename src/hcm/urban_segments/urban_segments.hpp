@@ -21,10 +21,10 @@
 #include <vector>
 
 #include "hcm/common/common.hpp"
-#include "hcm/common/enum_names.hpp"
+#include "base/enum_names.hpp"
 #include "hcm/urban_segments/access_point_delay.hpp"
 #include "hcm/urban_segments/platoon_dispersion.hpp"
-#include "json/record.hpp"
+#include "json/record_fwd.hpp"
 
 namespace hcm::urban_segments::urban_segments {
 
@@ -137,8 +137,8 @@ double full_stop_rate_signalized(std::uint32_t lanes, double stopped_veh_ln, dou
 
 }  // namespace hcm::urban_segments::urban_segments
 
-namespace hcm {
+namespace base {
 template <>
-inline constexpr std::array<std::string_view, 5> variant_names<urban_segments::urban_segments::BoundaryControlType> = {
+inline constexpr std::array<std::string_view, 5> variant_names<hcm::urban_segments::urban_segments::BoundaryControlType> = {
     "Signalized", "AllWayStop", "YieldControlled", "Roundabout", "Uncontrolled"};
-}  // namespace hcm
+}  // namespace base
