@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <span>
+#include <stdexcept>
 
-#include "hcm/common/error.hpp"
 #include "base/numeric.hpp"
 #include "base/units.hpp"
 #include "hcm/urban_segments/exhibits.hpp"
@@ -364,16 +364,8 @@ const jsonio::Record<UrbanSegment>& json_record(jsonio::Tag<UrbanSegment>) {
     return record;
 }
 
-UrbanSegment urban_segment_from_json(std::string_view text) {
-    return jsonio::read_document_with_prefix<UrbanSegment>(text, "invalid UrbanSegment JSON: ");
-}
+UrbanSegment read_urban_segment(std::string_view text) { return jsonio::read_document<UrbanSegment>(text); }
 
-std::string urban_segment_to_json(const UrbanSegment& segment) {
-    try {
-        return jsonio::write_document_pretty(segment);
-    } catch (const Error& e) {
-        throw Error(std::string("serialize UrbanSegment: ") + e.what());
-    }
-}
+std::string write_urban_segment(const UrbanSegment& segment) { return jsonio::write_document_pretty(segment); }
 
 }  // namespace hcm::urban_segments::urban_segments

@@ -6,10 +6,10 @@
 // the results of the last analysis; its JSON document (pretty, every key always written) is
 // both the input and the export, and the urban street facility keeps a list of them:
 //
-//   UrbanSegment s = urban_segment_from_json(text);   // hcm::Error "invalid UrbanSegment JSON: ..."
-//   s.analyze();                                      // never throws; fills the results
+//   UrbanSegment s = read_urban_segment(text);   // jsonio::Error with the reader's message
+//   s.analyze();                                 // never throws; fills the results
 //   double speed = s.travel_speed_mph.value_or(0.0);
-//   std::string out = urban_segment_to_json(s);       // pretty, all 64 keys
+//   std::string out = write_urban_segment(s);    // pretty, all 64 keys
 //
 // A member of type std::vector<UrbanSegment> in another record reads (an array of segment
 // documents, each with its own defaults and messages) and writes (pretty, at the enclosing
@@ -121,13 +121,12 @@ struct UrbanSegment {
 
 const jsonio::Record<UrbanSegment>& json_record(jsonio::Tag<UrbanSegment>);
 
-// One segment document (object or array form, only whitespace after it); hcm::Error
-// "invalid UrbanSegment JSON: {}" with the reader's message.
-UrbanSegment urban_segment_from_json(std::string_view text);
+// One segment document (object or array form, only whitespace after it); a failure throws
+// jsonio::Error (an hcm::Error) with the reader's message, ending " at line {} column {}".
+UrbanSegment read_urban_segment(std::string_view text);
 
-// The pretty (two-space) document of the whole record, inputs and results; hcm::Error
-// "serialize UrbanSegment: {}" should writing fail.
-std::string urban_segment_to_json(const UrbanSegment& segment);
+// The pretty (two-space) document of the whole record, inputs and results, every key written.
+std::string write_urban_segment(const UrbanSegment& segment);
 
 // Full stop rate h (stops/veh) at a signalized boundary from the stopped vehicles per lane, the
 // second- and third-term back-of-queue sum per lane, the effective green (s), the saturation flow

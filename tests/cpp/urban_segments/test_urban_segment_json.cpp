@@ -17,12 +17,12 @@ constexpr char kMinimal[] =
         "through_demand_veh_h": 900, "control": "Signalized"})";
 
 std::string read_error(const std::string& text) {
-    return error_of([&] { (void)urban_segment_from_json(text); });
+    return error_of([&] { (void)read_urban_segment(text); });
 }
 
 TEST(UrbanSegmentJson, MinimalDocumentWritesEveryKeyWithItsDefault) {
-    const UrbanSegment s = urban_segment_from_json(kMinimal);
-    EXPECT_EQ(urban_segment_to_json(s),
+    const UrbanSegment s = read_urban_segment(kMinimal);
+    EXPECT_EQ(write_urban_segment(s),
               "{\n"
               "  \"segment_length_ft\": 1320.0,\n  \"upstream_intersection_width_ft\": 0.0,\n"
               "  \"n_through_lanes\": 2,\n  \"speed_limit_mph\": 35.0,\n  \"restrictive_median_length_ft\": 0.0,\n"
@@ -54,7 +54,7 @@ TEST(UrbanSegmentJson, MinimalDocumentWritesEveryKeyWithItsDefault) {
 }
 
 TEST(UrbanSegmentJson, AnalysedSegmentRoundTripsWithItsLists) {
-    UrbanSegment s = urban_segment_from_json(
+    UrbanSegment s = read_urban_segment(
         R"({"segment_length_ft": 1320, "n_through_lanes": 2, "speed_limit_mph": 35, "through_demand_veh_h": 900,
             "control": {"Signalized": null}, "cycle_length_s": 100, "effective_green_s": 45,
             "through_capacity_veh_h": 1700, "arrival_type": 5, "access_point_delays_s": [0.1, 0.2],
@@ -63,8 +63,8 @@ TEST(UrbanSegmentJson, AnalysedSegmentRoundTripsWithItsLists) {
                 "green_start_s": 0, "green_duration_s": 40, "queue_service_time_s": 15}],
             "prop_left_turn_lanes": 0.2, "full_stop_rate_override": 0.6})");
     s.analyze();
-    const std::string text = urban_segment_to_json(s);
-    EXPECT_EQ(urban_segment_from_json(text), s);
+    const std::string text = write_urban_segment(s);
+    EXPECT_EQ(read_urban_segment(text), s);
     EXPECT_NE(text.find("  \"access_point_delays_s\": [\n    0.1,\n    0.2\n  ],\n"), std::string::npos);
     EXPECT_NE(text.find("  \"upstream_discharge_profiles\": [\n    {\n      \"discharge_volume_veh_h\": 900.0,\n"),
               std::string::npos);
@@ -72,19 +72,19 @@ TEST(UrbanSegmentJson, AnalysedSegmentRoundTripsWithItsLists) {
     EXPECT_NE(text.find("\"demand_exceeds_capacity\": false"), std::string::npos);
 
     // Empty lists stay lists; null stays absent.
-    const UrbanSegment e = urban_segment_from_json(
+    const UrbanSegment e = read_urban_segment(
         R"({"segment_length_ft": 1, "n_through_lanes": 0, "speed_limit_mph": 1, "through_demand_veh_h": 1,
             "control": "Uncontrolled", "access_point_approaches": [], "upstream_discharge_profiles": null})");
     EXPECT_TRUE(e.access_point_approaches && e.access_point_approaches->empty());
     EXPECT_FALSE(e.upstream_discharge_profiles);
-    const std::string written = urban_segment_to_json(e);
+    const std::string written = write_urban_segment(e);
     EXPECT_NE(written.find("\"access_point_approaches\": [],"), std::string::npos);
     EXPECT_NE(written.find("\"upstream_discharge_profiles\": null,"), std::string::npos);
     EXPECT_NE(written.find("\"n_through_lanes\": 0,"), std::string::npos);
 }
 
 TEST(UrbanSegmentJson, ResultKeysAreKeptUntilAnAnalysis) {
-    UrbanSegment s = urban_segment_from_json(
+    UrbanSegment s = read_urban_segment(
         R"({"segment_length_ft": 1320, "n_through_lanes": 2, "speed_limit_mph": 35, "through_demand_veh_h": 900,
             "control": "Signalized", "travel_speed_mph": 31.2, "los": "C", "los_note": "ignored",
             "access_point_delays_computed": [[1, 2, 3, 0.5]]})");
@@ -98,13 +98,13 @@ TEST(UrbanSegmentJson, ResultKeysAreKeptUntilAnAnalysis) {
 }
 
 TEST(UrbanSegmentJson, ArrayFormFillsDefaults) {
-    const UrbanSegment s = urban_segment_from_json(R"([1320, 30, 2, 35, 0, 1, 0, 0, 0, 1, null, 0, null, 900,
+    const UrbanSegment s = read_urban_segment(R"([1320, 30, 2, 35, 0, 1, 0, 0, 0, 1, null, 0, null, 900,
                                                       null, null, "AllWayStop"])");
     EXPECT_DOUBLE_EQ(s.upstream_intersection_width_ft, 30.0);
     EXPECT_EQ(s.control, BoundaryControlType::AllWayStop);
     EXPECT_DOUBLE_EQ(s.analysis_period_h, 0.25);
     EXPECT_TRUE(starts_with(read_error("[1320, 30, 2, 35]"),
-                            "invalid UrbanSegment JSON: invalid length 4, expected struct UrbanSegment with 64 elements"));
+                            "invalid length 4, expected struct UrbanSegment with 64 elements"));
 }
 
 struct ReadFailure {
@@ -116,7 +116,7 @@ class UrbanSegmentReadFailure : public ::testing::TestWithParam<ReadFailure> {};
 
 TEST_P(UrbanSegmentReadFailure, Message) {
     const std::string message = read_error(GetParam().text);
-    EXPECT_TRUE(starts_with(message, std::string("invalid UrbanSegment JSON: ") + GetParam().message_start)) << message;
+    EXPECT_TRUE(starts_with(message, GetParam().message_start)) << message;
     EXPECT_NE(message.find(" at line "), std::string::npos);
 }
 
@@ -144,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(UrbanSegmentJson, LenientReads) {
     // Unknown keys (also twice), null for optionals, trailing whitespace.
-    const UrbanSegment s = urban_segment_from_json(
+    const UrbanSegment s = read_urban_segment(
         R"({"x": 1, "x": [2], "segment_length_ft": 1, "n_through_lanes": 1, "speed_limit_mph": 1,
             "through_demand_veh_h": 1, "control": "Uncontrolled", "arrival_type": null} )"
         "\n\n");
