@@ -2,7 +2,6 @@
 // Tables of HCM Chapter 18 (urban street segments) and their lookups.
 #include <array>
 #include <cstdint>
-#include <optional>
 
 #include "hcm/common/common.hpp"
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string>
 
-#include "hcm/common/error.hpp"
 #include "base/numeric.hpp"
+#include "hcm/common/error.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::urban_segments::platoon_dispersion {

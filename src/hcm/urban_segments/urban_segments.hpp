@@ -14,14 +14,15 @@
 // A member of type std::vector<UrbanSegment> in another record reads (an array of segment
 // documents, each with its own defaults and messages) and writes (pretty, at the enclosing
 // indentation) through the record table declared here.
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "hcm/common/common.hpp"
 #include "base/enum_names.hpp"
+#include "hcm/common/common.hpp"
 #include "hcm/urban_segments/access_point_delay.hpp"
 #include "hcm/urban_segments/platoon_dispersion.hpp"
 #include "json/record_fwd.hpp"
