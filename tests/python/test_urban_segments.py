@@ -107,6 +107,10 @@ def test_pretty_json_round_trip():
     again = UrbanSegment(text)
     assert again.to_json() == text
     assert all(getattr(again, name) == getattr(segment, name) for name in RESULTS)
+    # Delays that overflow to infinity are written null and still read back.
+    extreme = signalized(access_point_approaches=[[1e200, 1e200, 0, 0, 1, 0, 0, False, False, 0, 0, 0]])
+    extreme.analyze()
+    assert UrbanSegment(extreme.to_json()).to_json() == extreme.to_json()
 
 
 @settings(max_examples=60, deadline=None)

@@ -147,11 +147,10 @@ const jsonio::Record<AccessPointDelay>& json_record(jsonio::Tag<AccessPointDelay
     using D = AccessPointDelay;
     static const jsonio::Record<D> record{"AccessPointDelay",
                                           {
-                                              jsonio::required("delay_left_s", &D::delay_left_s),
-                                              jsonio::required("delay_right_s", &D::delay_right_s),
-                                              jsonio::required("delay_total_s", &D::delay_total_s),
-                                              jsonio::required("prob_inside_lane_blocked",
-                                                               &D::prob_inside_lane_blocked),
+                                              jsonio::result("delay_left_s", &D::delay_left_s),
+                                              jsonio::result("delay_right_s", &D::delay_right_s),
+                                              jsonio::result("delay_total_s", &D::delay_total_s),
+                                              jsonio::result("prob_inside_lane_blocked", &D::prob_inside_lane_blocked),
                                           }};
     return record;
 }

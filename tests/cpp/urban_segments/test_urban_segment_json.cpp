@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,22 @@ TEST(UrbanSegmentJson, AnalysedSegmentRoundTripsWithItsLists) {
     EXPECT_TRUE(contains(write_urban_segment(e), "\"n_through_lanes\": 0,"));
     EXPECT_TRUE(contains(write_urban_segment(e), "\"access_point_approaches\": [],"));
     EXPECT_FALSE(e.upstream_discharge_profiles);
+}
+
+TEST(UrbanSegmentJson, NonFiniteAccessPointDelaysReadBack) {
+    // 10^200 veh/h on one lane: the inside-lane queue delay overflows to infinity, written null.
+    UrbanSegment s = read(R"(, "access_point_approaches": [[1e200, 1e200, 0, 0, 1, 0, 0, false, false, 0, 0, 0]])");
+    s.analyze();
+    const AccessPointDelay& d = s.access_point_delays_computed->front();
+    ASSERT_TRUE(std::isinf(d.delay_left_s) && std::isinf(*s.access_point_delay_total_s));
+    const std::string text = write_urban_segment(s);
+    EXPECT_TRUE(contains(text, "\"delay_left_s\": null,"));
+    const UrbanSegment back = read_urban_segment(text);
+    const AccessPointDelay& r = back.access_point_delays_computed->front();
+    EXPECT_TRUE(std::isnan(r.delay_left_s) && std::isnan(r.delay_total_s));
+    EXPECT_EQ(r.delay_right_s, d.delay_right_s);
+    EXPECT_FALSE(back.access_point_delay_total_s);  // an optional result: null is absent
+    EXPECT_EQ(write_urban_segment(back), text);
 }
 
 TEST(UrbanSegmentJson, ResultKeysAreKeptUntilAnAnalysis) {
