@@ -178,6 +178,32 @@ def bench_to_json(segments, periods):
     time_case(f"to_json {segments}seg x {periods}per (bytes)", size, facility.to_json, repeat=20, note=memory)
 
 
+def urban_segment_document():
+    """A signalized segment whose arrivals come from three upstream movements dispersed over the
+    segment, with four access-point approaches of the Chapter 30 model."""
+    approach = [60, 900, 80, 1, 0, 1, 700, False, False, 0, 0.0, 3.0]
+    return json.dumps({
+        "segment_length_ft": 1800, "n_through_lanes": 2, "speed_limit_mph": 35, "through_demand_veh_h": 1100,
+        "control": "Signalized", "through_capacity_veh_h": 1750, "through_control_delay_s": 22.0,
+        "cycle_length_s": 120, "effective_green_s": 55, "downstream_green_start_s": 40,
+        "stopped_vehicles_veh_ln": 7, "queue2_veh_ln": 1.2, "sat_flow_veh_h_ln": 1800, "prop_left_turn_lanes": 0.5,
+        "upstream_discharge_profiles": [[900, 3600, 0, 50, 20], [200, 1800, 55, 15, 8], [150, 1700, 75, 20, 5]],
+        "arrival_uniform_volume_veh_h": 80,
+        "access_point_approaches": [approach, approach[:7] + [True, False, 1, 100.0, 3.0],
+                                    approach[:7] + [False, True, 0, 0.0, 3.0], approach],
+    })
+
+
+def bench_urban_segment(analyses=20000):
+    segment = marvane.UrbanSegment(urban_segment_document())
+
+    def run():
+        for _ in range(analyses):
+            segment.analyze()
+
+    time_case("urban_segment analyze()", analyses, run)
+
+
 CASES = [
     ("freeway_facility 30seg x 24per", lambda: bench_freeway_facility(30, 24)),
     ("freeway_facility 60seg x 96per", lambda: bench_freeway_facility(60, 96)),
@@ -186,6 +212,7 @@ CASES = [
     ("to_json 30seg x 24per", lambda: bench_to_json(30, 24)),
     ("to_json 60seg x 96per", lambda: bench_to_json(60, 96)),
     ("to_json 240seg x 192per", lambda: bench_to_json(240, 192)),
+    ("urban_segment analyze()", lambda: bench_urban_segment()),
 ]
 
 
@@ -194,7 +221,6 @@ def main(selected):
     for name, bench in CASES:
         if not selected or any(name.startswith(prefix) for prefix in selected):
             bench()
-
 
 
 if __name__ == "__main__":

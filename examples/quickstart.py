@@ -152,3 +152,31 @@ bike = json.loads(marvane.analyze_bicycle_los(json.dumps(
      "hourly_volume": 800, "phf": 0.95, "heavy_vehicle_pct": 0.08, "pct_on_highway_parking": 0})))
 print(f"  bicycle: score {bike['blos_score']:.2f}, LOS {bike['los']} "
       f"({bike['effective_width']:.1f} ft effective width)")
+
+# --- Chapter 18: urban street segments ----------------------------------------------------------
+print("\nChapter 18: a signalized urban street segment fed by an upstream signal, with two driveways")
+segment = marvane.UrbanSegment(json.dumps({
+    "segment_length_ft": 1800, "n_through_lanes": 2, "speed_limit_mph": 35, "through_demand_veh_h": 1100,
+    "control": "Signalized", "through_capacity_veh_h": 1750, "through_control_delay_s": 22.0,
+    "cycle_length_s": 120, "effective_green_s": 55, "downstream_green_start_s": 40,
+    "stopped_vehicles_veh_ln": 7, "sat_flow_veh_h_ln": 1800, "prop_left_turn_lanes": 0.5,
+    # the upstream signal's through and turning movements: volume, saturation flow, green start and
+    # duration, queue service time
+    "upstream_discharge_profiles": [[900, 3600, 0, 50, 20], [200, 1800, 55, 15, 8]],
+    "access_point_approaches": [
+        {"v_lt": 60, "v_th": 900, "v_rt": 80, "n_sl": 1, "n_t": 0, "n_sr": 1, "opposing_flow_veh_h": 700,
+         "left_turn_bay": False, "right_turn_bay": False, "n_lt_lanes": 0, "left_bay_storage_ft": 0,
+         "pct_heavy_veh": 3},
+        {"v_lt": 40, "v_th": 950, "v_rt": 50, "n_sl": 0, "n_t": 1, "n_sr": 1, "opposing_flow_veh_h": 600,
+         "left_turn_bay": True, "right_turn_bay": False, "n_lt_lanes": 1, "left_bay_storage_ft": 100,
+         "pct_heavy_veh": 3},
+    ],
+}))
+segment.analyze()
+print(f"  {segment!r}")
+print(f"  free-flow speed {segment.free_flow_speed_mph:.1f} mi/h, running time {segment.running_time_s:.1f} s, "
+      f"access-point delay {segment.access_point_delay_total_s:.3f} s/veh")
+print(f"  arriving on green {segment.proportion_arriving_green:.2f}, through delay {segment.through_delay_s:.1f} s, "
+      f"{segment.full_stop_rate:.2f} stops/veh ({segment.spatial_stop_rate:.2f} stops/mi)")
+print(f"  travel speed {segment.travel_speed_mph:.1f} mi/h, LOS {segment.los}, "
+      f"perception score {segment.perception_score:.2f}")
