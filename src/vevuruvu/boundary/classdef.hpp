@@ -140,9 +140,10 @@ public:
         return def_method<true>(name, doc, std::move(signature), std::move(fn));
     }
 
-    // A property with a setter: get(const T&) -> R, set(T&, V); deleting it is refused.
+    // A property with a setter: get(const T&) -> R, set(T&, V); deleting it is refused. A value
+    // that does not convert raises TypeError "argument '{argument}': ...".
     template <class V, class G, class S>
-    ClassDef& property(const char* name, const char* doc, G get, S set) {
+    ClassDef& property(const char* name, const char* doc, G get, S set, const char* argument = "value") {
         if (reused_) return *this;
         auto getter = [get](Obj& self) {
             return call_guarded([&] {
@@ -150,10 +151,10 @@ public:
                 return call_to_py(get, std::as_const(self.value));
             });
         };
-        auto setter = [set](Obj& self, py::handle value) {
+        auto setter = [set, argument](Obj& self, py::handle value) {
             call_guarded([&] {
                 ExclusiveBorrow borrow(self.borrow);
-                auto converted = req<V>("value").convert(value.ptr());
+                auto converted = req<V>(argument).convert(value.ptr());
                 set(self.value, std::move(converted));
                 return 0;
             });
@@ -166,9 +167,9 @@ public:
 
     // A property that reads and sets a field; deleting it is refused.
     template <class M>
-    ClassDef& property(const char* name, const char* doc, M T::* member) {
+    ClassDef& property(const char* name, const char* doc, M T::* member, const char* argument = "value") {
         return property<M>(
-            name, doc, member, [member](T& record, M value) { record.*member = std::move(value); });
+            name, doc, member, [member](T& record, M value) { record.*member = std::move(value); }, argument);
     }
 
     // A read-only property: get(const T&) -> R, or a member pointer.
