@@ -4,11 +4,9 @@
 #include <tuple>
 #include <vector>
 
-#include "../support/checks.hpp"
 #include "hcm/awsc/awsc.hpp"
 
 using namespace hcm::awsc::awsc;
-using testing_support::error_of;
 
 namespace {
 
@@ -246,15 +244,6 @@ TEST(AwscCapacity, StaysJustBelow3600WhenUtilisationNeverReachesOne) {
     prepare(a);
     a.eb.lanes[0].headway_adjustment = -4.0;  // h_d = -0.1 s: x never positive
     EXPECT_EQ(capacity_of_lane(a, EB, 0), 3600.0 - 200.0 / 512.0);
-}
-
-TEST(AwscQueries, ApproachAndLaneTexts) {
-    const Awsc a = intersection({1, 0, 2, 0});
-    EXPECT_EQ(&lane_of(a, "nb", 1), &a.nb.lanes[1]);
-    EXPECT_EQ(&approach_of(a, "Eb"), &a.eb);
-    EXPECT_EQ(error_of([&] { return lane_of(a, "nb", 2); }), "no lane 2 on nb");
-    EXPECT_EQ(error_of([&] { return lane_of(a, "sb", 0); }), "no lane 0 on sb");
-    EXPECT_EQ(error_of([&] { return approach_of(a, " eb"); }), "approach must be EB/WB/NB/SB, got  EB");
 }
 
 }  // namespace
