@@ -1,6 +1,7 @@
 #include "json/character.hpp"
 
 #include "json/reader.hpp"
+#include "json/writer.hpp"
 
 namespace jsonio {
 
@@ -24,6 +25,6 @@ std::string read_character(Value v) {
     return std::string(v.string());
 }
 
-Json write_character(const std::string& c) { return Json(c); }
+void write_character(Writer& w, const std::string& c) { w.string(c); }
 
 }  // namespace jsonio

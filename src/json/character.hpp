@@ -15,7 +15,7 @@
 namespace jsonio {
 
 std::string read_character(Value v);
-Json write_character(const std::string& c);
+void write_character(Writer& w, const std::string& c);
 
 inline constexpr Codec<std::string> CHARACTER{read_character, write_character};
 

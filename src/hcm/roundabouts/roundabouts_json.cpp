@@ -1,38 +1,24 @@
 // The roundabout document: one table per record drives reading and writing.
-#include <limits>
-
 #include "hcm/roundabouts/roundabouts.hpp"
 #include "json/character.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::roundabouts::roundabouts {
 
-namespace {
-
-// A lane of zero capacity has an infinite or undefined delay, written as null: read it back as
-// NaN, so that a written document always reads again.
-double read_result_number(jsonio::Value v) {
-    if (v.is_null()) return std::numeric_limits<double>::quiet_NaN();
-    return jsonio::read<double>(v);
-}
-jsonio::Json write_result_number(const double& x) { return jsonio::to_json_value(x); }
-constexpr jsonio::Codec<double> RESULT_NUMBER{read_result_number, write_result_number};
-
-}  // namespace
-
 const jsonio::Record<RoundaboutLaneResult>& json_record(jsonio::Tag<RoundaboutLaneResult>) {
+    // A lane of zero capacity has an infinite or undefined delay: written null, read back as NaN.
     using L = RoundaboutLaneResult;
     static const jsonio::Record<L> record{"RoundaboutLaneResult",
                                           {
                                               jsonio::required("label", &L::label),
-                                              jsonio::required("flow_pce", &L::flow_pce, RESULT_NUMBER),
-                                              jsonio::required("flow_veh", &L::flow_veh, RESULT_NUMBER),
-                                              jsonio::required("capacity_pce", &L::capacity_pce, RESULT_NUMBER),
-                                              jsonio::required("capacity_veh", &L::capacity_veh, RESULT_NUMBER),
-                                              jsonio::required("v_c_ratio", &L::v_c_ratio, RESULT_NUMBER),
-                                              jsonio::required("control_delay", &L::control_delay, RESULT_NUMBER),
+                                              jsonio::result("flow_pce", &L::flow_pce),
+                                              jsonio::result("flow_veh", &L::flow_veh),
+                                              jsonio::result("capacity_pce", &L::capacity_pce),
+                                              jsonio::result("capacity_veh", &L::capacity_veh),
+                                              jsonio::result("v_c_ratio", &L::v_c_ratio),
+                                              jsonio::result("control_delay", &L::control_delay),
                                               jsonio::required("los", &L::los, jsonio::CHARACTER),
-                                              jsonio::required("queue_95", &L::queue_95, RESULT_NUMBER),
+                                              jsonio::result("queue_95", &L::queue_95),
                                           },
                                           jsonio::UnknownKeys::ignore, jsonio::ArrayForm::all_fields};
     return record;
