@@ -163,8 +163,8 @@ awsc = marvane.Awsc(json.dumps({
     "phf": 0.92}))
 awsc.analyze()
 for code in ("EB", "WB", "NB", "SB"):
-    lanes = ", ".join(f"h_d {awsc.get_departure_headway(code, i):.2f} s, x {awsc.get_degree_of_utilization(code, i):.2f}"
-                      for i in range(awsc.get_lane_count(code)))
+    lanes = ", ".join(f"h_d {awsc.get_departure_headway(code, i):.2f} s, "
+                      f"x {awsc.get_degree_of_utilization(code, i):.2f}" for i in range(awsc.get_lane_count(code)))
     print(f"  {code}: {awsc.get_approach_delay(code):.1f} s/veh, LOS {awsc.get_approach_los(code)} ({lanes})")
 print(f"  {awsc!r} after {awsc.iterations} passes; "
       f"EB lane 0 capacity {awsc.compute_lane_capacity('EB', 0):.0f} veh/h")

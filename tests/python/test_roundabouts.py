@@ -21,8 +21,8 @@ def test_class_surface():
     assert Roundabouts.__doc__.startswith("HCM Chapter 22 roundabout analysis.\n\n")
     assert str(inspect.signature(Roundabouts.set_calibration)) == "(self, a, b)"
     assert str(inspect.signature(Roundabouts.get_lane_result)) == "(self, entry, lane)"
-    assert Roundabouts.get_lane_result.__doc__ == ("(flow veh/h, capacity veh/h, v/c, delay s/veh, LOS, Q95 veh) of an\n"
-                                                   "entry lane (0 = left/only lane).")
+    assert Roundabouts.get_lane_result.__doc__ == (
+        "(flow veh/h, capacity veh/h, v/c, delay s/veh, LOS, Q95 veh) of an\nentry lane (0 = left/only lane).")
     assert Roundabouts.phf.__doc__ == "Peak hour factor (None if volumes are flow rates)."
 
 

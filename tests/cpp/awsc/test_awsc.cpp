@@ -82,7 +82,8 @@ TEST(AwscHeadways, MultilaneGroupsDependOnTheOccupiedLanes) {
     EXPECT_NEAR(*g6.sb.lanes[0].departure_headway, 11.33204277829304, 1e-9);
 
     Awsc g5;  // L = 2
-    for (auto member : {&Awsc::eb, &Awsc::wb, &Awsc::nb}) set_lanes(g5.*member, GeometryGroup::G5, {{250, 0}, {250, 0}});
+    for (auto member : {&Awsc::eb, &Awsc::wb, &Awsc::nb})
+        set_lanes(g5.*member, GeometryGroup::G5, {{250, 0}, {250, 0}});
     set_lanes(g5.sb, GeometryGroup::G4b, {{250, 0}});
     iterate_departure_headways(g5, 0.1);
     EXPECT_EQ(*g5.iterations, 5u);
@@ -103,6 +104,17 @@ TEST(AwscHeadways, OneApproachAloneMeetsNobody) {
     Awsc empty;
     iterate_departure_headways(empty, 0.1);
     EXPECT_EQ(*empty.iterations, 1u);
+}
+
+// Saturation headways (s) at anchor cells: group, case, occupied lanes.
+TEST(AwscHeadways, SaturationHeadwaysByGroupCaseAndOccupiedLanes) {
+    using G = GeometryGroup;
+    const std::tuple<G, int, int, double> cells[] = {
+        {G::G1, 1, 0, 3.9},  {G::G2, 4, 2, 7.0},  {G::G3a, 2, 1, 4.8}, {G::G3b, 5, 3, 10.0}, {G::G4a, 3, 1, 5.9},
+        {G::G4b, 5, 9, 10.2}, {G::G5, 2, 1, 5.0}, {G::G5, 2, 4, 6.2},  {G::G5, 5, 5, 10.0},  {G::G5, 5, 9, 11.5},
+        {G::G6, 3, 2, 7.3},  {G::G6, 4, 3, 8.7},  {G::G6, 4, 5, 12.3}, {G::G6, 5, 4, 11.1},  {G::G6, 5, 7, 13.3},
+    };
+    for (auto [g, c, k, h] : cells) EXPECT_EQ(saturation_headway(g, c, k), h) << static_cast<int>(g) << c << k;
 }
 
 TEST(AwscHeadways, StoredUtilisationIsNotCapped) {

@@ -35,21 +35,26 @@ TEST(AwscJson, ReadingFailures) {
         {R"({"eb":{"lanes":[]},"wb":{"lanes":[]},"nb":{"lanes":[]}
 })",
          "missing field `sb` at line 2 column 1"},
-        {with_eb(R"({"lanes":[{"los":"AB"}]})"), R"(invalid value: string "AB", expected a character at line 1 column 27)"},
-        {with_eb(R"({"lanes":[{"los":3}]})"), "invalid type: integer `3`, expected a character at line 1 column 24"},
+        {with_eb(R"({"lanes":[{"los":"AB"}]})"),
+         R"(invalid value: string "AB", expected a character at line 1 column 27)"},
+        {with_eb(R"({"lanes":[{"los":3}]})"),
+         "invalid type: integer `3`, expected a character at line 1 column 24"},
         {with_eb(R"({"lanes":[],"geometry_group":"g1"})"),
-         "unknown variant `g1`, expected one of `G1`, `G2`, `G3a`, `G3b`, `G4a`, `G4b`, `G5`, `G6` at line 1 column 39"},
+         "unknown variant `g1`, expected one of `G1`, `G2`, `G3a`, `G3b`, `G4a`, `G4b`, `G5`, `G6` "
+         "at line 1 column 39"},
         {with_eb("3"), "invalid type: integer `3`, expected struct AwscApproach at line 1 column 7"},
         {R"([[[]],[[]],[[]]])", "invalid length 3, expected struct Awsc with 9 elements at line 1 column 16"},
         {with_eb("[]"), "invalid length 0, expected struct AwscApproach with 5 elements at line 1 column 8"},
         {with_eb(R"({"lanes":[],"lanes":[]})"), "duplicate field `lanes` at line 1 column 25"},
-        {R"([[[]],[[]],[[]],[[]],null,0.25,null,null,-1])", "invalid value: integer `-1`, expected u32 at line 1 column 43"},
+        {R"([[[]],[[]],[[]],[[]],null,0.25,null,null,-1])",
+         "invalid value: integer `-1`, expected u32 at line 1 column 43"},
     };
     for (const auto& [text, message] : cases) EXPECT_EQ(error_of([&] { return read_awsc(text); }), message) << text;
 }
 
 TEST(AwscJson, ArrayFormsAndOneCharacterLetters) {
-    const Awsc a = read_awsc(R"([[[]],[[]],[[[1,2,3,null,null,null,null,null,null,null,"B",null]], 5, "G2", 7.5, "é"], [[]]])");
+    const Awsc a =
+        read_awsc(R"([[[]],[[]],[[[1,2,3,null,null,null,null,null,null,null,"B",null]], 5, "G2", 7.5, "é"], [[]]])");
     EXPECT_EQ(a.nb.lanes.at(0).volume_right, 3.0);
     EXPECT_EQ(*a.nb.lanes[0].los, "B");
     EXPECT_EQ(a.nb.geometry_group, GeometryGroup::G2);

@@ -28,8 +28,8 @@ TEST(RoundaboutJson, EmptyEntriesAreComplete) {
         R"("bypass_conflicting_flow_pce":null,"lanes":[],"bypass_lane":null,"control_delay":null,"los":null},)";
     const std::string whole = write_roundabouts(Roundabouts{});
     EXPECT_EQ(whole.substr(0, entry_written.size()), entry_written);
-    EXPECT_TRUE(whole.ends_with(
-        R"("phf":null,"analysis_period_h":0.25,"calibration":null,"intersection_delay":null,"intersection_los":null})"));
+    EXPECT_TRUE(whole.ends_with(R"("phf":null,"analysis_period_h":0.25,"calibration":null,)"
+                                R"("intersection_delay":null,"intersection_los":null})"));
 }
 
 TEST(RoundaboutJson, ReadingFailures) {
@@ -52,8 +52,9 @@ TEST(RoundaboutJson, ReadingFailures) {
 }
 
 TEST(RoundaboutJson, AnalysedDocumentReadsBack) {
-    Roundabouts r = read_roundabouts(with_nb(R"([10, 100, 300, 150, 4, 2, 2, 1, "Yielding", "LeftAndAllMovements", 0.6, 30])",
-                                             R"(,"phf":0.9,"calibration":[1300,0.001])"));
+    Roundabouts r = read_roundabouts(
+        with_nb(R"([10, 100, 300, 150, 4, 2, 2, 1, "Yielding", "LeftAndAllMovements", 0.6, 30])",
+                R"(,"phf":0.9,"calibration":[1300,0.001])"));
     r.eb.v_t = 200;
     r.wb.bypass = BypassType::NonYielding;
     r.wb.v_r = 50;
