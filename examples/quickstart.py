@@ -180,3 +180,36 @@ print(f"  arriving on green {segment.proportion_arriving_green:.2f}, through del
       f"{segment.full_stop_rate:.2f} stops/veh ({segment.spatial_stop_rate:.2f} stops/mi)")
 print(f"  travel speed {segment.travel_speed_mph:.1f} mi/h, LOS {segment.los}, "
       f"perception score {segment.perception_score:.2f}")
+
+# --- Chapters 21 and 22: all-way STOP intersection and roundabout ------------------------------
+print("\nChapter 21: all-way STOP, two-lane eastbound approach, one lane on the others")
+awsc = marvane.Awsc(json.dumps({
+    "eb": {"lanes": [{"volume_left": 60, "volume_through": 240}, {"volume_through": 200, "volume_right": 90}]},
+    "wb": {"lanes": [{"volume_through": 300, "volume_right": 40}], "heavy_vehicle_pct": 5},
+    "nb": {"lanes": [{"volume_left": 50, "volume_through": 150}]},
+    "sb": {"lanes": [{"volume_through": 180, "volume_right": 70}]},
+    "phf": 0.92}))
+awsc.analyze()
+for code in ("EB", "WB", "NB", "SB"):
+    lanes = ", ".join(f"h_d {awsc.get_departure_headway(code, i):.2f} s, "
+                      f"x {awsc.get_degree_of_utilization(code, i):.2f}" for i in range(awsc.get_lane_count(code)))
+    print(f"  {code}: {awsc.get_approach_delay(code):.1f} s/veh, LOS {awsc.get_approach_los(code)} ({lanes})")
+print(f"  {awsc!r} after {awsc.iterations} passes; "
+      f"EB lane 0 capacity {awsc.compute_lane_capacity('EB', 0):.0f} veh/h")
+
+print("\nChapter 22: roundabout, two-lane north-south entries, yielding bypass on NB, pedestrians on EB")
+roundabout = marvane.Roundabouts(json.dumps({
+    "nb": {"v_l": 150, "v_t": 500, "v_r": 200, "entry_lanes": 2, "circulating_lanes": 2, "bypass": "Yielding"},
+    "sb": {"v_u": 10, "v_l": 120, "v_t": 450, "v_r": 90, "entry_lanes": 2, "circulating_lanes": 2},
+    "eb": {"v_l": 80, "v_t": 300, "v_r": 100, "heavy_vehicle_pct": 4, "n_ped": 60},
+    "wb": {"v_l": 90, "v_t": 280, "v_r": 60},
+    "phf": 0.95}))
+roundabout.analyze()
+for code in ("NB", "SB", "EB", "WB"):
+    lanes = [roundabout.get_lane_result(code, i) for i in range(roundabout.get_lane_count(code))]
+    bypass = roundabout.get_bypass_result(code)
+    lanes += [bypass] if bypass else []
+    text = ", ".join(f"{flow:.0f}/{cap:.0f} veh/h {delay:.1f} s {los}" for flow, cap, _, delay, los, _ in lanes)
+    print(f"  {code}: circulating {roundabout.get_circulating_flow_pce(code):.0f} pc/h, "
+          f"{roundabout.get_approach_delay(code):.1f} s/veh LOS {roundabout.get_approach_los(code)} ({text})")
+print(f"  {roundabout!r}")

@@ -185,6 +185,17 @@ py::object to_py(T v) {
     return py::cast(Object<T>{std::move(v)});
 }
 
+// The containers convert their elements through each other (an optional tuple, a list of
+// optionals): declared together before any of them is defined.
+template <class T>
+py::object to_py(const std::optional<T>& v);
+template <class T>
+py::object to_py(const std::vector<T>& v);
+template <class... Ts>
+py::object to_py(const std::tuple<Ts...>& t);
+template <class A, class B>
+py::object to_py(const std::pair<A, B>& p);
+
 template <class T>
 py::object to_py(const std::optional<T>& v) {
     return v ? to_py(*v) : py::none();
