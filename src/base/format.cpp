@@ -182,4 +182,8 @@ std::string debug_opt(std::optional<double> value) {
     return value ? "Some(" + debug_num(*value) + ")" : "None";
 }
 
+std::string debug_opt_char(std::optional<char> value) {
+    return value ? std::string("Some('") + *value + "')" : "None";
+}
+
 }  // namespace base

@@ -5,6 +5,7 @@
 //   fixed(2.345, 2) == "2.35"  (correctly rounded, like "{:.2}")
 //   debug("a\"b") == "\"a\\\"b\""          debug_list({0, 1, 2}) == "[0, 1, 2]"
 //   debug_opt(12.0) == "Some(12.0)", debug_opt(std::nullopt) == "None"
+//   debug_opt_char('C') == "Some('C')" (letters and digits: nothing is escaped)
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -31,5 +32,6 @@ std::string debug_list(const std::vector<double>& values);
 std::string debug_list(const std::vector<std::string>& values);
 
 std::string debug_opt(std::optional<double> value);
+std::string debug_opt_char(std::optional<char> value);
 
 }  // namespace base
