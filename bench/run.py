@@ -134,11 +134,25 @@ def bench_managed_lane_facility(segments, periods):
               segment_steps=steps)
 
 
+def bench_offstreet_bicycle(paths):
+    """Off-street paths of 0.5 to 3 mi and 100 to 1,500 users/h, each analysed through all eight
+    steps (the passing and meeting integrals dominate)."""
+    inputs = [(8.0 + i % 10, 0.5 + (i % 26) * 0.1, 100.0 + (i * 37) % 1400, i % 2 == 0) for i in range(paths)]
+
+    def run():
+        for width, length, demand, centerline in inputs:
+            marvane.OffStreetBicycleFacility(width, length, has_centerline=centerline,
+                                             two_way_demand=demand).analyze()
+
+    time_case(f"offstreet_bicycle {paths}paths", paths, run)
+
+
 CASES = [
     ("freeway_facility 30seg x 24per", lambda: bench_freeway_facility(30, 24)),
     ("freeway_facility 60seg x 96per", lambda: bench_freeway_facility(60, 96)),
     ("managed_lane_facility 60seg x 96per", lambda: bench_managed_lane_facility(60, 96)),
     ("two_lane_highway 200seg", lambda: bench_two_lane_highway(200)),
+    ("offstreet_bicycle 1000paths", lambda: bench_offstreet_bicycle(1000)),
 ]
 
 
