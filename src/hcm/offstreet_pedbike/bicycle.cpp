@@ -24,21 +24,6 @@ using base::units::FT_PER_MI;
 
 constexpr double MINUTES_PER_HOUR = 60.0;
 
-// Abramowitz and Stegun 7.1.26 (absolute error below 1.5e-7), odd in z.
-constexpr double ERF_P = 0.3275911;
-constexpr double ERF_A1 = 0.254829592;
-constexpr double ERF_A2 = -0.284496736;
-constexpr double ERF_A3 = 1.421413741;
-constexpr double ERF_A4 = -1.453152027;
-constexpr double ERF_A5 = 1.061405429;
-
-double erf_approx(double z) {
-    const double t = 1.0 / (1.0 + ERF_P * std::fabs(z));
-    const double value =
-        1.0 - t * (ERF_A1 + t * (ERF_A2 + t * (ERF_A3 + t * (ERF_A4 + t * ERF_A5)))) * std::exp(-z * z);
-    return z < 0.0 ? -value : value;
-}
-
 // The trapezoid grid over the segment [0, L] and the subject bicyclist's travel time on it,
 // T = 60 L / S_0 (min). None when nothing is integrated: no positive finite length, no positive
 // speed S_0 or no positive travel time.
@@ -70,6 +55,23 @@ double time_averaged_integral(const SegmentGrid& g, double k, F f) {
     return sum;
 }
 
+// For each mode with a positive flow rate and speed, (1 / T) times the integral over the segment
+// of its density k_i = q_i / S_i times share(S_i, s.d._i, x), the share of its users at x that
+// the bicyclist passes or meets; 0 for the other modes and when there is nothing to integrate.
+template <class Share>
+ModeValues integrate_modes(const OffStreetBicycleFacility& f, const ModeValues& rates, Share share) {
+    ModeValues out{};
+    const auto grid = segment_grid(f.segment_length, f.mode_speeds[0]);
+    if (!grid) return out;
+    for (std::size_t i = 0; i < MODE_COUNT; ++i) {
+        const double speed = f.mode_speeds[i];
+        if (!(rates[i] > 0.0) || !(speed > 0.0)) continue;
+        const double sd = f.mode_speed_sds[i];
+        out[i] = time_averaged_integral(*grid, rates[i] / speed, [&](double x) { return share(speed, sd, x); });
+    }
+    return out;
+}
+
 struct Passings {
     ModeValues by_mode{};
     double total = 0.0;  // A_T
@@ -81,16 +83,9 @@ Passings active_passings(const OffStreetBicycleFacility& f, const ModeValues& su
     Passings p;
     const double s0 = f.mode_speeds[0];
     const double length = f.segment_length;
-    if (const auto grid = segment_grid(length, s0)) {
-        for (std::size_t i = 0; i < MODE_COUNT; ++i) {
-            const double speed = f.mode_speeds[i];
-            if (!(subject_rates[i] > 0.0) || !(speed > 0.0)) continue;
-            const double sd = f.mode_speed_sds[i];
-            p.by_mode[i] = time_averaged_integral(*grid, subject_rates[i] / speed, [&](double x) {
-                return mode_speed_cdf(speed, sd, s0 * (1.0 - x / length));
-            });
-        }
-    }
+    p.by_mode = integrate_modes(f, subject_rates, [&](double mean, double sd, double x) {
+        return mode_speed_cdf(mean, sd, s0 * (1.0 - x / length));
+    });
     for (const double passings : p.by_mode) p.total += passings;
     return p;
 }
@@ -114,16 +109,9 @@ Meetings meetings(const OffStreetBicycleFacility& f, const ModeValues& opposing_
         if (f.mode_speeds[i] > 0.0) density += opposing_rates[i] / f.mode_speeds[i];
     }
     m.on_path = s0 == 0.0 ? 0.0 : (s0 / MINUTES_PER_HOUR) * density;
-    if (const auto grid = segment_grid(length, s0)) {
-        for (std::size_t i = 0; i < MODE_COUNT; ++i) {
-            const double speed = f.mode_speeds[i];
-            if (!(opposing_rates[i] > 0.0) || !(speed > 0.0)) continue;
-            const double sd = f.mode_speed_sds[i];
-            m.by_mode[i] = time_averaged_integral(*grid, opposing_rates[i] / speed, [&](double x) {
-                return 1.0 - mode_speed_cdf(speed, sd, s0 * x / length);
-            });
-        }
-    }
+    m.by_mode = integrate_modes(f, opposing_rates, [&](double mean, double sd, double x) {
+        return 1.0 - mode_speed_cdf(mean, sd, s0 * x / length);
+    });
     m.total = m.on_path;
     for (const double met : m.by_mode) m.total += met;
     return m;
@@ -227,7 +215,7 @@ ModeValues mode_values(std::span<const double> values, std::string_view name) {
 
 double mode_speed_cdf(double mean, double sd, double v) {
     if (sd <= 0.0) return mean <= v ? 1.0 : 0.0;
-    return (1.0 + erf_approx((v - mean) / (sd * std::numbers::sqrt2))) / 2.0;
+    return (1.0 + base::erf_approximation((v - mean) / (sd * std::numbers::sqrt2))) / 2.0;
 }
 
 LevelOfService bicycle_los(double blos) { return common::los_by_minimum(BLOS_MIN, blos); }
