@@ -60,10 +60,10 @@ const jsonio::Record<BicycleLOSResult>& json_record(jsonio::Tag<BicycleLOSResult
     static const jsonio::Record<BicycleLOSResult> record{
         "BicycleLOSResult",
         {
-            jsonio::required("flow_rate_outside_lane", &BicycleLOSResult::flow_rate_outside_lane),
-            jsonio::required("effective_width", &BicycleLOSResult::effective_width),
-            jsonio::required("effective_speed_factor", &BicycleLOSResult::effective_speed_factor),
-            jsonio::required("blos_score", &BicycleLOSResult::blos_score),
+            jsonio::result("flow_rate_outside_lane", &BicycleLOSResult::flow_rate_outside_lane),
+            jsonio::result("effective_width", &BicycleLOSResult::effective_width),
+            jsonio::result("effective_speed_factor", &BicycleLOSResult::effective_speed_factor),
+            jsonio::result("blos_score", &BicycleLOSResult::blos_score),
             jsonio::required("los", &BicycleLOSResult::los),
         }};
     return record;
