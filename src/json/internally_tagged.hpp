@@ -47,7 +47,8 @@ public:
 
     InternallyTagged(std::string name, std::string tag, std::vector<std::string> names)
         : name_(std::move(name)), tag_(std::move(tag)), names_(std::move(names)) {
-        if (names_.size() != kCount) throw std::logic_error("JSON enumeration " + name_ + " needs one name per variant");
+        if (names_.size() != kCount)
+            throw std::logic_error("JSON enumeration " + name_ + " needs one name per variant");
         expected_ = detail::expected_list(names_);
         for (std::size_t i = 0; i < kCount; ++i) {
             const std::size_t fields = field_counts()[i];

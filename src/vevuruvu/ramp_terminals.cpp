@@ -31,8 +31,8 @@ std::string los_debug(const std::optional<LevelOfService>& los) {
 }
 
 std::string interchange_repr(const rt::Interchange& ix) {
-    return "Interchange(form=" + std::string(base::name_of(ix.form)) + ", ett=" + base::debug_opt(ix.interchange_ett_s) +
-           ", los=" + los_debug(ix.interchange_los) + ")";
+    return "Interchange(form=" + std::string(base::name_of(ix.form)) +
+           ", ett=" + base::debug_opt(ix.interchange_ett_s) + ", los=" + los_debug(ix.interchange_los) + ")";
 }
 
 std::vector<hcm::ramp_terminals::exhibits::OdMovement> od_movements(const rt::Interchange& ix) {
@@ -56,7 +56,8 @@ void register_interchange(py::module_& m) {
         .property("cycle_length", "Cycle length C, s.", &Interchange::cycle_length_s, "c")
         .property("peak_hour_factor", "Peak hour factor applied to the O-D demands.", &Interchange::peak_hour_factor,
                   "phf")
-        .readonly("interchange_ett", "Demand-weighted interchange experienced travel time ETT, s/veh\n(Equation 23-52).",
+        .readonly("interchange_ett",
+                  "Demand-weighted interchange experienced travel time ETT, s/veh\n(Equation 23-52).",
                   &Interchange::interchange_ett_s)
         .readonly("interchange_los", "Interchange LOS letter (Exhibit 23-10).", &Interchange::interchange_los)
         .method("get_od_movements",
@@ -71,7 +72,8 @@ void register_interchange(py::module_& m) {
                     return std::tuple{r.demand, r.control_delay_s, r.edtt_s, r.ett_s, r.los};
                 })
         .method("get_lane_group_result",
-                "get_lane_group_result(movement)\n--\n\n(flow veh/h, saturation flow veh/h, effective green s, capacity\n"
+                "get_lane_group_result(movement)\n--\n\n"
+                "(flow veh/h, saturation flow veh/h, effective green s, capacity\n"
                 "veh/h, v/c, control delay s/veh) for a lane group movement name\n"
                 "(e.g. \"EbExtThrough\", \"NbRampLeft\").",
                 params(req<std::string>("movement")),
@@ -85,10 +87,13 @@ void register_interchange(py::module_& m) {
                                       r.control_delay_s.value_or(0.0)};
                 })
         .method("get_queue_storage_ratio",
-                "get_queue_storage_ratio(movement)\n--\n\nQueue storage ratio R_Q of a lane group (None when no storage\n"
+                "get_queue_storage_ratio(movement)\n--\n\n"
+                "Queue storage ratio R_Q of a lane group (None when no storage\n"
                 "length was supplied).",
                 params(req<std::string>("movement")),
-                [](const Interchange& ix, const std::string& movement) { return rt::queue_storage_ratio(ix, movement); })
+                [](const Interchange& ix, const std::string& movement) {
+                    return rt::queue_storage_ratio(ix, movement);
+                })
         .json_document({.param = "config_json",
                         .required = true,
                         .read = rt::read_interchange,
@@ -120,7 +125,8 @@ void register_alternative_intersection(py::module_& m) {
         .readonly("intersection_ett", "Demand-weighted intersection ETT, s/veh (Equation 23-62).",
                   ai::intersection_ett)
         .method("get_approach_ett",
-                "get_approach_ett(approach)\n--\n\nDemand-weighted approach ETT, s/veh (Equation 23-61); `approach` is\n"
+                "get_approach_ett(approach)\n--\n\n"
+                "Demand-weighted approach ETT, s/veh (Equation 23-61); `approach` is\n"
                 "EB/WB/NB/SB. `None` when the approach carries no demand.",
                 params(req<std::string>("approach")),
                 [](const AlternativeIntersection& x, const std::string& approach) {

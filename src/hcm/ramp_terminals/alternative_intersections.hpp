@@ -29,7 +29,14 @@ inline constexpr base::OptionTable<Approach, 4> APPROACH_WORDS{
     "approach must be EB/WB/NB/SB, got {}",
     {{{"EB", Approach::Eb}, {"WB", Approach::Wb}, {"NB", Approach::Nb}, {"SB", Approach::Sb}}}};
 
-enum class AltIntersectionForm : std::uint8_t { RcutFourLeg, RcutThreeLeg, MutFourLeg, MutThreeLeg, DltPartial, DltFull };
+enum class AltIntersectionForm : std::uint8_t {
+    RcutFourLeg,
+    RcutThreeLeg,
+    MutFourLeg,
+    MutThreeLeg,
+    DltPartial,
+    DltFull,
+};
 
 // A junction whose control delay the analyst gives.
 struct ProvidedStep {

@@ -252,7 +252,8 @@ double lane_width_factor(double width_ft) {
 
 double heavy_vehicle_grade_factor(double pct_hv, double grade_pct) {
     namespace s = ex::saturation;
-    if (grade_pct >= 0.0) return (100.0 - s::HV_UPHILL * pct_hv - s::GRADE_UPHILL_SQUARED * grade_pct * grade_pct) / 100.0;
+    if (grade_pct >= 0.0)
+        return (100.0 - s::HV_UPHILL * pct_hv - s::GRADE_UPHILL_SQUARED * grade_pct * grade_pct) / 100.0;
     return (100.0 - s::HV_DOWNHILL * pct_hv - s::GRADE_DOWNHILL * grade_pct) / 100.0;
 }
 
@@ -585,9 +586,9 @@ double yield_capacity(const YieldTurnInput& y, double cycle_s) {
     if (!(cycle_s > 0.0)) return 0.0;
     const double t_f = y.follow_up_headway_s;
     const double t_c = y.critical_headway_s;
-    return (red * SECONDS_PER_HOUR / t_f + max2(g_c - clearing - clearance, 0.0) * (SECONDS_PER_HOUR / t_f) *
-                                               std::exp(-(t_c - 0.5 * t_f) * y.conflicting_flow_veh_h / SECONDS_PER_HOUR)) /
-           cycle_s;
+    const double saturation = SECONDS_PER_HOUR / t_f;  // veh/h through the conflicting stream's red
+    const double gaps = std::exp(-(t_c - 0.5 * t_f) * y.conflicting_flow_veh_h / SECONDS_PER_HOUR);
+    return (red * SECONDS_PER_HOUR / t_f + max2(g_c - clearing - clearance, 0.0) * saturation * gaps) / cycle_s;
 }
 
 void determine_capacity(const Interchange& ix, const LaneGroupInput& in, LaneGroupResult& r) {
@@ -784,16 +785,19 @@ double yield_delay(double period_h, double v, const std::optional<double>& capac
     if (!capacity || !(*capacity > 0.0)) return INF;
     const double c = *capacity;
     const double x = v / c;
-    return SECONDS_PER_HOUR / c +
+    const double service = SECONDS_PER_HOUR / c;
+    return service +
            900.0 * period_h *
-               ((x - 1.0) + std::sqrt((x - 1.0) * (x - 1.0) + (SECONDS_PER_HOUR / c) * x / (d::YIELD_DELAY_DIVISOR * period_h))) +
+               ((x - 1.0) + std::sqrt((x - 1.0) * (x - 1.0) + service * x / (d::YIELD_DELAY_DIVISOR * period_h))) +
            d::YIELD_DECELERATION_S * min2(x, 1.0);
 }
 
 void determine_delay(const Interchange& ix, const LaneGroupInput& in, LaneGroupResult& r) {
     switch (kind_of(in.control)) {
         case ControlKind::Signalized: determine_signalized_delay(ix, in, r); break;
-        case ControlKind::YieldControlled: r.control_delay_s = yield_delay(ix.analysis_period_h, r.flow_rate, r.capacity); break;
+        case ControlKind::YieldControlled:
+            r.control_delay_s = yield_delay(ix.analysis_period_h, r.flow_rate, r.capacity);
+            break;
         case ControlKind::FreeFlow: r.control_delay_s = 0.0; break;
     }
 }

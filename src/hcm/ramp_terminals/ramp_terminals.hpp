@@ -297,14 +297,16 @@ std::string write_interchange(const Interchange& interchange);
 
 namespace base {
 template <>
-inline constexpr std::array<std::string_view, 9> variant_names<hcm::ramp_terminals::ramp_terminals::InterchangeForm> = {
-    "Diamond", "Ddi", "ParcloA2Q", "ParcloA4Q", "ParcloAB2Q", "ParcloAB4Q", "ParcloB2Q", "ParcloB4Q", "Spui"};
+inline constexpr std::array<std::string_view, 9>
+    variant_names<hcm::ramp_terminals::ramp_terminals::InterchangeForm> = {
+        "Diamond", "Ddi", "ParcloA2Q", "ParcloA4Q", "ParcloAB2Q", "ParcloAB4Q", "ParcloB2Q", "ParcloB4Q", "Spui"};
 template <>
-inline constexpr std::array<std::string_view, 4> variant_names<hcm::ramp_terminals::ramp_terminals::InterchangeApproach> = {"Eb", "Wb", "Nb", "Sb"};
+inline constexpr std::array<std::string_view, 4>
+    variant_names<hcm::ramp_terminals::ramp_terminals::InterchangeApproach> = {"Eb", "Wb", "Nb", "Sb"};
 template <>
-inline constexpr std::array<std::string_view, 4> variant_names<hcm::ramp_terminals::ramp_terminals::InterchangeLeg> = {"Ext", "Int", "Ramp",
-                                                                                      "RampTwo"};
+inline constexpr std::array<std::string_view, 4>
+    variant_names<hcm::ramp_terminals::ramp_terminals::InterchangeLeg> = {"Ext", "Int", "Ramp", "RampTwo"};
 template <>
-inline constexpr std::array<std::string_view, 4> variant_names<hcm::ramp_terminals::ramp_terminals::MovementTurn> = {"Left", "Through", "Right",
-                                                                                    "ThroughRight"};
+inline constexpr std::array<std::string_view, 4>
+    variant_names<hcm::ramp_terminals::ramp_terminals::MovementTurn> = {"Left", "Through", "Right", "ThroughRight"};
 }  // namespace base

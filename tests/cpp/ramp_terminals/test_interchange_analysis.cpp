@@ -294,7 +294,8 @@ TEST(OdTravelTime, SpuiHasNoPathsForLMN) {
 }
 
 TEST(DegenerateTiming, NonPositiveCycleOrPeriodFlowsThroughWithoutFailing) {
-    const std::pair<double, double> timings[] = {{0.0, 0.25}, {-10.0, 0.25}, {100.0, 0.0}, {testing_support::kNaN, 0.25}};
+    const std::pair<double, double> timings[] = {
+        {0.0, 0.25}, {-10.0, 0.25}, {100.0, 0.0}, {testing_support::kNaN, 0.25}};
     for (auto [cycle, period] : timings) {
         Interchange ix = diamond();
         ix.cycle_length_s = cycle;

@@ -105,7 +105,8 @@ TEST(InterchangeDocument, Messages) {
                        "unknown variant `Stop`, expected one of `Signalized`, `YieldControlled`, `FreeFlow` at"));
     jsonio::Json short_ppl = base;
     short_ppl["lane_groups"][0]["protected_permitted_left"] = {1, 2};
-    EXPECT_TRUE(starts(read_error(short_ppl), "invalid length 2, expected struct ProtectedPermittedLeft with 4 elements"));
+    EXPECT_TRUE(
+        starts(read_error(short_ppl), "invalid length 2, expected struct ProtectedPermittedLeft with 4 elements"));
 }
 
 TEST(InterchangeDocument, ArrayFormNeedsTheInputs) {
