@@ -34,7 +34,9 @@
 // Enumerations with base::variant_names<E> read as "Name" or {"Name": null} and write as "Name".
 // Tagged enumerations: std::variant<...> with json_variants(jsonio::Tag<V>) returning a
 // jsonio::Variants<V>{"Name", {"VariantA", "VariantB"}}; jsonio::Unit alternatives are unit
-// variants ("VariantA"), others carry a payload ({"VariantB": {...}}).
+// variants ("VariantA"), others carry a payload ({"VariantB": {...}}). A variant of records named
+// by a key among their own fields ({"type": "stop", ...}) returns a jsonio::InternallyTagged<V>
+// instead (json/internally_tagged.hpp).
 // Special cases: required/with_default/optional take a jsonio::Codec<M>{read_fn, write_fn} (both
 // function pointers; write_fn(Writer&, const M&)); jsonio::custom<R>(key, presence,
 // read(Value, R&), write(Writer&, const R&), set_default(R&)) works on the whole record. A
