@@ -34,8 +34,9 @@
 // set_default(R&)) works on the whole record. A hand-made reader reports its own failures with
 // value.fail("text") (or fail_at_end / fail_at_begin), detail::invalid_type(value, "expected").
 // Records refusing unknown keys: UnknownKeys::refuse. Array form: ArrayForm::all_fields (the
-// default: every field must be given) or ArrayForm::defaults_fill (a short array leaves the
-// trailing defaulted and optional fields at their defaults).
+// default: every field must be given), ArrayForm::defaults_fill (a short array leaves the
+// trailing defaulted and optional fields at their defaults) or ArrayForm::with_defaults_fill
+// (only trailing fields declared with a default may be left off; optional ones must be given).
 //
 // Messages (each followed by " at line {} column {}", column in bytes from 1):
 //   missing field `k`                    at the record's closing brace (first missing in order)

@@ -40,6 +40,13 @@ constexpr LevelOfService los_by_density(const std::array<double, N>& upper_bound
     return static_cast<LevelOfService>(N);
 }
 
+// Upper LOS-score bounds of A to E of the pedestrian and bicycle LOS models (the intersection,
+// link and highway scores of HCM Chapters 15, 18 and 19 share them); a higher score is F.
+inline constexpr std::array<double, 5> LOS_SCORE_MAX = {1.5, 2.5, 3.5, 4.5, 5.5};
+
+// The level of service of a pedestrian or bicycle LOS score; a score that is not a number is F.
+constexpr LevelOfService los_by_score(double score) { return los_by_density(LOS_SCORE_MAX, score); }
+
 // Edition 7.1 upper density bounds (pc/mi/ln) of LOS A to E on weaving, merge and diverge segments.
 inline constexpr std::array<double, 5> LOS_DENSITY_MAX_V7_1 = {11.0, 18.0, 25.0, 30.0, 35.0};
 
