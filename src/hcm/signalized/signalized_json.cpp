@@ -5,8 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "hcm/signalized/signalized.hpp"
-#include "json/jsonio.hpp"
+#include "hcm/signalized/signalized_json.hpp"
 
 namespace hcm::signalized::signalized {
 
