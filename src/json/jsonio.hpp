@@ -22,10 +22,10 @@
 //   auto f = jsonio::read<FreewayFacility>(*doc.root().find("facility"));
 //   std::string s = jsonio::write_document(z);                   // compact; write_document_pretty: 2 spaces
 //   auto f = jsonio::read_document_with_prefix<FreewayFacility>(text, "invalid facility JSON: ");
-//   std::string t = jsonio::write_document_with_prefix(f, "serialization failed: ");  // failures as hcm::Error
+//   std::string t = jsonio::write_document_with_prefix(f, "serialization failed: ");  // failures as base::Error
 //   jsonio::Json j = jsonio::to_json_value(z);                   // nlohmann::ordered_json
 //
-// Enumerations with hcm::variant_names<E> read as "Name" or {"Name": null} and write as "Name".
+// Enumerations with base::variant_names<E> read as "Name" or {"Name": null} and write as "Name".
 // Tagged enumerations: std::variant<...> with json_variants(jsonio::Tag<V>) returning a
 // jsonio::Variants<V>{"Name", {"VariantA", "VariantB"}}; jsonio::Unit alternatives are unit
 // variants ("VariantA"), others carry a payload ({"VariantB": {...}}).
@@ -57,25 +57,25 @@
 
 namespace jsonio {
 
-// read_document<T> for a chapter's document: a failure to parse or read throws hcm::Error
+// read_document<T> for a chapter's document: a failure to parse or read throws base::Error
 // "{prefix}{parser message}".
 template <class T>
 T read_document_with_prefix(std::string_view text, std::string_view prefix) {
     try {
         return read_document<T>(text);
     } catch (const Error& e) {
-        throw hcm::Error(std::string(prefix) + e.what());
+        throw base::Error(std::string(prefix) + e.what());
     }
 }
 
 // write_document for a chapter's document: a failure to write (a string that is not valid UTF-8)
-// throws hcm::Error "{prefix}{message}".
+// throws base::Error "{prefix}{message}".
 template <class T>
 std::string write_document_with_prefix(const T& x, std::string_view prefix) {
     try {
         return write_document(x);
-    } catch (const hcm::Error& e) {
-        throw hcm::Error(std::string(prefix) + e.what());
+    } catch (const base::Error& e) {
+        throw base::Error(std::string(prefix) + e.what());
     }
 }
 

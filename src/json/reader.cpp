@@ -1,6 +1,6 @@
 #include "json/reader.hpp"
 
-#include "hcm/common/format.hpp"
+#include "base/format.hpp"
 
 namespace jsonio::detail {
 
@@ -12,11 +12,11 @@ std::string unexpected(Value v) {
         case Kind::Uint: return "integer `" + std::to_string(v.uint64()) + "`";
         case Kind::Float: {
             // Written out without an exponent (like every number in a message), with a point.
-            std::string text = hcm::common::num(v.float64());
+            std::string text = base::num(v.float64());
             if (text.find('.') == std::string::npos) text += ".0";
             return "floating point `" + text + "`";
         }
-        case Kind::String: return "string " + hcm::common::debug(v.string());
+        case Kind::String: return "string " + base::debug(v.string());
         case Kind::Array: return "sequence";
         case Kind::Object: return "map";
     }

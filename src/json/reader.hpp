@@ -15,7 +15,7 @@
 #include <variant>
 #include <vector>
 
-#include "hcm/common/enum_names.hpp"
+#include "base/enum_names.hpp"
 #include "json/record.hpp"
 #include "json/tree.hpp"
 
@@ -118,10 +118,10 @@ std::size_t variant_index(Value v, std::string_view text, const Names& names, co
     unknown_variant(v, text, expected, key);
 }
 
-template <hcm::NamedEnum E>
+template <base::NamedEnum E>
 E read_enum(Value v) {
-    static const std::string expected = expected_list(hcm::variant_names<E>);
-    constexpr auto& names = hcm::variant_names<E>;
+    static const std::string expected = expected_list(base::variant_names<E>);
+    constexpr auto& names = base::variant_names<E>;
     if (v.is_string())
         return static_cast<E>(variant_index(v, v.string(), names, expected, nullptr));
     if (v.is_object()) {
@@ -177,7 +177,7 @@ T read(Value v) {
     } else if constexpr (std::is_same_v<T, std::string>) {
         if (!v.is_string()) detail::invalid_type(v, "a string");
         return std::string(v.string());
-    } else if constexpr (hcm::NamedEnum<T>) {
+    } else if constexpr (base::NamedEnum<T>) {
         return detail::read_enum<T>(v);
     } else if constexpr (detail::is_optional<T>::value) {
         if (v.is_null()) return std::nullopt;

@@ -19,17 +19,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include "json/record_fwd.hpp"
 #include "json/tree.hpp"
 
 namespace jsonio {
 
 using Json = nlohmann::ordered_json;
-
-// Names a type for the lookup of its table by argument-dependent lookup:
-//   const jsonio::Record<T>& json_record(jsonio::Tag<T>);      (records)
-//   const jsonio::Variants<V>& json_variants(jsonio::Tag<V>);  (tagged enumerations)
-template <class T>
-struct Tag {};
 
 template <class T>
 T read(Value value);
@@ -283,9 +278,6 @@ struct Unit {
 // The table of a tagged enumeration V = std::variant<Alternatives...>: one name per alternative,
 // in order. An alternative of type jsonio::Unit (or std::monostate) is a unit variant, read from
 // "Name" or {"Name": null}; any other is read from {"Name": payload} with the payload's reader.
-template <class V>
-class Variants;
-
 template <class... Alts>
 class Variants<std::variant<Alts...>> {
 public:

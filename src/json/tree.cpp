@@ -11,7 +11,7 @@
 namespace jsonio {
 
 Error::Error(std::string text, Position at)
-    : hcm::Error(text + " at line " + std::to_string(at.line) + " column " + std::to_string(at.column)),
+    : base::Error(text + " at line " + std::to_string(at.line) + " column " + std::to_string(at.column)),
       text_(std::move(text)),
       position_(at) {}
 

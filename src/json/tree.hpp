@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "hcm/common/error.hpp"
+#include "base/error.hpp"
 
 namespace jsonio {
 
@@ -25,7 +25,7 @@ struct Position {
 };
 
 // A failure while parsing or reading JSON. what() is the full message, "{text} at line {} column {}".
-class Error : public hcm::Error {
+class Error : public base::Error {
 public:
     Error(std::string text, Position at);
     const std::string& text() const { return text_; }

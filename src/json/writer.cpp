@@ -97,7 +97,7 @@ std::string dump_with(const Json& value, int indent) {
     try {
         return with_shortest_floats(value.dump(indent));
     } catch (const nlohmann::json::type_error&) {
-        throw hcm::Error("invalid UTF-8 in string");
+        throw base::Error("invalid UTF-8 in string");
     }
 }
 

@@ -12,7 +12,7 @@
 #include <variant>
 #include <vector>
 
-#include "hcm/common/enum_names.hpp"
+#include "base/enum_names.hpp"
 #include "json/reader.hpp"
 #include "json/record.hpp"
 
@@ -40,8 +40,8 @@ Json to_json_value(const T& x) {
         return Json(x);
     } else if constexpr (std::is_same_v<T, std::string> || std::is_same_v<T, std::string_view>) {
         return Json(std::string(x));
-    } else if constexpr (hcm::NamedEnum<T>) {
-        return Json(std::string(hcm::name_of(x)));
+    } else if constexpr (base::NamedEnum<T>) {
+        return Json(std::string(base::name_of(x)));
     } else if constexpr (detail::is_optional<T>::value) {
         return x ? to_json_value(*x) : Json(nullptr);
     } else if constexpr (detail::is_vector<T>::value || detail::is_std_array<T>::value) {
@@ -66,7 +66,7 @@ Json to_json_value(const T& x) {
 }
 
 // Compact text, no whitespace. Floats in their shortest round-trip form ("90.658099", "8.0",
-// "0.00001", "1e16", "1.5e-7"). A string that is not valid UTF-8 throws hcm::Error
+// "0.00001", "1e16", "1.5e-7"). A string that is not valid UTF-8 throws base::Error
 // "invalid UTF-8 in string" (callers wrap it as their serialization failure).
 std::string dump(const Json& value);
 // Two-space indentation, ": " after keys, "[]" and "{}" for empty containers, no final newline.

@@ -4,10 +4,10 @@
 #include <optional>
 #include <string>
 
+#include "base/format.hpp"
+#include "base/text.hpp"
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/basicfreeways/managed_lanes.hpp"
-#include "hcm/common/format.hpp"
-#include "hcm/common/text.hpp"
 #include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
 
@@ -23,8 +23,8 @@ namespace py = pybind11;
 using namespace boundary;
 namespace bf = hcm::basicfreeways::basicfreeways;
 namespace ml = hcm::basicfreeways::managed_lanes;
-using hcm::common::debug_opt;
-using hcm::common::fixed;
+using base::debug_opt;
+using base::fixed;
 
 namespace {
 
@@ -54,7 +54,7 @@ BasicFreeways make_basic_freeways(std::optional<double> bffs, std::optional<doub
     r.demand_flow_i = demand_flow_i.value_or(r.demand_flow_i);
     r.length = length.value_or(r.length);
     if (highway_type) r.highway_type = std::move(*highway_type);
-    r.is_rural = city_type && hcm::common::text::lower_ascii(*city_type) == "rural";
+    r.is_rural = city_type && base::text::lower_ascii(*city_type) == "rural";
     r.sut_percentage = sut_percentage.value_or(r.sut_percentage);
     return r;
 }
@@ -177,7 +177,7 @@ void register_(py::module_& m) {
                 "is_friction_active()\n--\n\nWhether friction is active (K_GP > 35 pc/mi/ln on a friction type).",
                 [](const ManagedLaneSegment& s) { return s.is_friction_active(); })
         .repr([](const ManagedLaneSegment& s) {
-            return "ManagedLanes(type=" + std::string(hcm::name_of(s.lane_type)) + ", ffs=" + fixed(s.ffs, 0) +
+            return "ManagedLanes(type=" + std::string(base::name_of(s.lane_type)) + ", ffs=" + fixed(s.ffs, 0) +
                    ", demand=" + fixed(s.v_p, 0) + ", gp_density=" + fixed(s.k_gp, 1) + ")";
         });
 }

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "hcm/common/format.hpp"
+#include "base/format.hpp"
 #include "hcm/freeway_facilities/facility_json.hpp"
 #include "hcm/freeway_facilities/freeway_facilities.hpp"
 #include "hcm/freeway_facilities/managed_lanes.hpp"
@@ -30,14 +30,14 @@ FreewayFacility make_freeway_facility(const std::optional<std::string>& json) {
 
 std::string facility_str(const FreewayFacility& f) {
     return "Freeway facility with " + std::to_string(f.segments.size()) + " segments over " +
-           std::to_string(ff::num_periods(f)) + " analysis periods (" + hcm::common::fixed(ff::total_length_mi(f), 2) +
+           std::to_string(ff::num_periods(f)) + " analysis periods (" + base::fixed(ff::total_length_mi(f), 2) +
            " mi)";
 }
 
 std::string facility_repr(const FreewayFacility& f) {
     return "FreewayFacility(segments=" + std::to_string(f.segments.size()) +
            ", periods=" + std::to_string(ff::num_periods(f)) +
-           ", length=" + hcm::common::fixed(ff::total_length_mi(f), 2) +
+           ", length=" + base::fixed(ff::total_length_mi(f), 2) +
            " mi, oversaturated=" + (f.oversaturated ? "True" : "False") + ")";
 }
 
@@ -195,7 +195,7 @@ pl::PlanningFacility make_planning_facility(const std::optional<std::string>& js
 
 std::string planning_facility_repr(const pl::PlanningFacility& f) {
     return "PlanningFacility(sections=" + std::to_string(f.sections.size()) +
-           ", length=" + hcm::common::fixed(pl::total_length_mi(f), 2) + " mi)";
+           ", length=" + base::fixed(pl::total_length_mi(f), 2) + " mi)";
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 #include <tuple>
 #include <utility>
 
-#include "hcm/common/format.hpp"
-#include "hcm/common/text.hpp"
+#include "base/format.hpp"
+#include "hcm/common/common.hpp"
 #include "hcm/common/version.hpp"
 #include "hcm/merge_diverge/merge_diverge.hpp"
 #include "vevuruvu/boundary/json_text.hpp"
@@ -52,7 +52,7 @@ RampSegment make_ramp_segment(OptS ramp_type, OptS ramp_side, std::optional<std:
     if (ramp_type) s.ramp_type = md::ramp_type_from_word(*ramp_type);
     if (ramp_side) s.ramp_side = md::ramp_side_from_word(*ramp_side);
     if (ramp_lanes) s.ramp_lanes = md::ramp_lanes_from_count(*ramp_lanes);
-    if (terrain) s.terrain = hcm::common::text::terrain_from_option(*terrain);
+    if (terrain) s.terrain = hcm::common::terrain_from_option(*terrain);
     if (adjacent_upstream) s.adjacent_upstream = md::adjacent_ramp_from_word(*adjacent_upstream);
     if (adjacent_downstream) s.adjacent_downstream = md::adjacent_ramp_from_word(*adjacent_downstream);
     if (hcm_version) s.version = version::from_str(*hcm_version);
@@ -78,9 +78,9 @@ RampSegment make_ramp_segment(OptS ramp_type, OptS ramp_side, std::optional<std:
 }
 
 std::string describe(const RampSegment& s) {
-    return "RampSegment(type=" + std::string(hcm::name_of(s.ramp_type)) +
-           ", side=" + std::string(hcm::name_of(s.ramp_side)) + ", lanes=" + std::to_string(s.freeway_lanes) +
-           ", ffs=" + hcm::common::fixed(s.freeway_ffs, 0) + ", ramp_ffs=" + hcm::common::fixed(s.ramp_ffs, 0) + ")";
+    return "RampSegment(type=" + std::string(base::name_of(s.ramp_type)) +
+           ", side=" + std::string(base::name_of(s.ramp_side)) + ", lanes=" + std::to_string(s.freeway_lanes) +
+           ", ffs=" + base::fixed(s.freeway_ffs, 0) + ", ramp_ffs=" + base::fixed(s.ramp_ffs, 0) + ")";
 }
 
 double or_zero(const std::optional<double>& v) { return v.value_or(0.0); }

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "hcm/common/constraints.hpp"
 #include "hcm/common/version.hpp"
-#include "hcm/utils/constraints.hpp"
 #include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
 
@@ -54,7 +54,7 @@ void register_(py::module_& m) {
                  "    >>> import json\n"
                  "    >>> constraints = json.loads(get_constraints())\n"
                  "    >>> print(constraints[\"two_lane_highways\"][\"lane_width\"])",
-                 [] { return hcm::utils::constraints::constraints_json(); });
+                 [] { return hcm::common::constraints::constraints_json(); });
     add_function(m, "validate_input",
                  "validate_input(lane_width=None, shoulder_width=None, passing_type=None, hor_class=None, "
                  "grade=None, phf=None, phv=None, spl=None)\n--\n\n"
@@ -76,7 +76,7 @@ void register_(py::module_& m) {
                  params(opt<double>("lane_width"), opt<double>("shoulder_width"), opt<std::int32_t>("passing_type"),
                         opt<std::int32_t>("hor_class"), opt<double>("grade"), opt<double>("phf"), opt<double>("phv"),
                         opt<double>("spl")),
-                 hcm::utils::constraints::validate_two_lane_highway);
+                 hcm::common::constraints::validate_two_lane_highway);
 }
 
 }  // namespace vevuruvu::support

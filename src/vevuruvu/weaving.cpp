@@ -5,8 +5,8 @@
 #include <string>
 #include <tuple>
 
-#include "hcm/common/format.hpp"
-#include "hcm/common/text.hpp"
+#include "base/format.hpp"
+#include "hcm/common/common.hpp"
 #include "hcm/common/version.hpp"
 #include "hcm/weaving/weaving.hpp"
 #include "vevuruvu/boundary/json_text.hpp"
@@ -39,7 +39,7 @@ WeavingSegment make_weaving_segment(OptS weaving_type, OptS facility_type, OptF 
     WeavingSegment w;
     if (weaving_type) w.weaving_type = hw::weaving_type_from_option(*weaving_type);
     if (facility_type) w.facility_type = hw::facility_type_from_option(*facility_type);
-    if (terrain) w.terrain = hcm::common::text::terrain_from_option(*terrain);
+    if (terrain) w.terrain = hcm::common::terrain_from_option(*terrain);
     if (hcm_version) w.version = version::from_str(*hcm_version);
     w.length_short = length_short.value_or(w.length_short);
     w.num_lanes = num_lanes.value_or(w.num_lanes);
@@ -65,9 +65,9 @@ WeavingSegment make_weaving_segment(OptS weaving_type, OptS facility_type, OptF 
 }
 
 std::string describe(const WeavingSegment& w) {
-    return "WeavingSegment(type=" + std::string(hcm::name_of(w.weaving_type)) +
-           ", L_S=" + hcm::common::fixed(w.length_short, 0) + " ft, N=" + std::to_string(w.num_lanes) +
-           ", N_WL=" + std::to_string(w.num_weaving_lanes) + ", ffs=" + hcm::common::fixed(w.ffs, 0) + ")";
+    return "WeavingSegment(type=" + std::string(base::name_of(w.weaving_type)) +
+           ", L_S=" + base::fixed(w.length_short, 0) + " ft, N=" + std::to_string(w.num_lanes) +
+           ", N_WL=" + std::to_string(w.num_weaving_lanes) + ", ffs=" + base::fixed(w.ffs, 0) + ")";
 }
 
 const char* const CLASS_DOC =

@@ -3,19 +3,19 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 #include <span>
 
+#include "base/format.hpp"
+#include "base/numeric.hpp"
+#include "base/text.hpp"
 #include "hcm/common/error.hpp"
-#include "hcm/common/format.hpp"
 #include "hcm/common/pce_table.hpp"
-#include "hcm/common/text.hpp"
 
 namespace hcm::basicfreeways::basicfreeways {
 namespace {
 
-using hcm::common::debug;
-using hcm::common::num;
+using base::debug;
+using base::num;
 using hcm::common::pce_table::PceTable;
 
 // ---- Exhibit 12-20: lane-width adjustment f_LW (mi/h) ----------------------------------------
@@ -166,7 +166,7 @@ double speed_on_curve(double flow, double ffs, double capacity, double breakpoin
 
 double general_terrain_pce(const std::optional<std::string>& terrain_type) {
     if (!terrain_type) return ET_LEVEL;
-    std::string terrain = common::text::lower_ascii(*terrain_type);
+    std::string terrain = base::text::lower_ascii(*terrain_type);
     if (terrain == "level") return ET_LEVEL;
     if (terrain == "rolling") return ET_ROLLING;
     if (terrain == "mountainous") return ET_MOUNTAINOUS;
@@ -222,12 +222,7 @@ double specific_upgrade_pce(const PceTable& table, double grade, double length, 
 
 // Whole lanes needed: rounded up; a negative or undefined count is 0, an unbounded one the
 // largest count representable.
-std::uint32_t round_up_lanes(double lanes) {
-    double n = std::ceil(lanes);
-    if (!(n > 0.0)) return 0;
-    constexpr double max_lanes = static_cast<double>(std::numeric_limits<std::uint32_t>::max());
-    return n >= max_lanes ? std::numeric_limits<std::uint32_t>::max() : static_cast<std::uint32_t>(n);
-}
+std::uint32_t round_up_lanes(double lanes) { return base::to_unsigned_sat<std::uint32_t>(std::ceil(lanes)); }
 
 }  // namespace
 
@@ -418,7 +413,7 @@ std::string msf_domain_error(std::string_view exhibit, std::string_view segment_
 }
 
 LevelOfService parse_target_los(std::string_view text) {
-    std::string_view trimmed = common::text::trim(text);  // Unicode blanks as well as ASCII ones
+    std::string_view trimmed = base::text::trim(text);  // Unicode blanks as well as ASCII ones
     if (trimmed.empty()) throw Error("target LOS must be one of A-F");
     char first = trimmed.front();
     if (first >= 'a' && first <= 'z') first = static_cast<char>(first - 'a' + 'A');

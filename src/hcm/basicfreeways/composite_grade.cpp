@@ -5,21 +5,21 @@
 #include <cstdint>
 #include <optional>
 
+#include "base/format.hpp"
+#include "base/units.hpp"
 #include "hcm/basicfreeways/mixed_flow.hpp"
 #include "hcm/common/error.hpp"
-#include "hcm/common/format.hpp"
 #include "hcm/common/truck_curves.hpp"
-#include "hcm/common/units.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::basicfreeways::composite_grade {
 
-using hcm::common::fixed;
-using hcm::common::num;
+using base::fixed;
+using base::num;
 namespace mf = hcm::basicfreeways::mixed_flow;
 namespace tc = hcm::common::truck_curves;
 
-using common::units::FT_PER_MI;
+using base::units::FT_PER_MI;
 
 namespace {
 

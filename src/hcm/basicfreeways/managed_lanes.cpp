@@ -3,9 +3,9 @@
 #include <cmath>
 #include <string>
 
+#include "base/text.hpp"
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
-#include "hcm/common/text.hpp"
 
 namespace hcm::basicfreeways::managed_lanes {
 namespace {
@@ -132,7 +132,7 @@ LevelOfService ManagedLaneSegment::run_analysis() {
 }
 
 ManagedLaneType lane_type_from_option(std::string_view text) {
-    std::string word = common::text::lower_ascii(text);
+    std::string word = base::text::lower_ascii(text);
     if (word == "continuous" || word == "continuous_access") return ManagedLaneType::ContinuousAccess;
     if (word == "buffer1") return ManagedLaneType::Buffer1;
     if (word == "buffer2") return ManagedLaneType::Buffer2;

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string_view>
 
+#include "base/enum_names.hpp"
 #include "hcm/common/common.hpp"
-#include "hcm/common/enum_names.hpp"
 
 namespace hcm::basicfreeways::managed_lanes {
 
@@ -79,8 +79,8 @@ ManagedLaneType lane_type_from_option(std::string_view text);
 
 }  // namespace hcm::basicfreeways::managed_lanes
 
-namespace hcm {
+namespace base {
 template <>
-inline constexpr std::array<std::string_view, 5> variant_names<basicfreeways::managed_lanes::ManagedLaneType> = {
+inline constexpr std::array<std::string_view, 5> variant_names<hcm::basicfreeways::managed_lanes::ManagedLaneType> = {
     "ContinuousAccess", "Buffer1", "Buffer2", "Barrier1", "Barrier2"};
-}  // namespace hcm
+}  // namespace base

@@ -3,18 +3,18 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 
+#include "base/format.hpp"
+#include "base/numeric.hpp"
+#include "base/units.hpp"
 #include "hcm/common/error.hpp"
-#include "hcm/common/format.hpp"
 #include "hcm/common/truck_curves.hpp"
-#include "hcm/common/units.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::basicfreeways::mixed_flow {
 
-using hcm::common::fixed;
-using hcm::common::num;
+using base::fixed;
+using base::num;
 namespace tc = hcm::common::truck_curves;
 
 namespace {
@@ -36,12 +36,7 @@ double max0(double x) { return std::max(x, 0.0); }
 
 // FFS rounded to the nearest whole mi/h as the key of the Chapter 26 curves; saturates at the
 // ends of the key's range instead of overflowing.
-std::uint32_t ffs_key(double ffs) {
-    const double r = std::round(ffs);
-    if (!(r > 0)) return 0;
-    if (r >= static_cast<double>(std::numeric_limits<std::uint32_t>::max())) return std::numeric_limits<std::uint32_t>::max();
-    return static_cast<std::uint32_t>(r);
-}
+std::uint32_t ffs_key(double ffs) { return base::to_unsigned_sat<std::uint32_t>(std::round(ffs)); }
 
 // Step 7: mixed-flow speed at flow q (veh/h/ln).
 double calculate_mixed_speed_at(const MixedFlowSegment& s, const MixedFlowResult& r, double x_sut, double x_tt,
@@ -142,7 +137,7 @@ MixedFlowResult analyze(const MixedFlowSegment& s) {
     // Step 6: breakpoints.
     r.bp_ao = calculate_bp_ao(s.ffs, s.caf_ao);
     r.bp_mix = max0(r.bp_ao * (1.0 - 0.4 * std::pow(p_t, 0.1) * (std::exp(30.0 * s.grade / 100.0) + 1.0) *
-                                        std::pow(common::units::FT_PER_MI * s.length, 0.01)));
+                                        std::pow(base::units::FT_PER_MI * s.length, 0.01)));
 
     // Step 7: calibration speeds at capacity and at 90 % of capacity.
     r.s_calib_cap = calculate_mixed_speed_at(s, r, x_sut, x_tt, r.capacity_mix);

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
+#include "base/format.hpp"
 #include "hcm/common/error.hpp"
-#include "hcm/common/format.hpp"
 
 namespace hcm::common::atdm {
 
@@ -12,12 +12,12 @@ double alinea_metering_rate(std::uint32_t metered_lanes, double downstream_capac
                             double ramp_queue_storage_veh, double min_rate_veh_h_ln, double max_rate_veh_h_ln) {
     if (metered_lanes == 0) return max_rate_veh_h_ln;
     if (std::isnan(min_rate_veh_h_ln) || std::isnan(max_rate_veh_h_ln)) {
-        throw Error("metering rate bounds must be numbers, got minimum " + num(min_rate_veh_h_ln) + " and maximum " +
-                    num(max_rate_veh_h_ln));
+        throw Error("metering rate bounds must be numbers, got minimum " + base::num(min_rate_veh_h_ln) + " and maximum " +
+                    base::num(max_rate_veh_h_ln));
     }
     if (min_rate_veh_h_ln > max_rate_veh_h_ln) {
-        throw Error("minimum metering rate " + num(min_rate_veh_h_ln) + " veh/h/ln exceeds the maximum " +
-                    num(max_rate_veh_h_ln) + " veh/h/ln");
+        throw Error("minimum metering rate " + base::num(min_rate_veh_h_ln) + " veh/h/ln exceeds the maximum " +
+                    base::num(max_rate_veh_h_ln) + " veh/h/ln");
     }
     const double lanes = metered_lanes;
     const double spare_capacity = (downstream_capacity_veh_h - upstream_volume_veh_h) / lanes;

@@ -5,9 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
-#include "hcm/common/enum_names.hpp"
+#include "base/enum_names.hpp"
 
 namespace hcm::common {
 
@@ -47,16 +48,20 @@ inline constexpr std::array<double, 5> LOS_SCORE_MAX = {1.5, 2.5, 3.5, 4.5, 5.5}
 // The level of service of a pedestrian or bicycle LOS score; a score that is not a number is F.
 constexpr LevelOfService los_by_score(double score) { return los_by_density(LOS_SCORE_MAX, score); }
 
+// The terrain option word of the segment constructors, lower-cased first (not trimmed): "level",
+// "rolling" or "mountainous". Another word throws hcm::Error "unknown terrain: {lower-cased word}".
+Terrain terrain_from_option(std::string_view text);
+
 // Edition 7.1 upper density bounds (pc/mi/ln) of LOS A to E on weaving, merge and diverge segments.
 inline constexpr std::array<double, 5> LOS_DENSITY_MAX_V7_1 = {11.0, 18.0, 25.0, 30.0, 35.0};
 
 }  // namespace hcm::common
 
-namespace hcm {
+namespace base {
 template <>
-inline constexpr std::array<std::string_view, 6> variant_names<common::LevelOfService> = {"A", "B", "C", "D", "E", "F"};
+inline constexpr std::array<std::string_view, 6> variant_names<hcm::common::LevelOfService> = {"A", "B", "C", "D", "E", "F"};
 template <>
-inline constexpr std::array<std::string_view, 2> variant_names<common::CityType> = {"Urban", "Rural"};
+inline constexpr std::array<std::string_view, 2> variant_names<hcm::common::CityType> = {"Urban", "Rural"};
 template <>
-inline constexpr std::array<std::string_view, 3> variant_names<common::Terrain> = {"Level", "Rolling", "Mountainous"};
-}  // namespace hcm
+inline constexpr std::array<std::string_view, 3> variant_names<hcm::common::Terrain> = {"Level", "Rolling", "Mountainous"};
+}  // namespace base

@@ -1,15 +1,9 @@
 #pragma once
-// The one failure type of the computation layer: a condition the system detects in its input
-// or in the order of calls. Its message is the exact text the caller sees (the Python binding
-// raises it as ValueError unchanged). Broken internal invariants use other exception types.
-#include <stdexcept>
-#include <string>
+// The failure type of the HCM computation layer: base::Error under its HCM name.
+#include "base/error.hpp"
 
 namespace hcm {
 
-class Error : public std::runtime_error {
-public:
-    explicit Error(const std::string& message) : std::runtime_error(message) {}
-};
+using Error = base::Error;
 
 }  // namespace hcm

@@ -2,7 +2,7 @@
 // Shared intersection enumerations: approach direction and control type.
 #include <cstdint>
 
-#include "hcm/common/enum_names.hpp"
+#include "base/enum_names.hpp"
 
 namespace hcm::common::intersection {
 
@@ -20,11 +20,11 @@ enum class ControlType : std::uint8_t {
 
 }  // namespace hcm::common::intersection
 
-namespace hcm {
+namespace base {
 template <>
-inline constexpr std::array<std::string_view, 4> variant_names<common::intersection::Direction> = {"NB", "SB", "EB",
+inline constexpr std::array<std::string_view, 4> variant_names<hcm::common::intersection::Direction> = {"NB", "SB", "EB",
                                                                                                    "WB"};
 template <>
-inline constexpr std::array<std::string_view, 7> variant_names<common::intersection::ControlType> = {
+inline constexpr std::array<std::string_view, 7> variant_names<hcm::common::intersection::ControlType> = {
     "PretimedSignal", "ActuatedSignal", "SemiActuatedSignal", "TwoWayStop", "AllWayStop", "Roundabout", "YieldControl"};
-}  // namespace hcm
+}  // namespace base

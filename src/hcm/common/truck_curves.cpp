@@ -5,16 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "base/format.hpp"
+#include "base/numeric.hpp"
+#include "base/units.hpp"
 #include "hcm/common/error.hpp"
-#include "hcm/common/format.hpp"
-#include "hcm/common/units.hpp"
 
 namespace hcm::common::truck_curves {
 namespace {
 
 constexpr double GRADE_TOLERANCE = 1e-9;
 constexpr double NEAREST_EXHIBIT_LIMIT_MPH = 2.5;
-using units::FT_PER_MI;
+using base::units::FT_PER_MI;
 
 // The digitised curve grades; index into the per-grade curve arrays below.
 constexpr std::array<double, 4> CURVE_GRADES = {0, 2, 3, 5};
@@ -45,23 +46,23 @@ const std::array<std::uint32_t, 3>& initial_speeds(TruckClass cls) {
 
 std::string speed_list(TruckClass cls) {
     const auto& speeds = initial_speeds(cls);
-    return debug_list(std::vector<std::int64_t>(speeds.begin(), speeds.end()));
+    return base::debug_list(std::vector<std::int64_t>(speeds.begin(), speeds.end()));
 }
 
 void check_distance(double distance_ft) {
     if (!std::isfinite(distance_ft) || distance_ft < 0) {
-        throw Error("distance must be finite and non-negative, got " + num(distance_ft) + " ft");
+        throw Error("distance must be finite and non-negative, got " + base::num(distance_ft) + " ft");
     }
 }
 
 // Index into CURVE_GRADES of the curve for `grade`; -5 % runs on the level curves.
 std::size_t grade_column(double grade, std::string_view exhibit) {
-    if (!std::isfinite(grade)) throw Error("grade must be finite, got " + num(grade));
+    if (!std::isfinite(grade)) throw Error("grade must be finite, got " + base::num(grade));
     const double g = std::abs(grade + 5.0) <= GRADE_TOLERANCE ? 0.0 : grade;
     for (std::size_t i = 0; i < CURVE_GRADES.size(); ++i) {
         if (std::abs(g - CURVE_GRADES[i]) <= GRADE_TOLERANCE) return i;
     }
-    throw Error("grade " + num(grade) +
+    throw Error("grade " + base::num(grade) +
                 "% is not digitised in Stage 1 of the mixed-flow truck curves (available: -5, 0, 2, 3, 5); " +
                 std::string(exhibit) +
                 " would have to be digitised for it. The curves are not extrapolated because each grade settles "
@@ -75,7 +76,7 @@ constexpr std::string_view TIME_EXHIBIT = "the travel time exhibit";
 double curve_value(const Curve& curve, double distance_ft) {
     if (distance_ft <= 0) return curve.front();
     if (distance_ft >= CURVE_END_FT) return curve.back();
-    const auto i = static_cast<std::size_t>(std::floor(distance_ft / CURVE_STEP_FT));
+    const auto i = base::to_unsigned_sat<std::size_t>(std::floor(distance_ft / CURVE_STEP_FT));
     const double frac = (distance_ft - CURVE_STEP_FT * static_cast<double>(i)) / CURVE_STEP_FT;
     return curve.at(i) + frac * (curve.at(i + 1) - curve.at(i));
 }
@@ -95,7 +96,7 @@ const Curve& time_curve(TruckClass cls, bool chapter_26, std::uint32_t speed, st
             if (speeds[i] == speed) return *curves.at(i).at(column);
         }
     }
-    throw Error("no Stage-1 travel time curve for " + std::string(name_of(cls)) + " at " + std::to_string(speed) +
+    throw Error("no Stage-1 travel time curve for " + std::string(base::name_of(cls)) + " at " + std::to_string(speed) +
                 (chapter_26 ? " mi/h FFS" : " mi/h initial speed") + ", " +
                 std::to_string(static_cast<int>(CURVE_GRADES.at(column))) + "% grade; the " +
                 (chapter_26 ? "Chapter 26 Appendix A" : "Chapter 25 Appendix A") +
@@ -122,7 +123,7 @@ double spot_rate(TruckClass cls, bool accel, double grade, double distance_ft) {
 }
 
 double spot_distance(TruckClass cls, bool accel, double grade, double rate) {
-    if (!std::isfinite(rate)) throw Error("spot rate must be finite, got " + num(rate));
+    if (!std::isfinite(rate)) throw Error("spot rate must be finite, got " + base::num(rate));
     const Curve& v = spot_curve(cls, accel, grade_column(grade, SPOT_EXHIBIT));
     const bool rising = v.back() > v.front();
     for (std::size_t k = 0; k + 1 < CURVE_POINTS; ++k) {
@@ -139,7 +140,7 @@ double spot_distance(TruckClass cls, bool accel, double grade, double rate) {
 
 std::uint32_t nearest_exhibit(TruckClass cls, double speed) {
     if (!std::isfinite(speed) || speed <= 0) {
-        throw Error("speed must be positive and finite, got " + num(speed) + " mi/h");
+        throw Error("speed must be positive and finite, got " + base::num(speed) + " mi/h");
     }
     const auto& speeds = initial_speeds(cls);
     std::uint32_t best = speeds.front();
@@ -147,8 +148,8 @@ std::uint32_t nearest_exhibit(TruckClass cls, double speed) {
         if (std::abs(static_cast<double>(s) - speed) < std::abs(static_cast<double>(best) - speed)) best = s;
     }
     if (std::abs(static_cast<double>(best) - speed) > NEAREST_EXHIBIT_LIMIT_MPH) {
-        throw Error("no Stage-1 Chapter 25 Appendix A curve within 2.5 mi/h of " + fixed(speed, 1) + " mi/h for " +
-                    std::string(name_of(cls)) + " (digitised: " + speed_list(cls) +
+        throw Error("no Stage-1 Chapter 25 Appendix A curve within 2.5 mi/h of " + base::fixed(speed, 1) + " mi/h for " +
+                    std::string(base::name_of(cls)) + " (digitised: " + speed_list(cls) +
                     "); that exhibit would have to be digitised");
     }
     return best;
@@ -163,23 +164,23 @@ double travel_time(TruckClass cls, bool chapter_26, std::uint32_t speed, double 
 double travel_time_rate(TruckClass cls, bool chapter_26, std::uint32_t speed, double grade, double length_mi,
                         double ffs) {
     if (!std::isfinite(length_mi) || length_mi <= 0) {
-        throw Error("segment length must be positive, got " + num(length_mi) + " mi");
+        throw Error("segment length must be positive, got " + base::num(length_mi) + " mi");
     }
     const double length_ft = FT_PER_MI * length_mi;
     if (length_ft <= CURVE_END_FT) return travel_time(cls, chapter_26, speed, grade, length_ft) / length_mi;
 
     const double time_to_end = travel_time(cls, chapter_26, speed, grade, CURVE_END_FT);
     if (!std::isfinite(grade) || !std::isfinite(ffs)) {
-        throw Error("grade and FFS must be finite, got grade " + num(grade) + ", FFS " + num(ffs));
+        throw Error("grade and FFS must be finite, got grade " + base::num(grade) + ", FFS " + base::num(ffs));
     }
     const auto row = find_within(DELTA_GRADES, grade);
     if (!row) {
-        throw Error("grade " + num(grade) +
+        throw Error("grade " + base::num(grade) +
                     "% is not a row of HCM Exhibit 25-24/25-25 (rows: -5, 0, 2, 3, 4, 5, 6, 7, 8)");
     }
     const auto column = find_within(DELTA_FFS, ffs);
     if (!column) {
-        throw Error("FFS " + num(ffs) + " mi/h is not a column of HCM Exhibit 25-24/25-25 (columns: 50, 55, 60, 65, 70, 75)");
+        throw Error("FFS " + base::num(ffs) + " mi/h is not a column of HCM Exhibit 25-24/25-25 (columns: 50, 55, 60, 65, 70, 75)");
     }
     const double delta = (cls == TruckClass::Tt ? DELTA_TT : DELTA_SUT).at(*row).at(*column);
     return time_to_end / length_mi + delta * (1.0 - CURVE_END_FT / length_ft) * FT_PER_MI;

@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "hcm/common/enum_names.hpp"
+#include "base/enum_names.hpp"
 
 namespace hcm::common::truck_curves {
 
@@ -105,7 +105,7 @@ double travel_time_rate(TruckClass cls, bool chapter_26, std::uint32_t speed, do
 
 }  // namespace hcm::common::truck_curves
 
-namespace hcm {
+namespace base {
 template <>
-inline constexpr std::array<std::string_view, 2> variant_names<common::truck_curves::TruckClass> = {"Sut", "Tt"};
-}  // namespace hcm
+inline constexpr std::array<std::string_view, 2> variant_names<hcm::common::truck_curves::TruckClass> = {"Sut", "Tt"};
+}  // namespace base

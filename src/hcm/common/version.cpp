@@ -2,15 +2,15 @@
 
 #include <string>
 
+#include "base/format.hpp"
+#include "base/text.hpp"
 #include "hcm/common/error.hpp"
-#include "hcm/common/format.hpp"
-#include "hcm/common/text.hpp"
 
 namespace hcm::common::version {
 namespace {
 
 std::string normalise(std::string_view label_text) {
-    const std::string lowered = text::lower_ascii(text::trim(label_text));
+    const std::string lowered = base::text::lower_ascii(base::text::trim(label_text));
     std::string without_hcm;
     for (std::size_t i = 0; i < lowered.size();) {
         if (lowered.compare(i, 3, "hcm") == 0) {
@@ -33,7 +33,7 @@ HcmVersion from_str(std::string_view text) {
     std::string key = normalise(text);
     if (key == "7" || key == "7.0") return HcmVersion::Hcm7;
     if (key == "7.1") return HcmVersion::Hcm7_1;
-    throw Error("unknown HCM version " + debug(text) + "; expected one of \"7\" or \"7.1\"");
+    throw Error("unknown HCM version " + base::debug(text) + "; expected one of \"7\" or \"7.1\"");
 }
 
 void require_7th_edition_step(HcmVersion v, std::string_view step) {

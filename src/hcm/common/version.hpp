@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "hcm/common/enum_names.hpp"
+#include "base/enum_names.hpp"
 
 namespace hcm::common::version {
 
@@ -31,7 +31,7 @@ bool changes_chapter(HcmVersion v, std::uint8_t chapter);
 
 }  // namespace hcm::common::version
 
-namespace hcm {
+namespace base {
 template <>
-inline constexpr std::array<std::string_view, 2> variant_names<common::version::HcmVersion> = {"Hcm7", "Hcm7_1"};
-}
+inline constexpr std::array<std::string_view, 2> variant_names<hcm::common::version::HcmVersion> = {"Hcm7", "Hcm7_1"};
+}  // namespace base

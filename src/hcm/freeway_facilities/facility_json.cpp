@@ -1,6 +1,7 @@
 #include "hcm/freeway_facilities/facility_json.hpp"
 
 #include "hcm/common/error.hpp"
+#include "json/jsonio.hpp"
 
 namespace hcm::freeway_facilities::exhibits {
 

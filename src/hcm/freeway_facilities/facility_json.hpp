@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "hcm/freeway_facilities/freeway_facilities.hpp"
-#include "json/jsonio.hpp"
+#include "json/record_fwd.hpp"
 
 namespace hcm::freeway_facilities::exhibits {
 const jsonio::Record<WorkZone>& json_record(jsonio::Tag<WorkZone>);

@@ -5,12 +5,12 @@
 #include <limits>
 #include <stdexcept>
 
+#include "base/format.hpp"
+#include "base/numeric.hpp"
+#include "base/units.hpp"
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
-#include "hcm/common/format.hpp"
-#include "hcm/common/numeric.hpp"
 #include "hcm/common/pce_table.hpp"
-#include "hcm/common/units.hpp"
 #include "hcm/freeway_facilities/oversaturated.hpp"
 #include "hcm/freeway_facilities/segment_procedures.hpp"
 #include "hcm/merge_diverge/merge_diverge.hpp"
@@ -23,11 +23,11 @@ namespace bf = basicfreeways::basicfreeways;
 namespace pce = common::pce_table;
 namespace wz = exhibits::work_zone;
 namespace ov = exhibits::oversaturated;
-using common::units::FT_PER_MI;
+using base::units::FT_PER_MI;
 
 // Minimums and maximums of the method ignore an operand that is not a number.
-using common::max2;
-using common::min2;
+using base::max2;
+using base::min2;
 
 void require_entries(std::size_t actual, std::size_t needed, const char* what) {
     if (actual < needed) {
@@ -71,8 +71,8 @@ void validate(const FreewayFacility& facility) {
 
 void validate_time_step(double time_step_s) {
     if (!(time_step_s >= ov::MIN_TIME_STEP_S && time_step_s <= ov::MAX_TIME_STEP_S)) {
-        throw Error("time_step_s must be a number of seconds from " + common::num(ov::MIN_TIME_STEP_S) + " to " +
-                    common::num(ov::MAX_TIME_STEP_S) + ", got " + common::num(time_step_s));
+        throw Error("time_step_s must be a number of seconds from " + base::num(ov::MIN_TIME_STEP_S) + " to " +
+                    base::num(ov::MAX_TIME_STEP_S) + ", got " + base::num(time_step_s));
     }
 }
 

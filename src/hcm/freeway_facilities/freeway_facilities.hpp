@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "base/enum_names.hpp"
 #include "hcm/common/common.hpp"
-#include "hcm/common/enum_names.hpp"
 #include "hcm/freeway_facilities/exhibits.hpp"
 
 namespace hcm::freeway_facilities::freeway_facilities {
@@ -255,8 +255,8 @@ double overall_density_veh(const FreewayFacility& facility);
 
 }  // namespace hcm::freeway_facilities::freeway_facilities
 
-namespace hcm {
+namespace base {
 template <>
-inline constexpr std::array<std::string_view, 5> variant_names<freeway_facilities::freeway_facilities::SegmentType> =
+inline constexpr std::array<std::string_view, 5> variant_names<hcm::freeway_facilities::freeway_facilities::SegmentType> =
     {"Basic", "Merge", "Diverge", "Weaving", "OverlappingRamp"};
-}  // namespace hcm
+}  // namespace base

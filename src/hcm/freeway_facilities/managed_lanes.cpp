@@ -7,6 +7,7 @@
 #include "hcm/common/error.hpp"
 #include "hcm/freeway_facilities/facility_json.hpp"
 #include "hcm/weaving/weaving.hpp"
+#include "json/jsonio.hpp"
 
 namespace hcm::freeway_facilities::managed_lanes {
 

@@ -18,7 +18,7 @@
 #include "hcm/basicfreeways/managed_lanes.hpp"
 #include "hcm/common/common.hpp"
 #include "hcm/freeway_facilities/freeway_facilities.hpp"
-#include "json/jsonio.hpp"
+#include "json/record_fwd.hpp"
 
 namespace hcm::freeway_facilities::managed_lanes {
 

@@ -5,18 +5,18 @@
 #include <stdexcept>
 #include <string>
 
-#include "hcm/common/numeric.hpp"
-#include "hcm/common/units.hpp"
+#include "base/numeric.hpp"
+#include "base/units.hpp"
 
 namespace hcm::freeway_facilities::oversaturated {
 namespace {
 
 namespace ex = exhibits::oversaturated;
-using common::units::FT_PER_MI;
+using base::units::FT_PER_MI;
 
 // The engine's minimums and maximums ignore an operand that is not a number.
-using common::max2;
-using common::min2;
+using base::max2;
+using base::min2;
 template <class... T>
 inline double min_of(double a, double b, T... rest) {
     if constexpr (sizeof...(rest) == 0) {
@@ -47,8 +47,8 @@ std::optional<double> StepHistory::lookup(double lag) const {
     const double x = m - lag;
     if (size_ == 0 || !(x >= 1.0) || x > m) return std::nullopt;
     const double fl = std::floor(x);
-    const auto lo = static_cast<std::size_t>(fl) - 1;
-    const auto hi = std::min(static_cast<std::size_t>(std::ceil(x)) - 1, size_ - 1);
+    const auto lo = base::to_unsigned_sat<std::size_t>(fl) - 1;
+    const auto hi = std::min(base::to_unsigned_sat<std::size_t>(std::ceil(x)) - 1, size_ - 1);
     const double f = x - fl;
     return (1.0 - f) * at(lo) + f * at(hi);
 }
@@ -65,7 +65,7 @@ std::uint32_t steps_per_period(double time_step_s) {
 OversaturatedEngine::OversaturatedEngine(const EngineSetup& setup)
     : n_(setup.length_mi.size()),
       steps_per_period_(steps_per_period(setup.time_step_s)),
-      steps_per_hour_(common::units::SECONDS_PER_HOUR / setup.time_step_s),
+      steps_per_hour_(base::units::SECONDS_PER_HOUR / setup.time_step_s),
       f_hv_(setup.f_hv),
       jam_density_pc_(setup.jam_density_pc),
       queue_discharge_drop_(setup.queue_discharge_drop),

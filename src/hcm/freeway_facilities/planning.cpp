@@ -4,16 +4,17 @@
 #include <cmath>
 #include <string>
 
+#include "base/units.hpp"
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
-#include "hcm/common/units.hpp"
+#include "json/jsonio.hpp"
 
 namespace hcm::freeway_facilities::planning {
 
 namespace cap = planning_capacity;
-using common::units::FT_PER_MI;
-using common::units::SECONDS_PER_HOUR;
-using common::units::SECONDS_PER_MINUTE;
+using base::units::FT_PER_MI;
+using base::units::SECONDS_PER_HOUR;
+using base::units::SECONDS_PER_MINUTE;
 
 double determine_demand_conversion_factor(const PlanningFacility& f) {
     const double e_t = freeway_facilities::heavy_vehicle_pce(f.terrain);

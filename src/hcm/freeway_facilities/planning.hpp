@@ -14,10 +14,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/enum_names.hpp"
 #include "hcm/common/common.hpp"
-#include "hcm/common/enum_names.hpp"
 #include "hcm/freeway_facilities/freeway_facilities.hpp"
-#include "json/jsonio.hpp"
+#include "json/record_fwd.hpp"
 
 namespace hcm::freeway_facilities::planning {
 
@@ -175,8 +175,8 @@ std::string planning_facility_to_json(const PlanningFacility& facility);
 
 }  // namespace hcm::freeway_facilities::planning
 
-namespace hcm {
+namespace base {
 template <>
-inline constexpr std::array<std::string_view, 3> variant_names<freeway_facilities::planning::PlanningSectionType> = {
+inline constexpr std::array<std::string_view, 3> variant_names<hcm::freeway_facilities::planning::PlanningSectionType> = {
     "Basic", "Weave", "Ramp"};
-}  // namespace hcm
+}  // namespace base

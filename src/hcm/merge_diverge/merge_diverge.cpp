@@ -6,11 +6,11 @@
 #include <limits>
 #include <string>
 
+#include "base/search.hpp"
+#include "base/text.hpp"
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/common/pce_table.hpp"
-#include "hcm/common/search.hpp"
-#include "hcm/common/text.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::merge_diverge {
@@ -482,7 +482,7 @@ const jsonio::Record<RampAnalysisV71>& json_record(jsonio::Tag<RampAnalysisV71>)
 }
 
 RampType ramp_type_from_word(std::string_view word) {
-    const std::string w = common::text::lower_ascii(word);
+    const std::string w = base::text::lower_ascii(word);
     if (w == "onramp" || w == "on_ramp" || w == "on-ramp" || w == "merge") return RampType::OnRamp;
     if (w == "offramp" || w == "off_ramp" || w == "off-ramp" || w == "diverge") return RampType::OffRamp;
     if (w == "major_merge") return RampType::MajorMerge;
@@ -491,7 +491,7 @@ RampType ramp_type_from_word(std::string_view word) {
 }
 
 RampSide ramp_side_from_word(std::string_view word) {
-    const std::string w = common::text::lower_ascii(word);
+    const std::string w = base::text::lower_ascii(word);
     if (w == "right") return RampSide::Right;
     if (w == "left") return RampSide::Left;
     throw Error("unknown ramp_side: " + w);
@@ -504,7 +504,7 @@ RampLanes ramp_lanes_from_count(std::uint32_t lanes) {
 }
 
 AdjacentRamp adjacent_ramp_from_word(std::string_view word) {
-    const std::string w = common::text::lower_ascii(word);
+    const std::string w = base::text::lower_ascii(word);
     if (w == "none") return AdjacentRamp::None;
     if (w == "on" || w == "onramp" || w == "on_ramp" || w == "on-ramp") return AdjacentRamp::OnRamp;
     if (w == "off" || w == "offramp" || w == "off_ramp" || w == "off-ramp") return AdjacentRamp::OffRamp;
@@ -617,7 +617,7 @@ std::optional<double> ramp_service_flow_rate_ideal(const RampSegment& segment, d
     if (density_at(0.0) > target_density) return std::nullopt;
     // No value also when the density never reaches the target (for example a major merge, whose
     // influence-area density the 7th Edition does not model).
-    return common::bracket_and_bisect(density_at, target_density, FIRST_BRACKET, MAX_DOUBLINGS, BISECTIONS);
+    return base::bracket_and_bisect(density_at, target_density, FIRST_BRACKET, MAX_DOUBLINGS, BISECTIONS);
 }
 
 ServiceVolumes ramp_service_volumes(double sfi, double f_hv, double f_p, double phf) {

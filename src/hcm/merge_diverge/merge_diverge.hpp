@@ -12,10 +12,10 @@
 #include <string_view>
 #include <utility>
 
+#include "base/enum_names.hpp"
 #include "hcm/common/common.hpp"
-#include "hcm/common/enum_names.hpp"
 #include "hcm/common/version.hpp"
-#include "json/record.hpp"
+#include "json/record_fwd.hpp"
 
 namespace hcm::merge_diverge {
 
@@ -41,7 +41,7 @@ constexpr bool is_merge(RampType t) { return t == RampType::OnRamp || t == RampT
 
 // Option words of a segment's text inputs, matched after lower-casing; a word outside the
 // accepted spellings throws hcm::Error naming the option and showing the lower-cased word. The
-// terrain word is common::text::terrain_from_option.
+// terrain word is hcm::common::terrain_from_option.
 RampType ramp_type_from_word(std::string_view word);          // "onramp", "off-ramp", "merge", "major_merge", ...
 RampSide ramp_side_from_word(std::string_view word);          // "right", "left"
 RampLanes ramp_lanes_from_count(std::uint32_t lanes);         // 1 or 2
@@ -173,10 +173,10 @@ ServiceVolumes ramp_service_volumes(double sfi, double f_hv, double f_p, double 
 
 }  // namespace hcm::merge_diverge
 
-namespace hcm {
+namespace base {
 template <>
-inline constexpr std::array<std::string_view, 4> variant_names<merge_diverge::RampType> = {"OnRamp", "OffRamp",
+inline constexpr std::array<std::string_view, 4> variant_names<hcm::merge_diverge::RampType> = {"OnRamp", "OffRamp",
                                                                                           "MajorMerge", "MajorDiverge"};
 template <>
-inline constexpr std::array<std::string_view, 2> variant_names<merge_diverge::RampSide> = {"Right", "Left"};
-}  // namespace hcm
+inline constexpr std::array<std::string_view, 2> variant_names<hcm::merge_diverge::RampSide> = {"Right", "Left"};
+}  // namespace base

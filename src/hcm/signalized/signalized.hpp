@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "hcm/common/common.hpp"
-#include "hcm/common/enum_names.hpp"
+#include "base/enum_names.hpp"
 #include "hcm/common/intersection.hpp"
+#include "json/record_fwd.hpp"
 
 namespace hcm::signalized::signalized {
 
@@ -172,6 +173,14 @@ struct SignalizedIntersection {
     friend bool operator==(const SignalizedIntersection&, const SignalizedIntersection&) = default;
 };
 
+// The record tables (json/jsonio.hpp reads and writes through them).
+const jsonio::Record<PhaseTiming>& json_record(jsonio::Tag<PhaseTiming>);
+const jsonio::Record<SignalApproach>& json_record(jsonio::Tag<SignalApproach>);
+const jsonio::Record<LaneGroup>& json_record(jsonio::Tag<LaneGroup>);
+const jsonio::Record<ApproachResult>& json_record(jsonio::Tag<ApproachResult>);
+const jsonio::Record<ActuatedPhaseResult>& json_record(jsonio::Tag<ActuatedPhaseResult>);
+const jsonio::Record<SignalizedIntersection>& json_record(jsonio::Tag<SignalizedIntersection>);
+
 // Reads a whole intersection document. A failure throws jsonio::Error (an hcm::Error) with the
 // reader's message and position alone, no prefix.
 SignalizedIntersection intersection_from_json(std::string_view text);
@@ -187,14 +196,14 @@ std::string actuated_phases_to_json(const std::vector<ActuatedPhaseResult>& phas
 
 }  // namespace hcm::signalized::signalized
 
-namespace hcm {
+namespace base {
 template <>
-inline constexpr std::array<std::string_view, 4> variant_names<signalized::signalized::LeftTurnMode> = {
+inline constexpr std::array<std::string_view, 4> variant_names<hcm::signalized::signalized::LeftTurnMode> = {
     "NotPresent", "Protected", "Permitted", "ProtectedPermitted"};
 template <>
-inline constexpr std::array<std::string_view, 7> variant_names<signalized::signalized::LeftTurnSequence> = {
+inline constexpr std::array<std::string_view, 7> variant_names<hcm::signalized::signalized::LeftTurnSequence> = {
     "LeadLead", "LeadLag", "LagLead", "LagLag", "PermLead", "PermLag", "PermPerm"};
 template <>
-inline constexpr std::array<std::string_view, 5> variant_names<signalized::signalized::LaneGroupKind> = {
+inline constexpr std::array<std::string_view, 5> variant_names<hcm::signalized::signalized::LaneGroupKind> = {
     "ExclusiveLeft", "SharedLeftThrough", "ExclusiveThrough", "SharedRightThrough", "ExclusiveRight"};
-}  // namespace hcm
+}  // namespace base

@@ -5,7 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "hcm/signalized/signalized_json.hpp"
+#include "hcm/signalized/signalized.hpp"
+#include "json/jsonio.hpp"
 
 namespace hcm::signalized::signalized {
 

@@ -7,12 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "base/format.hpp"
+#include "base/search.hpp"
+#include "base/text.hpp"
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
-#include "hcm/common/format.hpp"
 #include "hcm/common/pce_table.hpp"
-#include "hcm/common/search.hpp"
-#include "hcm/common/text.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::weaving::weaving {
@@ -233,14 +233,14 @@ const jsonio::Record<WeavingV71Result>& json_record(jsonio::Tag<WeavingV71Result
 }
 
 WeavingType weaving_type_from_option(std::string_view text) {
-    const std::string word = common::text::lower_ascii(text);
+    const std::string word = base::text::lower_ascii(text);
     if (word == "onesided" || word == "one_sided" || word == "one-sided") return WeavingType::OneSided;
     if (word == "twosided" || word == "two_sided" || word == "two-sided") return WeavingType::TwoSided;
     throw Error("unknown weaving_type: " + word);
 }
 
 std::uint8_t facility_type_from_option(std::string_view text) {
-    const std::string word = common::text::lower_ascii(text);
+    const std::string word = base::text::lower_ascii(text);
     if (word == "freeway") return FACILITY_FREEWAY;
     if (word == "multilane" || word == "cd" || word == "multilane_or_cd") return FACILITY_MULTILANE_OR_CD;
     throw Error("unknown facility_type: " + word);
@@ -418,7 +418,7 @@ LevelOfService WeavingSegment::run_analysis() {
 double service_flow_rate_ideal(const WeavingSegment& segment, const std::array<double, 4>& split,
                                double target_density) {
     if (!std::isfinite(target_density)) {
-        throw Error("target density must be a finite number, got " + common::num(target_density));
+        throw Error("target density must be a finite number, got " + base::num(target_density));
     }
 
     WeavingSegment trial = segment;
@@ -436,12 +436,12 @@ double service_flow_rate_ideal(const WeavingSegment& segment, const std::array<d
     };
 
     const std::optional<double> sfi =
-        common::bracket_and_bisect(density_at, target_density, SFI_FIRST_BRACKET, SFI_MAX_DOUBLINGS, SFI_BISECTIONS);
+        base::bracket_and_bisect(density_at, target_density, SFI_FIRST_BRACKET, SFI_MAX_DOUBLINGS, SFI_BISECTIONS);
     // No value: still below the target after the last doubling, so no flow rate reaches it (for
     // example when every share of the split is zero); bisecting the last bracket would return a
     // flow rate near 1e21 pc/h as if it were the answer.
     if (!sfi) {
-        throw Error("target density " + common::num(target_density) +
+        throw Error("target density " + base::num(target_density) +
                     " pc/mi/ln cannot be reached: the segment's density stays below it at every service flow "
                     "rate searched");
     }

@@ -17,10 +17,10 @@
 #include <optional>
 #include <string_view>
 
+#include "base/enum_names.hpp"
 #include "hcm/common/common.hpp"
-#include "hcm/common/enum_names.hpp"
 #include "hcm/common/version.hpp"
-#include "json/record.hpp"
+#include "json/record_fwd.hpp"
 
 namespace hcm::weaving::weaving {
 
@@ -164,7 +164,7 @@ struct WeavingSegment {
 
 // Option words of the segment's text inputs, compared after lower-casing (no trimming); an unknown
 // word throws hcm::Error "unknown weaving_type: {}" or "unknown facility_type: {}" with the
-// lower-cased text. The terrain word is common::text::terrain_from_option.
+// lower-cased text. The terrain word is hcm::common::terrain_from_option.
 WeavingType weaving_type_from_option(std::string_view text);      // onesided, one_sided, one-sided, two...
 std::uint8_t facility_type_from_option(std::string_view text);    // freeway; multilane, cd, multilane_or_cd
 
@@ -207,10 +207,10 @@ CrossWeaveCapacity cross_weave_gp_capacity(double cw, double l_cw_min, std::uint
 
 }  // namespace hcm::weaving::weaving
 
-namespace hcm {
+namespace base {
 template <>
-inline constexpr std::array<std::string_view, 2> variant_names<weaving::weaving::WeavingType> = {"OneSided", "TwoSided"};
+inline constexpr std::array<std::string_view, 2> variant_names<hcm::weaving::weaving::WeavingType> = {"OneSided", "TwoSided"};
 template <>
-inline constexpr std::array<std::string_view, 3> variant_names<weaving::weaving::WeavingClass> = {"Simple", "Complex",
+inline constexpr std::array<std::string_view, 3> variant_names<hcm::weaving::weaving::WeavingClass> = {"Simple", "Complex",
                                                                                           "TwoSided"};
-}  // namespace hcm
+}  // namespace base

@@ -23,8 +23,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "base/enum_names.hpp"
 #include "hcm/common/common.hpp"
-#include "hcm/common/enum_names.hpp"
 #include "vevuruvu/boundary/object.hpp"
 
 namespace vevuruvu::boundary {
@@ -122,11 +122,11 @@ struct FromPy<std::array<T, N>> {
     }
 };
 
-template <hcm::NamedEnum E>
+template <base::NamedEnum E>
 struct FromPy<E> {
     static E convert(py::handle h) {
         std::string name = str_from_py(h);
-        if (auto v = hcm::enum_from_name<E>(name)) return *v;
+        if (auto v = base::enum_from_name<E>(name)) return *v;
         raise(PyExc_ValueError, "unknown value '" + name + "'");
     }
 };
@@ -160,10 +160,10 @@ py::object to_py(T v) {
     return py::int_(v);
 }
 
-template <hcm::NamedEnum E>
+template <base::NamedEnum E>
     requires(!std::is_same_v<E, hcm::common::LevelOfService>)
 py::object to_py(E v) {
-    return to_py(hcm::name_of(v));
+    return to_py(base::name_of(v));
 }
 
 template <class T>

@@ -168,11 +168,11 @@ TEST(LaneTypeOption, UnknownWordShownLowerCased) {
 }
 
 TEST(LaneTypeNames, VariantNamesAreTheJsonForm) {
-    EXPECT_EQ(hcm::name_of(ManagedLaneType::ContinuousAccess), "ContinuousAccess");
-    EXPECT_EQ(hcm::name_of(ManagedLaneType::Barrier2), "Barrier2");
-    EXPECT_EQ(hcm::enum_from_name<ManagedLaneType>("Buffer1"), ManagedLaneType::Buffer1);
-    EXPECT_FALSE(hcm::enum_from_name<ManagedLaneType>("continuous").has_value());
-    EXPECT_FALSE(hcm::enum_from_name<ManagedLaneType>("buffer1").has_value());
+    EXPECT_EQ(base::name_of(ManagedLaneType::ContinuousAccess), "ContinuousAccess");
+    EXPECT_EQ(base::name_of(ManagedLaneType::Barrier2), "Barrier2");
+    EXPECT_EQ(base::enum_from_name<ManagedLaneType>("Buffer1"), ManagedLaneType::Buffer1);
+    EXPECT_FALSE(base::enum_from_name<ManagedLaneType>("continuous").has_value());
+    EXPECT_FALSE(base::enum_from_name<ManagedLaneType>("buffer1").has_value());
 }
 
 }  // namespace

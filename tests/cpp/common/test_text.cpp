@@ -4,14 +4,15 @@
 #include <utility>
 
 #include "../support/checks.hpp"
+#include "base/text.hpp"
+#include "hcm/common/common.hpp"
 #include "hcm/common/error.hpp"
-#include "hcm/common/text.hpp"
 
 using hcm::common::Terrain;
 using testing_support::error_of;
-using hcm::common::text::lower_ascii;
-using hcm::common::text::terrain_from_option;
-using hcm::common::text::trim;
+using base::text::lower_ascii;
+using hcm::common::terrain_from_option;
+using base::text::trim;
 
 namespace {
 

@@ -318,8 +318,8 @@ TEST(TravelTimeRate, Failures) {
 }
 
 TEST(TruckClassNames, TextForms) {
-    EXPECT_EQ(hcm::name_of(TruckClass::Sut), "Sut");
-    EXPECT_EQ(hcm::name_of(TruckClass::Tt), "Tt");
+    EXPECT_EQ(base::name_of(TruckClass::Sut), "Sut");
+    EXPECT_EQ(base::name_of(TruckClass::Tt), "Tt");
     EXPECT_EQ(static_cast<int>(TruckClass::Tt), 1);
 }
 

@@ -19,11 +19,11 @@ using hcm::common::OptionalLosMatrix;
 enum class SegType : std::uint8_t { Basic, Merge, Diverge, Weaving, OverlappingRamp };
 }  // namespace jsontest
 
-namespace hcm {
+namespace base {
 template <>
 inline constexpr std::array<std::string_view, 5> variant_names<jsontest::SegType> = {"Basic", "Merge", "Diverge", "Weaving",
                                                                                      "OverlappingRamp"};
-}
+}  // namespace base
 
 namespace jsontest {
 

@@ -107,7 +107,7 @@ using SharedEnums = ::testing::Types<LevelOfService, CityType, Direction, Contro
 TYPED_TEST_SUITE(EnumRoundTrip, SharedEnums);
 
 TYPED_TEST(EnumRoundTrip, EveryVariant) {
-    constexpr auto& names = hcm::variant_names<TypeParam>;
+    constexpr auto& names = base::variant_names<TypeParam>;
     for (std::size_t i = 0; i < names.size(); ++i) {
         auto value = static_cast<TypeParam>(i);
         std::string text = jsonio::write_document(value);

@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "../support/checks.hpp"
-#include "hcm/signalized/signalized_json.hpp"
+#include "hcm/signalized/signalized.hpp"
+#include "json/jsonio.hpp"
 
 using namespace hcm::signalized::signalized;
 using namespace testing_support;
@@ -171,7 +172,7 @@ TEST(SignalizedDocument, EveryControlWordAndBothWordFormsRead) {
         std::string text = document({full_approach()});
         const std::string from = "\"PretimedSignal\"";
         text.replace(text.find(from), from.size(), std::string("\"") + control + "\"");
-        EXPECT_EQ(hcm::name_of(intersection_from_json(text).control), control);
+        EXPECT_EQ(base::name_of(intersection_from_json(text).control), control);
     }
     const auto a = intersection_from_json(document({with(full_approach(), "left_turn_mode", R"({"Permitted":null})")}));
     EXPECT_EQ(a.approaches.at(0).left_turn_mode, LeftTurnMode::Permitted);

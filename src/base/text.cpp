@@ -1,8 +1,6 @@
-#include "hcm/common/text.hpp"
+#include "base/text.hpp"
 
-#include "hcm/common/error.hpp"
-
-namespace hcm::common::text {
+namespace base::text {
 namespace {
 
 // Byte length of a Unicode White_Space character starting at s[i], or 0.
@@ -54,12 +52,4 @@ std::string lower_ascii(std::string_view s) {
     return out;
 }
 
-Terrain terrain_from_option(std::string_view text) {
-    const std::string word = lower_ascii(text);
-    if (word == "level") return Terrain::Level;
-    if (word == "rolling") return Terrain::Rolling;
-    if (word == "mountainous") return Terrain::Mountainous;
-    throw Error("unknown terrain: " + word);
-}
-
-}  // namespace hcm::common::text
+}  // namespace base::text

@@ -7,8 +7,9 @@
 #include <cstddef>
 #include <optional>
 #include <string_view>
+#include <type_traits>
 
-namespace hcm {
+namespace base {
 
 template <class E>
 inline constexpr std::array<std::string_view, 0> variant_names{};
@@ -29,4 +30,4 @@ constexpr std::optional<E> enum_from_name(std::string_view name) {
     return std::nullopt;
 }
 
-}  // namespace hcm
+}  // namespace base

@@ -3,7 +3,7 @@
 // the flow at which a measure that grows with the flow, such as density, reaches a target.
 #include <optional>
 
-namespace hcm::common {
+namespace base {
 
 // The x at which an increasing f(x) reaches `target`. The bracket [0, first] is doubled (lo taking
 // hi's value) while f(hi) < target, at most `max_doublings` times; then `bisections` halvings keep
@@ -30,4 +30,4 @@ std::optional<double> bracket_and_bisect(F&& f, double target, double first, int
     return 0.5 * (lo + hi);
 }
 
-}  // namespace hcm::common
+}  // namespace base

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace hcm::common {
+namespace base {
 
 // Shortest round-trip decimal form, never in exponent notation, no trailing ".0".
 std::string num(double value);
@@ -32,4 +32,4 @@ std::string debug_list(const std::vector<std::string>& values);
 
 std::string debug_opt(std::optional<double> value);
 
-}  // namespace hcm::common
+}  // namespace base

@@ -3,9 +3,9 @@
 #include <cmath>
 
 #include "../support/checks.hpp"
-#include "hcm/common/format.hpp"
+#include "base/format.hpp"
 
-using namespace hcm::common;
+using namespace base;
 using namespace testing_support;
 
 namespace {

@@ -6,9 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "hcm/common/common.hpp"
-
-namespace hcm::common::text {
+namespace base::text {
 
 // `s` without the Unicode White_Space characters at either end (ASCII blanks and controls 9-13,
 // U+0085, U+00A0, U+1680, U+2000-200A, U+2028, U+2029, U+202F, U+205F, U+3000, as UTF-8).
@@ -17,8 +15,4 @@ std::string_view trim(std::string_view s);
 // `s` with the ASCII letters A-Z lower-cased: the form in which option words are compared.
 std::string lower_ascii(std::string_view s);
 
-// The terrain option word of the segment constructors, lower-cased first (not trimmed): "level",
-// "rolling" or "mountainous". Another word throws hcm::Error "unknown terrain: {lower-cased word}".
-Terrain terrain_from_option(std::string_view text);
-
-}  // namespace hcm::common::text
+}  // namespace base::text

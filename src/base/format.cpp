@@ -1,11 +1,11 @@
-#include "hcm/common/format.hpp"
+#include "base/format.hpp"
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <utility>
 
-namespace hcm::common {
+namespace base {
 namespace {
 
 std::string non_finite(double value) {
@@ -182,4 +182,4 @@ std::string debug_opt(std::optional<double> value) {
     return value ? "Some(" + debug_num(*value) + ")" : "None";
 }
 
-}  // namespace hcm::common
+}  // namespace base

@@ -1,13 +1,13 @@
-#include "hcm/utils/constraints.hpp"
+#include "hcm/common/constraints.hpp"
 
-#include "hcm/common/format.hpp"
+#include "base/format.hpp"
 #include "json/writer.hpp"
 
-namespace hcm::utils::constraints {
+namespace hcm::common::constraints {
 namespace {
 
 using ordered_json = jsonio::Json;
-using hcm::common::num;
+using base::num;
 
 const char* const CONSTRAINTS_VERSION = "0.3.7";
 
@@ -95,7 +95,7 @@ std::optional<std::string> EnumConstraint::check(std::int32_t value) const {
         if (v == value) return std::nullopt;
     }
     return name + " = " + std::to_string(value) + " is not a valid value. Must be one of " +
-           hcm::common::debug_list(std::vector<std::int64_t>(values.begin(), values.end())) + ". Source: " + source;
+           base::debug_list(std::vector<std::int64_t>(values.begin(), values.end())) + ". Source: " + source;
 }
 
 const Constraints& CONSTRAINTS() {
@@ -144,4 +144,4 @@ std::vector<std::string> validate_two_lane_highway(std::optional<double> lane_wi
     return messages;
 }
 
-}  // namespace hcm::utils::constraints
+}  // namespace hcm::common::constraints

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-namespace hcm::utils::constraints {
+namespace hcm::common::constraints {
 
 struct RangeConstraint {
     std::string name;
@@ -73,4 +73,4 @@ std::vector<std::string> validate_two_lane_highway(std::optional<double> lane_wi
                                                    std::optional<double> phf, std::optional<double> phv,
                                                    std::optional<double> spl);
 
-}  // namespace hcm::utils::constraints
+}  // namespace hcm::common::constraints

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "hcm/common/search.hpp"
+#include "base/search.hpp"
 
-using hcm::common::bracket_and_bisect;
+using base::bracket_and_bisect;
 
 namespace {
 

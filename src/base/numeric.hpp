@@ -1,0 +1,45 @@
+#pragma once
+// Numeric helpers under every layer.
+#include <cmath>
+#include <concepts>
+#include <limits>
+
+namespace base {
+
+// Minimum and maximum that ignore an operand that is not a number, as the freeway facility method
+// and its oversaturated engine take them: the other operand comes back (not a number only when
+// both are), and the first operand on a tie. Inline, where std::fmin and std::fmax are calls.
+inline double min2(double a, double b) { return (b < a || std::isnan(a)) ? b : a; }
+inline double max2(double a, double b) { return (b > a || std::isnan(a)) ? b : a; }
+
+// Saturating conversions of a double to an integer, for every count, index or step derived from
+// input (a bare static_cast of a NaN or out-of-range double is undefined behaviour). The value is
+// truncated toward zero; round or floor it first where the method asks for that:
+//   to_unsigned_sat<std::uint32_t>(std::ceil(lanes))
+//
+// To an unsigned type: NaN and values below 1 give 0, values beyond the type's maximum give it.
+template <std::unsigned_integral T>
+constexpr T to_unsigned_sat(double x) {
+    constexpr T max = std::numeric_limits<T>::max();
+    // The maximum as a double may round up (2^64 for 64 bits): everything at or beyond it clamps,
+    // everything below it truncates into range.
+    constexpr double limit = static_cast<double>(max);
+    if (!(x > 0.0)) return 0;
+    if (x >= limit) return max;
+    return static_cast<T>(x);
+}
+
+// To a signed type: NaN gives 0, values clamp to [min, max], the sign kept.
+template <std::signed_integral T>
+constexpr T to_signed_sat(double x) {
+    constexpr T min = std::numeric_limits<T>::min();
+    constexpr T max = std::numeric_limits<T>::max();
+    constexpr double low = static_cast<double>(min);    // exact: a power of two
+    constexpr double high = static_cast<double>(max);  // may round up to 2^(bits-1)
+    if (x != x) return 0;
+    if (x <= low) return min;
+    if (x >= high) return max;
+    return static_cast<T>(x);
+}
+
+}  // namespace base
