@@ -62,7 +62,7 @@ BasicFreeways make_basic_freeways(std::optional<double> bffs, std::optional<doub
 ManagedLaneSegment make_managed_lanes(std::optional<std::string> lane_type, std::optional<double> ffs,
                                       std::optional<double> demand, std::optional<double> gp_density,
                                       std::optional<double> caf, std::optional<double> saf) {
-    ml::ManagedLaneType type = lane_type ? ml::lane_type_from_option(*lane_type) : ml::ManagedLaneType::ContinuousAccess;
+    ml::ManagedLaneType type = lane_type ? base::parse_option(ml::LANE_TYPE_WORDS, *lane_type) : ml::ManagedLaneType::ContinuousAccess;
     return ManagedLaneSegment(type, ffs.value_or(65.0), demand.value_or(0.0), gp_density.value_or(0.0),
                               caf.value_or(1.0), saf.value_or(1.0));
 }
@@ -91,7 +91,7 @@ void register_(py::module_& m) {
                     "set_target_los(los)\n--\n\n"
                     "Set the target LOS used by design analysis (Exhibit 12-37/12-38 lookup).",
                     params(req<std::string>("los")),
-                    [](BasicFreeways& r, const std::string& los) { r.los = bf::parse_target_los(los); })
+                    [](BasicFreeways& r, const std::string& los) { r.los = base::parse_option(bf::TARGET_LOS_WORDS, los); })
         .method("e_t",
                 "e_t()\n--\n\n"
                 "The passenger-car equivalent E_T selected for the current inputs, once demand has been\n"

@@ -49,12 +49,12 @@ RampSegment make_ramp_segment(OptS ramp_type, OptS ramp_side, std::optional<std:
                               OptS adjacent_downstream, OptF downstream_distance, OptF downstream_ramp_flow, OptF caf,
                               OptF saf, OptS hcm_version) {
     RampSegment s;
-    if (ramp_type) s.ramp_type = md::ramp_type_from_word(*ramp_type);
-    if (ramp_side) s.ramp_side = md::ramp_side_from_word(*ramp_side);
+    if (ramp_type) s.ramp_type = base::parse_option(md::RAMP_TYPE_WORDS, *ramp_type);
+    if (ramp_side) s.ramp_side = base::parse_option(md::RAMP_SIDE_WORDS, *ramp_side);
     if (ramp_lanes) s.ramp_lanes = md::ramp_lanes_from_count(*ramp_lanes);
-    if (terrain) s.terrain = hcm::common::terrain_from_option(*terrain);
-    if (adjacent_upstream) s.adjacent_upstream = md::adjacent_ramp_from_word(*adjacent_upstream);
-    if (adjacent_downstream) s.adjacent_downstream = md::adjacent_ramp_from_word(*adjacent_downstream);
+    if (terrain) s.terrain = base::parse_option(hcm::common::TERRAIN_WORDS, *terrain);
+    if (adjacent_upstream) s.adjacent_upstream = base::parse_option(md::ADJACENT_RAMP_WORDS, *adjacent_upstream);
+    if (adjacent_downstream) s.adjacent_downstream = base::parse_option(md::ADJACENT_RAMP_WORDS, *adjacent_downstream);
     if (hcm_version) s.version = version::from_str(*hcm_version);
     set_given(s.freeway_lanes, freeway_lanes);
     set_given(s.freeway_ffs, freeway_ffs);

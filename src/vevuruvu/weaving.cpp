@@ -37,9 +37,9 @@ WeavingSegment make_weaving_segment(OptS weaving_type, OptS facility_type, OptF 
                                     OptF interchange_density, OptF basic_freeway_capacity, OptF caf, OptF saf,
                                     OptS hcm_version, OptU nw_rf, OptU nw_fr, OptU nw_rr) {
     WeavingSegment w;
-    if (weaving_type) w.weaving_type = hw::weaving_type_from_option(*weaving_type);
-    if (facility_type) w.facility_type = hw::facility_type_from_option(*facility_type);
-    if (terrain) w.terrain = hcm::common::terrain_from_option(*terrain);
+    if (weaving_type) w.weaving_type = base::parse_option(hw::WEAVING_TYPE_WORDS, *weaving_type);
+    if (facility_type) w.facility_type = base::parse_option(hw::FACILITY_TYPE_WORDS, *facility_type);
+    if (terrain) w.terrain = base::parse_option(hcm::common::TERRAIN_WORDS, *terrain);
     if (hcm_version) w.version = version::from_str(*hcm_version);
     w.length_short = length_short.value_or(w.length_short);
     w.num_lanes = num_lanes.value_or(w.num_lanes);

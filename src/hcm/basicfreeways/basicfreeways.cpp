@@ -7,14 +7,12 @@
 
 #include "base/format.hpp"
 #include "base/numeric.hpp"
-#include "base/text.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/common/pce_table.hpp"
 
 namespace hcm::basicfreeways::basicfreeways {
 namespace {
 
-using base::debug;
 using base::num;
 using hcm::common::pce_table::PceTable;
 
@@ -75,6 +73,13 @@ constexpr double OTHER_CAPACITY = 2000.0;
 constexpr double ET_LEVEL = 2.0;
 constexpr double ET_ROLLING = 3.0;
 constexpr double ET_MOUNTAINOUS = 2.5;
+
+// The terrain words of the segment constructors, with this procedure's own message.
+constexpr base::OptionTable<common::Terrain, 3> GENERAL_TERRAIN_WORDS{
+    base::Normalise::Lower,
+    "unknown terrain type {:?}; HCM Exhibit 12-25 defines level and rolling (mountainous requires the Chapter "
+    "25/26 mixed-flow model)",
+    common::TERRAIN_WORDS.words};
 
 // Density assigned when demand exceeds capacity or the speed is zero (pc/mi/ln).
 constexpr double OVERSATURATED_DENSITY = 46.0;
@@ -166,13 +171,8 @@ double speed_on_curve(double flow, double ffs, double capacity, double breakpoin
 
 double general_terrain_pce(const std::optional<std::string>& terrain_type) {
     if (!terrain_type) return ET_LEVEL;
-    std::string terrain = base::text::lower_ascii(*terrain_type);
-    if (terrain == "level") return ET_LEVEL;
-    if (terrain == "rolling") return ET_ROLLING;
-    if (terrain == "mountainous") return ET_MOUNTAINOUS;
-    throw Error("unknown terrain type " + debug(terrain) +
-                "; HCM Exhibit 12-25 defines level and rolling (mountainous requires the Chapter 25/26 "
-                "mixed-flow model)");
+    constexpr std::array<double, 3> ET_BY_TERRAIN = {ET_LEVEL, ET_ROLLING, ET_MOUNTAINOUS};  // Terrain order
+    return ET_BY_TERRAIN[static_cast<std::size_t>(base::parse_option(GENERAL_TERRAIN_WORDS, *terrain_type))];
 }
 
 const PceTable* pce_table_for_mix(std::uint32_t sut_percentage) {
@@ -410,15 +410,6 @@ std::string msf_domain_error(std::string_view exhibit, std::string_view segment_
     return "FFS " + num(ffs_key) + " mi/h (rounded to the nearest 5) is outside the " + std::to_string(low_ffs) +
            "-" + std::to_string(high_ffs) + " mi/h range tabulated in Exhibit " + ex + " for " + type +
            " segments at LOS " + std::string(1, static_cast<char>('A' + los_code));
-}
-
-LevelOfService parse_target_los(std::string_view text) {
-    std::string_view trimmed = base::text::trim(text);  // Unicode blanks as well as ASCII ones
-    if (trimmed.empty()) throw Error("target LOS must be one of A-F");
-    char first = trimmed.front();
-    if (first >= 'a' && first <= 'z') first = static_cast<char>(first - 'a' + 'A');
-    if (first >= 'A' && first <= 'F') return static_cast<LevelOfService>(first - 'A');
-    throw Error("target LOS must be one of A-F, got " + debug(text));
 }
 
 }  // namespace hcm::basicfreeways::basicfreeways

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <utility>
 
+#include "base/options.hpp"
 #include "hcm/common/common.hpp"
 
 namespace hcm::basicfreeways::basicfreeways {
@@ -147,8 +148,17 @@ LevelOfService los_from_density(double density);
 std::string msf_domain_error(std::string_view exhibit, std::string_view segment_type, double ffs_key,
                              std::uint8_t los_code, std::int32_t low_ffs, std::int32_t high_ffs);
 
-// A target LOS given as text: trimmed, upper-cased, the first letter A to F decides.
-// Throws hcm::Error "target LOS must be one of A-F" (blank) or "..., got {:?}" otherwise.
-LevelOfService parse_target_los(std::string_view text);
+// A target LOS given as text: trimmed, upper-cased, the first letter A to F decides ("b" and
+// "Best" both give B).
+inline constexpr base::OptionTable<LevelOfService, 6> TARGET_LOS_WORDS{
+    base::Normalise::Trim | base::Normalise::Upper | base::Normalise::FirstChar,
+    "target LOS must be one of A-F, got {given:?}",
+    {{{"A", LevelOfService::A},
+      {"B", LevelOfService::B},
+      {"C", LevelOfService::C},
+      {"D", LevelOfService::D},
+      {"E", LevelOfService::E},
+      {"F", LevelOfService::F}}},
+    "target LOS must be one of A-F"};
 
 }  // namespace hcm::basicfreeways::basicfreeways

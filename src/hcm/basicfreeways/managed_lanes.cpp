@@ -3,7 +3,6 @@
 #include <cmath>
 #include <string>
 
-#include "base/text.hpp"
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
 
@@ -129,16 +128,6 @@ LevelOfService ManagedLaneSegment::run_analysis() {
     }
     los = result;
     return result;
-}
-
-ManagedLaneType lane_type_from_option(std::string_view text) {
-    std::string word = base::text::lower_ascii(text);
-    if (word == "continuous" || word == "continuous_access") return ManagedLaneType::ContinuousAccess;
-    if (word == "buffer1") return ManagedLaneType::Buffer1;
-    if (word == "buffer2") return ManagedLaneType::Buffer2;
-    if (word == "barrier1") return ManagedLaneType::Barrier1;
-    if (word == "barrier2") return ManagedLaneType::Barrier2;
-    throw Error("unknown lane_type: " + word);
 }
 
 }  // namespace hcm::basicfreeways::managed_lanes

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "base/enum_names.hpp"
+#include "base/options.hpp"
 #include "hcm/common/common.hpp"
 
 namespace hcm::basicfreeways::managed_lanes {
@@ -73,9 +74,16 @@ struct ManagedLaneSegment {
     LevelOfService run_analysis();
 };
 
-// A lane type given as an option word (lower-cased): "continuous", "continuous_access",
-// "buffer1", "buffer2", "barrier1", "barrier2". Throws hcm::Error "unknown lane_type: {}".
-ManagedLaneType lane_type_from_option(std::string_view text);
+// A lane type given as an option word, lower-cased (not trimmed).
+inline constexpr base::OptionTable<ManagedLaneType, 6> LANE_TYPE_WORDS{
+    base::Normalise::Lower,
+    "unknown lane_type: {}",
+    {{{"continuous", ManagedLaneType::ContinuousAccess},
+      {"continuous_access", ManagedLaneType::ContinuousAccess},
+      {"buffer1", ManagedLaneType::Buffer1},
+      {"buffer2", ManagedLaneType::Buffer2},
+      {"barrier1", ManagedLaneType::Barrier1},
+      {"barrier2", ManagedLaneType::Barrier2}}}};
 
 }  // namespace hcm::basicfreeways::managed_lanes
 

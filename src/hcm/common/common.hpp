@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/enum_names.hpp"
+#include "base/options.hpp"
 
 namespace hcm::common {
 
@@ -48,9 +49,11 @@ inline constexpr std::array<double, 5> LOS_SCORE_MAX = {1.5, 2.5, 3.5, 4.5, 5.5}
 // The level of service of a pedestrian or bicycle LOS score; a score that is not a number is F.
 constexpr LevelOfService los_by_score(double score) { return los_by_density(LOS_SCORE_MAX, score); }
 
-// The terrain option word of the segment constructors, lower-cased first (not trimmed): "level",
-// "rolling" or "mountainous". Another word throws hcm::Error "unknown terrain: {lower-cased word}".
-Terrain terrain_from_option(std::string_view text);
+// The terrain option word of the segment constructors, lower-cased (not trimmed).
+inline constexpr base::OptionTable<Terrain, 3> TERRAIN_WORDS{
+    base::Normalise::Lower,
+    "unknown terrain: {}",
+    {{{"level", Terrain::Level}, {"rolling", Terrain::Rolling}, {"mountainous", Terrain::Mountainous}}}};
 
 // Edition 7.1 upper density bounds (pc/mi/ln) of LOS A to E on weaving, merge and diverge segments.
 inline constexpr std::array<double, 5> LOS_DENSITY_MAX_V7_1 = {11.0, 18.0, 25.0, 30.0, 35.0};

@@ -9,7 +9,7 @@ hcm::weaving::weaving::WeavingSegment build_weave(const FreewayFacility& facilit
     hcm::weaving::weaving::WeavingSegment w;
     w.version = common::version::HcmVersion::Hcm7;
     w.weaving_type = hcm::weaving::weaving::WeavingType::OneSided;
-    w.facility_type = hcm::weaving::weaving::FACILITY_FREEWAY;
+    w.facility_type = hcm::weaving::weaving::FacilityType::Freeway;
     w.terrain = facility.terrain;
     w.length_short = s.short_length_ft.value_or(s.length_ft);
     w.num_lanes = s.lanes;

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "base/search.hpp"
-#include "base/text.hpp"
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/common/pce_table.hpp"
@@ -481,34 +480,10 @@ const jsonio::Record<RampAnalysisV71>& json_record(jsonio::Tag<RampAnalysisV71>)
     return record;
 }
 
-RampType ramp_type_from_word(std::string_view word) {
-    const std::string w = base::text::lower_ascii(word);
-    if (w == "onramp" || w == "on_ramp" || w == "on-ramp" || w == "merge") return RampType::OnRamp;
-    if (w == "offramp" || w == "off_ramp" || w == "off-ramp" || w == "diverge") return RampType::OffRamp;
-    if (w == "major_merge") return RampType::MajorMerge;
-    if (w == "major_diverge") return RampType::MajorDiverge;
-    throw Error("unknown ramp_type: " + w);
-}
-
-RampSide ramp_side_from_word(std::string_view word) {
-    const std::string w = base::text::lower_ascii(word);
-    if (w == "right") return RampSide::Right;
-    if (w == "left") return RampSide::Left;
-    throw Error("unknown ramp_side: " + w);
-}
-
 RampLanes ramp_lanes_from_count(std::uint32_t lanes) {
     if (lanes == 1) return RampLanes::One;
     if (lanes == 2) return RampLanes::Two;
     throw Error("ramp_lanes must be 1 or 2, got " + std::to_string(lanes));
-}
-
-AdjacentRamp adjacent_ramp_from_word(std::string_view word) {
-    const std::string w = base::text::lower_ascii(word);
-    if (w == "none") return AdjacentRamp::None;
-    if (w == "on" || w == "onramp" || w == "on_ramp" || w == "on-ramp") return AdjacentRamp::OnRamp;
-    if (w == "off" || w == "offramp" || w == "off_ramp" || w == "off-ramp") return AdjacentRamp::OffRamp;
-    throw Error("unknown adjacent ramp type: " + w);
 }
 
 double freeway_capacity_per_lane(double ffs) {

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "base/enum_names.hpp"
+#include "base/options.hpp"
 #include "hcm/common/common.hpp"
 #include "hcm/common/version.hpp"
 #include "json/record_fwd.hpp"
@@ -39,13 +40,26 @@ inline constexpr std::array<double, 4> LOS7_DENSITY_MAX = {10.0, 20.0, 28.0, 35.
 
 constexpr bool is_merge(RampType t) { return t == RampType::OnRamp || t == RampType::MajorMerge; }
 
-// Option words of a segment's text inputs, matched after lower-casing; a word outside the
-// accepted spellings throws hcm::Error naming the option and showing the lower-cased word. The
-// terrain word is hcm::common::terrain_from_option.
-RampType ramp_type_from_word(std::string_view word);          // "onramp", "off-ramp", "merge", "major_merge", ...
-RampSide ramp_side_from_word(std::string_view word);          // "right", "left"
-RampLanes ramp_lanes_from_count(std::uint32_t lanes);         // 1 or 2
-AdjacentRamp adjacent_ramp_from_word(std::string_view word);  // "none", "on", "off-ramp", ...
+// Option words of a segment's text inputs, lower-cased (not trimmed). The terrain word is
+// hcm::common::TERRAIN_WORDS.
+inline constexpr base::OptionTable<RampType, 10> RAMP_TYPE_WORDS{
+    base::Normalise::Lower,
+    "unknown ramp_type: {}",
+    {{{"onramp", RampType::OnRamp}, {"on_ramp", RampType::OnRamp}, {"on-ramp", RampType::OnRamp},
+      {"merge", RampType::OnRamp}, {"offramp", RampType::OffRamp}, {"off_ramp", RampType::OffRamp},
+      {"off-ramp", RampType::OffRamp}, {"diverge", RampType::OffRamp}, {"major_merge", RampType::MajorMerge},
+      {"major_diverge", RampType::MajorDiverge}}}};
+inline constexpr base::OptionTable<RampSide, 2> RAMP_SIDE_WORDS{
+    base::Normalise::Lower, "unknown ramp_side: {}", {{{"right", RampSide::Right}, {"left", RampSide::Left}}}};
+inline constexpr base::OptionTable<AdjacentRamp, 9> ADJACENT_RAMP_WORDS{
+    base::Normalise::Lower,
+    "unknown adjacent ramp type: {}",
+    {{{"none", AdjacentRamp::None}, {"on", AdjacentRamp::OnRamp}, {"onramp", AdjacentRamp::OnRamp},
+      {"on_ramp", AdjacentRamp::OnRamp}, {"on-ramp", AdjacentRamp::OnRamp}, {"off", AdjacentRamp::OffRamp},
+      {"offramp", AdjacentRamp::OffRamp}, {"off_ramp", AdjacentRamp::OffRamp}, {"off-ramp", AdjacentRamp::OffRamp}}}};
+
+// The number of ramp lanes, 1 or 2; another count throws hcm::Error.
+RampLanes ramp_lanes_from_count(std::uint32_t lanes);
 
 // Capacity per freeway lane at a merge or diverge, by freeway FFS (pc/h/ln).
 double freeway_capacity_per_lane(double ffs);

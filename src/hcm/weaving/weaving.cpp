@@ -9,7 +9,6 @@
 
 #include "base/format.hpp"
 #include "base/search.hpp"
-#include "base/text.hpp"
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/common/pce_table.hpp"
@@ -89,8 +88,9 @@ void check_codes(const WeavingSegment& s) {
         throw std::logic_error("weaving segment terrain code " + std::to_string(static_cast<int>(s.terrain)) +
                                " is not 0, 1 or 2");
     }
-    if (s.facility_type > FACILITY_MULTILANE_OR_CD) {
-        throw std::logic_error("weaving segment facility type code " + std::to_string(s.facility_type) +
+    if (s.facility_type > FacilityType::MultilaneOrCd) {
+        throw std::logic_error("weaving segment facility type code " +
+                               std::to_string(static_cast<int>(s.facility_type)) +
                                " is not 0 or 1");
     }
 }
@@ -232,20 +232,6 @@ const jsonio::Record<WeavingV71Result>& json_record(jsonio::Tag<WeavingV71Result
     return record;
 }
 
-WeavingType weaving_type_from_option(std::string_view text) {
-    const std::string word = base::text::lower_ascii(text);
-    if (word == "onesided" || word == "one_sided" || word == "one-sided") return WeavingType::OneSided;
-    if (word == "twosided" || word == "two_sided" || word == "two-sided") return WeavingType::TwoSided;
-    throw Error("unknown weaving_type: " + word);
-}
-
-std::uint8_t facility_type_from_option(std::string_view text) {
-    const std::string word = base::text::lower_ascii(text);
-    if (word == "freeway") return FACILITY_FREEWAY;
-    if (word == "multilane" || word == "cd" || word == "multilane_or_cd") return FACILITY_MULTILANE_OR_CD;
-    throw Error("unknown facility_type: " + word);
-}
-
 double calculate_max_weaving_length(double volume_ratio, std::uint32_t weaving_lanes) {
     return L_MAX_BASE * std::pow(1.0 + volume_ratio, VR_EXPONENT) - L_MAX_PER_WEAVING_LANE * weaving_lanes;
 }
@@ -378,7 +364,7 @@ LevelOfService WeavingSegment::determine_los() {
     check_codes(*this);
     LevelOfService result = LevelOfService::F;
     if (!demand_exceeds_capacity.value_or(false)) {
-        const auto& bounds = facility_type == FACILITY_FREEWAY ? LOS_DENSITY_MAX_FREEWAY : LOS_DENSITY_MAX_MULTILANE_OR_CD;
+        const auto& bounds = facility_type == FacilityType::Freeway ? LOS_DENSITY_MAX_FREEWAY : LOS_DENSITY_MAX_MULTILANE_OR_CD;
         result = common::los_by_density(bounds, density.value_or(0.0));
     }
     los = result;

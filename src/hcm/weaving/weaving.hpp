@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "base/enum_names.hpp"
+#include "base/options.hpp"
 #include "hcm/common/common.hpp"
 #include "hcm/common/version.hpp"
 #include "json/record_fwd.hpp"
@@ -30,9 +31,23 @@ using common::version::HcmVersion;
 
 enum class WeavingType : std::uint8_t { OneSided, TwoSided };
 
-// Codes of `WeavingSegment::facility_type`: selects the edition-7 LOS table (Exhibit 13-6).
-inline constexpr std::uint8_t FACILITY_FREEWAY = 0;
-inline constexpr std::uint8_t FACILITY_MULTILANE_OR_CD = 1;
+// The facility the weave lies on: selects the edition-7 LOS table (Exhibit 13-6).
+enum class FacilityType : std::uint8_t { Freeway, MultilaneOrCd };
+
+// Option words of the segment's text inputs, lower-cased (not trimmed). The terrain word is
+// hcm::common::TERRAIN_WORDS.
+inline constexpr base::OptionTable<WeavingType, 6> WEAVING_TYPE_WORDS{
+    base::Normalise::Lower,
+    "unknown weaving_type: {}",
+    {{{"onesided", WeavingType::OneSided}, {"one_sided", WeavingType::OneSided}, {"one-sided", WeavingType::OneSided},
+      {"twosided", WeavingType::TwoSided}, {"two_sided", WeavingType::TwoSided}, {"two-sided", WeavingType::TwoSided}}}};
+inline constexpr base::OptionTable<FacilityType, 4> FACILITY_TYPE_WORDS{
+    base::Normalise::Lower,
+    "unknown facility_type: {}",
+    {{{"freeway", FacilityType::Freeway},
+      {"multilane", FacilityType::MultilaneOrCd},
+      {"cd", FacilityType::MultilaneOrCd},
+      {"multilane_or_cd", FacilityType::MultilaneOrCd}}}};
 
 // Exhibit 13-6: edition-7 upper density bounds (pc/mi/ln) of LOS A to E, inclusive, by facility type.
 inline constexpr std::array<double, 5> LOS_DENSITY_MAX_FREEWAY = {10.0, 20.0, 28.0, 35.0, 43.0};
@@ -95,7 +110,7 @@ struct WeavingSpeeds {
 struct WeavingSegment {
     // Inputs.
     WeavingType weaving_type = WeavingType::OneSided;
-    std::uint8_t facility_type = FACILITY_FREEWAY;
+    FacilityType facility_type = FacilityType::Freeway;
     double length_short = 1500.0;          // L_S (ft)
     std::uint32_t num_lanes = 4;           // N
     std::uint32_t num_weaving_lanes = 2;   // N_WL
@@ -161,12 +176,6 @@ struct WeavingSegment {
     double determine_density();                           // step 8
     LevelOfService determine_los();                       // step 9
 };
-
-// Option words of the segment's text inputs, compared after lower-casing (no trimming); an unknown
-// word throws hcm::Error "unknown weaving_type: {}" or "unknown facility_type: {}" with the
-// lower-cased text. The terrain word is hcm::common::terrain_from_option.
-WeavingType weaving_type_from_option(std::string_view text);      // onesided, one_sided, one-sided, two...
-std::uint8_t facility_type_from_option(std::string_view text);    // freeway; multilane, cd, multilane_or_cd
 
 // Edition-7 weaving length and capacity equations, shared with the freeway facility's weaving
 // capacity. N_WL is the number of weaving lanes as it enters them (0 for a two-sided weave).

@@ -11,6 +11,7 @@
 
 using namespace hcm::basicfreeways::basicfreeways;
 using namespace testing_support;
+using base::parse_option;
 using hcm::common::LevelOfService;
 
 namespace {
@@ -572,7 +573,7 @@ struct TargetCase {
 
 class TargetLos : public ::testing::TestWithParam<TargetCase> {};
 
-TEST_P(TargetLos, FirstLetterDecides) { EXPECT_EQ(parse_target_los(GetParam().text), GetParam().los); }
+TEST_P(TargetLos, FirstLetterDecides) { EXPECT_EQ(parse_option(TARGET_LOS_WORDS, GetParam().text), GetParam().los); }
 
 INSTANTIATE_TEST_SUITE_P(Spellings, TargetLos,
                          ::testing::Values(TargetCase{"A", LevelOfService::A}, TargetCase{" c ", LevelOfService::C},
@@ -582,11 +583,11 @@ INSTANTIATE_TEST_SUITE_P(Spellings, TargetLos,
                                            TargetCase{"\u00A0d\u3000", LevelOfService::D}));
 
 TEST(TargetLos, RefusedTexts) {
-    EXPECT_EQ(error_of([] { parse_target_los(""); }), "target LOS must be one of A-F");
-    EXPECT_EQ(error_of([] { parse_target_los("   "); }), "target LOS must be one of A-F");
-    EXPECT_EQ(error_of([] { parse_target_los("\u2003\u00A0"); }), "target LOS must be one of A-F");
-    EXPECT_EQ(error_of([] { parse_target_los("G"); }), "target LOS must be one of A-F, got \"G\"");
-    EXPECT_EQ(error_of([] { parse_target_los(" g"); }), "target LOS must be one of A-F, got \" g\"");
+    EXPECT_EQ(error_of([] { parse_option(TARGET_LOS_WORDS, ""); }), "target LOS must be one of A-F");
+    EXPECT_EQ(error_of([] { parse_option(TARGET_LOS_WORDS, "   "); }), "target LOS must be one of A-F");
+    EXPECT_EQ(error_of([] { parse_option(TARGET_LOS_WORDS, "\u2003\u00A0"); }), "target LOS must be one of A-F");
+    EXPECT_EQ(error_of([] { parse_option(TARGET_LOS_WORDS, "G"); }), "target LOS must be one of A-F, got \"G\"");
+    EXPECT_EQ(error_of([] { parse_option(TARGET_LOS_WORDS, " g"); }), "target LOS must be one of A-F, got \" g\"");
 }
 
 }  // namespace

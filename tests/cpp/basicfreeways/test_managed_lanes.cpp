@@ -9,6 +9,7 @@
 
 using namespace hcm::basicfreeways::managed_lanes;
 using namespace testing_support;
+using base::parse_option;
 using hcm::common::LevelOfService;
 
 namespace {
@@ -149,7 +150,7 @@ struct OptionCase {
 
 class LaneTypeOption : public ::testing::TestWithParam<OptionCase> {};
 
-TEST_P(LaneTypeOption, AcceptedSpelling) { EXPECT_EQ(lane_type_from_option(GetParam().text), GetParam().type); }
+TEST_P(LaneTypeOption, AcceptedSpelling) { EXPECT_EQ(parse_option(LANE_TYPE_WORDS, GetParam().text), GetParam().type); }
 
 INSTANTIATE_TEST_SUITE_P(Spellings, LaneTypeOption,
                          ::testing::Values(OptionCase{"continuous", ManagedLaneType::ContinuousAccess},
@@ -163,7 +164,7 @@ TEST(LaneTypeOption, UnknownWordShownLowerCased) {
     for (const char* text : {"buffer 1", "Buffer 1", " barrier2", "ContinuousAccess"}) {
         std::string lowered(text);
         for (char& ch : lowered) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-        EXPECT_EQ(error_of([&] { lane_type_from_option(text); }), "unknown lane_type: " + lowered) << text;
+        EXPECT_EQ(error_of([&] { parse_option(LANE_TYPE_WORDS, text); }), "unknown lane_type: " + lowered) << text;
     }
 }
 

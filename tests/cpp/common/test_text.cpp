@@ -11,7 +11,8 @@
 using hcm::common::Terrain;
 using testing_support::error_of;
 using base::text::lower_ascii;
-using hcm::common::terrain_from_option;
+using base::parse_option;
+using hcm::common::TERRAIN_WORDS;
 using base::text::trim;
 
 namespace {
@@ -43,15 +44,15 @@ TEST(LowerAscii, LowersOnlyAsciiLettersAndTrimsNothing) {
 }
 
 TEST(TerrainOption, AnyCaseOfTheThreeWords) {
-    EXPECT_EQ(terrain_from_option("level"), Terrain::Level);
-    EXPECT_EQ(terrain_from_option("Rolling"), Terrain::Rolling);
-    EXPECT_EQ(terrain_from_option("MOUNTAINOUS"), Terrain::Mountainous);
+    EXPECT_EQ(parse_option(TERRAIN_WORDS, "level"), Terrain::Level);
+    EXPECT_EQ(parse_option(TERRAIN_WORDS, "Rolling"), Terrain::Rolling);
+    EXPECT_EQ(parse_option(TERRAIN_WORDS, "MOUNTAINOUS"), Terrain::Mountainous);
 }
 
 class UnknownTerrain : public ::testing::TestWithParam<std::pair<std::string_view, std::string_view>> {};
 
 TEST_P(UnknownTerrain, NamesTheLowerCasedWordUntrimmed) {
-    EXPECT_EQ(error_of([this] { terrain_from_option(GetParam().first); }), GetParam().second)
+    EXPECT_EQ(error_of([this] { parse_option(TERRAIN_WORDS, GetParam().first); }), GetParam().second)
         << "no error for " << GetParam().first;
 }
 

@@ -40,7 +40,7 @@ TEST(BuildWeave, FieldsFromTheFacilitySegmentAndPeriod) {
     const auto w = build_weave(f, 4, 0, 1850.0);
     EXPECT_EQ(w.version, hcm::common::version::HcmVersion::Hcm7);
     EXPECT_EQ(w.weaving_type, hcm::weaving::weaving::WeavingType::OneSided);
-    EXPECT_EQ(w.facility_type, hcm::weaving::weaving::FACILITY_FREEWAY);
+    EXPECT_EQ(w.facility_type, hcm::weaving::weaving::FacilityType::Freeway);
     EXPECT_EQ(w.terrain, Terrain::Rolling);
     EXPECT_DOUBLE_EQ(w.length_short, 1800.0);
     EXPECT_EQ(w.num_lanes, 4u);

@@ -155,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Exhibit 13-6 bounds are inclusive; the multilane / C-D table is separate.
 struct LosCase {
-    std::uint8_t facility;
+    FacilityType facility;
     double density;
     LevelOfService expect;
 };
@@ -172,17 +172,17 @@ TEST_P(WeavingLos, ByDensity) {
 
 INSTANTIATE_TEST_SUITE_P(
     Weaving, WeavingLos,
-    ::testing::Values(LosCase{FACILITY_FREEWAY, 10.0, LevelOfService::A},
-                      LosCase{FACILITY_FREEWAY, 10.01, LevelOfService::B},
-                      LosCase{FACILITY_FREEWAY, 28.0, LevelOfService::C},
-                      LosCase{FACILITY_FREEWAY, 43.0, LevelOfService::E},
-                      LosCase{FACILITY_FREEWAY, 43.0001, LevelOfService::F},
-                      LosCase{FACILITY_MULTILANE_OR_CD, 12.0, LevelOfService::A},
-                      LosCase{FACILITY_MULTILANE_OR_CD, 24.0, LevelOfService::B},
-                      LosCase{FACILITY_MULTILANE_OR_CD, 36.0, LevelOfService::D},
-                      LosCase{FACILITY_MULTILANE_OR_CD, 40.0, LevelOfService::E},
-                      LosCase{FACILITY_MULTILANE_OR_CD, 40.5, LevelOfService::F},
-                      LosCase{FACILITY_FREEWAY, kInf, LevelOfService::F}));
+    ::testing::Values(LosCase{FacilityType::Freeway, 10.0, LevelOfService::A},
+                      LosCase{FacilityType::Freeway, 10.01, LevelOfService::B},
+                      LosCase{FacilityType::Freeway, 28.0, LevelOfService::C},
+                      LosCase{FacilityType::Freeway, 43.0, LevelOfService::E},
+                      LosCase{FacilityType::Freeway, 43.0001, LevelOfService::F},
+                      LosCase{FacilityType::MultilaneOrCd, 12.0, LevelOfService::A},
+                      LosCase{FacilityType::MultilaneOrCd, 24.0, LevelOfService::B},
+                      LosCase{FacilityType::MultilaneOrCd, 36.0, LevelOfService::D},
+                      LosCase{FacilityType::MultilaneOrCd, 40.0, LevelOfService::E},
+                      LosCase{FacilityType::MultilaneOrCd, 40.5, LevelOfService::F},
+                      LosCase{FacilityType::Freeway, kInf, LevelOfService::F}));
 
 TEST(WeavingEdition7, DemandFlagForcesFButRatioOfExactlyOneDoesNot) {
     WeavingSegment w;
