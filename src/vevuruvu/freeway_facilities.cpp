@@ -1,6 +1,5 @@
 // Python classes of the freeway facility chapter (HCM Chapter 10).
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "base/format.hpp"
@@ -8,7 +7,6 @@
 #include "hcm/freeway_facilities/freeway_facilities.hpp"
 #include "hcm/freeway_facilities/managed_lanes.hpp"
 #include "hcm/freeway_facilities/planning.hpp"
-#include "json/jsonio.hpp"
 #include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
 
@@ -23,10 +21,6 @@ using namespace boundary;
 using ff::FreewayFacility;
 
 namespace {
-
-FreewayFacility make_freeway_facility(const std::optional<std::string>& json) {
-    return json ? ff::facility_from_json(*json) : FreewayFacility{};
-}
 
 std::string facility_str(const FreewayFacility& f) {
     return "Freeway facility with " + std::to_string(f.segments.size()) + " segments over " +
@@ -48,8 +42,7 @@ void add_planning_facility(py::module_& m);  // PlanningFacility, at the end of 
 
 void register_(py::module_& m) {
     const auto period = params(req<std::uint64_t>("period"));
-    ClassDef<FreewayFacility>(m, "FreewayFacility", "FreewayFacility(json=None)\n--\n\n")
-        .constructor(params(opt<std::string>("json")), make_freeway_facility)
+    ClassDef<FreewayFacility>(m, "FreewayFacility", "")
         .method_mut("run_analysis", "run_analysis()\n--\n\nRun the full core methodology (Steps A-1 through A-17).",
                     [](FreewayFacility& f) { ff::run_analysis(f); })
         .readonly("num_segments", "Number of segments on the facility.",
@@ -57,26 +50,26 @@ void register_(py::module_& m) {
         .readonly("num_periods", "Number of 15-min analysis periods.", ff::num_periods)
         .readonly("total_length_mi", "Total facility length, mi.", ff::total_length_mi)
         .readonly("oversaturated", "Whether any cell of the time-space domain has vd/c > 1.0.",
-                  [](const FreewayFacility& f) { return f.oversaturated; })
+                  &FreewayFacility::oversaturated)
         .method("demand", "demand()\n--\n\nSegment demand matrix [segment][period], veh/h.",
-                [](const FreewayFacility& f) { return f.demand; })
+                &FreewayFacility::demand)
         .method("capacity", "capacity()\n--\n\nSegment capacity matrix [segment][period], veh/h.",
-                [](const FreewayFacility& f) { return f.capacity; })
+                &FreewayFacility::capacity)
         .method("dc_ratio", "dc_ratio()\n--\n\nDemand-to-capacity ratio matrix [segment][period].",
-                [](const FreewayFacility& f) { return f.dc_ratio; })
+                &FreewayFacility::dc_ratio)
         .method("volume_served", "volume_served()\n--\n\nVolume served matrix [segment][period], veh/h.",
-                [](const FreewayFacility& f) { return f.volume_served; })
+                &FreewayFacility::volume_served)
         .method("speed", "speed()\n--\n\nSegment space mean speed matrix [segment][period], mi/h.",
-                [](const FreewayFacility& f) { return f.speed; })
+                &FreewayFacility::speed)
         .method("density_veh", "density_veh()\n--\n\nSegment density matrix [segment][period], veh/mi/ln.",
-                [](const FreewayFacility& f) { return f.density_veh; })
+                &FreewayFacility::density_veh)
         .method("density_pc", "density_pc()\n--\n\nSegment density matrix [segment][period], pc/mi/ln.",
-                [](const FreewayFacility& f) { return f.density_pc; })
+                &FreewayFacility::density_pc)
         .method("los", "los()\n--\n\nDensity-based segment LOS matrix [segment][period], letters A-F.",
-                [](const FreewayFacility& f) { return f.los; })
+                &FreewayFacility::los)
         .method("queue_length_ft",
                 "queue_length_ft()\n--\n\nMainline queue length at the end of each period [segment][period], ft.",
-                [](const FreewayFacility& f) { return f.queue_length_ft; })
+                &FreewayFacility::queue_length_ft)
         .method("facility_speed",
                 "facility_speed(period)\n--\n\nFacility space mean speed for one period, mi/h (Equation 25-2).", period,
                 [](const FreewayFacility& f, std::uint64_t p) { return ff::period_performance(f, p).space_mean_speed; })
@@ -93,8 +86,11 @@ void register_(py::module_& m) {
         .method("overall_density_veh",
                 "overall_density_veh()\n--\n\nOverall average density across all periods, veh/mi/ln (Equation 25-5).",
                 ff::overall_density_veh)
-        .method("to_json", "to_json()\n--\n\nSerialize the facility (inputs and computed results) to JSON.",
-                ff::facility_to_json)
+        .json_document({.read = ff::read_facility,
+                        .read_error = "invalid facility JSON: ",
+                        .write = ff::write_facility,
+                        .write_error = "serialization failed: ",
+                        .to_json = "Serialize the facility (inputs and computed results) to JSON."})
         .str(facility_str)
         .repr(facility_repr);
     add_managed_lane_facility(m);
@@ -115,23 +111,12 @@ using mlf::ManagedLaneFacility;
 
 namespace {
 
-ManagedLaneFacility make_managed_lane_facility(const std::optional<std::string>& json) {
-    return json ? jsonio::read_document_with_prefix<ManagedLaneFacility>(*json, "invalid ML facility JSON: ")
-                : ManagedLaneFacility{};
-}
-
-std::string managed_lane_facility_json(const ManagedLaneFacility& f) {
-    return jsonio::write_document_with_prefix(f, "serialization failed: ");
-}
-
 }  // namespace
 
 void add_managed_lane_facility(py::module_& m) {
     ClassDef<ManagedLaneFacility>(m, "ManagedLaneFacility",
-                                  "ManagedLaneFacility(json=None)\n--\n\n"
                                   "HCM Chapter 10 managed-lane freeway facility (Steps A-9/A-13/A-14/A-17):\n"
                                   "a general-purpose lane group with a parallel managed-lane lane group.")
-        .constructor(params(opt<std::string>("json")), make_managed_lane_facility)
         .readonly("num_segments", nullptr, [](const ManagedLaneFacility& f) { return mlf::num_segments(f); })
         .readonly("num_periods", nullptr, [](const ManagedLaneFacility& f) { return mlf::num_periods(f); })
         .method_mut("run_analysis", "run_analysis()\n--\n\nRun the full managed-lane facility analysis.",
@@ -143,16 +128,16 @@ void add_managed_lane_facility(py::module_& m) {
         .method("gp_density_veh", "gp_density_veh()\n--\n\nGP segment density matrix [segment][period], veh/mi/ln.",
                 [](const ManagedLaneFacility& f) { return f.gp.density_veh; })
         .method("ml_capacity", "ml_capacity()\n--\n\nML segment capacity matrix [segment][period], veh/h.",
-                [](const ManagedLaneFacility& f) { return f.ml_capacity; })
+                &ManagedLaneFacility::ml_capacity)
         .method("ml_dc_ratio", "ml_dc_ratio()\n--\n\nML demand-to-capacity ratio matrix [segment][period].",
-                [](const ManagedLaneFacility& f) { return f.ml_dc_ratio; })
+                &ManagedLaneFacility::ml_dc_ratio)
         .method("ml_speed", "ml_speed()\n--\n\nML segment speed matrix [segment][period], mi/h.",
-                [](const ManagedLaneFacility& f) { return f.ml_speed; })
+                &ManagedLaneFacility::ml_speed)
         .method("ml_density_veh", "ml_density_veh()\n--\n\nML segment density matrix [segment][period], veh/mi/ln.",
-                [](const ManagedLaneFacility& f) { return f.ml_density_veh; })
+                &ManagedLaneFacility::ml_density_veh)
         .method("ml_friction_active",
                 "ml_friction_active()\n--\n\nWhether the Step A-13 adjacent friction was active [segment][period].",
-                [](const ManagedLaneFacility& f) { return f.ml_friction_active; })
+                &ManagedLaneFacility::ml_friction_active)
         .method("facility_speed",
                 "facility_speed(period)\n--\n\nCombined facility space mean speed for one period, mi/h.",
                 params(req<std::uint64_t>("period")),
@@ -169,8 +154,11 @@ void add_managed_lane_facility(py::module_& m) {
                 "facility_los(period)\n--\n\nCombined facility LOS letter for one period (Exhibit 10-6).",
                 params(req<std::uint64_t>("period")),
                 [](const ManagedLaneFacility& f, std::uint64_t p) { return mlf::period_performance(f, p).los; })
-        .method("to_json", "to_json()\n--\n\nSerialize the facility (inputs and computed results) to JSON.",
-                managed_lane_facility_json)
+        .json_document({.read = mlf::read_managed_lane_facility,
+                        .read_error = "invalid ML facility JSON: ",
+                        .write = mlf::write_managed_lane_facility,
+                        .write_error = "serialization failed: ",
+                        .to_json = "Serialize the facility (inputs and computed results) to JSON."})
         .repr([](const ManagedLaneFacility& f) {
             return "ManagedLaneFacility(segments=" + std::to_string(mlf::num_segments(f)) +
                    ", periods=" + std::to_string(mlf::num_periods(f)) + ")";
@@ -189,10 +177,6 @@ namespace vevuruvu::freeway_facilities {
 
 namespace {
 
-pl::PlanningFacility make_planning_facility(const std::optional<std::string>& json) {
-    return json ? pl::planning_facility_from_json(*json) : pl::PlanningFacility{};
-}
-
 std::string planning_facility_repr(const pl::PlanningFacility& f) {
     return "PlanningFacility(sections=" + std::to_string(f.sections.size()) +
            ", length=" + base::fixed(pl::total_length_mi(f), 2) + " mi)";
@@ -205,9 +189,7 @@ void add_planning_facility(py::module_& m) {
     const auto section_period = params(req<std::uint64_t>("section"), req<std::uint64_t>("period"));
     const auto period = params(req<std::uint64_t>("period"));
     ClassDef<PlanningFacility>(m, "PlanningFacility",
-                               "PlanningFacility(json=None)\n--\n\n"
                                "HCM Chapter 25, Section 6 planning-level freeway facility method.")
-        .constructor(params(opt<std::string>("json")), make_planning_facility)
         .method_mut("run_analysis", "run_analysis()\n--\n\nRun the planning-level analysis (Steps 1-5).",
                     [](PlanningFacility& f) { pl::run_analysis(f); })
         .readonly("num_sections", nullptr, [](const PlanningFacility& f) { return f.sections.size(); })
@@ -234,8 +216,11 @@ void add_planning_facility(py::module_& m) {
                 [](const PlanningFacility& f, std::uint64_t p) { return pl::facility_result(f, p).avg_density; })
         .method("facility_los", "facility_los(period)\n--\n\nFacility LOS letter for one period (Exhibit 25-17).",
                 period, [](const PlanningFacility& f, std::uint64_t p) { return pl::facility_result(f, p).los; })
-        .method("to_json", "to_json()\n--\n\nSerialize the facility (inputs and computed results) to JSON.",
-                pl::planning_facility_to_json)
+        .json_document({.read = pl::read_planning_facility,
+                        .read_error = "invalid planning facility JSON: ",
+                        .write = pl::write_planning_facility,
+                        .write_error = "serialization failed: ",
+                        .to_json = "Serialize the facility (inputs and computed results) to JSON."})
         .repr(planning_facility_repr);
 }
 

@@ -26,57 +26,6 @@ namespace version = hcm::common::version;
 
 namespace {
 
-using OptF = std::optional<double>;
-using OptS = std::optional<std::string>;
-
-template <class T>
-void set_given(T& field, const std::optional<T>& value) {
-    if (value) field = *value;
-}
-template <class T>
-void set_given(std::optional<T>& field, const std::optional<T>& value) {
-    if (value) field = *value;
-}
-
-// Texts are checked in the order ramp_type, ramp_side, ramp_lanes, terrain, adjacent_upstream,
-// adjacent_downstream, version; None keeps the record's default.
-RampSegment make_ramp_segment(OptS ramp_type, OptS ramp_side, std::optional<std::uint32_t> ramp_lanes,
-                              std::optional<std::uint32_t> freeway_lanes, OptF freeway_ffs, OptF ramp_ffs,
-                              OptF accel_lane_length, OptF accel_lane_length2, OptF decel_lane_length,
-                              OptF decel_lane_length2, OptF freeway_demand, OptF ramp_demand, OptF phf,
-                              OptF heavy_vehicle_pct, OptF ramp_heavy_vehicle_pct, OptS terrain,
-                              OptS adjacent_upstream, OptF upstream_distance, OptF upstream_ramp_flow,
-                              OptS adjacent_downstream, OptF downstream_distance, OptF downstream_ramp_flow, OptF caf,
-                              OptF saf, OptS hcm_version) {
-    RampSegment s;
-    if (ramp_type) s.ramp_type = base::parse_option(md::RAMP_TYPE_WORDS, *ramp_type);
-    if (ramp_side) s.ramp_side = base::parse_option(md::RAMP_SIDE_WORDS, *ramp_side);
-    if (ramp_lanes) s.ramp_lanes = md::ramp_lanes_from_count(*ramp_lanes);
-    if (terrain) s.terrain = base::parse_option(hcm::common::TERRAIN_WORDS, *terrain);
-    if (adjacent_upstream) s.adjacent_upstream = base::parse_option(md::ADJACENT_RAMP_WORDS, *adjacent_upstream);
-    if (adjacent_downstream) s.adjacent_downstream = base::parse_option(md::ADJACENT_RAMP_WORDS, *adjacent_downstream);
-    if (hcm_version) s.version = version::from_str(*hcm_version);
-    set_given(s.freeway_lanes, freeway_lanes);
-    set_given(s.freeway_ffs, freeway_ffs);
-    set_given(s.ramp_ffs, ramp_ffs);
-    set_given(s.accel_lane_length, accel_lane_length);
-    set_given(s.accel_lane_length2, accel_lane_length2);
-    set_given(s.decel_lane_length, decel_lane_length);
-    set_given(s.decel_lane_length2, decel_lane_length2);
-    set_given(s.freeway_demand, freeway_demand);
-    set_given(s.ramp_demand, ramp_demand);
-    set_given(s.phf, phf);
-    set_given(s.heavy_vehicle_pct, heavy_vehicle_pct);
-    set_given(s.ramp_heavy_vehicle_pct, ramp_heavy_vehicle_pct);
-    set_given(s.upstream_distance, upstream_distance);
-    set_given(s.upstream_ramp_flow, upstream_ramp_flow);
-    set_given(s.downstream_distance, downstream_distance);
-    set_given(s.downstream_ramp_flow, downstream_ramp_flow);
-    set_given(s.caf, caf);
-    set_given(s.saf, saf);
-    return s;
-}
-
 std::string describe(const RampSegment& s) {
     return "RampSegment(type=" + std::string(base::name_of(s.ramp_type)) +
            ", side=" + std::string(base::name_of(s.ramp_side)) + ", lanes=" + std::to_string(s.freeway_lanes) +
@@ -88,27 +37,25 @@ double or_zero(const std::optional<double>& v) { return v.value_or(0.0); }
 }  // namespace
 
 void register_(py::module_& m) {
-    ClassDef<RampSegment>(
-        m, "RampSegment",
-        "RampSegment(ramp_type=None, ramp_side=None, ramp_lanes=None, freeway_lanes=None, freeway_ffs=None, "
-        "ramp_ffs=None, accel_lane_length=None, accel_lane_length2=None, decel_lane_length=None, "
-        "decel_lane_length2=None, freeway_demand=None, ramp_demand=None, phf=None, heavy_vehicle_pct=None, "
-        "ramp_heavy_vehicle_pct=None, terrain=None, adjacent_upstream=None, upstream_distance=None, "
-        "upstream_ramp_flow=None, adjacent_downstream=None, downstream_distance=None, downstream_ramp_flow=None, "
-        "caf=None, saf=None, version=None)\n--\n\n")
-        .constructor(
-            params(opt<std::string>("ramp_type"), opt<std::string>("ramp_side"), opt<std::uint32_t>("ramp_lanes"),
-                   opt<std::uint32_t>("freeway_lanes"), opt<double>("freeway_ffs"), opt<double>("ramp_ffs"),
-                   opt<double>("accel_lane_length"), opt<double>("accel_lane_length2"),
-                   opt<double>("decel_lane_length"), opt<double>("decel_lane_length2"),
-                   opt<double>("freeway_demand"), opt<double>("ramp_demand"), opt<double>("phf"),
-                   opt<double>("heavy_vehicle_pct"), opt<double>("ramp_heavy_vehicle_pct"),
-                   opt<std::string>("terrain"), opt<std::string>("adjacent_upstream"),
-                   opt<double>("upstream_distance"), opt<double>("upstream_ramp_flow"),
-                   opt<std::string>("adjacent_downstream"), opt<double>("downstream_distance"),
-                   opt<double>("downstream_ramp_flow"), opt<double>("caf"), opt<double>("saf"),
-                   opt<std::string>("version")),
-            make_ramp_segment)
+    // Option words are checked in signature order, after every argument has converted.
+    using R = RampSegment;
+    ClassDef<R>(m, "RampSegment", "")
+        .init(opt("ramp_type", &R::ramp_type, md::RAMP_TYPE_WORDS),
+              opt("ramp_side", &R::ramp_side, md::RAMP_SIDE_WORDS),
+              opt("ramp_lanes", &R::ramp_lanes, md::ramp_lanes_from_count), opt("freeway_lanes", &R::freeway_lanes),
+              opt("freeway_ffs", &R::freeway_ffs), opt("ramp_ffs", &R::ramp_ffs),
+              opt("accel_lane_length", &R::accel_lane_length), opt("accel_lane_length2", &R::accel_lane_length2),
+              opt("decel_lane_length", &R::decel_lane_length), opt("decel_lane_length2", &R::decel_lane_length2),
+              opt("freeway_demand", &R::freeway_demand), opt("ramp_demand", &R::ramp_demand), opt("phf", &R::phf),
+              opt("heavy_vehicle_pct", &R::heavy_vehicle_pct),
+              opt("ramp_heavy_vehicle_pct", &R::ramp_heavy_vehicle_pct),
+              opt("terrain", &R::terrain, hcm::common::TERRAIN_WORDS),
+              opt("adjacent_upstream", &R::adjacent_upstream, md::ADJACENT_RAMP_WORDS),
+              opt("upstream_distance", &R::upstream_distance), opt("upstream_ramp_flow", &R::upstream_ramp_flow),
+              opt("adjacent_downstream", &R::adjacent_downstream, md::ADJACENT_RAMP_WORDS),
+              opt("downstream_distance", &R::downstream_distance),
+              opt("downstream_ramp_flow", &R::downstream_ramp_flow), opt("caf", &R::caf), opt("saf", &R::saf),
+              opt("version", &R::version, version::from_str))
         .property<std::string>(
             "version",
             "HCM edition of this segment, \"7\" or \"7.1\". Setting it accepts the spellings of "
@@ -120,7 +67,7 @@ void register_(py::module_& m) {
         .readonly("flow_ramp", "Ramp demand flow rate v_R (pc/h); 0.0 before it is computed.",
                   [](const RampSegment& s) { return or_zero(s.flow_ramp); })
         .readonly("p_f", "Share of the freeway flow in lanes 1 and 2, P_FM or P_FD; None before it is computed.",
-                  [](const RampSegment& s) { return s.p_f; })
+                  &RampSegment::p_f)
         .readonly("v12", "Flow in lanes 1 and 2 just upstream of the ramp influence area (pc/h).",
                   [](const RampSegment& s) { return or_zero(s.v12); })
         .readonly("vr12", "v_R12: ramp flow plus v12 at a merge, v12 at a diverge (pc/h).",
@@ -131,21 +78,21 @@ void register_(py::module_& m) {
                   [](const RampSegment& s) { return or_zero(s.capacity_ramp); })
         .readonly("vc_ratio", "Demand-to-capacity ratio.", [](const RampSegment& s) { return or_zero(s.vc_ratio); })
         .readonly("demand_exceeds_capacity", "Whether a demand exceeds its capacity; None before the capacity check.",
-                  [](const RampSegment& s) { return s.demand_exceeds_capacity; })
+                  &RampSegment::demand_exceeds_capacity)
         .readonly("exceeds_max_desirable",
                   "Whether the flow entering the influence area exceeds its maximum desirable value; None before "
                   "the capacity check.",
-                  [](const RampSegment& s) { return s.exceeds_max_desirable; })
+                  &RampSegment::exceeds_max_desirable)
         .readonly("density", "Ramp influence-area density (pc/mi/ln); 0.0 while not computed.",
                   [](const RampSegment& s) { return or_zero(s.density); })
         .readonly("speed_ramp", "Average speed in the ramp influence area S_R (mi/h).",
                   [](const RampSegment& s) { return or_zero(s.speed_ramp); })
         .readonly("speed_outer", "Average speed in the outer lanes S_O (mi/h); None while not computed.",
-                  [](const RampSegment& s) { return s.speed_outer; })
+                  &RampSegment::speed_outer)
         .readonly("speed_avg", "Average speed over all lanes S (mi/h).",
                   [](const RampSegment& s) { return or_zero(s.speed_avg); })
         .readonly("los", "Level of service letter; None while not determined.",
-                  [](const RampSegment& s) { return s.los; })
+                  &RampSegment::los)
         .method_mut("determine_demand_flow",
                     "determine_demand_flow()\n--\n\n"
                     "Converts the freeway and ramp volumes to flow rates under equivalent base conditions,\n"
@@ -158,21 +105,21 @@ void register_(py::module_& m) {
                     "estimate_v12()\n--\n\n"
                     "Estimates the flow in lanes 1 and 2 upstream of the influence area (P_FM or P_FD,\n"
                     "left-side and outer-lane adjustments). Returns v12 in pc/h.",
-                    [](RampSegment& s) { return s.estimate_v12(); })
+                    &RampSegment::estimate_v12)
         .method_mut("determine_capacity",
                     "determine_capacity()\n--\n\n"
                     "Checks the freeway and ramp demands against their capacities. Returns c_F in pc/h.",
-                    [](RampSegment& s) { return s.determine_capacity(); })
+                    &RampSegment::determine_capacity)
         .method_mut("determine_density",
                     "determine_density()\n--\n\n"
                     "Computes the ramp influence-area density in pc/mi/ln (0.0 for a major merge, which has\n"
                     "no density model).",
-                    [](RampSegment& s) { return s.determine_density(); })
+                    &RampSegment::determine_density)
         .method_mut("determine_los",
                     "determine_los()\n--\n\n"
                     "Determines the level of service from the capacity checks and the density. Returns the\n"
                     "letter, or None for a major merge within capacity.",
-                    [](RampSegment& s) { return s.determine_los(); })
+                    &RampSegment::determine_los)
         .method_mut("estimate_speed",
                     "estimate_speed()\n--\n\n"
                     "Estimates the speeds in the influence area and the outer lanes and their average.\n"
@@ -185,7 +132,7 @@ void register_(py::module_& m) {
                     "run_analysis()\n--\n\n"
                     "Runs the whole procedure of the segment's edition and returns the level of service\n"
                     "letter, or None for a major merge within capacity under edition \"7\".",
-                    [](RampSegment& s) { return s.run_analysis(); })
+                    &RampSegment::run_analysis)
         .method("analysis_v7_1",
                 "analysis_v7_1()\n--\n\n"
                 "The intermediate values of the last edition \"7.1\" analysis as JSON text, or None before\n"

@@ -25,71 +25,29 @@ namespace hw = hcm::weaving::weaving;
 
 namespace {
 
-using OptF = std::optional<double>;
-using OptU = std::optional<std::uint32_t>;
-using OptS = std::optional<std::string>;
-
-// The constructor: each argument given replaces the record's default; the option words are
-// checked in the order weaving_type, facility_type, terrain, version.
-WeavingSegment make_weaving_segment(OptS weaving_type, OptS facility_type, OptF length_short, OptU num_lanes,
-                                    OptU num_weaving_lanes, OptF ffs, OptF v_ff, OptF v_fr, OptF v_rf, OptF v_rr,
-                                    OptF phf, OptF heavy_vehicle_pct, OptS terrain, OptU lc_rf, OptU lc_fr, OptU lc_rr,
-                                    OptF interchange_density, OptF basic_freeway_capacity, OptF caf, OptF saf,
-                                    OptS hcm_version, OptU nw_rf, OptU nw_fr, OptU nw_rr) {
-    WeavingSegment w;
-    if (weaving_type) w.weaving_type = base::parse_option(hw::WEAVING_TYPE_WORDS, *weaving_type);
-    if (facility_type) w.facility_type = base::parse_option(hw::FACILITY_TYPE_WORDS, *facility_type);
-    if (terrain) w.terrain = base::parse_option(hcm::common::TERRAIN_WORDS, *terrain);
-    if (hcm_version) w.version = version::from_str(*hcm_version);
-    w.length_short = length_short.value_or(w.length_short);
-    w.num_lanes = num_lanes.value_or(w.num_lanes);
-    w.num_weaving_lanes = num_weaving_lanes.value_or(w.num_weaving_lanes);
-    w.ffs = ffs.value_or(w.ffs);
-    w.v_ff = v_ff.value_or(w.v_ff);
-    w.v_fr = v_fr.value_or(w.v_fr);
-    w.v_rf = v_rf.value_or(w.v_rf);
-    w.v_rr = v_rr.value_or(w.v_rr);
-    w.phf = phf.value_or(w.phf);
-    w.heavy_vehicle_pct = heavy_vehicle_pct.value_or(w.heavy_vehicle_pct);
-    w.lc_rf = lc_rf.value_or(w.lc_rf);
-    w.lc_fr = lc_fr.value_or(w.lc_fr);
-    w.lc_rr = lc_rr.value_or(w.lc_rr);
-    w.interchange_density = interchange_density.value_or(w.interchange_density);
-    w.basic_freeway_capacity = basic_freeway_capacity.value_or(w.basic_freeway_capacity);
-    w.caf = caf.value_or(w.caf);
-    w.saf = saf.value_or(w.saf);
-    w.nw_rf = nw_rf.value_or(w.nw_rf);
-    w.nw_fr = nw_fr.value_or(w.nw_fr);
-    w.nw_rr = nw_rr.value_or(w.nw_rr);
-    return w;
-}
-
 std::string describe(const WeavingSegment& w) {
     return "WeavingSegment(type=" + std::string(base::name_of(w.weaving_type)) +
            ", L_S=" + base::fixed(w.length_short, 0) + " ft, N=" + std::to_string(w.num_lanes) +
            ", N_WL=" + std::to_string(w.num_weaving_lanes) + ", ffs=" + base::fixed(w.ffs, 0) + ")";
 }
 
-const char* const CLASS_DOC =
-    "WeavingSegment(weaving_type=None, facility_type=None, length_short=None, num_lanes=None, "
-    "num_weaving_lanes=None, ffs=None, v_ff=None, v_fr=None, v_rf=None, v_rr=None, phf=None, "
-    "heavy_vehicle_pct=None, terrain=None, lc_rf=None, lc_fr=None, lc_rr=None, interchange_density=None, "
-    "basic_freeway_capacity=None, caf=None, saf=None, version=None, nw_rf=None, nw_fr=None, nw_rr=None)\n--\n\n";
-
 }  // namespace
 
 void register_(py::module_& m) {
-    ClassDef<WeavingSegment>(m, "WeavingSegment", CLASS_DOC)
-        .constructor(params(opt<std::string>("weaving_type"), opt<std::string>("facility_type"),
-                            opt<double>("length_short"), opt<std::uint32_t>("num_lanes"),
-                            opt<std::uint32_t>("num_weaving_lanes"), opt<double>("ffs"), opt<double>("v_ff"),
-                            opt<double>("v_fr"), opt<double>("v_rf"), opt<double>("v_rr"), opt<double>("phf"),
-                            opt<double>("heavy_vehicle_pct"), opt<std::string>("terrain"),
-                            opt<std::uint32_t>("lc_rf"), opt<std::uint32_t>("lc_fr"), opt<std::uint32_t>("lc_rr"),
-                            opt<double>("interchange_density"), opt<double>("basic_freeway_capacity"),
-                            opt<double>("caf"), opt<double>("saf"), opt<std::string>("version"),
-                            opt<std::uint32_t>("nw_rf"), opt<std::uint32_t>("nw_fr"), opt<std::uint32_t>("nw_rr")),
-                     make_weaving_segment)
+    // Option words are checked in signature order, after every argument has converted.
+    using W = WeavingSegment;
+    ClassDef<W>(m, "WeavingSegment", "")
+        .init(opt("weaving_type", &W::weaving_type, hw::WEAVING_TYPE_WORDS),
+              opt("facility_type", &W::facility_type, hw::FACILITY_TYPE_WORDS),
+              opt("length_short", &W::length_short), opt("num_lanes", &W::num_lanes),
+              opt("num_weaving_lanes", &W::num_weaving_lanes), opt("ffs", &W::ffs), opt("v_ff", &W::v_ff),
+              opt("v_fr", &W::v_fr), opt("v_rf", &W::v_rf), opt("v_rr", &W::v_rr), opt("phf", &W::phf),
+              opt("heavy_vehicle_pct", &W::heavy_vehicle_pct),
+              opt("terrain", &W::terrain, hcm::common::TERRAIN_WORDS), opt("lc_rf", &W::lc_rf),
+              opt("lc_fr", &W::lc_fr), opt("lc_rr", &W::lc_rr), opt("interchange_density", &W::interchange_density),
+              opt("basic_freeway_capacity", &W::basic_freeway_capacity), opt("caf", &W::caf), opt("saf", &W::saf),
+              opt("version", &W::version, version::from_str), opt("nw_rf", &W::nw_rf), opt("nw_fr", &W::nw_fr),
+              opt("nw_rr", &W::nw_rr))
         .property<std::string>(
             "version", "HCM edition of the procedure, \"7\" or \"7.1\".",
             [](const WeavingSegment& w) { return std::string(version::label(w.version)); },
@@ -122,7 +80,7 @@ void register_(py::module_& m) {
                   [](const WeavingSegment& w) { return w.speed_avg.value_or(0.0); })
         .readonly("density", "Density D (pc/mi/ln).", [](const WeavingSegment& w) { return w.density.value_or(0.0); })
         .readonly("los", "Level of service letter, or None before it is determined.",
-                  [](const WeavingSegment& w) { return w.los; })
+                  &WeavingSegment::los)
         .method_mut("determine_demand_flow",
                     "determine_demand_flow()\n--\n\n"
                     "Step 1: demand flow rates (pc/h). Stores f_HV and the volume ratio.\n\n"
@@ -134,19 +92,19 @@ void register_(py::module_& m) {
         .method_mut("determine_configuration_characteristics",
                     "determine_configuration_characteristics()\n--\n\n"
                     "Step 2: minimum weaving lane-change rate LC_MIN (lc/h).",
-                    [](WeavingSegment& w) { return w.determine_configuration_characteristics(); })
+                    &WeavingSegment::determine_configuration_characteristics)
         .method_mut("determine_max_weaving_length",
                     "determine_max_weaving_length()\n--\n\n"
                     "Step 3: maximum weaving length L_MAX (ft); also decides is_weaving (L_S < L_MAX).",
-                    [](WeavingSegment& w) { return w.determine_max_weaving_length(); })
+                    &WeavingSegment::determine_max_weaving_length)
         .method_mut("determine_capacity",
                     "determine_capacity()\n--\n\n"
                     "Step 4: weaving segment capacity c_W (veh/h) and the v/c ratio.",
-                    [](WeavingSegment& w) { return w.determine_capacity(); })
+                    &WeavingSegment::determine_capacity)
         .method_mut("determine_lane_changing_rates",
                     "determine_lane_changing_rates()\n--\n\n"
                     "Step 5: weaving and non-weaving lane-change rates; returns LC_ALL (lc/h).",
-                    [](WeavingSegment& w) { return w.determine_lane_changing_rates(); })
+                    &WeavingSegment::determine_lane_changing_rates)
         .method_mut("estimate_speed",
                     "estimate_speed()\n--\n\n"
                     "Steps 6 and 7: weaving intensity and speeds.\n\n"
@@ -158,15 +116,15 @@ void register_(py::module_& m) {
         .method_mut("determine_density",
                     "determine_density()\n--\n\n"
                     "Step 8: density D (pc/mi/ln); infinite when the average speed is not positive.",
-                    [](WeavingSegment& w) { return w.determine_density(); })
+                    &WeavingSegment::determine_density)
         .method_mut("determine_los",
                     "determine_los()\n--\n\n"
                     "Step 9: level of service letter (F when demand exceeds capacity).",
-                    [](WeavingSegment& w) { return w.determine_los(); })
+                    &WeavingSegment::determine_los)
         .method_mut("run_analysis",
                     "run_analysis()\n--\n\n"
                     "Runs the whole procedure of the segment's HCM edition and returns the LOS letter.",
-                    [](WeavingSegment& w) { return w.run_analysis(); })
+                    &WeavingSegment::run_analysis)
         .method("analysis_v7_1",
                 "analysis_v7_1()\n--\n\n"
                 "Intermediate and final values of the last HCM 7.1 run as compact JSON, or None before one.",

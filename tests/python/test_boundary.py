@@ -208,3 +208,186 @@ def test_text_signatures():
     assert str(inspect.signature(t.Counter(1).total)) == "()"
     assert str(inspect.signature(t.keyword_only)) == "(a, *, b)"
     assert t.Counter.add.__doc__ == "Adds an amount (any float-like object)."
+
+
+# ---- constructors bound to record fields -------------------------------------------------------
+
+def test_field_constructor_signature_renders_each_kind_of_default():
+    assert t.Walkway.__text_signature__ == (
+        '(width, fixed_object_width=0.0, facility_type="walkway", is_one_way=False, demand=None, phf=None, '
+        "speeds=None, *, lanes=1)"
+    )
+    params = inspect.signature(t.Walkway).parameters
+    assert [params[n].default for n in ("fixed_object_width", "facility_type", "is_one_way", "lanes")] == [
+        0.0, "walkway", False, 1]
+    assert params["width"].default is inspect.Parameter.empty
+    assert params["lanes"].kind is inspect.Parameter.KEYWORD_ONLY
+
+
+def test_field_constructor_defaults_and_given_values():
+    w = t.Walkway(2.0)
+    assert (w.width, w.fixed_object_width, w.is_stairway, w.is_one_way, w.demand, w.phf, w.speeds, w.lanes) == (
+        2.0, 0.0, False, False, None, 0.85, [4.0, 3.5, 3.0], 1)
+    w = t.Walkway(3, 0.5, "Stairway", True, 100, 0.9, (1, 2, 3), lanes=2)
+    assert (w.width, w.fixed_object_width, w.is_stairway, w.is_one_way, w.demand, w.phf, w.speeds, w.lanes) == (
+        3.0, 0.5, True, True, 100.0, 0.9, [1.0, 2.0, 3.0], 2)
+    # None keeps the field's default only where the signature shows "=None".
+    assert t.Walkway(2.0, demand=None, phf=None, speeds=None).phf == 0.85
+    # Derived once the fields are set.
+    assert w.effective_width == 2.5
+
+
+@pytest.mark.parametrize(
+    "kwargs, error, text",
+    [
+        ({"width": None}, TypeError, "argument 'width': must be real number, not NoneType"),
+        ({"width": 1, "fixed_object_width": None}, TypeError,
+         "argument 'fixed_object_width': must be real number, not NoneType"),
+        ({"width": 1, "facility_type": None}, TypeError,
+         "argument 'facility_type': 'NoneType' object cannot be converted to 'PyString'"),
+        ({"width": 1, "is_one_way": None}, TypeError,
+         "argument 'is_one_way': 'NoneType' object cannot be converted to 'PyBool'"),
+        ({"width": 1, "is_one_way": 1}, TypeError,
+         "argument 'is_one_way': 'int' object cannot be converted to 'PyBool'"),
+        ({}, TypeError, "Walkway.__new__() missing 1 required positional argument: 'width'"),
+        ({"width": 1, "facility_type": "Ramp"}, ValueError, "unknown facility_type: ramp"),
+        ({"width": 1, "speeds": [1, 2]}, ValueError, "speeds must contain exactly 3 values"),
+        # Every argument converts before any hook runs; hooks run in signature order.
+        ({"width": 1, "facility_type": "ramp", "phf": "x"}, TypeError, "argument 'phf': must be real number, not str"),
+        ({"width": 1, "speeds": [1], "facility_type": "ramp"}, ValueError, "unknown facility_type: ramp"),
+        ({"width": 1, "lanes": -1}, OverflowError, "out of range integral type conversion attempted"),
+    ],
+)
+def test_field_constructor_errors(kwargs, error, text):
+    with pytest.raises(error) as err:
+        t.Walkway(**kwargs)
+    assert type(err.value) is error and str(err.value) == text
+
+
+def test_field_constructor_argument_list_errors():
+    with pytest.raises(TypeError) as err:
+        t.Walkway(1, 0, "walkway", False, None, None, None, 3)
+    assert str(err.value) == "Walkway.__new__() takes from 1 to 7 positional arguments but 8 were given"
+
+
+# ---- classes built from a JSON document --------------------------------------------------------
+
+DEFAULT_DOC = '{"x":1.0,"name":"doc"}'
+
+
+@pytest.mark.parametrize(
+    "cls, signature", [(t.Optional, "(json=None)"), (t.Strict, "(json)"), (t.Pretty, "(config_json)"),
+                       (t.ReadOnly, "(json=None)")]
+)
+def test_document_constructor_signatures(cls, signature):
+    assert cls.__text_signature__ == signature
+    assert str(inspect.signature(cls)) == signature
+
+
+def test_optional_document_defaults_to_the_empty_document():
+    assert t.Optional().to_json() == t.Optional(None).to_json() == t.Optional(json="{}").to_json() == DEFAULT_DOC
+    assert t.ReadOnly().name == t.ReadOnly(None).name == "doc"
+
+
+@pytest.mark.parametrize(
+    "call, text",
+    [
+        (lambda: t.Strict(), "Strict.__new__() missing 1 required positional argument: 'json'"),
+        (lambda: t.Strict.from_json(), "Strict.from_json() missing 1 required positional argument: 'json'"),
+        (lambda: t.Pretty(), "Pretty.__new__() missing 1 required positional argument: 'config_json'"),
+        (lambda: t.Strict(None), "argument 'json': 'NoneType' object cannot be converted to 'PyString'"),
+        (lambda: t.Optional(3), "argument 'json': 'int' object cannot be converted to 'PyString'"),
+    ],
+)
+def test_document_argument_errors(call, text):
+    with pytest.raises(TypeError) as err:
+        call()
+    assert str(err.value) == text
+
+
+@pytest.mark.parametrize(
+    "call, prefix",
+    [
+        (t.Optional, "invalid optional JSON: "),
+        (t.ReadOnly, "invalid read-only JSON: "),
+        (t.Pretty, "invalid pretty config: "),
+        (t.Strict, ""),
+        (t.Strict.from_json, ""),
+    ],
+)
+def test_document_read_errors_carry_the_declared_prefix(call, prefix):
+    with pytest.raises(ValueError) as err:
+        call('{"x": "a"}')
+    assert str(err.value) == prefix + 'invalid type: string "a", expected f64 at line 1 column 9'
+
+
+def test_from_json_is_the_constructor_under_another_name():
+    made = t.Strict.from_json(json='{"x": 2}')
+    assert type(made) is t.Strict and made.x == 2.0
+    assert made.to_json() == t.Strict('{"x": 2}').to_json()
+    assert t.Strict.from_json.__text_signature__ == "(json)"
+    assert t.Strict.from_json.__doc__ == "Alias constructor mirroring `Strict(json)`."
+    assert not hasattr(t.Optional, "from_json")
+
+
+def test_writers_compact_pretty_and_none():
+    assert t.Optional('{"x": 2}').to_json() == '{"x":2.0,"name":"doc"}'
+    assert t.Pretty(config_json='{"x": 2}').to_json() == '{\n  "x": 2.0,\n  "name": "doc"\n}'
+    assert t.Pretty.to_json.__doc__ == "The document, pretty."
+    assert str(inspect.signature(t.Pretty.to_json)) == "(self)"
+    assert not hasattr(t.ReadOnly, "to_json")
+
+
+@pytest.mark.parametrize("cls, prefix", [(t.Optional, "serialization failed: "), (t.Pretty, "serialize Pretty: ")])
+def test_write_failure_carries_the_declared_message(cls, prefix):
+    doc = cls("{}")
+    doc.corrupt()
+    with pytest.raises(ValueError, match="^" + prefix + "invalid UTF-8 in string$"):
+        doc.to_json()
+
+
+# ---- objects are built by __new__ --------------------------------------------------------------
+
+def test_new_builds_the_object():
+    c = t.Counter.__new__(t.Counter, 2.0, label="x")
+    assert (c.total(), c.label) == (2.0, "x")
+    c.__init__(5.0, label="y")  # does nothing
+    assert (c.total(), c.label) == (2.0, "x")
+    with pytest.raises(TypeError, match=r"^Counter.__new__\(\) takes from 0 to 2 positional arguments"):
+        t.Counter.__new__(t.Counter, 1, "a", 3)
+
+
+@pytest.mark.parametrize(
+    "call, text",
+    [
+        (lambda: object.__new__(t.Counter), "is not safe, use marvane_boundary_test.Counter.__new__()"),
+        (lambda: t.Counter.__base__.__new__(t.Counter), "is not safe, use marvane_boundary_test.Counter.__new__()"),
+        (lambda: t.Counter.__new__(int), "int is not a subtype of marvane_boundary_test.Counter"),
+        (lambda: t.Counter.__new__(3), "is not a type object"),
+        (lambda: t.Counter.__new__(), "not enough arguments"),
+        (lambda: t.Counter.__new__(t.Walkway), "is not a subtype of marvane_boundary_test.Counter"),
+        (lambda: t.Opaque(), "cannot create 'marvane_boundary_test.Opaque' instances"),
+        (lambda: t.Opaque.__new__(t.Opaque), "cannot create 'marvane_boundary_test.Opaque' instances"),
+    ],
+)
+def test_no_path_reaches_an_unbuilt_object(call, text):
+    with pytest.raises(TypeError) as err:
+        call()
+    assert text in str(err.value)
+
+
+def test_subclasses_are_built_by_the_base_new():
+    class Sub(t.Counter):
+        def __init__(self, start, label):
+            super().__init__(start, label)
+            self.seen = label
+
+    s = Sub(4.0, "e")
+    assert type(s) is Sub and (s.total(), s.label, s.seen) == (4.0, "e", "e")
+    assert t.opaque().value == 7
+
+    class Both(t.Counter, t.Walkway):
+        pass
+
+    with pytest.raises(TypeError, match="derives from more than one class of this module"):
+        Both()

@@ -55,6 +55,8 @@ struct ManagedLaneSegment {
     std::optional<LevelOfService> los;
 
     ManagedLaneSegment(ManagedLaneType type, double ffs, double v_p, double k_gp, double caf, double saf);
+    // A continuous-access lane at 65 mi/h without demand, GP density or adjustments.
+    ManagedLaneSegment() : ManagedLaneSegment(ManagedLaneType::ContinuousAccess, 65.0, 0.0, 0.0, 1.0, 1.0) {}
 
     bool has_friction_effect() const { return parameters.friction_type; }
     bool is_friction_active() const { return parameters.friction_type && k_gp > FRICTION_GP_DENSITY; }

@@ -116,6 +116,10 @@ const jsonio::Record<FreewayFacility>& json_record(jsonio::Tag<FreewayFacility>)
     return record;
 }
 
+FreewayFacility read_facility(std::string_view text) { return jsonio::read_document<FreewayFacility>(text); }
+
+std::string write_facility(const FreewayFacility& facility) { return jsonio::write_document(facility); }
+
 FreewayFacility facility_from_json(std::string_view text) {
     return jsonio::read_document_with_prefix<FreewayFacility>(text, "invalid facility JSON: ");
 }

@@ -17,6 +17,11 @@ const jsonio::Record<FacilitySegment>& json_record(jsonio::Tag<FacilitySegment>)
 const jsonio::Record<PeriodPerformance>& json_record(jsonio::Tag<PeriodPerformance>);
 const jsonio::Record<FreewayFacility>& json_record(jsonio::Tag<FreewayFacility>);
 
+// The facility document as the Python class reads and writes it: read failures carry the
+// parser's message alone (jsonio::Error); the writer gives compact text.
+FreewayFacility read_facility(std::string_view text);
+std::string write_facility(const FreewayFacility& facility);
+
 // Reads a whole facility document; hcm::Error "invalid facility JSON: {}" on failure.
 FreewayFacility facility_from_json(std::string_view text);
 

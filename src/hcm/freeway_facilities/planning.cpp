@@ -253,6 +253,12 @@ const jsonio::Record<PlanningFacility>& json_record(jsonio::Tag<PlanningFacility
     return record;
 }
 
+PlanningFacility read_planning_facility(std::string_view text) {
+    return jsonio::read_document<PlanningFacility>(text);
+}
+
+std::string write_planning_facility(const PlanningFacility& facility) { return jsonio::write_document(facility); }
+
 PlanningFacility planning_facility_from_json(std::string_view text) {
     return jsonio::read_document_with_prefix<PlanningFacility>(text, "invalid planning facility JSON: ");
 }

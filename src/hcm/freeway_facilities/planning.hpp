@@ -166,6 +166,11 @@ const jsonio::Record<PlanningSectionResult>& json_record(jsonio::Tag<PlanningSec
 const jsonio::Record<PlanningFacilityResult>& json_record(jsonio::Tag<PlanningFacilityResult>);
 const jsonio::Record<PlanningFacility>& json_record(jsonio::Tag<PlanningFacility>);
 
+// The planning facility document as the Python class reads and writes it: read failures carry
+// the parser's message alone (jsonio::Error); the writer gives compact text.
+PlanningFacility read_planning_facility(std::string_view text);
+std::string write_planning_facility(const PlanningFacility& facility);
+
 // Reads a whole planning facility document; hcm::Error "invalid planning facility JSON: {}".
 PlanningFacility planning_facility_from_json(std::string_view text);
 

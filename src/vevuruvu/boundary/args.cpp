@@ -3,6 +3,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/format.hpp"
+
 namespace vevuruvu::boundary {
 namespace {
 
@@ -85,5 +87,11 @@ void reraise_for_argument(const char* name, py::error_already_set& e) {
     std::string text = py::str(e.value());
     raise(PyExc_TypeError, std::string("argument '") + name + "': " + text);
 }
+
+// Python reads these back as the same values: floats in their shortest round-trip form with
+// ".0" on integral values, strings in double quotes with backslash escapes.
+std::string python_literal(double value) { return base::debug_num(value); }
+std::string python_literal(bool value) { return value ? "True" : "False"; }
+std::string python_literal(std::string_view value) { return base::debug(value); }
 
 }  // namespace vevuruvu::boundary

@@ -6,6 +6,10 @@
 //   def<double>("phf", 0.94)          "=0.94": omitted -> 0.94
 //   opt<double>("x").kw_only()        keyword-only
 //
+// A signature renders its own text ("length_ft, bffs=None, phf=0.94, *, x=None"), so that the
+// docstring's text signature is never typed a second time. Constructor parameters bound to a
+// record field are declared the same way (fields.hpp).
+//
 // Binding follows the interpreter's rules (positional then keyword, in signature order) with
 // these TypeError texts, the name written "Class.method()" or "function()":
 //   "{} missing {} required positional argument(s): 'a', 'b', and 'c'"
@@ -20,7 +24,9 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -41,6 +47,17 @@ void bind_arguments(const std::string& callee, std::span<const ParamSpec> params
 // Re-raises a TypeError from converting argument `name` as "argument '{name}': {text}".
 [[noreturn]] void reraise_for_argument(const char* name, py::error_already_set& e);
 
+// A default value as Python source, for text signatures: 0.94, True, "walkway", 3.
+std::string python_literal(double value);
+std::string python_literal(bool value);
+std::string python_literal(std::string_view value);
+inline std::string python_literal(const char* value) { return python_literal(std::string_view(value)); }
+template <class I>
+    requires(std::is_integral_v<I> && !std::is_same_v<I, bool>)
+std::string python_literal(I value) {
+    return std::to_string(value);
+}
+
 enum class ParamKind { Required, Optional, Default };
 
 template <class T, ParamKind K>
@@ -56,6 +73,13 @@ struct Param {
         return p;
     }
     ParamSpec spec() const { return {name, K == ParamKind::Required, keyword_only}; }
+
+    // "name", "name=None" or "name=<default>".
+    void render(std::string& out) const {
+        out += name;
+        if constexpr (K == ParamKind::Optional) out += "=None";
+        if constexpr (K == ParamKind::Default) out += "=" + python_literal(fallback);
+    }
 
     value_type convert(PyObject* slot) const {
         if constexpr (K == ParamKind::Optional) {
@@ -103,6 +127,27 @@ struct Params {
 
     // Converts the bound arguments, in signature order.
     values convert(const Slots& slots) const { return convert_all(slots, std::index_sequence_for<Ps...>{}); }
+
+    // The parameter list as a text signature shows it, without the parentheses.
+    std::string text() const {
+        std::string out;
+        bool keyword_only = false;
+        std::apply(
+            [&](const auto&... p) {
+                (
+                    [&] {
+                        if (!out.empty()) out += ", ";
+                        if (p.spec().keyword_only && !keyword_only) {
+                            out += "*, ";
+                            keyword_only = true;
+                        }
+                        p.render(out);
+                    }(),
+                    ...);
+            },
+            params);
+        return out;
+    }
 
 private:
     template <std::size_t... I>

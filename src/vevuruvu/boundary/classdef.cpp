@@ -1,6 +1,7 @@
 #include "vevuruvu/boundary/classdef.hpp"
 
 #include <cstring>
+#include <new>
 
 namespace vevuruvu::boundary {
 
@@ -12,15 +13,17 @@ std::string method_doc(const char* name, const char* doc) {
     return text.substr(0, n + 1) + (empty ? "self" : "self, ") + text.substr(n + 1);
 }
 
-std::string init_doc(const char* class_name, const char* class_doc) {
-    std::string doc(class_doc);
-    std::size_t n = std::strlen(class_name);
-    std::size_t end = doc.find(")\n--\n\n");
-    if (doc.compare(0, n, class_name) != 0 || doc.size() <= n || doc[n] != '(' || end == std::string::npos) {
-        return "__init__(self)\n--\n\n";
-    }
-    std::string inner = doc.substr(n + 1, end - n - 1);
-    return "__init__(self" + (inner.empty() ? std::string() : ", " + inner) + ")\n--\n\n";
+void set_class_doc(py::handle cls, const std::string& name, const std::string& parameters, const std::string& prose) {
+    // Python reads a class's text signature from its type slot, not from __doc__; the type owns
+    // that text (allocated with the interpreter's allocator, freed with the type).
+    std::string doc = name + "(" + parameters + ")\n--\n\n" + prose;
+    auto* type = reinterpret_cast<PyTypeObject*>(cls.ptr());
+    auto* text = static_cast<char*>(PyObject_Malloc(doc.size() + 1));
+    if (text == nullptr) throw std::bad_alloc();
+    std::memcpy(text, doc.c_str(), doc.size() + 1);
+    PyObject_Free(const_cast<char*>(type->tp_doc));
+    type->tp_doc = text;
+    cls.attr("__doc__") = prose.empty() ? py::object(py::none()) : py::object(py::str(prose));
 }
 
 void set_property(py::handle cls, const char* name, const char* doc, py::cpp_function getter, py::cpp_function setter) {

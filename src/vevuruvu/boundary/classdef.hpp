@@ -3,33 +3,49 @@
 //
 //   VEVURUVU_PYTHON_CLASS(BasicFreeways);            // at global scope
 //   void register_(py::module_& m) {
-//       ClassDef<BasicFreeways>(m, "BasicFreeways", "BasicFreeways(bffs=None, lane_count=None)\n--\n\n...")
-//           .constructor(params(opt<double>("bffs"), opt<std::uint32_t>("lane_count")), make_basic_freeways)
-//           .method_mut("run_operational_analysis", "run_operational_analysis()\n--\n\n...", run)
-//           .method("ffs", "ffs()\n--\n\nFree-flow speed, mi/h.", [](const BasicFreeways& r) { return r.ffs; })
+//       ClassDef<BasicFreeways>(m, "BasicFreeways", "Prose of the class docstring (may be empty).")
+//           .init(opt("bffs", &BasicFreeways::bffs), opt("lane_count", &BasicFreeways::lane_count),
+//                 opt("city_type", &BasicFreeways::is_rural, is_rural_city))  // fields.hpp
+//           .method_mut("run_operational_analysis", "run_operational_analysis()\n--\n\n...",
+//                       &BasicFreeways::run_operational_analysis)
+//           .method("ffs", "ffs()\n--\n\nFree-flow speed, mi/h.", &BasicFreeways::ffs)
 //           .method("e_t", "e_t(length_mi)\n--\n\n...", params(req<double>("length_mi")),
 //                   [](const BasicFreeways& r, double len) { return r.e_t(len); })
-//           .property("version", "...", get_version, set_version)   // deletion refused
+//           .readonly("speed", "Space mean speed (mi/h).", &BasicFreeways::speed)
+//           .property<std::string>("version", "...", get_version, set_version)   // deletion refused
 //           .repr([](const BasicFreeways& r) { return describe(r); });
+//       ClassDef<FreewayFacility>(m, "FreewayFacility", "")
+//           .json_document({.read = ff::read_facility, .read_error = "invalid facility JSON: ", ...});
 //       add_function(m, "service_volumes", "service_volumes(segment, split)\n--\n\n...",
 //                    params(req<WeavingSegment>("segment"), req<std::array<double, 4>>("split")), service_volumes);
 //   }
 //
-// Docstrings start with the text signature ("name(args)", a line "--", a blank line) so that
+// The constructor (`init` or `json_document`) is the type's __new__ (construct.hpp); the class
+// docstring starts with the text signature generated from its declaration. Method docstrings
+// start with their text signature ("name(args)", a line "--", a blank line) so that
 // inspect.signature works; methods get "self" inserted as their first parameter (not "$self":
-// pybind11 functions carry a capsule as __self__, which would make inspect drop it twice). `method` borrows
-// the object shared, `method_mut` exclusively (see object.hpp). Callables take the record
-// (const T& or T&) and then the converted arguments; their result converts with to_py (void
-// gives None). hcm::Error becomes ValueError; other C++ exceptions PanicException.
+// pybind11 functions carry a capsule as __self__, which would make inspect drop it twice). `method`
+// borrows the object shared, `method_mut` exclusively (see object.hpp). Callables take the record
+// (const T& or T&) and then the converted arguments, or are member pointers (a field or a member
+// function); their result converts with to_py (void gives None). hcm::Error becomes ValueError;
+// other C++ exceptions PanicException.
 #include <pybind11/pybind11.h>
 
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 
 #include "vevuruvu/boundary/args.hpp"
+#include "vevuruvu/boundary/construct.hpp"
 #include "vevuruvu/boundary/convert.hpp"
 #include "vevuruvu/boundary/errors.hpp"
+#include "vevuruvu/boundary/fields.hpp"
+#include "vevuruvu/boundary/json_document.hpp"
 #include "vevuruvu/boundary/module.hpp"
 #include "vevuruvu/boundary/object.hpp"
 
@@ -37,22 +53,23 @@ namespace vevuruvu::boundary {
 
 // "name(a, b)\n--\n\n..." -> "name(self, a, b)\n--\n\n..." (unchanged if it has no signature).
 std::string method_doc(const char* name, const char* doc);
-// The constructor's __init__ docstring from the class docstring "Class(a, b)\n--\n\n...".
-std::string init_doc(const char* class_name, const char* class_doc);
 // A docstring, or None when there is none.
 inline py::object doc_or_none(const char* doc) { return doc ? py::object(py::str(doc)) : py::object(py::none()); }
 // A property whose deletion raises AttributeError "can't delete attribute".
 void set_property(py::handle cls, const char* name, const char* doc, py::cpp_function getter,
                   py::cpp_function setter);
+// The class docstring "{name}({parameters})\n--\n\n{prose}" (the text signature Python reads),
+// with __doc__ the prose alone, or None when there is none.
+void set_class_doc(py::handle cls, const std::string& name, const std::string& parameters, const std::string& prose);
 
 template <class F, class... Args>
 py::object call_to_py(F& fn, Args&&... args) {
     using R = std::invoke_result_t<F&, Args...>;
     if constexpr (std::is_void_v<R>) {
-        fn(std::forward<Args>(args)...);
+        std::invoke(fn, std::forward<Args>(args)...);
         return py::none();
     } else {
-        return to_py(fn(std::forward<Args>(args)...));
+        return to_py(std::invoke(fn, std::forward<Args>(args)...));
     }
 }
 
@@ -61,24 +78,47 @@ class ClassDef {
 public:
     using Obj = Object<T>;
 
-    ClassDef(py::module_& m, const char* name, const char* doc) : name_(name), doc_(doc), cls_(make_class(m, name, doc)) {
+    // `doc` is the prose of the class docstring; the constructor's declaration puts its text
+    // signature in front of it.
+    ClassDef(py::module_& m, const char* name, const char* doc)
+        : name_(name), prose_(doc), cls_(make_class(m, name, doc)) {
         PythonClass<T>::name = name;
         add(m, name, cls_);
     }
 
-    template <class P, class F>
-    ClassDef& constructor(P signature, F make) {
-        if (reused_) return *this;
-        std::string callee = name_ + ".__new__()";
-        auto init = [signature, make, callee](py::args args, py::kwargs kwargs) {
-            return call_guarded([&] {
-                auto values = signature.convert(signature.bind(callee, args.ptr(), kwargs.ptr()));
-                return new Obj{std::apply(make, std::move(values))};
-            });
-        };
-        py::options options;
-        options.disable_function_signatures();
-        cls_.def(py::init(init), keep(init_doc(name_.c_str(), doc_.c_str())));
+    // The constructor from parameters bound to record fields (fields.hpp): a record starts
+    // with its defaults (T{}) and each argument given sets its field.
+    template <class... Fs>
+    ClassDef& init(Fs... fields) {
+        static_assert((std::is_same_v<typename Fs::record_type, T> && ...), "each field must be one of the record's");
+        auto signature = params(std::move(fields)...);
+        return define_constructor(signature.text(), [signature, callee = name_ + ".__new__()"](PyObject* args,
+                                                                                                 PyObject* kwargs) {
+            return build_record(T{}, signature, callee, args, kwargs);
+        });
+    }
+
+    // Runs fn(T&) on each new record once its fields are set, for records whose other members
+    // follow from those fields.
+    template <class F>
+    ClassDef& after_init(F fn) {
+        Construction<T>::finish = std::move(fn);
+        return *this;
+    }
+
+    // The constructor, and to_json() and from_json() where declared, of a class built from a
+    // JSON document (json_document.hpp).
+    ClassDef& json_document(const JsonDocument<T>& doc) {
+        if (doc.read == nullptr) throw std::logic_error(name_ + ": a JSON-document class needs a reader");
+        if (doc.required) {
+            define_json_document(doc, params(req<std::string>(doc.param)));
+        } else {
+            define_json_document(doc, params(opt<std::string>(doc.param)));
+        }
+        if (doc.write != nullptr) {
+            std::string to_json_doc = std::string("to_json()\n--\n\n") + (doc.to_json ? doc.to_json : "");
+            method("to_json", to_json_doc.c_str(), [doc](const T& record) { return write_document(doc, record); });
+        }
         return *this;
     }
 
@@ -124,7 +164,14 @@ public:
         return *this;
     }
 
-    // A read-only property: get(const T&) -> R.
+    // A property that reads and sets a field; deleting it is refused.
+    template <class M>
+    ClassDef& property(const char* name, const char* doc, M T::* member) {
+        return property<M>(
+            name, doc, member, [member](T& record, M value) { record.*member = std::move(value); });
+    }
+
+    // A read-only property: get(const T&) -> R, or a member pointer.
     template <class G>
     ClassDef& readonly(const char* name, const char* doc, G get) {
         if (reused_) return *this;
@@ -153,6 +200,42 @@ public:
     py::handle type() const { return cls_; }
 
 private:
+    ClassDef& define_constructor(const std::string& parameters, std::function<T(PyObject*, PyObject*)> build) {
+        if (reused_) return *this;
+        Construction<T>::build = std::move(build);
+        set_class_doc(cls_, name_, parameters, prose_);
+        return *this;
+    }
+
+    template <class P>
+    void define_json_document(const JsonDocument<T>& doc, P signature) {
+        auto read = [doc, signature](const std::string& callee, PyObject* args, PyObject* kwargs) {
+            auto [text] = signature.convert(signature.bind(callee, args, kwargs));
+            if constexpr (std::is_same_v<decltype(text), std::string>) {
+                return read_document(doc, text);
+            } else {
+                return read_document(doc, text ? std::string_view(*text) : std::string_view("{}"));
+            }
+        };
+        define_constructor(signature.text(), [read, callee = name_ + ".__new__()"](PyObject* args, PyObject* kwargs) {
+            return read(callee, args, kwargs);
+        });
+        if (doc.from_json == nullptr || reused_) return;
+        auto from_json = [read, callee = name_ + ".from_json()", type = reinterpret_cast<PyTypeObject*>(cls_.ptr())](
+                             py::args args, py::kwargs kwargs) {
+            return call_guarded([&] {
+                PyObject* self = adopt_record(type, std::make_unique<Obj>(Obj{read(callee, args.ptr(), kwargs.ptr())}));
+                if (self == nullptr) throw py::error_already_set();
+                return py::reinterpret_steal<py::object>(self);
+            });
+        };
+        std::string alias_doc = "from_json(" + signature.text() + ")\n--\n\n" + doc.from_json;
+        py::options options;
+        options.disable_function_signatures();
+        cls_.attr("from_json") =
+            py::staticmethod(py::cpp_function(std::move(from_json), py::name("from_json"), py::doc(keep(alias_doc))));
+    }
+
     template <bool Exclusive, class P, class F>
     ClassDef& def_method(const char* name, const char* doc, P signature, F fn) {
         if (reused_) return *this;
@@ -202,8 +285,10 @@ private:
         py::options options;
         options.disable_function_signatures();
         py::class_<Obj> cls(m, name, keep(doc));
-        // A docstring that is only the text signature leaves the class without a docstring.
-        if (std::string_view(doc).ends_with("\n--\n\n")) cls.attr("__doc__") = py::none();
+        if (*doc == '\0') cls.attr("__doc__") = py::none();
+        // Until a constructor is declared, creating an instance is refused.
+        install_new(cls, new_object<T>, std::string("__new__($type, *args, **kwargs)\n--\n\nCreates a new ") + name +
+                                            "; see help(" + name + ") for its parameters.");
         return cls;
     }
 
@@ -211,7 +296,7 @@ private:
     static const char* keep(const std::string& text) { return (new std::string(text))->c_str(); }
 
     std::string name_;
-    std::string doc_;
+    std::string prose_;
     bool reused_ = false;
     py::class_<Obj> cls_;
 };
