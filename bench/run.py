@@ -1,10 +1,14 @@
 """Times the heavy analysis paths through the Python API on generated inputs.
 
-Prints one line per case: name, work size, seconds, work per second. Run with `make bench`.
+Prints one line per case: name, work size, seconds, work per second; the facility cases add the
+segment-steps their oversaturated engine runs and the nanoseconds per segment-step (the whole
+analysis over those steps). Run with `make bench`; `bench/run.py NAME ...` runs only the cases whose
+names start with one of the NAMEs (e.g. `freeway_facility`).
 """
 
 import json
 import math
+import sys
 import time
 
 import marvane
@@ -37,34 +41,67 @@ def freeway_facility_document(segments, periods):
     return json.dumps({"segments": segs, "mainline_demand": mainline})
 
 
-def time_case(name, work, run, repeat=3):
+def engine_segment_steps(document, first_oversat_period):
+    """Segment-steps of the oversaturated engine in one analysis: segments x steps per period x
+    periods from the first oversaturated one."""
+    if first_oversat_period is None:
+        raise SystemExit("benchmark facility is not oversaturated")
+    steps = math.floor(900 / document.get("time_step_s", 15.0) + 0.5)
+    periods = len(document["mainline_demand"]) - first_oversat_period
+    return len(document["segments"]) * steps * periods
+
+
+def time_case(name, work, run, repeat=3, segment_steps=None):
     best = math.inf
     for _ in range(repeat):
         start = time.perf_counter()
         run()
         best = min(best, time.perf_counter() - start)
-    print(f"{name:<40} {work:>10} {best:>10.4f} s {work / best:>14.0f} /s")
+    line = f"{name:<40} {work:>10} {best:>10.4f} s {work / best:>14.0f} /s"
+    if segment_steps:
+        line += f" {segment_steps:>10} segment-steps {best / segment_steps * 1e9:>7.1f} ns/segment-step"
+    print(line)
 
 
 def bench_freeway_facility(segments, periods):
     text = freeway_facility_document(segments, periods)
     probe = marvane.FreewayFacility(text)
     probe.run_analysis()
-    if not probe.oversaturated:
-        raise SystemExit(f"benchmark facility {segments}x{periods} is not oversaturated")
+    steps = engine_segment_steps(json.loads(text), json.loads(probe.to_json())["first_oversat_period"])
 
     def run():
         marvane.FreewayFacility(text).run_analysis()
 
-    time_case(f"freeway_facility {segments}seg x {periods}per", segments * periods, run)
+    time_case(f"freeway_facility {segments}seg x {periods}per", segments * periods, run, repeat=5,
+              segment_steps=steps)
 
 
-def main():
-    print(f"{'case':<40} {'work':>10} {'seconds':>12} {'work per second':>16}")
-    bench_freeway_facility(30, 24)
-    bench_freeway_facility(60, 96)
-    bench_managed_lane_facility(60, 96)
-    bench_signalized_modes(10000)
+def bench_two_lane_highway(segments):
+    """A two-lane highway of passing zones with a passing lane every fifth segment and curves on
+    every third, run through every step to the facility LOS."""
+    curve = [marvane.SubSegment(length=1320), marvane.SubSegment(length=1320, design_rad=800, sup_ele=4)]
+    segs = []
+    for i in range(segments):
+        kind = 2 if i % 5 == 4 else 1
+        segs.append(marvane.Segment(kind, 1.0, (i % 7) - 3.0, 55.0, volume=700 + 10 * (i % 9), volume_op=500,
+                                    phv=6, is_hc=i % 3 == 0, subsegments=curve + curve))
+
+    def run():
+        f = marvane.TwoLaneHighways(segs, lane_width=12, shoulder_width=4, apd=5, pmhvfl=0.5)
+        for i, seg in enumerate(segs):
+            f.determine_vertical_alignment(i)
+            f.determine_demand_flow(i)
+            f.determine_free_flow_speed(i)
+            f.estimate_average_speed(i)
+            f.estimate_percent_followers(i)
+            if seg.passing_type == 2:
+                f.determine_follower_density_pl(i)
+            else:
+                f.determine_follower_density_pc_pz(i)
+            f.determine_segment_los(i, 55.0, 1700)
+        f.determine_facility_los(f.determine_facility_follower_density(), 55.0)
+
+    time_case(f"two_lane_highway {segments}seg", segments, run)
 
 
 def bench_managed_lane_facility(segments, periods):
@@ -86,10 +123,15 @@ def bench_managed_lane_facility(segments, periods):
     entry_demand = [900 + 700 * math.sin(math.pi * p / periods) ** 2 for p in range(periods)]
     text = json.dumps({"gp": gp, "ml": ml, "ml_entry_demand": entry_demand, "cross_weave": cross_weave})
 
+    probe = marvane.ManagedLaneFacility(text)
+    probe.run_analysis()
+    steps = engine_segment_steps(gp, json.loads(probe.to_json())["gp"]["first_oversat_period"])
+
     def run():
         marvane.ManagedLaneFacility(text).run_analysis()
 
-    time_case(f"managed_lane_facility {segments}seg x {periods}per", segments * periods, run)
+    time_case(f"managed_lane_facility {segments}seg x {periods}per", segments * periods, run, repeat=5,
+              segment_steps=steps)
 
 
 def bench_signalized_modes(calls):
@@ -112,5 +154,22 @@ def bench_signalized_modes(calls):
     time_case("signalized ped+bike+two-stage calls", 3 * calls, run)
 
 
+CASES = [
+    ("freeway_facility 30seg x 24per", lambda: bench_freeway_facility(30, 24)),
+    ("freeway_facility 60seg x 96per", lambda: bench_freeway_facility(60, 96)),
+    ("managed_lane_facility 60seg x 96per", lambda: bench_managed_lane_facility(60, 96)),
+    ("two_lane_highway 200seg", lambda: bench_two_lane_highway(200)),
+    ("signalized ped+bike+two-stage calls", lambda: bench_signalized_modes(10000)),
+]
+
+
+def main(selected):
+    print(f"{'case':<40} {'work':>10} {'seconds':>12} {'work per second':>16}")
+    for name, bench in CASES:
+        if not selected or any(name.startswith(prefix) for prefix in selected):
+            bench()
+
+
+
 if __name__ == "__main__":
-    main()
+    main(sys.argv[1:])

@@ -114,6 +114,33 @@ for i, s in enumerate(climb["segments"]):
 print(f"  governing segment {climb['governing_segment']}, {climb['capacity_mix']:.0f} veh/h/ln; overall "
       f"{climb['s_mix_overall']:.1f} mi/h over {climb['total_length']} mi in {climb['total_travel_time']:.1f} s")
 
+# --- Chapter 15: two-lane highways and highway bicycle LOS -------------------------------------
+print("\nChapter 15: two-lane highway, passing zone - passing lane - curvy passing zone")
+curves = [marvane.SubSegment(length=2640), marvane.SubSegment(length=1320, design_rad=700, sup_ele=4),
+          marvane.SubSegment(length=1320)]
+highway = marvane.TwoLaneHighways(
+    [marvane.Segment(1, 1.5, 2.0, 55.0, volume=800, volume_op=600, phv=8),
+     marvane.Segment(2, 1.0, 1.0, 55.0, volume=800, phv=8),
+     marvane.Segment(1, 1.0, 0.0, 55.0, volume=800, volume_op=600, phv=8, is_hc=True, subsegments=curves)],
+    lane_width=12, shoulder_width=4, apd=6, pmhvfl=0.5)
+for i, seg in enumerate(highway.segments):
+    highway.determine_vertical_alignment(i)
+    highway.determine_demand_flow(i)
+    ffs = highway.determine_free_flow_speed(i)
+    speed, _ = highway.estimate_average_speed(i)
+    pf = highway.estimate_percent_followers(i)
+    fd = highway.determine_follower_density_pl(i)[1] if seg.passing_type == 2 else \
+        highway.determine_follower_density_pc_pz(i)
+    print(f"  segment {i}: FFS {ffs:.1f} mi/h, speed {speed:.1f} mi/h, {pf:.1f}% followers, "
+          f"{fd:.1f} followers/mi/ln, LOS {highway.determine_segment_los(i, 55.0, 1700)}")
+facility_fd = highway.determine_facility_follower_density()
+print(f"  {highway}: {facility_fd:.1f} followers/mi/ln, LOS {highway.determine_facility_los(facility_fd, 55.0)}")
+bike = json.loads(marvane.analyze_bicycle_los(json.dumps(
+    {"lane_width": 12, "shoulder_width": 4, "speed_limit": 55, "num_lanes": 1, "pavement_condition": 4,
+     "hourly_volume": 800, "phf": 0.95, "heavy_vehicle_pct": 0.08, "pct_on_highway_parking": 0})))
+print(f"  bicycle: score {bike['blos_score']:.2f}, LOS {bike['los']} "
+      f"({bike['effective_width']:.1f} ft effective width)")
+
 # --- Chapter 19: signalized intersection, pedestrian and bicycle modes ------------------------
 print("\nChapter 19: crosswalk, bicycle lane and two-stage crossing at a signalized intersection")
 crosswalk = json.loads(marvane.analyze_signalized_pedestrian(json.dumps(

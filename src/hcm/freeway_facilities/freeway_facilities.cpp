@@ -451,7 +451,9 @@ std::vector<double> column(const Matrix& m, std::size_t period) {
     return out;
 }
 
-oversaturated::OversaturatedEngine build_engine(const FreewayFacility& f) {
+}  // namespace
+
+oversaturated::OversaturatedEngine oversaturated_engine(const FreewayFacility& f) {
     oversaturated::EngineSetup setup;
     for (const auto& s : f.segments) {
         setup.length_mi.push_back(s.length_ft / FT_PER_MI);
@@ -464,8 +466,7 @@ oversaturated::OversaturatedEngine build_engine(const FreewayFacility& f) {
     return oversaturated::OversaturatedEngine(setup);
 }
 
-// The engine's input for period p (driver stages 7.1 to 7.7).
-oversaturated::OversatPeriodInput build_period_input(const FreewayFacility& f, std::size_t p) {
+oversaturated::OversatPeriodInput oversaturated_period_input(const FreewayFacility& f, std::size_t p) {
     const std::size_t n = f.segments.size();
     const double f_hv = heavy_vehicle_factor(f);
     oversaturated::OversatPeriodInput in;
@@ -512,13 +513,15 @@ oversaturated::OversatPeriodInput build_period_input(const FreewayFacility& f, s
     return in;
 }
 
+namespace {
+
 void run_oversaturated_periods(FreewayFacility& f, std::size_t first) {
     const std::size_t n = f.segments.size();
     const std::size_t periods = num_periods(f);
-    auto engine = build_engine(f);
+    auto engine = oversaturated_engine(f);
     std::vector<double> queued_speed(n);
     for (std::size_t p = first; p < periods; ++p) {
-        const auto in = build_period_input(f, p);
+        const auto in = oversaturated_period_input(f, p);
         const auto out = engine.run_period(in);
         for (std::size_t i = 0; i < n; ++i) {
             const auto& s = f.segments[i];

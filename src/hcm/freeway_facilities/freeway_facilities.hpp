@@ -15,6 +15,7 @@
 #include "base/enum_names.hpp"
 #include "hcm/common/common.hpp"
 #include "hcm/freeway_facilities/exhibits.hpp"
+#include "hcm/freeway_facilities/oversaturated.hpp"
 
 namespace hcm::freeway_facilities::freeway_facilities {
 
@@ -210,6 +211,12 @@ void evaluate_period_chain(FreewayFacility& facility, std::size_t period, const 
                            const std::vector<double>& queued_densities);
 
 // ---- Driver and measures --------------------------------------------------------------------------
+
+// The oversaturated engine of one analysis, and its input for period p: demands, capacities and
+// on-ramp capacities, meter rates, background densities, diverge splits and front-clearing flags.
+// Both read the demand, capacity and d/c matrices of the analysis.
+oversaturated::OversaturatedEngine oversaturated_engine(const FreewayFacility& facility);
+oversaturated::OversatPeriodInput oversaturated_period_input(const FreewayFacility& facility, std::size_t period);
 
 // Runs the whole core method and rewrites every result; throws hcm::Error (validation, time step)
 // and then leaves the facility unchanged.

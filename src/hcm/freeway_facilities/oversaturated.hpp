@@ -6,7 +6,12 @@
 //
 // Segments 0..n-1 upstream first; node i is the upstream end of segment i, node n the downstream
 // end of the facility. Per-step quantities are vehicles per step (veh/h / steps_per_hour).
-#include <array>
+//
+// The HCM's names for the step quantities are used throughout: mainline input MI, the mainline
+// outputs limited by an on-ramp (MO1), by the storage left on the segment (MO2) and by a queue
+// clearing from its front (MO3), mainline flow MF, on-ramp flow ONRF, off-ramp flow OFRF, segment
+// flow SF, number of vehicles NV, unserved vehicles UV, queue density KQ and the segment capacity
+// SC (SC' after the drop in discharge below a queue).
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -16,32 +21,53 @@
 
 namespace hcm::freeway_facilities::oversaturated {
 
-// The most recent step values of one quantity (at most HISTORY_STEPS; the oldest drops out).
+// The step values at one node that the front-clearing output looks back on.
+struct NodeStep {
+    double ramp_output = 0.0;     // MO1
+    double storage_output = 0.0;  // MO2
+    double front_output = 0.0;    // MO3
+    double off_ramp_flow = 0.0;   // OFRF
+    double capacity = 0.0;        // SC' of the segment below the node (not used at node n)
+};
+
+// The step values of every node over the most recent HISTORY_STEPS steps: one row of nodes per
+// step, all rows sharing one ring index. The row of the step in progress is written in place and
+// joins the history when the step ends; the oldest row then drops out.
 class StepHistory {
 public:
-    // Called for every node and segment in every time step: inline, and wrapping the ring index
-    // by comparison rather than division.
-    void push(double value) {
-        constexpr std::size_t capacity = exhibits::oversaturated::HISTORY_STEPS;
-        if (size_ < capacity) {
-            const std::size_t end = start_ + size_;
-            values_[end < capacity ? end : end - capacity] = value;
-            ++size_;
-        } else {
-            values_[start_] = value;
-            start_ = start_ + 1 < capacity ? start_ + 1 : 0;
-        }
+    explicit StepHistory(std::size_t nodes);
+
+    // Row of the step in progress (one entry per node); not part of the history yet.
+    NodeStep* current() { return &rows_[current_ * nodes_]; }
+    // Appends the current row.
+    void end_step() {
+        if (size_ < exhibits::oversaturated::HISTORY_STEPS) ++size_;
+        current_ = current_ + 1 < ROWS ? current_ + 1 : 0;
     }
     std::size_t size() const { return size_; }
-    // Value at lag `lag` steps back (lag 1 is the last step), interpolated between steps; none
-    // when the history does not reach that far back (or the lag is negative).
-    std::optional<double> lookup(double lag) const;
+    // Row of the previous step; none before the first step.
+    const NodeStep* last() const;
+
+    // Where lag `lag` steps back falls (lag 1 is the previous step): two rows and the weight of the
+    // later one, read as (1 - f) x earlier + f x later.
+    struct Lag {
+        const NodeStep* earlier;
+        const NodeStep* later;
+        double f;
+        double at(std::size_t node, double NodeStep::*field) const {
+            return (1.0 - f) * (earlier[node].*field) + f * (later[node].*field);
+        }
+    };
+    // None when the history does not reach that far back (or the lag is negative or not a number).
+    std::optional<Lag> at_lag(double lag) const;
 
 private:
-    double at(std::size_t index) const;  // index 0 is the oldest value
-    std::array<double, exhibits::oversaturated::HISTORY_STEPS> values_{};
-    std::size_t start_ = 0;
+    static constexpr std::size_t ROWS = exhibits::oversaturated::HISTORY_STEPS + 1;
+    const NodeStep* row(std::size_t index) const;  // index 0 is the oldest row of the history
+    std::size_t nodes_;
+    std::size_t current_ = 0;
     std::size_t size_ = 0;
+    std::vector<NodeStep> rows_;
 };
 
 // What the driver supplies for one period (rates in veh/h).
@@ -96,12 +122,65 @@ public:
                                                const std::vector<double>& on_ramp_demands,
                                                const std::vector<double>& off_ramp_demands, double mainline_demand);
 
-    // Vehicles queued on each segment at the end of the last period.
-    const std::vector<double>& unserved_veh() const { return unserved_veh_; }
+    // Vehicles on each segment, and those of them queued above its background level, at the end
+    // of the last period.
+    std::vector<double> vehicles() const;
+    std::vector<double> unserved_veh() const;
 
 private:
+    // Per node i, for the segment below it where there is one: what the time steps carry forward.
+    struct NodeState {
+        double vehicles = 0.0;           // NV
+        double unserved_veh = 0.0;       // UV, vehicles above the background level
+        double prev_segment_flow = 0.0;  // SF of the previous step
+        double prev_on_ramp_flow = 0.0;  // ONRF of the previous step
+        double on_ramp_queue_veh = 0.0;
+        double cum_demand_veh = 0.0;   // vehicles demand says should have entered, completed periods
+        double cum_entered_veh = 0.0;  // vehicles that did enter (mainline plus on-ramp)
+        std::uint64_t front_clear_steps = 0;
+    };
+    // Per node i: the period's inputs as the time steps use them (rates per step).
+    struct NodePeriod {
+        double step_capacity = 0.0;     // SC
+        double reduced_capacity = 0.0;  // SC x (1 - queue discharge drop)
+        double background_veh = 0.0;    // vehicles at the background density
+        double on_ramp_demand = 0.0;
+        double ramp_limit = 0.0;  // lesser of the ramp roadway capacity and the meter rate
+        double diverge_split = 0.0;
+        double previous_diverge_split = 0.0;
+        double wave_steps = 0.0;  // wave travel time through the segment, steps
+        bool has_on_ramp_demand = false;
+        bool has_ramp_limit = false;
+        bool has_off_ramp_demand = false;
+        bool front_clearing = false;
+    };
+    // Per node i: sums over the steps of one period, and the last step's queue density.
+    struct NodeSums {
+        double segment_flow = 0.0;
+        double vehicles = 0.0;
+        double on_ramp_flow = 0.0;
+        double off_ramp_flow = 0.0;
+        double queue_density = 0.0;  // KQ of the last step
+        std::uint8_t queued = 0;
+    };
+
     void check_input(const OversatPeriodInput& input) const;
-    void seed(const OversatPeriodInput& input);
+    void load_background(const OversatPeriodInput& input);
+    void seed_previous_step(const OversatPeriodInput& input);
+    void prepare_period(const OversatPeriodInput& input);
+    template <class MinMax>
+    void advance_one_step(double mainline_step);
+    template <class MinMax>
+    double node_mainline_flow(std::size_t i, double mainline_input, double off_ramp_flow, double capacity,
+                              double capacity_above, const NodeStep& previous, NodeStep& step, double& on_ramp_flow);
+    template <class MinMax>
+    double serve_on_ramp(std::size_t i, double mainline_input, double capacity, double previous_front_output);
+    template <class MinMax>
+    double front_clearing_output(std::size_t i, double wave_steps, double off_ramp_flow) const;
+    template <class MinMax>
+    void balance_segment(std::size_t i, double inflow, double segment_flow);
+    void add_period_demand(const OversatPeriodInput& input);
+    OversatPeriodResult period_result(const OversatPeriodInput& input) const;
 
     std::size_t n_;
     std::uint32_t steps_per_period_;
@@ -109,23 +188,20 @@ private:
     double f_hv_;
     double jam_density_pc_;
     double queue_discharge_drop_;
+    double jam_density_veh_;  // jam density, veh/mi/ln
+    double jam_excess_veh_;   // jam density less the density at capacity, veh/mi/ln
     double unserved_entry_veh_ = 0.0;
     bool initialised_ = false;
+    // True while every input the engine has been given was finite and within the range in which
+    // no step can make a value that is not a number; the time steps may then use plain minimums.
+    bool plain_arithmetic_;
 
-    // Per segment.
-    std::vector<double> length_mi_, lanes_, vehicles_, unserved_veh_, prev_segment_flow_, cum_demand_veh_,
-        cum_entered_veh_;
-    std::vector<std::uint64_t> front_clear_steps_;
-    std::vector<StepHistory> capacity_history_;
-    // Per node (n + 1; on-ramp queues use nodes 0..n-1).
-    std::vector<double> prev_on_ramp_flow_, prev_storage_output_, prev_front_output_, on_ramp_queue_veh_;
-    std::vector<StepHistory> ramp_output_history_, storage_output_history_, front_output_history_,
-        off_ramp_flow_history_;
-
-    // Scratch arrays of one period, sized once.
-    std::vector<double> sc_, sc_eff_, wave_steps_, queue_density_, segment_flow_, sum_segment_flow_, sum_vehicles_;
-    std::vector<double> mainline_flow_, on_ramp_flow_, off_ramp_flow_, ramp_output_, storage_output_, front_output_,
-        sum_on_ramp_flow_, sum_off_ramp_flow_;
+    std::vector<double> length_mi_, lanes_;  // per segment
+    std::vector<NodeState> state_;           // per node (n + 1)
+    std::vector<NodePeriod> period_;         // per node (n + 1)
+    std::vector<NodeSums> sums_;             // per node (n + 1)
+    std::vector<NodeStep> seeded_step_;      // the "previous step" before the first step
+    StepHistory history_;
 };
 
 }  // namespace hcm::freeway_facilities::oversaturated

@@ -188,6 +188,29 @@ public:
         return *this;
     }
 
+    // Equality with another instance of the class: fn(const T&, const T&) -> bool. Any other
+    // operand is declined (NotImplemented, so Python's fallback applies); != follows from it,
+    // ordering stays undefined, and instances are unhashable, as for a Python class that defines
+    // __eq__ without __hash__.
+    template <class F>
+    ClassDef& equality(F fn) {
+        if (reused_) return *this;
+        auto body = [fn](Obj& self, py::handle other) {
+            return call_guarded([&]() -> py::object {
+                if (!py::isinstance<Obj>(other)) return py::reinterpret_borrow<py::object>(Py_NotImplemented);
+                Obj& rhs = other.cast<Obj&>();
+                SharedBorrow left(self.borrow);
+                SharedBorrow right(rhs.borrow);
+                return py::bool_(fn(std::as_const(self.value), std::as_const(rhs.value)));
+            });
+        };
+        py::options options;
+        options.disable_function_signatures();
+        cls_.def("__eq__", std::move(body));
+        cls_.attr("__hash__") = py::none();
+        return *this;
+    }
+
     template <class F>
     ClassDef& repr(F fn) {
         return text_slot("__repr__", std::move(fn));

@@ -166,6 +166,14 @@ py::object to_py(E v) {
     return to_py(base::name_of(v));
 }
 
+// A record as a new object of its Python class (declared before the containers, which may hold
+// records).
+template <class T>
+    requires HasPythonClass<T>
+py::object to_py(T v) {
+    return py::cast(Object<T>{std::move(v)});
+}
+
 template <class T>
 py::object to_py(const std::optional<T>& v) {
     return v ? to_py(*v) : py::none();
@@ -186,12 +194,6 @@ py::object to_py(const std::tuple<Ts...>& t) {
 template <class A, class B>
 py::object to_py(const std::pair<A, B>& p) {
     return py::make_tuple(to_py(p.first), to_py(p.second));
-}
-
-template <class T>
-    requires HasPythonClass<T>
-py::object to_py(T v) {
-    return py::cast(Object<T>{std::move(v)});
 }
 
 }  // namespace vevuruvu::boundary

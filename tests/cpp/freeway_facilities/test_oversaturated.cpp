@@ -13,36 +13,54 @@ namespace {
 
 // ---- Step histories --------------------------------------------------------------------------
 
+// A history of two nodes whose steps hold v at node 0 and 10 v at node 1 (in every field but the
+// capacity, which holds -v).
+StepHistory history_of(std::initializer_list<double> values) {
+    StepHistory h(2);
+    for (double v : values) {
+        h.current()[0] = NodeStep{v, v, v, v, -v};
+        h.current()[1] = NodeStep{10 * v, 10 * v, 10 * v, 10 * v, -10 * v};
+        h.end_step();
+    }
+    return h;
+}
+
 TEST(StepHistory, LagInterpolatesBetweenSteps) {
-    // x = m - lag is a position counted from 1 at the oldest value; lag w reads w steps before
-    // the last value, lag 0 the last value itself.
-    StepHistory h;
-    for (double v : {10.0, 20.0, 30.0, 40.0}) h.push(v);
-    EXPECT_DOUBLE_EQ(*h.lookup(0.0), 40.0);
-    EXPECT_DOUBLE_EQ(*h.lookup(1.0), 30.0);
-    EXPECT_DOUBLE_EQ(*h.lookup(3.0), 10.0);
-    EXPECT_DOUBLE_EQ(*h.lookup(1.5), 25.0);
-    EXPECT_DOUBLE_EQ(*h.lookup(2.75), 12.5);
+    // x = m - lag is a position counted from 1 at the oldest row; lag w reads w steps before
+    // the last row, lag 0 the last row itself.
+    const auto h = history_of({10.0, 20.0, 30.0, 40.0});
+    EXPECT_DOUBLE_EQ(h.at_lag(0.0)->at(0, &NodeStep::storage_output), 40.0);
+    EXPECT_DOUBLE_EQ(h.at_lag(1.0)->at(0, &NodeStep::ramp_output), 30.0);
+    EXPECT_DOUBLE_EQ(h.at_lag(3.0)->at(1, &NodeStep::front_output), 100.0);
+    EXPECT_DOUBLE_EQ(h.at_lag(1.5)->at(0, &NodeStep::off_ramp_flow), 25.0);
+    EXPECT_DOUBLE_EQ(h.at_lag(2.75)->at(1, &NodeStep::capacity), -125.0);
+    EXPECT_EQ(h.last()[1].storage_output, 400.0);
 }
 
-TEST(StepHistory, LookupsOutsideTheListFail) {
-    StepHistory h;
-    EXPECT_FALSE(h.lookup(1.0));  // empty
-    for (double v : {1.0, 2.0, 3.0}) h.push(v);
-    EXPECT_FALSE(h.lookup(3.5));   // x = -0.5 < 1: before the oldest value
-    EXPECT_TRUE(h.lookup(2.0));
-    EXPECT_FALSE(h.lookup(-0.5));  // negative lag: after the last value
-    EXPECT_FALSE(h.lookup(-1e300));
-    EXPECT_FALSE(h.lookup(kNaN));
+TEST(StepHistory, LookupsOutsideTheHistoryFail) {
+    StepHistory empty(2);
+    EXPECT_FALSE(empty.at_lag(1.0));
+    EXPECT_EQ(empty.last(), nullptr);
+    const auto h = history_of({1.0, 2.0, 3.0});
+    EXPECT_FALSE(h.at_lag(3.5));  // x = -0.5 < 1: before the oldest row
+    EXPECT_TRUE(h.at_lag(2.0));
+    EXPECT_FALSE(h.at_lag(-0.5));  // negative lag: after the last row
+    EXPECT_FALSE(h.at_lag(-1e300));
+    EXPECT_FALSE(h.at_lag(kNaN));
 }
 
-TEST(StepHistory, KeepsTheMostRecent240Values) {
-    StepHistory h;
-    for (int k = 0; k < 300; ++k) h.push(k);
+TEST(StepHistory, KeepsTheMostRecent240Steps) {
+    StepHistory h(2);
+    for (int k = 0; k < 300; ++k) {
+        h.current()[0].storage_output = k;
+        h.current()[1].storage_output = -k;
+        h.end_step();
+    }
     EXPECT_EQ(h.size(), 240u);
-    EXPECT_DOUBLE_EQ(*h.lookup(0.0), 299.0);
-    EXPECT_DOUBLE_EQ(*h.lookup(239.0), 60.0);
-    EXPECT_FALSE(h.lookup(240.5));
+    EXPECT_DOUBLE_EQ(h.at_lag(0.0)->at(0, &NodeStep::storage_output), 299.0);
+    EXPECT_DOUBLE_EQ(h.at_lag(239.0)->at(0, &NodeStep::storage_output), 60.0);
+    EXPECT_DOUBLE_EQ(h.at_lag(239.0)->at(1, &NodeStep::storage_output), -60.0);
+    EXPECT_FALSE(h.at_lag(240.5));
 }
 
 // ---- Expected demand and step counts ------------------------------------------------------------
