@@ -3,9 +3,11 @@
 Prints one line per case: name, work size, seconds, work per second; the facility cases add the
 segment-steps their oversaturated engine runs and the nanoseconds per segment-step (the whole
 analysis over those steps). Run with `make bench`; `bench/run.py NAME ...` runs only the cases whose
-names start with one of the NAMEs (e.g. `freeway_facility`).
+names start with one of the NAMEs (e.g. `freeway_facility`). The to_json cases take the output's
+bytes as their work and add the peak memory of one call.
 """
 
+import ctypes
 import json
 import math
 import sys
@@ -51,7 +53,7 @@ def engine_segment_steps(document, first_oversat_period):
     return len(document["segments"]) * steps * periods
 
 
-def time_case(name, work, run, repeat=3, segment_steps=None):
+def time_case(name, work, run, repeat=3, segment_steps=None, note=""):
     best = math.inf
     for _ in range(repeat):
         start = time.perf_counter()
@@ -60,7 +62,7 @@ def time_case(name, work, run, repeat=3, segment_steps=None):
     line = f"{name:<40} {work:>10} {best:>10.4f} s {work / best:>14.0f} /s"
     if segment_steps:
         line += f" {segment_steps:>10} segment-steps {best / segment_steps * 1e9:>7.1f} ns/segment-step"
-    print(line)
+    print(line + note)
 
 
 def bench_freeway_facility(segments, periods):
@@ -134,6 +136,48 @@ def bench_managed_lane_facility(segments, periods):
               segment_steps=steps)
 
 
+def kilobytes(field):
+    """A memory figure of this process from /proc/self/status (kB), or None where there is none."""
+    try:
+        with open("/proc/self/status") as status:
+            for line in status:
+                if line.startswith(field + ":"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return None
+
+
+def peak_memory_of(call):
+    """Peak resident memory (bytes) that `call` adds to the process, or None where Linux cannot reset
+    the peak. The result of the call is kept alive until the peak is read."""
+    try:
+        ctypes.CDLL(None).malloc_trim(0)  # hands freed heap pages back, so that reusing them counts
+    except (OSError, AttributeError):
+        return None
+    try:
+        with open("/proc/self/clear_refs", "w") as refs:
+            refs.write("5")  # resets the peak resident set size
+    except OSError:
+        return None
+    before = kilobytes("VmRSS")
+    result = call()
+    peak = kilobytes("VmHWM")
+    del result
+    return None if before is None or peak is None else (peak - before) * 1024
+
+
+def bench_to_json(segments, periods):
+    """to_json() of the analysed benchmark facility; work is the output's size in bytes. The peak
+    memory counts the Python string made from the text too (one output's size)."""
+    facility = marvane.FreewayFacility(freeway_facility_document(segments, periods))
+    facility.run_analysis()
+    size = len(facility.to_json())
+    peak = peak_memory_of(facility.to_json)
+    memory = "" if peak is None else f"   peak memory {peak / size:.1f} x output"
+    time_case(f"to_json {segments}seg x {periods}per (bytes)", size, facility.to_json, repeat=20, note=memory)
+
+
 def bench_signalized_modes(calls):
     """The Chapter 19 pedestrian, bicycle and two-stage crossing functions, called as a screening
     study would call them: once per crosswalk or approach, each with its own JSON document."""
@@ -159,6 +203,9 @@ CASES = [
     ("freeway_facility 60seg x 96per", lambda: bench_freeway_facility(60, 96)),
     ("managed_lane_facility 60seg x 96per", lambda: bench_managed_lane_facility(60, 96)),
     ("two_lane_highway 200seg", lambda: bench_two_lane_highway(200)),
+    ("to_json 30seg x 24per", lambda: bench_to_json(30, 24)),
+    ("to_json 60seg x 96per", lambda: bench_to_json(60, 96)),
+    ("to_json 240seg x 192per", lambda: bench_to_json(240, 192)),
     ("signalized ped+bike+two-stage calls", lambda: bench_signalized_modes(10000)),
 ]
 

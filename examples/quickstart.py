@@ -97,6 +97,18 @@ planning.run_analysis()
 for p in range(4):
     print(f"  period {p}: d/c {planning.dc_ratio(0, p):.2f}, speed {planning.facility_speed(p):5.1f} mi/h, "
           f"LOS {planning.facility_los(p)}")
+
+# --- Chapters 11 and 37: planning-level reliability and ATDM factors -----------------------------
+print("\nChapters 11 and 37: planning-level reliability, shoulder lane and ramp metering")
+tti_mean, tti_95, pt_45 = marvane.planning_reliability(65.0, 48.0, 3, 0.95)
+print(f"  65 mi/h facility at 48 mi/h, v/c 0.95: TTI mean {tti_mean:.2f}, TTI 95 {tti_95:.2f}, "
+      f"{pt_45:.0%} of trips below 45 mi/h")
+shoulder = marvane.shoulder_lane_default_capacity_veh_h_ln(2200.0)
+caf = marvane.shoulder_lane_caf(shoulder, 2200.0, 3)
+print(f"  shoulder lane of {shoulder:.0f} veh/h/ln beside 3 lanes: CAF {caf:.3f}; "
+      f"metered merge CAF {marvane.ramp_metered_merge_caf()}")
+print(f"  ALINEA rate: {marvane.alinea_metering_rate(4400.0, 3900.0, 700.0, 20.0, 60.0, 1):.0f} veh/h/ln")
+
 # --- Chapters 25 and 26: mixed-flow truck model on a single and a composite grade -------------
 print("\nChapters 25 and 26: trucks on grades (mixed-flow model)")
 

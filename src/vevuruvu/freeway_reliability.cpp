@@ -1,8 +1,80 @@
-// Python classes and functions of this chapter; the chapter's classes arrive with its analysis.
+// Python functions of HCM Chapter 11 (planning-level reliability) and Chapter 37 (the capacity
+// factors and the ramp-metering rate that feed a freeway reliability study).
+#include <cstdint>
+#include <optional>
+#include <tuple>
+
+#include "hcm/common/atdm.hpp"
+#include "hcm/freeway_reliability/reliability.hpp"
+#include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
 
 namespace vevuruvu::freeway_reliability {
 
-void register_(pybind11::module_&) {}
+namespace py = pybind11;
+using namespace boundary;
+namespace rel = hcm::freeway_reliability::reliability;
+namespace atdm = hcm::common::atdm;
+
+void register_(py::module_& m) {
+    add_function(m, "planning_reliability",
+                 "planning_reliability(ffs, peak_speed, lanes, vc_ratio)\n--\n\n"
+                 "Chapter 11 planning-level reliability method (Equations 11-1 through\n"
+                 "11-5): returns (TTI_mean, TTI_95, PT_45) for a facility with the given\n"
+                 "free-flow speed (mi/h), peak-hour speed (mi/h), directional lanes, and\n"
+                 "peak-hour volume-to-capacity ratio.",
+                 params(req<double>("ffs"), req<double>("peak_speed"), req<std::uint32_t>("lanes"),
+                        req<double>("vc_ratio")),
+                 [](double ffs, double peak_speed, std::uint32_t lanes, double vc_ratio) {
+                     const rel::PlanningReliability r = rel::planning_reliability(ffs, peak_speed, lanes, vc_ratio);
+                     return std::tuple{r.tti_mean, r.tti_95, r.pt_45};
+                 });
+    add_function(m, "shoulder_lane_caf",
+                 "shoulder_lane_caf(shoulder_capacity_veh_h_ln, mixed_flow_capacity_veh_h_ln, mixed_flow_lanes)\n"
+                 "--\n\n"
+                 "HCM Chapter 37, Section 3 shoulder/median lane strategy: the total-segment CAF for\n"
+                 "opening a shoulder or median lane (Equation 37-1), for use as the caf of a\n"
+                 "WorkZoneEvent (a scenario_generation.work_zones[].caf entry of the reliability\n"
+                 "document).\n\n"
+                 "shoulder_capacity_veh_h_ln: capacity of the shoulder/median lane itself (for a\n"
+                 "general-traffic auxiliary lane, half a normal lane's capacity, as\n"
+                 "shoulder_lane_default_capacity_veh_h_ln gives); mixed_flow_capacity_veh_h_ln: capacity\n"
+                 "of a normal mixed-flow lane; mixed_flow_lanes: mixed-flow lanes in the section.\n\n"
+                 "Returns 1 + shoulder / (mixed-flow capacity x lanes), at least 1.0.",
+                 params(req<double>("shoulder_capacity_veh_h_ln"), req<double>("mixed_flow_capacity_veh_h_ln"),
+                        req<std::uint32_t>("mixed_flow_lanes")),
+                 rel::shoulder_lane_caf);
+    add_function(m, "shoulder_lane_default_capacity_veh_h_ln",
+                 "shoulder_lane_default_capacity_veh_h_ln(mixed_flow_capacity_veh_h_ln)\n--\n\n"
+                 "Default capacity (veh/h/ln) of an auxiliary shoulder/median lane open to all traffic:\n"
+                 "half a normal mixed-flow lane's capacity (HCM Chapter 37, Section 3).",
+                 params(req<double>("mixed_flow_capacity_veh_h_ln")), rel::shoulder_lane_default_capacity_veh_h_ln);
+    add_function(m, "ramp_metered_merge_caf",
+                 "ramp_metered_merge_caf()\n--\n\n"
+                 "HCM Chapter 37, Section 4 ramp-metering strategy: the capacity adjustment factor\n"
+                 "recommended for freeway merge segments while ramp metering is in operation (1.03).",
+                 [] { return rel::RAMP_METERED_MERGE_CAF; });
+    add_function(m, "alinea_metering_rate",
+                 "alinea_metering_rate(downstream_capacity_veh_h, upstream_volume_veh_h, ramp_volume_veh_h, "
+                 "ramp_queue_prev_veh, ramp_queue_storage_veh, metered_lanes, min_rate_veh_h_ln=None, "
+                 "max_rate_veh_h_ln=None)\n--\n\n"
+                 "HCM Equation 37-2: the ALINEA-derived locally dynamic ramp-metering rate R(t).\n\n"
+                 "Arguments in HCM symbols: downstream capacity CM (veh/h), upstream volume VM(t) (veh/h),\n"
+                 "ramp volume VR(t) (veh/h), ramp queue at the end of the previous period QR(t-1) (veh),\n"
+                 "ramp queue storage QRS (veh), metered lanes NR, and the minimum and maximum rates\n"
+                 "(veh/h/ln, defaults 240 and 900).\n\n"
+                 "Returns R(t) (veh/h/ln): the larger of (CM - VM) / NR and (VR + QR(t-1) - QRS) / NR,\n"
+                 "raised to the minimum and capped at the maximum; the maximum when NR is 0.",
+                 params(req<double>("downstream_capacity_veh_h"), req<double>("upstream_volume_veh_h"),
+                        req<double>("ramp_volume_veh_h"), req<double>("ramp_queue_prev_veh"),
+                        req<double>("ramp_queue_storage_veh"), req<std::uint32_t>("metered_lanes"),
+                        opt<double>("min_rate_veh_h_ln"), opt<double>("max_rate_veh_h_ln")),
+                 [](double capacity, double upstream, double ramp, double queue_prev, double storage,
+                    std::uint32_t lanes, std::optional<double> min_rate, std::optional<double> max_rate) {
+                     return atdm::alinea_metering_rate(lanes, capacity, upstream, ramp, queue_prev, storage,
+                                                       min_rate.value_or(atdm::DEFAULT_MIN_METERING_RATE_VEH_H_LN),
+                                                       max_rate.value_or(atdm::DEFAULT_MAX_METERING_RATE_VEH_H_LN));
+                 });
+}
 
 }  // namespace vevuruvu::freeway_reliability

@@ -22,7 +22,7 @@ E read_word(jsonio::Value v) {
 
 template <class E>
 constexpr jsonio::Codec<E> word() {
-    return {&read_word<E>, &jsonio::to_json_value<E>};
+    return {&read_word<E>, &jsonio::write_value<E>};
 }
 
 }  // namespace
@@ -101,7 +101,7 @@ const jsonio::Record<LaneGroup>& json_record(jsonio::Tag<LaneGroup>) {
                                               jsonio::required("kind", &R::kind, word<LaneGroupKind>()),
                                               jsonio::required("phase_no", &R::phase_no),
                                               jsonio::required("lanes", &R::lanes),
-                                              jsonio::required("flow_rate", &R::flow_rate),
+                                              jsonio::result("flow_rate", &R::flow_rate),
                                               jsonio::optional("sat_flow", &R::sat_flow),
                                               jsonio::optional("sat_flow_permitted", &R::sat_flow_permitted),
                                               jsonio::optional("effective_green_s", &R::effective_green_s),
@@ -136,8 +136,8 @@ const jsonio::Record<ApproachResult>& json_record(jsonio::Tag<ApproachResult>) {
     static const jsonio::Record<R> record{"ApproachResult",
                                           {
                                               jsonio::required("direction", &R::direction, word<Direction>()),
-                                              jsonio::required("flow_rate", &R::flow_rate),
-                                              jsonio::required("control_delay_s", &R::control_delay_s),
+                                              jsonio::result("flow_rate", &R::flow_rate),
+                                              jsonio::result("control_delay_s", &R::control_delay_s),
                                               jsonio::required("los", &R::los, word<LevelOfService>()),
                                           }};
     return record;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "../support/checks.hpp"
@@ -212,7 +213,11 @@ TEST(SignalizedResults, LaneGroupReadsWithItsRequiredKeysAloneAndWritesEveryKey)
     EXPECT_EQ(back.los, LevelOfService::F);
 }
 
-TEST(SignalizedResults, ResultRecordFailures) {
+TEST(SignalizedResults, ResultRecordReading) {
+    // A flow or delay that was not a number is written null and reads back as NaN.
+    const auto unbounded = jsonio::read_document<ApproachResult>(R"(["SB",null,null,"F"])");
+    EXPECT_TRUE(std::isnan(unbounded.flow_rate) && std::isnan(unbounded.control_delay_s));
+    EXPECT_TRUE(std::isnan(jsonio::read_document<LaneGroup>(edited(std::string("{") + kGroupKeys + "}", "310", "null")).flow_rate));
     const std::string result = R"({"direction":"WB","flow_rate":900,"control_delay_s":23.5)";
     EXPECT_EQ(record_error<LaneGroup>(edited(std::string("{") + kGroupKeys + "}", "4", "300")),
               "invalid value: integer `300`, expected u8 at line 1 column 60");
