@@ -136,6 +136,41 @@ def bench_managed_lane_facility(segments, periods):
               segment_steps=steps)
 
 
+def bench_awsc(with_capacity):
+    """A four-leg all-way STOP with a three-lane approach (all 512 occupancy combinations per
+    lane), two two-lane approaches and a one-lane approach, with turns and heavy vehicles."""
+    lane = lambda left, through, right: {"volume_left": left, "volume_through": through, "volume_right": right}
+    text = json.dumps({
+        "eb": {"lanes": [lane(80, 120, 0), lane(0, 220, 0), lane(0, 150, 90)], "heavy_vehicle_pct": 4},
+        "wb": {"lanes": [lane(60, 180, 0), lane(0, 200, 70)]},
+        "nb": {"lanes": [lane(40, 160, 0), lane(0, 150, 60)], "heavy_vehicle_pct": 8},
+        "sb": {"lanes": [lane(50, 200, 40)]},
+        "phf": 0.92})
+
+    a = marvane.Awsc(text)
+    if with_capacity:
+        n = 20
+        time_case("awsc compute_lane_capacity", n, lambda: [a.compute_lane_capacity("SB", 0) for _ in range(n)])
+    else:
+        n = 1000
+        time_case("awsc analyze", n, lambda: [a.analyze() for _ in range(n)])
+
+
+def bench_roundabouts():
+    """A two-lane roundabout: two-lane entries, yielding and non-yielding bypass lanes, pedestrians."""
+    text = json.dumps({
+        "nb": {"v_l": 150, "v_t": 500, "v_r": 200, "entry_lanes": 2, "circulating_lanes": 2, "bypass": "Yielding",
+               "n_ped": 50},
+        "sb": {"v_u": 10, "v_l": 120, "v_t": 450, "v_r": 90, "entry_lanes": 2, "circulating_lanes": 2,
+               "bypass": "NonYielding", "n_ped": 120},
+        "eb": {"v_l": 80, "v_t": 300, "v_r": 100, "entry_lanes": 2, "circulating_lanes": 2, "heavy_vehicle_pct": 4,
+               "lane_assignment": "LeftAndThroughRight", "n_ped": 200},
+        "wb": {"v_l": 90, "v_t": 280, "v_r": 160, "entry_lanes": 2, "circulating_lanes": 2, "bypass": "Yielding",
+               "exiting_lanes": 2},
+        "phf": 0.95})
+    r = marvane.Roundabouts(text)
+    n = 20000
+    time_case("roundabouts analyze", n, lambda: [r.analyze() for _ in range(n)])
 def kilobytes(field):
     """A memory figure of this process from /proc/self/status (kB), or None where there is none."""
     try:
@@ -178,6 +213,32 @@ def bench_to_json(segments, periods):
     time_case(f"to_json {segments}seg x {periods}per (bytes)", size, facility.to_json, repeat=20, note=memory)
 
 
+def urban_segment_document():
+    """A signalized segment whose arrivals come from three upstream movements dispersed over the
+    segment, with four access-point approaches of the Chapter 30 model."""
+    approach = [60, 900, 80, 1, 0, 1, 700, False, False, 0, 0.0, 3.0]
+    return json.dumps({
+        "segment_length_ft": 1800, "n_through_lanes": 2, "speed_limit_mph": 35, "through_demand_veh_h": 1100,
+        "control": "Signalized", "through_capacity_veh_h": 1750, "through_control_delay_s": 22.0,
+        "cycle_length_s": 120, "effective_green_s": 55, "downstream_green_start_s": 40,
+        "stopped_vehicles_veh_ln": 7, "queue2_veh_ln": 1.2, "sat_flow_veh_h_ln": 1800, "prop_left_turn_lanes": 0.5,
+        "upstream_discharge_profiles": [[900, 3600, 0, 50, 20], [200, 1800, 55, 15, 8], [150, 1700, 75, 20, 5]],
+        "arrival_uniform_volume_veh_h": 80,
+        "access_point_approaches": [approach, approach[:7] + [True, False, 1, 100.0, 3.0],
+                                    approach[:7] + [False, True, 0, 0.0, 3.0], approach],
+    })
+
+
+def bench_urban_segment(analyses=20000):
+    segment = marvane.UrbanSegment(urban_segment_document())
+
+    def run():
+        for _ in range(analyses):
+            segment.analyze()
+
+    time_case("urban_segment analyze()", analyses, run)
+
+
 def bench_signalized_modes(calls):
     """The Chapter 19 pedestrian, bicycle and two-stage crossing functions, called as a screening
     study would call them: once per crosswalk or approach, each with its own JSON document."""
@@ -203,9 +264,13 @@ CASES = [
     ("freeway_facility 60seg x 96per", lambda: bench_freeway_facility(60, 96)),
     ("managed_lane_facility 60seg x 96per", lambda: bench_managed_lane_facility(60, 96)),
     ("two_lane_highway 200seg", lambda: bench_two_lane_highway(200)),
+    ("awsc analyze", lambda: bench_awsc(False)),
+    ("awsc compute_lane_capacity", lambda: bench_awsc(True)),
+    ("roundabouts analyze", lambda: bench_roundabouts()),
     ("to_json 30seg x 24per", lambda: bench_to_json(30, 24)),
     ("to_json 60seg x 96per", lambda: bench_to_json(60, 96)),
     ("to_json 240seg x 192per", lambda: bench_to_json(240, 192)),
+    ("urban_segment analyze()", lambda: bench_urban_segment()),
     ("signalized ped+bike+two-stage calls", lambda: bench_signalized_modes(10000)),
 ]
 
@@ -215,7 +280,6 @@ def main(selected):
     for name, bench in CASES:
         if not selected or any(name.startswith(prefix) for prefix in selected):
             bench()
-
 
 
 if __name__ == "__main__":

@@ -153,6 +153,34 @@ bike = json.loads(marvane.analyze_bicycle_los(json.dumps(
 print(f"  bicycle: score {bike['blos_score']:.2f}, LOS {bike['los']} "
       f"({bike['effective_width']:.1f} ft effective width)")
 
+# --- Chapter 18: urban street segments ----------------------------------------------------------
+print("\nChapter 18: a signalized urban street segment fed by an upstream signal, with two driveways")
+segment = marvane.UrbanSegment(json.dumps({
+    "segment_length_ft": 1800, "n_through_lanes": 2, "speed_limit_mph": 35, "through_demand_veh_h": 1100,
+    "control": "Signalized", "through_capacity_veh_h": 1750, "through_control_delay_s": 22.0,
+    "cycle_length_s": 120, "effective_green_s": 55, "downstream_green_start_s": 40,
+    "stopped_vehicles_veh_ln": 7, "sat_flow_veh_h_ln": 1800, "prop_left_turn_lanes": 0.5,
+    # the upstream signal's through and turning movements: volume, saturation flow, green start and
+    # duration, queue service time
+    "upstream_discharge_profiles": [[900, 3600, 0, 50, 20], [200, 1800, 55, 15, 8]],
+    "access_point_approaches": [
+        {"v_lt": 60, "v_th": 900, "v_rt": 80, "n_sl": 1, "n_t": 0, "n_sr": 1, "opposing_flow_veh_h": 700,
+         "left_turn_bay": False, "right_turn_bay": False, "n_lt_lanes": 0, "left_bay_storage_ft": 0,
+         "pct_heavy_veh": 3},
+        {"v_lt": 40, "v_th": 950, "v_rt": 50, "n_sl": 0, "n_t": 1, "n_sr": 1, "opposing_flow_veh_h": 600,
+         "left_turn_bay": True, "right_turn_bay": False, "n_lt_lanes": 1, "left_bay_storage_ft": 100,
+         "pct_heavy_veh": 3},
+    ],
+}))
+segment.analyze()
+print(f"  {segment!r}")
+print(f"  free-flow speed {segment.free_flow_speed_mph:.1f} mi/h, running time {segment.running_time_s:.1f} s, "
+      f"access-point delay {segment.access_point_delay_total_s:.3f} s/veh")
+print(f"  arriving on green {segment.proportion_arriving_green:.2f}, through delay {segment.through_delay_s:.1f} s, "
+      f"{segment.full_stop_rate:.2f} stops/veh ({segment.spatial_stop_rate:.2f} stops/mi)")
+print(f"  travel speed {segment.travel_speed_mph:.1f} mi/h, LOS {segment.los}, "
+      f"perception score {segment.perception_score:.2f}")
+
 # --- Chapter 19: signalized intersection, pedestrian and bicycle modes ------------------------
 print("\nChapter 19: crosswalk, bicycle lane and two-stage crossing at a signalized intersection")
 crosswalk = json.loads(marvane.analyze_signalized_pedestrian(json.dumps(
@@ -167,3 +195,36 @@ print(f"  bicycle lane: capacity {bike_lane['capacity']:.0f} bicycles/h, delay {
 two_stage = marvane.signalized_two_stage_crossing_delay(json.dumps(
     {"cycle_length_s": 100, "first_stage_distance_ft": 35, "walk_start_y_s": 30}))
 print(f"  two-stage crossing, second walk 30 s after the first: {two_stage:.1f} s/p")
+
+# --- Chapters 21 and 22: all-way STOP intersection and roundabout ------------------------------
+print("\nChapter 21: all-way STOP, two-lane eastbound approach, one lane on the others")
+awsc = marvane.Awsc(json.dumps({
+    "eb": {"lanes": [{"volume_left": 60, "volume_through": 240}, {"volume_through": 200, "volume_right": 90}]},
+    "wb": {"lanes": [{"volume_through": 300, "volume_right": 40}], "heavy_vehicle_pct": 5},
+    "nb": {"lanes": [{"volume_left": 50, "volume_through": 150}]},
+    "sb": {"lanes": [{"volume_through": 180, "volume_right": 70}]},
+    "phf": 0.92}))
+awsc.analyze()
+for code in ("EB", "WB", "NB", "SB"):
+    lanes = ", ".join(f"h_d {awsc.get_departure_headway(code, i):.2f} s, "
+                      f"x {awsc.get_degree_of_utilization(code, i):.2f}" for i in range(awsc.get_lane_count(code)))
+    print(f"  {code}: {awsc.get_approach_delay(code):.1f} s/veh, LOS {awsc.get_approach_los(code)} ({lanes})")
+print(f"  {awsc!r} after {awsc.iterations} passes; "
+      f"EB lane 0 capacity {awsc.compute_lane_capacity('EB', 0):.0f} veh/h")
+
+print("\nChapter 22: roundabout, two-lane north-south entries, yielding bypass on NB, pedestrians on EB")
+roundabout = marvane.Roundabouts(json.dumps({
+    "nb": {"v_l": 150, "v_t": 500, "v_r": 200, "entry_lanes": 2, "circulating_lanes": 2, "bypass": "Yielding"},
+    "sb": {"v_u": 10, "v_l": 120, "v_t": 450, "v_r": 90, "entry_lanes": 2, "circulating_lanes": 2},
+    "eb": {"v_l": 80, "v_t": 300, "v_r": 100, "heavy_vehicle_pct": 4, "n_ped": 60},
+    "wb": {"v_l": 90, "v_t": 280, "v_r": 60},
+    "phf": 0.95}))
+roundabout.analyze()
+for code in ("NB", "SB", "EB", "WB"):
+    lanes = [roundabout.get_lane_result(code, i) for i in range(roundabout.get_lane_count(code))]
+    bypass = roundabout.get_bypass_result(code)
+    lanes += [bypass] if bypass else []
+    text = ", ".join(f"{flow:.0f}/{cap:.0f} veh/h {delay:.1f} s {los}" for flow, cap, _, delay, los, _ in lanes)
+    print(f"  {code}: circulating {roundabout.get_circulating_flow_pce(code):.0f} pc/h, "
+          f"{roundabout.get_approach_delay(code):.1f} s/veh LOS {roundabout.get_approach_los(code)} ({text})")
+print(f"  {roundabout!r}")

@@ -175,8 +175,12 @@ std::string debug_num(double value) {
     return out;
 }
 
-std::string debug(std::string_view text) {
-    std::string out = "\"";
+namespace {
+
+// The text between `quote` characters with backslash escapes; the other quote stays as it is.
+std::string quoted(std::string_view text, char32_t quote) {
+    std::string out;
+    append_utf8(out, quote);
     for (std::size_t i = 0; i < text.size();) {
         char32_t cp = next_code_point(text, i);
         switch (cp) {
@@ -184,10 +188,12 @@ std::string debug(std::string_view text) {
             case U'\t': out += "\\t"; break;
             case U'\r': out += "\\r"; break;
             case U'\n': out += "\\n"; break;
-            case U'"': out += "\\\""; break;
             case U'\\': out += "\\\\"; break;
             default:
-                if (!is_printable(cp)) {
+                if (cp == quote) {
+                    out += '\\';
+                    append_utf8(out, cp);
+                } else if (!is_printable(cp)) {
                     char buf[16];
                     std::snprintf(buf, sizeof buf, "\\u{%x}", static_cast<unsigned>(cp));
                     out += buf;
@@ -196,7 +202,16 @@ std::string debug(std::string_view text) {
                 }
         }
     }
-    return out + "\"";
+    append_utf8(out, quote);
+    return out;
+}
+
+}  // namespace
+
+std::string debug(std::string_view text) { return quoted(text, U'"'); }
+
+std::string debug_opt_char(const std::optional<std::string>& character) {
+    return character ? "Some(" + quoted(*character, U'\'') + ")" : "None";
 }
 
 std::string debug_list(const std::vector<std::int64_t>& values) {

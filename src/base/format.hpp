@@ -5,6 +5,7 @@
 //   fixed(2.345, 2) == "2.35"  (correctly rounded, like "{:.2}")
 //   debug("a\"b") == "\"a\\\"b\""          debug_list({0, 1, 2}) == "[0, 1, 2]"
 //   debug_opt(12.0) == "Some(12.0)", debug_opt(std::nullopt) == "None"
+//   debug_opt_char("C") == "Some('C')", debug_opt_char(std::nullopt) == "None"
 //   shortest_digits(-0.0125) == {"125", point -1, negative}   (-0.0125 = -0.125 x 10^-1)
 #include <array>
 #include <cstdint>
@@ -45,5 +46,9 @@ std::string debug_list(const std::vector<double>& values);
 std::string debug_list(const std::vector<std::string>& values);
 
 std::string debug_opt(std::optional<double> value);
+
+// Debug form of an optional character held as a one-character text: in single quotes with
+// backslash escapes inside Some(...), or None.
+std::string debug_opt_char(const std::optional<std::string>& character);
 
 }  // namespace base

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -29,6 +30,11 @@ using OptionalLosMatrix = std::vector<std::vector<OptionalLos>>;
 
 // The letter of a level of service, as written in messages and returned to Python.
 constexpr char letter(LevelOfService los) { return static_cast<char>('A' + static_cast<int>(los)); }
+
+// Printed form of an optional level of service: "Some(C)", or "None" when absent.
+inline std::string debug_opt(const OptionalLos& los) {
+    return los ? std::string("Some(") + letter(*los) + ")" : std::string("None");
+}
 
 // The level of service of a density against the inclusive upper bounds of A, B, ... in ascending
 // order: the first level whose bound holds the density, else the level after the last bound (F

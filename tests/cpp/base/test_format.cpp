@@ -94,5 +94,9 @@ TEST(DebugCollections, ListsAndOptionals) {
     EXPECT_EQ(debug_list(std::vector<std::string>{"a", "b"}), "[\"a\", \"b\"]");
     EXPECT_EQ(debug_opt(12.0), "Some(12.0)");
     EXPECT_EQ(debug_opt(std::nullopt), "None");
+    EXPECT_EQ(debug_opt_char("C"), "Some('C')");
+    EXPECT_EQ(debug_opt_char("'"), "Some('\\'')");  // the single quote escaped, a double quote not
+    EXPECT_EQ(debug_opt_char("\""), "Some('\"')");
+    EXPECT_EQ(debug_opt_char(std::nullopt), "None");
 }
 }  // namespace
