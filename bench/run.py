@@ -237,6 +237,17 @@ def bench_urban_segment(analyses=20000):
             segment.analyze()
 
     time_case("urban_segment analyze()", analyses, run)
+def bench_offstreet_bicycle(paths):
+    """Off-street paths of 0.5 to 3 mi and 100 to 1,500 users/h, each analysed through all eight
+    steps (the passing and meeting integrals dominate)."""
+    inputs = [(8.0 + i % 10, 0.5 + (i % 26) * 0.1, 100.0 + (i * 37) % 1400, i % 2 == 0) for i in range(paths)]
+
+    def run():
+        for width, length, demand, centerline in inputs:
+            marvane.OffStreetBicycleFacility(width, length, has_centerline=centerline,
+                                             two_way_demand=demand).analyze()
+
+    time_case(f"offstreet_bicycle {paths}paths", paths, run)
 
 
 def bench_signalized_modes(calls):
@@ -271,6 +282,7 @@ CASES = [
     ("to_json 60seg x 96per", lambda: bench_to_json(60, 96)),
     ("to_json 240seg x 192per", lambda: bench_to_json(240, 192)),
     ("urban_segment analyze()", lambda: bench_urban_segment()),
+    ("offstreet_bicycle 1000paths", lambda: bench_offstreet_bicycle(1000)),
     ("signalized ped+bike+two-stage calls", lambda: bench_signalized_modes(10000)),
 ]
 

@@ -228,3 +228,14 @@ for code in ("NB", "SB", "EB", "WB"):
     print(f"  {code}: circulating {roundabout.get_circulating_flow_pce(code):.0f} pc/h, "
           f"{roundabout.get_approach_delay(code):.1f} s/veh LOS {roundabout.get_approach_los(code)} ({text})")
 print(f"  {roundabout!r}")
+# --- Chapter 24: off-street pedestrian and bicycle facilities ------------------------------------
+print("\nChapter 24: off-street pedestrian and bicycle facilities")
+walkway = marvane.ExclusivePedestrianFacility(12.0, fixed_object_width=2.5, pedestrian_demand=2400, phf=0.9)
+print(f"  walkway: LOS {walkway.analyze()}, {walkway.unit_flow_rate:.1f} p/ft/min, "
+      f"{walkway.pedestrian_space:.1f} ft2/p, v/c {walkway.vc_ratio:.2f}")
+ped = marvane.SharedUsePathPedestrian(bicycle_demand_same_direction=120, bicycle_demand_opposing=90)
+print(f"  pedestrian on a shared-use path: LOS {ped.analyze()}, {ped.total_events:.0f} events/h")
+path = marvane.OffStreetBicycleFacility(10.0, 1.5, has_centerline=True, two_way_demand=400)
+print(f"  bicycle path: LOS {path.analyze()}, score {path.blos_score:.2f}, "
+      f"{path.active_passings_per_minute:.2f} passings and {path.meetings_per_minute:.2f} meetings per minute, "
+      f"{path.effective_lanes} effective lanes")

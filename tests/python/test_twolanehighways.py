@@ -209,7 +209,7 @@ def test_speeds_and_followers_are_physical(passing_type, length, grade, spl, vol
     speed, _ = f.estimate_average_speed(0)
     pf = f.estimate_percent_followers(0)
     assert 0.0 < speed <= round(ffs, 1) + 1e-9
-    assert 0.0 <= pf < 100.0
+    assert 0.0 <= pf <= 100.0
     if passing_type == 2:
         fd, fd_mid = f.determine_follower_density_pl(0)
         assert fd_mid >= 0.0

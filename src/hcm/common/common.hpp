@@ -55,6 +55,18 @@ inline constexpr std::array<double, 5> LOS_SCORE_MAX = {1.5, 2.5, 3.5, 4.5, 5.5}
 // The level of service of a pedestrian or bicycle LOS score; a score that is not a number is F.
 constexpr LevelOfService los_by_score(double score) { return los_by_density(LOS_SCORE_MAX, score); }
 
+// The level of service of a measure where more is better (space, score) against the strict
+// lower bounds of A, B, ... in descending order: the first level whose bound the measure exceeds,
+// else the level after the last bound. A measure that is not a number gets that last level.
+template <std::size_t N>
+    requires(N <= 5)
+constexpr LevelOfService los_by_minimum(const std::array<double, N>& lower_bounds, double measure) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (measure > lower_bounds[i]) return static_cast<LevelOfService>(i);
+    }
+    return static_cast<LevelOfService>(N);
+}
+
 // The terrain option word of the segment constructors, lower-cased (not trimmed).
 inline constexpr base::OptionTable<Terrain, 3> TERRAIN_WORDS{
     base::Normalise::Lower,
