@@ -3,9 +3,11 @@
 Prints one line per case: name, work size, seconds, work per second; the facility cases add the
 segment-steps their oversaturated engine runs and the nanoseconds per segment-step (the whole
 analysis over those steps). Run with `make bench`; `bench/run.py NAME ...` runs only the cases whose
-names start with one of the NAMEs (e.g. `freeway_facility`).
+names start with one of the NAMEs (e.g. `freeway_facility`). The to_json cases take the output's
+bytes as their work and add the peak memory of one call.
 """
 
+import ctypes
 import json
 import math
 import sys
@@ -51,7 +53,7 @@ def engine_segment_steps(document, first_oversat_period):
     return len(document["segments"]) * steps * periods
 
 
-def time_case(name, work, run, repeat=3, segment_steps=None):
+def time_case(name, work, run, repeat=3, segment_steps=None, note=""):
     best = math.inf
     for _ in range(repeat):
         start = time.perf_counter()
@@ -60,7 +62,7 @@ def time_case(name, work, run, repeat=3, segment_steps=None):
     line = f"{name:<40} {work:>10} {best:>10.4f} s {work / best:>14.0f} /s"
     if segment_steps:
         line += f" {segment_steps:>10} segment-steps {best / segment_steps * 1e9:>7.1f} ns/segment-step"
-    print(line)
+    print(line + note)
 
 
 def bench_freeway_facility(segments, periods):
@@ -219,6 +221,175 @@ def bench_freeway_reliability(months, replications):
               segment_steps=steps)
 
 
+def bench_awsc(with_capacity):
+    """A four-leg all-way STOP with a three-lane approach (all 512 occupancy combinations per
+    lane), two two-lane approaches and a one-lane approach, with turns and heavy vehicles."""
+    lane = lambda left, through, right: {"volume_left": left, "volume_through": through, "volume_right": right}
+    text = json.dumps({
+        "eb": {"lanes": [lane(80, 120, 0), lane(0, 220, 0), lane(0, 150, 90)], "heavy_vehicle_pct": 4},
+        "wb": {"lanes": [lane(60, 180, 0), lane(0, 200, 70)]},
+        "nb": {"lanes": [lane(40, 160, 0), lane(0, 150, 60)], "heavy_vehicle_pct": 8},
+        "sb": {"lanes": [lane(50, 200, 40)]},
+        "phf": 0.92})
+
+    a = marvane.Awsc(text)
+    if with_capacity:
+        n = 20
+        time_case("awsc compute_lane_capacity", n, lambda: [a.compute_lane_capacity("SB", 0) for _ in range(n)])
+    else:
+        n = 1000
+        time_case("awsc analyze", n, lambda: [a.analyze() for _ in range(n)])
+
+
+def bench_roundabouts():
+    """A two-lane roundabout: two-lane entries, yielding and non-yielding bypass lanes, pedestrians."""
+    text = json.dumps({
+        "nb": {"v_l": 150, "v_t": 500, "v_r": 200, "entry_lanes": 2, "circulating_lanes": 2, "bypass": "Yielding",
+               "n_ped": 50},
+        "sb": {"v_u": 10, "v_l": 120, "v_t": 450, "v_r": 90, "entry_lanes": 2, "circulating_lanes": 2,
+               "bypass": "NonYielding", "n_ped": 120},
+        "eb": {"v_l": 80, "v_t": 300, "v_r": 100, "entry_lanes": 2, "circulating_lanes": 2, "heavy_vehicle_pct": 4,
+               "lane_assignment": "LeftAndThroughRight", "n_ped": 200},
+        "wb": {"v_l": 90, "v_t": 280, "v_r": 160, "entry_lanes": 2, "circulating_lanes": 2, "bypass": "Yielding",
+               "exiting_lanes": 2},
+        "phf": 0.95})
+    r = marvane.Roundabouts(text)
+    n = 20000
+    time_case("roundabouts analyze", n, lambda: [r.analyze() for _ in range(n)])
+def kilobytes(field):
+    """A memory figure of this process from /proc/self/status (kB), or None where there is none."""
+    try:
+        with open("/proc/self/status") as status:
+            for line in status:
+                if line.startswith(field + ":"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return None
+
+
+def peak_memory_of(call):
+    """Peak resident memory (bytes) that `call` adds to the process, or None where Linux cannot reset
+    the peak. The result of the call is kept alive until the peak is read."""
+    try:
+        ctypes.CDLL(None).malloc_trim(0)  # hands freed heap pages back, so that reusing them counts
+    except (OSError, AttributeError):
+        return None
+    try:
+        with open("/proc/self/clear_refs", "w") as refs:
+            refs.write("5")  # resets the peak resident set size
+    except OSError:
+        return None
+    before = kilobytes("VmRSS")
+    result = call()
+    peak = kilobytes("VmHWM")
+    del result
+    return None if before is None or peak is None else (peak - before) * 1024
+
+
+def bench_to_json(segments, periods):
+    """to_json() of the analysed benchmark facility; work is the output's size in bytes. The peak
+    memory counts the Python string made from the text too (one output's size)."""
+    facility = marvane.FreewayFacility(freeway_facility_document(segments, periods))
+    facility.run_analysis()
+    size = len(facility.to_json())
+    peak = peak_memory_of(facility.to_json)
+    memory = "" if peak is None else f"   peak memory {peak / size:.1f} x output"
+    time_case(f"to_json {segments}seg x {periods}per (bytes)", size, facility.to_json, repeat=20, note=memory)
+
+
+def urban_segment_document():
+    """A signalized segment whose arrivals come from three upstream movements dispersed over the
+    segment, with four access-point approaches of the Chapter 30 model."""
+    approach = [60, 900, 80, 1, 0, 1, 700, False, False, 0, 0.0, 3.0]
+    return json.dumps({
+        "segment_length_ft": 1800, "n_through_lanes": 2, "speed_limit_mph": 35, "through_demand_veh_h": 1100,
+        "control": "Signalized", "through_capacity_veh_h": 1750, "through_control_delay_s": 22.0,
+        "cycle_length_s": 120, "effective_green_s": 55, "downstream_green_start_s": 40,
+        "stopped_vehicles_veh_ln": 7, "queue2_veh_ln": 1.2, "sat_flow_veh_h_ln": 1800, "prop_left_turn_lanes": 0.5,
+        "upstream_discharge_profiles": [[900, 3600, 0, 50, 20], [200, 1800, 55, 15, 8], [150, 1700, 75, 20, 5]],
+        "arrival_uniform_volume_veh_h": 80,
+        "access_point_approaches": [approach, approach[:7] + [True, False, 1, 100.0, 3.0],
+                                    approach[:7] + [False, True, 0, 0.0, 3.0], approach],
+    })
+
+
+def bench_urban_segment(analyses=20000):
+    segment = marvane.UrbanSegment(urban_segment_document())
+
+    def run():
+        for _ in range(analyses):
+            segment.analyze()
+
+    time_case("urban_segment analyze()", analyses, run)
+def bench_offstreet_bicycle(paths):
+    """Off-street paths of 0.5 to 3 mi and 100 to 1,500 users/h, each analysed through all eight
+    steps (the passing and meeting integrals dominate)."""
+    inputs = [(8.0 + i % 10, 0.5 + (i % 26) * 0.1, 100.0 + (i * 37) % 1400, i % 2 == 0) for i in range(paths)]
+
+    def run():
+        for width, length, demand, centerline in inputs:
+            marvane.OffStreetBicycleFacility(width, length, has_centerline=centerline,
+                                             two_way_demand=demand).analyze()
+
+    time_case(f"offstreet_bicycle {paths}paths", paths, run)
+
+
+def interchange_document(form):
+    """A diamond (or DDI) with every lane group a diamond has, two-lane arterial through groups and
+    a 100 s cycle; the DDI's external approaches use the three-lane shared configuration."""
+    def group(movement, lanes, begin, duration):
+        return {"movement": movement, "lanes": lanes, "greens": [{"begin_s": begin, "duration_s": duration}],
+                "yellow_all_red_s": 4.0, "control": "Signalized", "pct_heavy_vehicles": 3.0, "grade_pct": 0.0,
+                "lane_width_ft": 12.0, "bus_stops_h": 0.0, "arrival_type": 4, "overlap_lost_time_s": 0.0,
+                "start_up_lost_time_s": 2.0, "extension_of_green_s": 2.0, "speed_limit_mph": 40.0,
+                "initial_queue_veh": 2.0, "storage_ft": 300.0, "turn_radius_ft": 40.0}
+    groups = [("EbExtThrough", 2, 0, 40), ("EbExtRight", 1, 0, 40), ("EbIntThrough", 2, 0, 40),
+              ("EbIntLeft", 1, 45, 20), ("WbExtThrough", 2, 0, 40), ("WbExtRight", 1, 0, 40),
+              ("WbIntThrough", 2, 0, 40), ("WbIntLeft", 1, 45, 20), ("NbRampLeft", 1, 70, 25),
+              ("NbRampRight", 1, 70, 25), ("SbRampLeft", 1, 70, 25), ("SbRampRight", 1, 70, 25)]
+    demands = [100, 150, 120, 200, 150, 100, 80, 160, 500, 450, 0, 50, 30, 40]
+    return json.dumps({
+        "form": form, "cycle_length_s": 100.0, "analysis_period_h": 0.25, "base_saturation_flow": 1900.0,
+        "area_type_cbd": False, "peak_hour_factor": 0.92, "distance_between_intersections_ft": 500.0,
+        "queue_spacing_ft": 25.0, "od": dict(zip("abcdefghijklmn", demands)),
+        "eb_external_right_shared": False, "wb_external_right_shared": False,
+        "ddi_eb_lane_config": "ThreeLaneShared" if form == "Ddi" else None,
+        "ddi_wb_lane_config": "ThreeLaneShared" if form == "Ddi" else None,
+        "extra_distances": [{"distance_ft": 150.0, "accel_decel_s": 3.0}] * 14, "extra_distance_speed_mph": 30.0,
+        "lane_groups": [group(*g) for g in groups]})
+
+
+def bench_interchange(form, analyses=2000):
+    interchange = marvane.Interchange(interchange_document(form))
+
+    def run():
+        for _ in range(analyses):
+            interchange.analyze()
+
+    time_case(f"interchange analyze {form} (analyses)", analyses, run, repeat=5)
+
+
+def bench_signalized_modes(calls):
+    """The Chapter 19 pedestrian, bicycle and two-stage crossing functions, called as a screening
+    study would call them: once per crosswalk or approach, each with its own JSON document."""
+    crosswalks = [json.dumps({"cycle_length_s": 60 + i % 90, "lanes_crossed": 2 + i % 5, "v_rtor": i % 120,
+                              "crossed_street_volume_sum": 400 + i % 2000, "speed_85_mph": 25 + i % 20})
+                  for i in range(calls)]
+    approaches = [json.dumps({"effective_green_s": 20 + i % 40, "cycle_length_s": 90, "bicycle_flow": i % 300,
+                              "total_width_ft": 12 + i % 8, "v_through": 200 + i % 900}) for i in range(calls)]
+    crossings = [json.dumps({"cycle_length_s": 90, "walk_start_y_s": i % 90, "first_stage_distance_ft": 30})
+                 for i in range(calls)]
+
+    def run():
+        for c, a, x in zip(crosswalks, approaches, crossings):
+            marvane.analyze_signalized_pedestrian(c)
+            marvane.analyze_signalized_bicycle(a)
+            marvane.signalized_two_stage_crossing_delay(x)
+
+    time_case("signalized ped+bike+two-stage calls", 3 * calls, run)
+
+
 CASES = [
     ("freeway_facility 30seg x 24per", lambda: bench_freeway_facility(30, 24)),
     ("freeway_facility 60seg x 96per", lambda: bench_freeway_facility(60, 96)),
@@ -226,6 +397,17 @@ CASES = [
     ("freeway_reliability 1000 scenarios", lambda: bench_freeway_reliability(list(range(1, 11)), 20)),
     ("managed_lane_facility 60seg x 96per", lambda: bench_managed_lane_facility(60, 96)),
     ("two_lane_highway 200seg", lambda: bench_two_lane_highway(200)),
+    ("awsc analyze", lambda: bench_awsc(False)),
+    ("awsc compute_lane_capacity", lambda: bench_awsc(True)),
+    ("roundabouts analyze", lambda: bench_roundabouts()),
+    ("interchange analyze Diamond", lambda: bench_interchange("Diamond")),
+    ("interchange analyze Ddi", lambda: bench_interchange("Ddi")),
+    ("to_json 30seg x 24per", lambda: bench_to_json(30, 24)),
+    ("to_json 60seg x 96per", lambda: bench_to_json(60, 96)),
+    ("to_json 240seg x 192per", lambda: bench_to_json(240, 192)),
+    ("urban_segment analyze()", lambda: bench_urban_segment()),
+    ("offstreet_bicycle 1000paths", lambda: bench_offstreet_bicycle(1000)),
+    ("signalized ped+bike+two-stage calls", lambda: bench_signalized_modes(10000)),
 ]
 
 
@@ -234,7 +416,6 @@ def main(selected):
     for name, bench in CASES:
         if not selected or any(name.startswith(prefix) for prefix in selected):
             bench()
-
 
 
 if __name__ == "__main__":

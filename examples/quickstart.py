@@ -168,3 +168,132 @@ bike = json.loads(marvane.analyze_bicycle_los(json.dumps(
      "hourly_volume": 800, "phf": 0.95, "heavy_vehicle_pct": 0.08, "pct_on_highway_parking": 0})))
 print(f"  bicycle: score {bike['blos_score']:.2f}, LOS {bike['los']} "
       f"({bike['effective_width']:.1f} ft effective width)")
+
+# --- Chapter 18: urban street segments ----------------------------------------------------------
+print("\nChapter 18: a signalized urban street segment fed by an upstream signal, with two driveways")
+segment = marvane.UrbanSegment(json.dumps({
+    "segment_length_ft": 1800, "n_through_lanes": 2, "speed_limit_mph": 35, "through_demand_veh_h": 1100,
+    "control": "Signalized", "through_capacity_veh_h": 1750, "through_control_delay_s": 22.0,
+    "cycle_length_s": 120, "effective_green_s": 55, "downstream_green_start_s": 40,
+    "stopped_vehicles_veh_ln": 7, "sat_flow_veh_h_ln": 1800, "prop_left_turn_lanes": 0.5,
+    # the upstream signal's through and turning movements: volume, saturation flow, green start and
+    # duration, queue service time
+    "upstream_discharge_profiles": [[900, 3600, 0, 50, 20], [200, 1800, 55, 15, 8]],
+    "access_point_approaches": [
+        {"v_lt": 60, "v_th": 900, "v_rt": 80, "n_sl": 1, "n_t": 0, "n_sr": 1, "opposing_flow_veh_h": 700,
+         "left_turn_bay": False, "right_turn_bay": False, "n_lt_lanes": 0, "left_bay_storage_ft": 0,
+         "pct_heavy_veh": 3},
+        {"v_lt": 40, "v_th": 950, "v_rt": 50, "n_sl": 0, "n_t": 1, "n_sr": 1, "opposing_flow_veh_h": 600,
+         "left_turn_bay": True, "right_turn_bay": False, "n_lt_lanes": 1, "left_bay_storage_ft": 100,
+         "pct_heavy_veh": 3},
+    ],
+}))
+segment.analyze()
+print(f"  {segment!r}")
+print(f"  free-flow speed {segment.free_flow_speed_mph:.1f} mi/h, running time {segment.running_time_s:.1f} s, "
+      f"access-point delay {segment.access_point_delay_total_s:.3f} s/veh")
+print(f"  arriving on green {segment.proportion_arriving_green:.2f}, through delay {segment.through_delay_s:.1f} s, "
+      f"{segment.full_stop_rate:.2f} stops/veh ({segment.spatial_stop_rate:.2f} stops/mi)")
+print(f"  travel speed {segment.travel_speed_mph:.1f} mi/h, LOS {segment.los}, "
+      f"perception score {segment.perception_score:.2f}")
+
+# --- Chapter 19: signalized intersection, pedestrian and bicycle modes ------------------------
+print("\nChapter 19: crosswalk, bicycle lane and two-stage crossing at a signalized intersection")
+crosswalk = json.loads(marvane.analyze_signalized_pedestrian(json.dumps(
+    {"cycle_length_s": 90, "walk_setting_s": 7, "lanes_crossed": 4, "v_rtor": 50, "v_lt_perm": 100,
+     "crossed_street_volume_sum": 1800, "crossed_street_lanes": 2, "speed_85_mph": 40})))
+print(f"  crosswalk: delay {crosswalk['delay']:.1f} s/p, score {crosswalk['los_score']:.2f}, LOS {crosswalk['los']}")
+bike_lane = json.loads(marvane.analyze_signalized_bicycle(json.dumps(
+    {"effective_green_s": 40, "cycle_length_s": 100, "bicycle_flow": 120, "cross_street_width_ft": 48,
+     "total_width_ft": 16, "v_left": 50, "v_through": 600, "v_right": 100, "num_through_lanes": 2})))
+print(f"  bicycle lane: capacity {bike_lane['capacity']:.0f} bicycles/h, delay {bike_lane['delay']:.1f} s, "
+      f"score {bike_lane['los_score']:.2f}, LOS {bike_lane['los']}")
+two_stage = marvane.signalized_two_stage_crossing_delay(json.dumps(
+    {"cycle_length_s": 100, "first_stage_distance_ft": 35, "walk_start_y_s": 30}))
+print(f"  two-stage crossing, second walk 30 s after the first: {two_stage:.1f} s/p")
+
+# --- Chapters 21 and 22: all-way STOP intersection and roundabout ------------------------------
+print("\nChapter 21: all-way STOP, two-lane eastbound approach, one lane on the others")
+awsc = marvane.Awsc(json.dumps({
+    "eb": {"lanes": [{"volume_left": 60, "volume_through": 240}, {"volume_through": 200, "volume_right": 90}]},
+    "wb": {"lanes": [{"volume_through": 300, "volume_right": 40}], "heavy_vehicle_pct": 5},
+    "nb": {"lanes": [{"volume_left": 50, "volume_through": 150}]},
+    "sb": {"lanes": [{"volume_through": 180, "volume_right": 70}]},
+    "phf": 0.92}))
+awsc.analyze()
+for code in ("EB", "WB", "NB", "SB"):
+    lanes = ", ".join(f"h_d {awsc.get_departure_headway(code, i):.2f} s, "
+                      f"x {awsc.get_degree_of_utilization(code, i):.2f}" for i in range(awsc.get_lane_count(code)))
+    print(f"  {code}: {awsc.get_approach_delay(code):.1f} s/veh, LOS {awsc.get_approach_los(code)} ({lanes})")
+print(f"  {awsc!r} after {awsc.iterations} passes; "
+      f"EB lane 0 capacity {awsc.compute_lane_capacity('EB', 0):.0f} veh/h")
+
+print("\nChapter 22: roundabout, two-lane north-south entries, yielding bypass on NB, pedestrians on EB")
+roundabout = marvane.Roundabouts(json.dumps({
+    "nb": {"v_l": 150, "v_t": 500, "v_r": 200, "entry_lanes": 2, "circulating_lanes": 2, "bypass": "Yielding"},
+    "sb": {"v_u": 10, "v_l": 120, "v_t": 450, "v_r": 90, "entry_lanes": 2, "circulating_lanes": 2},
+    "eb": {"v_l": 80, "v_t": 300, "v_r": 100, "heavy_vehicle_pct": 4, "n_ped": 60},
+    "wb": {"v_l": 90, "v_t": 280, "v_r": 60},
+    "phf": 0.95}))
+roundabout.analyze()
+for code in ("NB", "SB", "EB", "WB"):
+    lanes = [roundabout.get_lane_result(code, i) for i in range(roundabout.get_lane_count(code))]
+    bypass = roundabout.get_bypass_result(code)
+    lanes += [bypass] if bypass else []
+    text = ", ".join(f"{flow:.0f}/{cap:.0f} veh/h {delay:.1f} s {los}" for flow, cap, _, delay, los, _ in lanes)
+    print(f"  {code}: circulating {roundabout.get_circulating_flow_pce(code):.0f} pc/h, "
+          f"{roundabout.get_approach_delay(code):.1f} s/veh LOS {roundabout.get_approach_los(code)} ({text})")
+print(f"  {roundabout!r}")
+# --- Chapter 23: interchange ramp terminals and alternative intersections -----------------------
+print("\nChapter 23: diamond interchange, 100 s cycle, experienced travel time by O-D movement")
+
+
+def ramp_lane_group(movement, lanes, begin, duration):
+    return {"movement": movement, "lanes": lanes, "greens": [{"begin_s": begin, "duration_s": duration}],
+            "yellow_all_red_s": 4.0, "control": "Signalized", "pct_heavy_vehicles": 3.0, "grade_pct": 0.0,
+            "lane_width_ft": 12.0, "bus_stops_h": 0.0, "arrival_type": 4, "overlap_lost_time_s": 0.0,
+            "start_up_lost_time_s": 2.0, "extension_of_green_s": 2.0, "speed_limit_mph": 40.0,
+            "initial_queue_veh": 0.0, "storage_ft": 300.0}
+
+
+interchange = marvane.Interchange(json.dumps({
+    "form": "Diamond", "cycle_length_s": 100.0, "analysis_period_h": 0.25, "base_saturation_flow": 1900.0,
+    "area_type_cbd": False, "peak_hour_factor": 0.92, "distance_between_intersections_ft": 500.0,
+    "queue_spacing_ft": 25.0, "eb_external_right_shared": False, "wb_external_right_shared": False,
+    "od": dict(zip("abcdefghijklmn", [100, 150, 120, 200, 150, 100, 80, 160, 500, 450, 0, 50, 30, 40])),
+    "extra_distances": [{"distance_ft": 0.0, "accel_decel_s": 0.0}] * 14, "extra_distance_speed_mph": 30.0,
+    "lane_groups": [ramp_lane_group(*g) for g in [
+        ("EbExtThrough", 2, 0, 40), ("EbExtRight", 1, 0, 40), ("EbIntThrough", 2, 0, 40), ("EbIntLeft", 1, 45, 20),
+        ("WbExtThrough", 2, 0, 40), ("WbExtRight", 1, 0, 40), ("WbIntThrough", 2, 0, 40), ("WbIntLeft", 1, 45, 20),
+        ("NbRampLeft", 1, 70, 25), ("NbRampRight", 1, 70, 25), ("SbRampLeft", 1, 70, 25),
+        ("SbRampRight", 1, 70, 25)]]}))
+interchange.analyze()
+od = {letter: interchange.get_od_result(letter) for letter in interchange.get_od_movements()}
+print("  ETT s/veh (LOS): " + ", ".join(f"{k} {r[3]:.1f} ({r[4]})" for k, r in od.items()))
+flow, _, green, capacity, vc, delay = interchange.get_lane_group_result("EbIntThrough")
+print(f"  EbIntThrough: {flow:.0f} veh/h, g {green:.1f} s, capacity {capacity:.0f} veh/h, v/c {vc:.2f}, "
+      f"delay {delay:.1f} s/veh; interchange ETT {interchange.interchange_ett:.1f} s/veh, "
+      f"LOS {interchange.interchange_los}")
+rcut = marvane.AlternativeIntersection(json.dumps({"form": "RcutFourLeg", "movements": [
+    {"label": "minor left", "approach": "Nb", "demand_veh_h": 120, "edtt_s": 18.0,
+     "junctions": [{"type": "stop", "flow_veh_h": 120, "conflicting_flow_veh_h": 900, "critical_headway_s": 6.9,
+                    "followup_headway_s": 3.3}, {"type": "provided", "control_delay_s": 14.0}]},
+    {"label": "major through", "approach": "Eb", "demand_veh_h": 900,
+     "junctions": [{"type": "provided", "control_delay_s": 9.0}]}]}))
+delay, edtt, ett, los = rcut.get_movement_result("minor left")
+print(f"  RCUT minor left: delay {delay:.1f} s + EDTT {edtt:.1f} s = ETT {ett:.1f} s/veh, LOS {los}; "
+      f"intersection ETT {rcut.intersection_ett:.1f} s/veh")
+tt, _, _, offset = marvane.dlt_offset(600, 35, 5, 8, 0, 20, 110)
+print(f"  DLT supplemental offset {offset:.1f} s (travel time {tt:.1f} s)")
+
+# --- Chapter 24: off-street pedestrian and bicycle facilities ------------------------------------
+print("\nChapter 24: off-street pedestrian and bicycle facilities")
+walkway = marvane.ExclusivePedestrianFacility(12.0, fixed_object_width=2.5, pedestrian_demand=2400, phf=0.9)
+print(f"  walkway: LOS {walkway.analyze()}, {walkway.unit_flow_rate:.1f} p/ft/min, "
+      f"{walkway.pedestrian_space:.1f} ft2/p, v/c {walkway.vc_ratio:.2f}")
+ped = marvane.SharedUsePathPedestrian(bicycle_demand_same_direction=120, bicycle_demand_opposing=90)
+print(f"  pedestrian on a shared-use path: LOS {ped.analyze()}, {ped.total_events:.0f} events/h")
+path = marvane.OffStreetBicycleFacility(10.0, 1.5, has_centerline=True, two_way_demand=400)
+print(f"  bicycle path: LOS {path.analyze()}, score {path.blos_score:.2f}, "
+      f"{path.active_passings_per_minute:.2f} passings and {path.meetings_per_minute:.2f} meetings per minute, "
+      f"{path.effective_lanes} effective lanes")

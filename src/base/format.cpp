@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 namespace base {
@@ -13,32 +14,25 @@ std::string non_finite(double value) {
     return value < 0 ? "-inf" : "inf";
 }
 
-std::string to_chars_str(double value, std::chars_format format) {
-    char buf[400];  // fixed notation of the largest double needs 309 digits plus sign
-    auto res = std::to_chars(buf, buf + sizeof buf, value, format);
-    return std::string(buf, res.ptr);
+void append_digits(std::string& out, const ShortestDigits& d, int first, int last) {
+    out.append(d.digits.data() + first, static_cast<std::size_t>(last - first));
 }
 
-// The shortest round-trip digits of a finite value written out without an exponent: 1e23 is
-// "100000000000000000000000", not the exact binary value 99999999999999991611392 that fixed
-// notation of to_chars would give for values beyond 2^53.
-std::string shortest_positional(double value) {
-    const std::string sci = to_chars_str(value, std::chars_format::scientific);  // "-1.2345e+23"
-    const std::size_t e = sci.find('e');
-    const bool negative = sci[0] == '-';
-    std::string digits;
-    for (std::size_t i = negative ? 1 : 0; i < e; ++i) {
-        if (sci[i] != '.') digits += sci[i];
-    }
-    const int exponent = std::stoi(sci.substr(e + 1));
-    const int point = exponent + 1;  // digits before the decimal point
-    std::string out = negative ? "-" : "";
-    if (point <= 0) {
-        out += "0." + std::string(static_cast<std::size_t>(-point), '0') + digits;
-    } else if (static_cast<std::size_t>(point) >= digits.size()) {
-        out += digits + std::string(static_cast<std::size_t>(point) - digits.size(), '0');
+// The digits written out without an exponent: 1e23 is "100000000000000000000000", not the exact
+// binary value 99999999999999991611392 that fixed notation of to_chars gives beyond 2^53.
+std::string positional(const ShortestDigits& d) {
+    std::string out = d.negative ? "-" : "";
+    if (d.point <= 0) {
+        out += "0.";
+        out.append(static_cast<std::size_t>(-d.point), '0');
+        append_digits(out, d, 0, d.count);
+    } else if (d.point >= d.count) {
+        append_digits(out, d, 0, d.count);
+        out.append(static_cast<std::size_t>(d.point - d.count), '0');
     } else {
-        out += digits.substr(0, static_cast<std::size_t>(point)) + "." + digits.substr(static_cast<std::size_t>(point));
+        append_digits(out, d, 0, d.point);
+        out += '.';
+        append_digits(out, d, d.point, d.count);
     }
     return out;
 }
@@ -117,9 +111,43 @@ std::string join_list(const std::vector<T>& values, F&& form) {
 
 }  // namespace
 
+ShortestDigits shortest_digits(double value) {
+    ShortestDigits d;
+    char buf[32];
+    // Integral values below 2^53 are their own shortest digits (trailing zeros dropped); the
+    // integer conversion is several times faster than the general one.
+    if (std::fabs(value) < 0x1p53 && value == std::trunc(value)) {
+        d.negative = std::signbit(value);
+        const auto integer = static_cast<std::uint64_t>(std::fabs(value));
+        char* end = std::to_chars(buf, buf + sizeof buf, integer).ptr;
+        d.point = static_cast<int>(end - buf);
+        while (end - buf > 1 && end[-1] == '0') --end;
+        d.count = static_cast<int>(end - buf);
+        std::memcpy(d.digits.data(), buf, static_cast<std::size_t>(d.count));
+        return d;
+    }
+    // "-d.ddde-XX": the first digit, then the ones after the point, then the exponent.
+    const char* const end = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific).ptr;
+    const char* p = buf;
+    if (*p == '-') {
+        d.negative = true;
+        ++p;
+    }
+    const char* e = end - 1;
+    while (*e != 'e') --e;
+    // The first digit, then those after the point, each piece copied whole (buf has room).
+    d.digits[0] = p[0];
+    std::memcpy(d.digits.data() + 1, p + 2, 16);
+    d.count = p[1] == '.' ? static_cast<int>(e - p) - 1 : 1;
+    int exponent = 0;
+    for (const char* x = e + 2; x < end; ++x) exponent = 10 * exponent + (*x - '0');
+    d.point = (e[1] == '-' ? -exponent : exponent) + 1;
+    return d;
+}
+
 std::string num(double value) {
     if (!std::isfinite(value)) return non_finite(value);
-    return shortest_positional(value);
+    return positional(shortest_digits(value));
 }
 
 std::string fixed(double value, int digits) {
@@ -131,21 +159,28 @@ std::string fixed(double value, int digits) {
 
 std::string debug_num(double value) {
     if (!std::isfinite(value)) return non_finite(value);
-    double mag = std::fabs(value);
-    if (mag != 0.0 && (mag < 1e-4 || mag >= 1e16)) {
-        std::string s = to_chars_str(value, std::chars_format::scientific);  // "1e-07", "1.5e+16"
-        auto e = s.find('e');
-        std::string mantissa = s.substr(0, e);
-        int exponent = std::stoi(s.substr(e + 1));
-        return mantissa + "e" + std::to_string(exponent);
+    const ShortestDigits d = shortest_digits(value);
+    const double mag = std::fabs(value);
+    if (mag != 0.0 && (mag < 1e-4 || mag >= 1e16)) {  // "1e-7", "-1.5e16"
+        std::string out = d.negative ? "-" : "";
+        append_digits(out, d, 0, 1);
+        if (d.count > 1) {
+            out += '.';
+            append_digits(out, d, 1, d.count);
+        }
+        return out + "e" + std::to_string(d.point - 1);
     }
-    std::string s = to_chars_str(value, std::chars_format::fixed);
-    if (s.find('.') == std::string::npos) s += ".0";
-    return s;
+    std::string out = positional(d);
+    if (d.point >= d.count) out += ".0";
+    return out;
 }
 
-std::string debug(std::string_view text) {
-    std::string out = "\"";
+namespace {
+
+// The text between `quote` characters with backslash escapes; the other quote stays as it is.
+std::string quoted(std::string_view text, char32_t quote) {
+    std::string out;
+    append_utf8(out, quote);
     for (std::size_t i = 0; i < text.size();) {
         char32_t cp = next_code_point(text, i);
         switch (cp) {
@@ -153,10 +188,12 @@ std::string debug(std::string_view text) {
             case U'\t': out += "\\t"; break;
             case U'\r': out += "\\r"; break;
             case U'\n': out += "\\n"; break;
-            case U'"': out += "\\\""; break;
             case U'\\': out += "\\\\"; break;
             default:
-                if (!is_printable(cp)) {
+                if (cp == quote) {
+                    out += '\\';
+                    append_utf8(out, cp);
+                } else if (!is_printable(cp)) {
                     char buf[16];
                     std::snprintf(buf, sizeof buf, "\\u{%x}", static_cast<unsigned>(cp));
                     out += buf;
@@ -165,7 +202,16 @@ std::string debug(std::string_view text) {
                 }
         }
     }
-    return out + "\"";
+    append_utf8(out, quote);
+    return out;
+}
+
+}  // namespace
+
+std::string debug(std::string_view text) { return quoted(text, U'"'); }
+
+std::string debug_opt_char(const std::optional<std::string>& character) {
+    return character ? "Some(" + quoted(*character, U'\'') + ")" : "None";
 }
 
 std::string debug_list(const std::vector<std::int64_t>& values) {

@@ -42,4 +42,21 @@ constexpr T to_signed_sat(double x) {
     return static_cast<T>(x);
 }
 
+// erf(z) by the rational approximation 7.1.26 of Abramowitz and Stegun (absolute error below
+// 1.5e-7), odd in z: the error function the HCM's spreadsheet methods use for normal and lognormal
+// distribution functions, where their published numbers follow from it rather than from an exact
+// erf.
+inline double erf_approximation(double z) {
+    constexpr double P = 0.3275911;
+    constexpr double A1 = 0.254829592;
+    constexpr double A2 = -0.284496736;
+    constexpr double A3 = 1.421413741;
+    constexpr double A4 = -1.453152027;
+    constexpr double A5 = 1.061405429;
+    const double a = std::abs(z);
+    const double t = 1.0 / (1.0 + P * a);
+    const double e = 1.0 - t * (A1 + t * (A2 + t * (A3 + t * (A4 + t * A5)))) * std::exp(-a * a);
+    return z >= 0.0 ? e : -e;
+}
+
 }  // namespace base

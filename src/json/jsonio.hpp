@@ -10,6 +10,8 @@
 //           jsonio::with_default("total_lanes", &WorkZone::total_lanes, 3),
 //           jsonio::required("speed_ratio", &WorkZone::speed_ratio),
 //           jsonio::optional("note", &WorkZone::note),              // std::optional member
+//           jsonio::result("delay_s", &WorkZone::delay_s),           // computed: null reads NaN
+//           jsonio::result_with_default("speeds", &WorkZone::speeds, {}),  // matrix of results
 //       }, jsonio::UnknownKeys::ignore, jsonio::ArrayForm::defaults_fill};
 //       return record;
 //   }
@@ -23,19 +25,28 @@
 //   std::string s = jsonio::write_document(z);                   // compact; write_document_pretty: 2 spaces
 //   auto f = jsonio::read_document_with_prefix<FreewayFacility>(text, "invalid facility JSON: ");
 //   std::string t = jsonio::write_document_with_prefix(f, "serialization failed: ");  // failures as base::Error
-//   jsonio::Json j = jsonio::to_json_value(z);                   // nlohmann::ordered_json
+//
+// Writing goes straight from the tables to text (jsonio::Writer), floats in their shortest
+// round-trip digits and null for NaN and infinities. A required number that can be non-finite
+// is declared with result() (or result_with_default()), so that its null reads back as NaN;
+// with required() a null is refused, and an optional() field reads null as absent.
 //
 // Enumerations with base::variant_names<E> read as "Name" or {"Name": null} and write as "Name".
 // Tagged enumerations: std::variant<...> with json_variants(jsonio::Tag<V>) returning a
 // jsonio::Variants<V>{"Name", {"VariantA", "VariantB"}}; jsonio::Unit alternatives are unit
-// variants ("VariantA"), others carry a payload ({"VariantB": {...}}).
+// variants ("VariantA"), others carry a payload ({"VariantB": {...}}). A variant of records named
+// by a key among their own fields ({"type": "stop", ...}) returns a jsonio::InternallyTagged<V>
+// instead (json/internally_tagged.hpp).
 // Special cases: required/with_default/optional take a jsonio::Codec<M>{read_fn, write_fn} (both
-// function pointers); jsonio::custom<R>(key, presence, read(Value, R&), write(const R&),
-// set_default(R&)) works on the whole record. A hand-made reader reports its own failures with
-// value.fail("text") (or fail_at_end / fail_at_begin), detail::invalid_type(value, "expected").
+// function pointers; write_fn(Writer&, const M&)); jsonio::custom<R>(key, presence,
+// read(Value, R&), write(Writer&, const R&), set_default(R&)) works on the whole record. A
+// hand-made reader reports its own failures with value.fail("text") (or fail_at_end /
+// fail_at_begin), detail::invalid_type(value, "expected"); a hand-made writer calls
+// jsonio::write_value(w, x) or the Writer's token functions.
 // Records refusing unknown keys: UnknownKeys::refuse. Array form: ArrayForm::all_fields (the
-// default: every field must be given) or ArrayForm::defaults_fill (a short array leaves the
-// trailing defaulted and optional fields at their defaults).
+// default: every field must be given), ArrayForm::defaults_fill (a short array leaves the
+// trailing defaulted and optional fields at their defaults) or ArrayForm::with_defaults_fill
+// (only trailing fields declared with a default may be left off; optional ones must be given).
 //
 // Messages (each followed by " at line {} column {}", column in bytes from 1):
 //   missing field `k`                    at the record's closing brace (first missing in order)
@@ -45,16 +56,23 @@
 //       variant identifier ...           at a scalar's last byte, a container's opening bracket
 //   invalid value: integer `-1`, expected u32   at the number's last byte
 //   invalid length 2, expected struct X with 5 elements / an array of length 4   at the closing bracket
-//   trailing characters                  at the first extra array element of a record's array
-//                                        form, or the first byte after the document
+//                                        (too few elements)
+//   trailing characters                  at the first extra element of a record's array form or
+//                                        of a fixed-size array, or the first byte after the document
 //   syntax errors ("expected value", "EOF while parsing an object", ...) at the byte where the
 //   parser stopped (for an unexpected token: its first byte; at end of input: the last byte).
+#include <nlohmann/json.hpp>
+
 #include "json/reader.hpp"
 #include "json/record.hpp"
 #include "json/tree.hpp"
 #include "json/writer.hpp"
 
 namespace jsonio {
+
+// The JSON library's ordered document, for code that inspects a written text (tests); the
+// readers and the writer above never build one.
+using Json = nlohmann::ordered_json;
 
 // read_document<T> for a chapter's document: a failure to parse or read throws base::Error
 // "{prefix}{parser message}".

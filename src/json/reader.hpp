@@ -134,7 +134,7 @@ E read_enum(Value v) {
     invalid_type(v, "variant identifier");
 }
 
-template <class Tuple, std::size_t... I>
+template <class Tuple, NullFloat N, std::size_t... I>
 Tuple read_tuple(Value v, std::index_sequence<I...>) {
     constexpr std::size_t n = sizeof...(I);
     static const std::string expected = "a tuple of size " + std::to_string(n);
@@ -143,7 +143,7 @@ Tuple read_tuple(Value v, std::index_sequence<I...>) {
     std::array<Value, n> items{(static_cast<void>(I), v)...};
     std::size_t k = 0;
     for (Value e : v.elements()) items[k++] = e;
-    return Tuple{read<std::tuple_element_t<I, Tuple>>(items[I])...};
+    return Tuple{read_as<std::tuple_element_t<I, Tuple>, N>(items[I])...};
 }
 
 }  // namespace detail
@@ -165,40 +165,51 @@ concept HasVariants = requires { { json_variants(Tag<T>{}) }; };
 //   records             via json_record(Tag<T>); tagged enumerations via json_variants(Tag<T>)
 template <class T>
 T read(Value v) {
+    return detail::read_as<T, detail::NullFloat::refused>(v);
+}
+
+namespace detail {
+
+// read<T>, where a null float (alone, or inside optionals, vectors, arrays and tuples) is refused
+// or read as NaN. Records and tagged enumerations inside read by their own tables.
+template <class T, NullFloat N>
+T read_as(Value v) {
     if constexpr (std::is_same_v<T, bool>) {
-        if (v.kind() != Kind::Bool) detail::invalid_type(v, "a boolean");
+        if (v.kind() != Kind::Bool) invalid_type(v, "a boolean");
         return v.boolean();
-    } else if constexpr (std::is_same_v<T, double>) {
-        return detail::read_float<double>(v, "f64");
-    } else if constexpr (std::is_same_v<T, float>) {
-        return detail::read_float<float>(v, "f32");
-    } else if constexpr (detail::Integer<T>) {
-        return detail::read_integer<T>(v);
+    } else if constexpr (std::is_floating_point_v<T>) {
+        if (N == NullFloat::nan && v.is_null()) return std::numeric_limits<T>::quiet_NaN();
+        return read_float<T>(v, std::is_same_v<T, float> ? "f32" : "f64");
+    } else if constexpr (Integer<T>) {
+        return read_integer<T>(v);
     } else if constexpr (std::is_same_v<T, std::string>) {
-        if (!v.is_string()) detail::invalid_type(v, "a string");
+        if (!v.is_string()) invalid_type(v, "a string");
         return std::string(v.string());
     } else if constexpr (base::NamedEnum<T>) {
-        return detail::read_enum<T>(v);
-    } else if constexpr (detail::is_optional<T>::value) {
+        return read_enum<T>(v);
+    } else if constexpr (is_optional<T>::value) {
         if (v.is_null()) return std::nullopt;
-        return read<typename T::value_type>(v);
-    } else if constexpr (detail::is_vector<T>::value) {
-        if (!v.is_array()) detail::invalid_type(v, "a sequence");
+        return read_as<typename T::value_type, N>(v);
+    } else if constexpr (is_vector<T>::value) {
+        if (!v.is_array()) invalid_type(v, "a sequence");
         T out;
         out.reserve(v.size());
-        for (Value e : v.elements()) out.push_back(read<typename T::value_type>(e));
+        for (Value e : v.elements()) out.push_back(read_as<typename T::value_type, N>(e));
         return out;
-    } else if constexpr (detail::is_std_array<T>::value) {
+    } else if constexpr (is_std_array<T>::value) {
         constexpr std::size_t n = std::tuple_size_v<T>;
         static const std::string expected = "an array of length " + std::to_string(n);
-        if (!v.is_array()) detail::invalid_type(v, expected);
-        if (v.size() != n) detail::invalid_length(v, v.size(), expected);
+        if (!v.is_array()) invalid_type(v, expected);
+        if (v.size() < n) invalid_length(v, v.size(), expected);
         T out{};
         std::size_t i = 0;
-        for (Value e : v.elements()) out[i++] = read<typename T::value_type>(e);
+        for (Value e : v.elements()) {
+            if (i == n) e.fail_at_begin("trailing characters");  // as a record's array form
+            out[i++] = read_as<typename T::value_type, N>(e);
+        }
         return out;
-    } else if constexpr (detail::is_tuple_like<T>::value) {
-        return detail::read_tuple<T>(v, std::make_index_sequence<std::tuple_size_v<T>>{});
+    } else if constexpr (is_tuple_like<T>::value) {
+        return read_tuple<T, N>(v, std::make_index_sequence<std::tuple_size_v<T>>{});
     } else if constexpr (HasRecord<T>) {
         return json_record(Tag<T>{}).read(v);
     } else if constexpr (HasVariants<T>) {
@@ -207,6 +218,8 @@ T read(Value v) {
         static_assert(sizeof(T) == 0, "jsonio::read: no JSON reader for this type (declare json_record or json_variants)");
     }
 }
+
+}  // namespace detail
 
 // Parses `text` and reads its root as T (a type jsonio::read supports).
 template <class T>

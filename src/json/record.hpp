@@ -12,24 +12,45 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "json/record_fwd.hpp"
 #include "json/tree.hpp"
 
 namespace jsonio {
 
-using Json = nlohmann::ordered_json;
+class Writer;
 
 template <class T>
 T read(Value value);
 template <class T>
-Json to_json_value(const T& value);
+void write_value(Writer& w, const T& value);
+
+namespace detail {
+// What a null stands for where a float is expected: nothing (an error), or NaN (results).
+enum class NullFloat : std::uint8_t { refused, nan };
+template <class T, NullFloat N>
+T read_as(Value value);
+
+// Whether a float stands in M itself or in its optionals, vectors, arrays or tuples (records
+// inside declare their own fields).
+template <class M>
+struct holds_float : std::bool_constant<std::is_floating_point_v<M>> {};
+template <class M>
+struct holds_float<std::optional<M>> : holds_float<M> {};
+template <class M, class A>
+struct holds_float<std::vector<M, A>> : holds_float<M> {};
+template <class M, std::size_t N>
+struct holds_float<std::array<M, N>> : holds_float<M> {};
+template <class A, class B>
+struct holds_float<std::pair<A, B>> : std::bool_constant<holds_float<A>::value || holds_float<B>::value> {};
+template <class... Ts>
+struct holds_float<std::tuple<Ts...>> : std::bool_constant<(holds_float<Ts>::value || ...)> {};
+}  // namespace detail
 
 namespace detail {
 // "`a`", "`a` or `b`", "one of `a`, `b`, `c`"; "there are no fields" for none.
@@ -47,12 +68,6 @@ std::string expected_list(const Names& names) {
     }
     return out;
 }
-
-// Appends a key known to be new to an ordered object, without the search operator[] makes.
-inline void append_member(Json& object, const std::string& key, Json value) {
-    auto* members = object.get_ptr<Json::object_t*>();
-    members->Json::object_t::Container::emplace_back(key, std::move(value));
-}
 }  // namespace detail
 
 enum class Presence : std::uint8_t {
@@ -64,54 +79,86 @@ enum class Presence : std::uint8_t {
 // What a record does with keys it does not declare.
 enum class UnknownKeys : std::uint8_t { ignore, refuse };
 
-// How the array form of a record treats a short array: every field must be given, or the
-// trailing fields that have a default (or are optional) may be left out.
-enum class ArrayForm : std::uint8_t { all_fields, defaults_fill };
+// How the array form of a record treats a short array: every field must be given; or the
+// trailing fields that have a default (or are optional) may be left out; or only the trailing
+// fields declared with a default may be left out, optional ones being given (as null).
+enum class ArrayForm : std::uint8_t { all_fields, defaults_fill, with_defaults_fill };
 
-// One field of a record table. Built by required(), with_default(), optional() or custom().
+// One field of a record table. Built by required(), with_default(), optional(), result(),
+// result_with_default() or custom().
 template <class R>
 struct Field {
     std::string key;
     Presence presence = Presence::required;
     std::function<void(Value, R&)> read;
     std::function<void(R&)> set_default;  // empty for required fields
-    std::function<Json(const R&)> write;
+    std::function<void(Writer&, const R&)> write;
 };
 
 // A member read and written by hand-made functions instead of the generic rules (both given).
 template <class M>
 struct Codec {
     M (*read)(Value);
-    Json (*write)(const M&);
+    void (*write)(Writer&, const M&);
 };
 
 namespace detail {
 template <class R, class M>
-std::function<Json(const R&)> codec_writer(M R::*member, Codec<M> codec) {
+std::function<void(Writer&, const R&)> member_writer(M R::*member) {
+    return [member](Writer& w, const R& r) { jsonio::write_value(w, r.*member); };
+}
+
+template <class R, class M>
+std::function<void(Writer&, const R&)> codec_writer(M R::*member, Codec<M> codec) {
     if (!codec.read || !codec.write) throw std::logic_error("JSON codec without a read or a write function");
-    return [member, codec](const R& r) { return codec.write(r.*member); };
+    return [member, codec](Writer& w, const R& r) { codec.write(w, r.*member); };
+}
+
+template <class R, class M, NullFloat N>
+std::function<void(Value, R&)> member_reader(M R::*member) {
+    return [member](Value v, R& r) { r.*member = read_as<M, N>(v); };
 }
 }  // namespace detail
 
 template <class R, class M>
 Field<R> required(std::string key, M R::*member) {
-    return {std::move(key), Presence::required, [member](Value v, R& r) { r.*member = jsonio::read<M>(v); }, {},
-            [member](const R& r) { return jsonio::to_json_value(r.*member); }};
+    return {std::move(key), Presence::required, detail::member_reader<R, M, detail::NullFloat::refused>(member), {},
+            detail::member_writer(member)};
 }
 
 template <class R, class M>
 Field<R> with_default(std::string key, M R::*member, std::type_identity_t<M> value) {
-    return {std::move(key), Presence::defaulted, [member](Value v, R& r) { r.*member = jsonio::read<M>(v); },
-            [member, d = std::move(value)](R& r) { r.*member = d; },
-            [member](const R& r) { return jsonio::to_json_value(r.*member); }};
+    return {std::move(key), Presence::defaulted, detail::member_reader<R, M, detail::NullFloat::refused>(member),
+            [member, d = std::move(value)](R& r) { r.*member = d; }, detail::member_writer(member)};
 }
 
 template <class R, class M>
 Field<R> optional(std::string key, std::optional<M> R::*member) {
     return {std::move(key), Presence::optional,
-            [member](Value v, R& r) { r.*member = jsonio::read<std::optional<M>>(v); },
-            [member](R& r) { r.*member = std::nullopt; },
-            [member](const R& r) { return jsonio::to_json_value(r.*member); }};
+            detail::member_reader<R, std::optional<M>, detail::NullFloat::refused>(member),
+            [member](R& r) { r.*member = std::nullopt; }, detail::member_writer(member)};
+}
+
+// A computed result: a float, or a vector, fixed array or matrix of floats, that may hold NaN or
+// an infinity. Written null there (as every non-finite float), and null reads back as NaN, alone
+// or as an element, so that a written document always reads back. Optionals inside keep null
+// meaning absent; records inside read by their own tables.
+//   jsonio::result("density", &R::density)                    double: null -> NaN
+//   jsonio::result("approach_delays", &R::approach_delays)    std::array<double, 4>: [1.5, null, ...]
+template <class R, class M>
+Field<R> result(std::string key, M R::*member) {
+    static_assert(detail::holds_float<M>::value, "jsonio::result is for floats and containers of floats");
+    return {std::move(key), Presence::required, detail::member_reader<R, M, detail::NullFloat::nan>(member), {},
+            detail::member_writer(member)};
+}
+
+// The same for a result that an unanalysed record leaves at a default (often an empty matrix):
+//   jsonio::result_with_default("dc_ratio", &F::dc_ratio, {})  std::vector<std::vector<double>>
+template <class R, class M>
+Field<R> result_with_default(std::string key, M R::*member, std::type_identity_t<M> value) {
+    static_assert(detail::holds_float<M>::value, "jsonio::result_with_default is for floats and containers of floats");
+    return {std::move(key), Presence::defaulted, detail::member_reader<R, M, detail::NullFloat::nan>(member),
+            [member, d = std::move(value)](R& r) { r.*member = d; }, detail::member_writer(member)};
 }
 
 template <class R, class M>
@@ -130,8 +177,11 @@ Field<R> with_default(std::string key, M R::*member, std::type_identity_t<M> val
 template <class R, class M>
 Field<R> optional(std::string key, std::optional<M> R::*member, Codec<M> codec) {
     if (!codec.read || !codec.write) throw std::logic_error("JSON codec without a read or a write function");
-    std::function<Json(const R&)> write = [member, codec](const R& r) {
-        return (r.*member) ? codec.write(*(r.*member)) : Json(nullptr);
+    std::function<void(Writer&, const R&)> write = [member, codec](Writer& w, const R& r) {
+        if (r.*member)
+            codec.write(w, *(r.*member));
+        else
+            write_value(w, r.*member);  // null
     };
     return {std::move(key), Presence::optional,
             [member, codec](Value v, R& r) {
@@ -147,7 +197,7 @@ Field<R> optional(std::string key, std::optional<M> R::*member, Codec<M> codec) 
 // `set_default` is required unless `presence` is Presence::required.
 template <class R>
 Field<R> custom(std::string key, Presence presence, std::function<void(Value, R&)> read,
-                std::function<Json(const R&)> write, std::function<void(R&)> set_default = {}) {
+                std::function<void(Writer&, const R&)> write, std::function<void(R&)> set_default = {}) {
     if (presence != Presence::required && !set_default)
         throw std::logic_error("JSON field `" + key + "` has a default but no function setting it");
     return {std::move(key), presence, std::move(read), std::move(set_default), std::move(write)};
@@ -200,13 +250,8 @@ public:
             fail_type(v);
     }
 
-    // One ordered object with every field, in declaration order.
-    Json write(const R& r) const {
-        Json object = Json::object();
-        object.get_ptr<Json::object_t*>()->reserve(fields_.size());
-        for (const Field<R>& f : fields_) detail::append_member(object, f.key, f.write(r));
-        return object;
-    }
+    // One object with every field, in declaration order (json/writer.hpp).
+    void write(Writer& w, const R& r) const;
 
 private:
     [[noreturn]] void fail_type(Value v) const;
@@ -238,6 +283,15 @@ private:
         }
     }
 
+    bool may_leave_off(Presence presence) const {
+        switch (array_form_) {
+            case ArrayForm::defaults_fill: return presence != Presence::required;
+            case ArrayForm::with_defaults_fill: return presence == Presence::defaulted;
+            case ArrayForm::all_fields: break;
+        }
+        return false;
+    }
+
     void read_array(Value v, R& out) const {
         std::size_t i = 0;
         for (Value e : v.elements()) {
@@ -246,7 +300,7 @@ private:
             ++i;
         }
         for (std::size_t k = i; k < fields_.size(); ++k) {
-            if (array_form_ == ArrayForm::all_fields || fields_[k].presence == Presence::required)
+            if (!may_leave_off(fields_[k].presence))
                 v.fail_at_end("invalid length " + std::to_string(i) + ", expected " + array_expected_);
             fields_[k].set_default(out);
         }
@@ -282,7 +336,7 @@ public:
     const std::string& name() const { return name_; }
 
     V read(Value v) const;
-    Json write(const V& value) const;
+    void write(Writer& w, const V& value) const;
 
 private:
     template <std::size_t I>

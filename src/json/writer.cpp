@@ -1,109 +1,285 @@
 #include "json/writer.hpp"
 
 #include <charconv>
-#include <cstddef>
-#include <string_view>
+#include <cmath>
+#include <cstring>
+
+#include "base/error.hpp"
+#include "base/format.hpp"
 
 namespace jsonio {
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+// Room a float needs: its longest text (sign, "0.0000" and 17 digits) plus the slack of the
+// fixed-size copies below.
+constexpr std::size_t kFloatRoom = 64;
+constexpr std::size_t kFloatChars = 24;  // "-0.0000" and 17 digits
+constexpr std::size_t kIntegerChars = 24;
 
-// The shortest round-trip digits of a float token, laid out as the JSON output wants them:
-// plain decimals from 1e-5 up to below 1e16 (integral values with ".0"), otherwise a mantissa and
-// an exponent without "+" or leading zeros ("1e16", "1.5e-7"). Zero keeps its token ("0.0", "-0.0").
-std::string shortest_float(std::string_view token) {
-    double value = 0.0;
-    auto parsed = std::from_chars(token.data(), token.data() + token.size(), value);
-    if (parsed.ec != std::errc() || value == 0.0) return std::string(token);
-    char buf[32];
-    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);  // "-9.0658099e+01"
-    std::string_view sci(buf, static_cast<std::size_t>(res.ptr - buf));
-    const std::size_t e = sci.find('e');
-    const bool negative = sci[0] == '-';
-    std::string digits;
-    for (std::size_t i = negative ? 1 : 0; i < e; ++i) {
-        if (sci[i] != '.') digits += sci[i];
+// A finite float as the documents write it: plain decimals from 1e-5 up to below 1e16 (integral
+// values with ".0"), otherwise a mantissa and an exponent without "+" or leading zeros ("1e16",
+// "1.5e-7"); zero as "0.0" or "-0.0". `out` has kFloatRoom bytes: the digits are copied in
+// fixed-size pieces (no library call for a few bytes), and what lands past the end of the text is
+// overwritten by what follows.
+char* put_float(char* out, double value) {
+    if (value == 0.0) {
+        if (std::signbit(value)) *out++ = '-';
+        std::memcpy(out, "0.0", 3);
+        return out + 3;
     }
-    int exponent = 0;
-    std::string_view exp_text = sci.substr(e + 1);
-    if (exp_text.front() == '+') exp_text.remove_prefix(1);
-    std::from_chars(exp_text.data(), exp_text.data() + exp_text.size(), exponent);
-    const auto length = static_cast<int>(digits.size());
-    const int point = exponent + 1;  // 10^(point-1) <= |value| < 10^point
-
-    std::string out = negative ? "-" : "";
-    if (point >= length && point <= 16) {
-        out += digits + std::string(static_cast<std::size_t>(point - length), '0') + ".0";
-    } else if (point > 0 && point <= 16) {
-        out += digits.substr(0, static_cast<std::size_t>(point)) + "." + digits.substr(static_cast<std::size_t>(point));
-    } else if (point > -5 && point <= 0) {
-        out += "0." + std::string(static_cast<std::size_t>(-point), '0') + digits;
-    } else if (length == 1) {
-        out += digits + "e" + std::to_string(exponent);
+    const base::ShortestDigits d = base::shortest_digits(value);
+    const char* digits = d.digits.data();  // 32 bytes: 17 digits at most, then scratch
+    const int n = d.count;
+    const int point = d.point;  // 10^(point-1) <= |value| < 10^point
+    if (d.negative) *out++ = '-';
+    if (point >= n && point <= 16) {  // integral: "1500.0"
+        std::memcpy(out, digits, 17);
+        std::memset(out + n, '0', 16);
+        std::memcpy(out + point, ".0", 2);
+        return out + point + 2;
+    }
+    if (point > 0 && point <= 16) {  // "90.658099"; here point < n <= 17
+        std::memcpy(out, digits, 16);
+        out[point] = '.';
+        std::memcpy(out + point + 1, digits + point, 16);
+        return out + n + 1;
+    }
+    if (point > -5 && point <= 0) {  // "0.00001"
+        std::memcpy(out, "0.0000", 6);
+        out += 2 - point;
+        std::memcpy(out, digits, 17);
+        return out + n;
+    }
+    std::memcpy(out, digits, 17);  // "1e16", "1.5e-7"
+    if (n > 1) {
+        out[1] = '.';
+        std::memcpy(out + 2, digits + 1, 16);
+        out += n + 1;
     } else {
-        out += digits.substr(0, 1) + "." + digits.substr(1) + "e" + std::to_string(exponent);
+        out += 1;
     }
-    return out;
+    *out++ = 'e';
+    return std::to_chars(out, out + 8, point - 1).ptr;
 }
 
-// nlohmann writes floats with Grisu2, which is round-trip exact but now and then one digit longer
-// than needed ("90.65809900000001" for 90.658099), and with exponents such as "1e-05". Rewrites
-// every float token of its output (a number with a point or an exponent; strings are skipped).
-std::string with_shortest_floats(std::string text) {
-    std::string out;
-    bool changed = false;
-    std::size_t copied = 0;
-    const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n;) {
-        const char c = text[i];
-        if (c == '"') {
-            for (++i; i < n && text[i] != '"'; ++i) {
-                if (text[i] == '\\') ++i;
-            }
-            ++i;
-            continue;
-        }
-        if (c != '-' && !is_digit(c)) {
-            ++i;
-            continue;
-        }
-        std::size_t j = i;
-        bool is_float = false;
-        while (j < n && (is_digit(text[j]) || text[j] == '-' || text[j] == '+' || text[j] == '.' || text[j] == 'e' ||
-                         text[j] == 'E')) {
-            is_float = is_float || text[j] == '.' || text[j] == 'e' || text[j] == 'E';
-            ++j;
-        }
-        if (is_float) {
-            std::string_view token(text.data() + i, j - i);
-            std::string shortest = shortest_float(token);
-            if (shortest != token) {
-                if (!changed) out.reserve(n);
-                changed = true;
-                out.append(text, copied, i - copied);
-                out += shortest;
-                copied = j;
-            }
-        }
-        i = j;
+// Length of the well-formed UTF-8 sequence starting with a byte >= 0x80 at `p` (no overlong
+// forms, no surrogates, nothing above U+10FFFF), or 0 when it is not one.
+std::size_t utf8_sequence(const unsigned char* p, const unsigned char* end) {
+    const unsigned char c = p[0];
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // range of the second byte
+    if (c >= 0xC2 && c <= 0xDF) {
+        length = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        length = 3;
+        if (c == 0xE0) low = 0xA0;
+        if (c == 0xED) high = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        length = 4;
+        if (c == 0xF0) low = 0x90;
+        if (c == 0xF4) high = 0x8F;
+    } else {
+        return 0;
     }
-    if (!changed) return text;
-    out.append(text, copied, std::string::npos);
-    return out;
+    if (static_cast<std::size_t>(end - p) < length || p[1] < low || p[1] > high) return 0;
+    for (std::size_t i = 2; i < length; ++i) {
+        if (p[i] < 0x80 || p[i] > 0xBF) return 0;
+    }
+    return length;
 }
 
-std::string dump_with(const Json& value, int indent) {
-    try {
-        return with_shortest_floats(value.dump(indent));
-    } catch (const nlohmann::json::type_error&) {
-        throw base::Error("invalid UTF-8 in string");
+// The escape of an ASCII byte that cannot stand in a JSON string as itself, or none.
+const char* short_escape(unsigned char c) {
+    switch (c) {
+        case '"': return "\\\"";
+        case '\\': return "\\\\";
+        case '\b': return "\\b";
+        case '\f': return "\\f";
+        case '\n': return "\\n";
+        case '\r': return "\\r";
+        case '\t': return "\\t";
+        default: return nullptr;
     }
 }
 
 }  // namespace
 
-std::string dump(const Json& value) { return dump_with(value, -1); }
-std::string dump_pretty(const Json& value) { return dump_with(value, 2); }
+void Writer::flush() {
+    if (measuring_)
+        measured_ += static_cast<std::size_t>(pos_ - buffer_);
+    else
+        text_.append(buffer_, static_cast<std::size_t>(pos_ - buffer_));
+    pos_ = buffer_;
+}
+
+std::size_t Writer::bound() {
+    flush();
+    return measured_;
+}
+
+void Writer::put(const char* text, std::size_t n) {
+    if (n > kBufferSize) {  // a long string: straight to the text
+        flush();
+        if (measuring_)
+            measured_ += n;
+        else
+            text_.append(text, n);
+        return;
+    }
+    std::memcpy(room(n), text, n);
+    pos_ += n;
+}
+
+std::string Writer::take() {
+    flush();
+    return std::move(text_);
+}
+
+void Writer::new_line() {
+    const std::size_t n = 1 + 2 * depth_;
+    char* out = room(n);
+    out[0] = '\n';
+    std::memset(out + 1, ' ', n - 1);
+    pos_ += n;
+}
+
+void Writer::separate() {
+    if (after_key_) {
+        after_key_ = false;
+        return;
+    }
+    if (depth_ == 0) return;
+    if (!empty_) put(',');
+    empty_ = false;
+    if (pretty_) new_line();
+}
+
+void Writer::close(char bracket) {
+    --depth_;
+    if (pretty_ && !empty_) new_line();
+    put(bracket);
+    empty_ = false;
+}
+
+void Writer::null() {
+    separate();
+    put("null", 4);
+}
+
+void Writer::boolean(bool value) {
+    separate();
+    if (value)
+        put("true", 4);
+    else
+        put("false", 5);
+}
+
+void Writer::number(double value) {
+    separate();
+    if (!std::isfinite(value)) {
+        put("null", 4);
+    } else if (measuring_) {
+        measured_ += kFloatChars;
+    } else {
+        pos_ = put_float(room(kFloatRoom), value);
+    }
+}
+
+void Writer::numbers(std::span<const double> values) {
+    begin_array();
+    if (measuring_) {
+        if (!values.empty()) {  // each with its separator, at most
+            const std::size_t separator = 1 + (pretty_ ? 1 + 2 * depth_ : 0);
+            measured_ += values.size() * (separator + kFloatChars);
+            empty_ = false;
+        }
+    } else if (!pretty_ && !values.empty()) {  // the bulk of a large document: kept tight
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            char* out = room(kFloatRoom + 1);
+            if (i > 0) *out++ = ',';
+            if (std::isfinite(values[i])) {
+                pos_ = put_float(out, values[i]);
+            } else {
+                std::memcpy(out, "null", 4);
+                pos_ = out + 4;
+            }
+        }
+        empty_ = false;
+    } else {
+        for (double value : values) number(value);
+    }
+    end_array();
+}
+
+void Writer::integer(std::int64_t value) {
+    separate();
+    char* out = room(kIntegerChars);
+    pos_ = std::to_chars(out, out + kIntegerChars, value).ptr;
+}
+
+void Writer::unsigned_integer(std::uint64_t value) {
+    separate();
+    char* out = room(kIntegerChars);
+    pos_ = std::to_chars(out, out + kIntegerChars, value).ptr;
+}
+
+void Writer::string(std::string_view text) {
+    separate();
+    quoted(text);
+}
+
+void Writer::key(std::string_view name) {
+    separate();
+    quoted(name);
+    if (pretty_)
+        put(": ", 2);
+    else
+        put(':');
+    after_key_ = true;
+}
+
+void Writer::open(char bracket) {
+    separate();
+    put(bracket);
+    ++depth_;
+    empty_ = true;
+}
+
+void Writer::begin_array() { open('['); }
+void Writer::end_array() { close(']'); }
+void Writer::begin_object() { open('{'); }
+void Writer::end_object() { close('}'); }
+
+void Writer::quoted(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const unsigned char* const end = p + text.size();
+    const unsigned char* run = p;  // start of the bytes not yet copied
+    auto copy_run = [&](const unsigned char* to) {
+        put(reinterpret_cast<const char*>(run), static_cast<std::size_t>(to - run));
+    };
+    put('"');
+    while (p != end) {
+        const unsigned char c = *p;
+        if (c >= 0x80) {
+            const std::size_t length = utf8_sequence(p, end);
+            if (length == 0) throw base::Error("invalid UTF-8 in string");
+            p += length;
+        } else if (c >= 0x20 && c != '"' && c != '\\') {
+            ++p;
+        } else {
+            copy_run(p);
+            if (const char* escape = short_escape(c)) {
+                put(escape, 2);
+            } else {
+                static constexpr char kHex[] = "0123456789abcdef";
+                const char code[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
+                put(code, sizeof code);
+            }
+            run = ++p;
+        }
+    }
+    copy_run(end);
+    put('"');
+}
 
 }  // namespace jsonio

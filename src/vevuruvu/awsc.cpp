@@ -1,8 +1,109 @@
-// Python classes and functions of this chapter; the chapter's classes arrive with its analysis.
+// Python class of HCM Chapter 21: Awsc, the all-way STOP-controlled intersection.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "base/format.hpp"
+#include "hcm/awsc/awsc.hpp"
+#include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
+
+namespace aw = hcm::awsc::awsc;
+
+VEVURUVU_PYTHON_CLASS(aw::Awsc);
 
 namespace vevuruvu::awsc {
 
-void register_(pybind11::module_&) {}
+namespace py = pybind11;
+using namespace boundary;
+using aw::Awsc;
+using aw::AwscLane;
+
+namespace {
+
+constexpr char kClassDoc[] =
+    "HCM Chapter 21 AWSC intersection analysis.\n\n"
+    "Construct from a JSON configuration (per-approach lanes with assigned left/through/right\n"
+    "volumes), call `analyze()`, then read per-lane and aggregate results. The departure-headway\n"
+    "iteration stops silently after 100 passes (`iterations` is then 100); results an analysis\n"
+    "does not compute (a lane's `capacity`, the delay of an approach without lanes) stay as the\n"
+    "document gave them; the Step 12 lane capacity is found below 3,600 veh/h.";
+
+std::string awsc_repr(const Awsc& a) {
+    return std::string("Awsc(four_leg=") + (aw::is_four_leg(a) ? "true" : "false") +
+           ", intersection_delay=" + base::debug_opt(a.intersection_delay) +
+           ", los=" + base::debug_opt_char(a.intersection_los) + ")";
+}
+
+// A getter of one lane field by approach text and lane position.
+template <class M>
+auto lane_field(M AwscLane::*field) {
+    return [field](const Awsc& a, const std::string& approach, std::uint64_t lane) {
+        return aw::lane_of(a, approach, lane).*field;
+    };
+}
+
+double compute_lane_capacity(Awsc& a, const std::string& approach, std::uint64_t lane) {
+    const auto [i, j] = aw::lane_position(a, approach, lane);
+    aw::prepare(a);
+    return aw::capacity_of_lane(a, i, j);
+}
+
+}  // namespace
+
+void register_(py::module_& m) {
+    const auto approach = params(req<std::string>("approach"));
+    const auto approach_lane = params(req<std::string>("approach"), req<std::uint64_t>("lane"));
+    ClassDef<Awsc>(m, "Awsc", kClassDoc)
+        .method_mut("analyze",
+                    "analyze()\n--\n\n"
+                    "Run the HCM Chapter 21 procedure (Steps 1-16 except the Step 12\n"
+                    "capacity search; see `compute_lane_capacity`).",
+                    aw::analyze)
+        .property("phf", "Peak hour factor (None if lane volumes are flow rates).", &Awsc::phf)
+        .property("analysis_period_h", "Analysis period T, h.", &Awsc::analysis_period_h)
+        .readonly("iterations", "Iterations used by the departure-headway convergence loop.", &Awsc::iterations)
+        .method("get_lane_count",
+                "get_lane_count(approach)\n--\n\nNumber of lanes on an approach (\"EB\"/\"WB\"/\"NB\"/\"SB\").",
+                approach, [](const Awsc& a, const std::string& text) { return aw::approach_of(a, text).lanes.size(); })
+        .method("get_departure_headway",
+                "get_departure_headway(approach, lane)\n--\n\n"
+                "Converged departure headway h_d of a lane, s (Equation 21-28).",
+                approach_lane, lane_field(&AwscLane::departure_headway))
+        .method("get_degree_of_utilization",
+                "get_degree_of_utilization(approach, lane)\n--\n\n"
+                "Degree of utilization x = v h_d / 3,600 (Equation 21-14).",
+                approach_lane, lane_field(&AwscLane::degree_of_utilization))
+        .method("get_service_time",
+                "get_service_time(approach, lane)\n--\n\nService time t_s = h_d - m, s (Equation 21-29).",
+                approach_lane, lane_field(&AwscLane::service_time))
+        .method("get_lane_delay", "get_lane_delay(approach, lane)\n--\n\nLane control delay, s/veh (Equation 21-30).",
+                approach_lane, lane_field(&AwscLane::control_delay))
+        .method("get_lane_los", "get_lane_los(approach, lane)\n--\n\nLane LOS letter (Exhibit 21-8).", approach_lane,
+                lane_field(&AwscLane::los))
+        .method("get_lane_queue_95",
+                "get_lane_queue_95(approach, lane)\n--\n\nLane 95th percentile queue, veh (Equation 21-33).",
+                approach_lane, lane_field(&AwscLane::queue_95))
+        .method_mut("compute_lane_capacity",
+                    "compute_lane_capacity(approach, lane)\n--\n\n"
+                    "Step 12 capacity of a lane, veh/h (iterative search; expensive).",
+                    approach_lane, compute_lane_capacity)
+        .method("get_approach_delay",
+                "get_approach_delay(approach)\n--\n\nApproach control delay, s/veh (Equation 21-31).", approach,
+                [](const Awsc& a, const std::string& text) { return aw::approach_of(a, text).control_delay; })
+        .method("get_approach_los", "get_approach_los(approach)\n--\n\nApproach LOS letter (Exhibit 21-8).",
+                approach, [](const Awsc& a, const std::string& text) { return aw::approach_of(a, text).los; })
+        .readonly("intersection_delay", "Intersection control delay, s/veh (Equation 21-32).",
+                  &Awsc::intersection_delay)
+        .readonly("intersection_los", "Intersection LOS letter (Exhibit 21-8).", &Awsc::intersection_los)
+        .json_document({.param = "config_json",
+                        .required = true,
+                        .read = aw::read_awsc,
+                        .read_error = "invalid AWSC JSON: ",
+                        .write = aw::write_awsc,
+                        .write_error = "serialize AWSC: ",
+                        .to_json = "Full analysis (inputs + results) as JSON."})
+        .repr(awsc_repr);
+}
 
 }  // namespace vevuruvu::awsc

@@ -266,7 +266,8 @@ void register_bicycle(py::module_& m) {
                 tl::effective_width)
         .method("calculate_effective_speed_factor",
                 "calculate_effective_speed_factor()\n--\n\n"
-                "Step 4: effective speed factor (Equation 15-46). Speed limits below 21 mi/h count as 21.",
+                "Step 4: effective speed factor (Equation 15-46).\n\n"
+                "Speed limits below 21 mi/h count as 21.",
                 tl::effective_speed_factor)
         .method("calculate_blos_score",
                 "calculate_blos_score()\n--\n\nStep 5: bicycle LOS score (Equation 15-47).", tl::blos_score)

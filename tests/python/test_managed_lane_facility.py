@@ -161,8 +161,7 @@ def test_non_finite_results_are_written_as_null():
     doc = json.loads(f.to_json())
     assert doc["gp"]["dc_ratio"][0] == [None]
     assert f.facility_los(0) == "F"
-    with pytest.raises(ValueError, match="^invalid ML facility JSON: invalid type: null, expected f64 at line 1"):
-        ManagedLaneFacility(f.to_json())
+    assert ManagedLaneFacility(f.to_json()).to_json() == f.to_json()  # null reads back as NaN
 
 
 def test_class_documentation():

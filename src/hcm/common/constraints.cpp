@@ -1,12 +1,11 @@
 #include "hcm/common/constraints.hpp"
 
 #include "base/format.hpp"
-#include "json/writer.hpp"
+#include "json/jsonio.hpp"
 
 namespace hcm::common::constraints {
 namespace {
 
-using ordered_json = jsonio::Json;
 using base::num;
 
 const char* const CONSTRAINTS_VERSION = "0.3.7";
@@ -62,27 +61,82 @@ Constraints build() {
     return Constraints{CONSTRAINTS_VERSION, std::move(t)};
 }
 
-ordered_json to_json(const RangeConstraint& c) {
-    return ordered_json{{"name", c.name}, {"min", c.min},       {"max", c.max},
-                        {"unit", c.unit}, {"source", c.source}, {"description", c.description}};
-}
-
-ordered_json to_json(const EnumConstraint& c) {
-    return ordered_json{{"name", c.name},
-                        {"values", c.values},
-                        {"labels", c.labels},
-                        {"source", c.source},
-                        {"description", c.description}};
-}
-
-ordered_json to_json(const TableConstraint& c) {
-    ordered_json rows = ordered_json::array();
-    for (const auto& [key, value] : c.table) rows.push_back(ordered_json::array({key, value}));
-    return ordered_json{{"name", c.name}, {"depends_on", c.depends_on}, {"table", rows},
-                        {"unit", c.unit}, {"source", c.source},         {"description", c.description}};
-}
-
 }  // namespace
+
+// ---- JSON tables of the constraints document ------------------------------------------------------
+
+const jsonio::Record<RangeConstraint>& json_record(jsonio::Tag<RangeConstraint>) {
+    using C = RangeConstraint;
+    static const jsonio::Record<C> record{"RangeConstraint",
+                                          {
+                                              jsonio::required("name", &C::name),
+                                              jsonio::required("min", &C::min),
+                                              jsonio::required("max", &C::max),
+                                              jsonio::required("unit", &C::unit),
+                                              jsonio::required("source", &C::source),
+                                              jsonio::required("description", &C::description),
+                                          }};
+    return record;
+}
+
+const jsonio::Record<EnumConstraint>& json_record(jsonio::Tag<EnumConstraint>) {
+    using C = EnumConstraint;
+    static const jsonio::Record<C> record{"EnumConstraint",
+                                          {
+                                              jsonio::required("name", &C::name),
+                                              jsonio::required("values", &C::values),
+                                              jsonio::required("labels", &C::labels),
+                                              jsonio::required("source", &C::source),
+                                              jsonio::required("description", &C::description),
+                                          }};
+    return record;
+}
+
+// The table rows are [key, value] pairs: [[15, 50.0], [20, 90.0], ...].
+const jsonio::Record<TableConstraint>& json_record(jsonio::Tag<TableConstraint>) {
+    using C = TableConstraint;
+    static const jsonio::Record<C> record{"TableConstraint",
+                                          {
+                                              jsonio::required("name", &C::name),
+                                              jsonio::required("depends_on", &C::depends_on),
+                                              jsonio::required("table", &C::table),
+                                              jsonio::required("unit", &C::unit),
+                                              jsonio::required("source", &C::source),
+                                              jsonio::required("description", &C::description),
+                                          }};
+    return record;
+}
+
+const jsonio::Record<TwoLaneHighwayConstraints>& json_record(jsonio::Tag<TwoLaneHighwayConstraints>) {
+    using T = TwoLaneHighwayConstraints;
+    static const jsonio::Record<T> record{"TwoLaneHighwayConstraints",
+                                          {
+                                              jsonio::required("lane_width", &T::lane_width),
+                                              jsonio::required("shoulder_width", &T::shoulder_width),
+                                              jsonio::required("passing_type", &T::passing_type),
+                                              jsonio::required("horizontal_class", &T::horizontal_class),
+                                              jsonio::required("vertical_class", &T::vertical_class),
+                                              jsonio::required("grade", &T::grade),
+                                              jsonio::required("phf", &T::phf),
+                                              jsonio::required("phv", &T::phv),
+                                              jsonio::required("speed_limit", &T::speed_limit),
+                                              jsonio::required("speed_radius", &T::speed_radius),
+                                              jsonio::required("access_point_density", &T::access_point_density),
+                                              jsonio::required("segment_length", &T::segment_length),
+                                          }};
+    return record;
+}
+
+const jsonio::Record<Constraints>& json_record(jsonio::Tag<Constraints>) {
+    static const jsonio::Record<Constraints> record{"Constraints",
+                                                    {
+                                                        jsonio::required("version", &Constraints::version),
+                                                        jsonio::required("two_lane_highways", &Constraints::two_lane_highways),
+                                                    }};
+    return record;
+}
+
+// ---- Checks -------------------------------------------------------------------------------------
 
 std::optional<std::string> RangeConstraint::check(double value) const {
     if (min <= value && value <= max) return std::nullopt;
@@ -103,24 +157,7 @@ const Constraints& CONSTRAINTS() {
     return constraints;
 }
 
-std::string constraints_json() {
-    const Constraints& c = CONSTRAINTS();
-    const TwoLaneHighwayConstraints& t = c.two_lane_highways;
-    ordered_json group{{"lane_width", to_json(t.lane_width)},
-                       {"shoulder_width", to_json(t.shoulder_width)},
-                       {"passing_type", to_json(t.passing_type)},
-                       {"horizontal_class", to_json(t.horizontal_class)},
-                       {"vertical_class", to_json(t.vertical_class)},
-                       {"grade", to_json(t.grade)},
-                       {"phf", to_json(t.phf)},
-                       {"phv", to_json(t.phv)},
-                       {"speed_limit", to_json(t.speed_limit)},
-                       {"speed_radius", to_json(t.speed_radius)},
-                       {"access_point_density", to_json(t.access_point_density)},
-                       {"segment_length", to_json(t.segment_length)}};
-    ordered_json doc{{"version", c.version}, {"two_lane_highways", std::move(group)}};
-    return jsonio::dump_pretty(doc);
-}
+std::string constraints_json() { return jsonio::write_document_pretty(CONSTRAINTS()); }
 
 std::vector<std::string> validate_two_lane_highway(std::optional<double> lane_width, std::optional<double> shoulder_width,
                                                    std::optional<std::int32_t> passing_type,

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "json/record_fwd.hpp"
+
 namespace hcm::common::constraints {
 
 struct RangeConstraint {
@@ -59,6 +61,13 @@ struct Constraints {
     std::string version;
     TwoLaneHighwayConstraints two_lane_highways;
 };
+
+// JSON form of the document, keys in field order (the table rows as [key, value] pairs).
+const jsonio::Record<RangeConstraint>& json_record(jsonio::Tag<RangeConstraint>);
+const jsonio::Record<EnumConstraint>& json_record(jsonio::Tag<EnumConstraint>);
+const jsonio::Record<TableConstraint>& json_record(jsonio::Tag<TableConstraint>);
+const jsonio::Record<TwoLaneHighwayConstraints>& json_record(jsonio::Tag<TwoLaneHighwayConstraints>);
+const jsonio::Record<Constraints>& json_record(jsonio::Tag<Constraints>);
 
 // The one constraints document of the process, built on first use.
 const Constraints& CONSTRAINTS();

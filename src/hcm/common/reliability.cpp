@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "json/writer.hpp"
+#include "json/jsonio.hpp"
 
 namespace hcm::common::reliability {
 namespace {
@@ -103,20 +103,26 @@ ReliabilityMetrics TravelTimeDistribution::metrics() const {
     return m;
 }
 
-std::string to_json(const ReliabilityMetrics& m) {
-    jsonio::Json doc{{"tti_mean", m.tti_mean},
-                     {"tti_50", m.tti_50},
-                     {"tti_80", m.tti_80},
-                     {"tti_95", m.tti_95},
-                     {"tti_max", m.tti_max},
-                     {"misery_index", m.misery_index},
-                     {"reliability_rating", m.reliability_rating},
-                     {"semi_std_dev", m.semi_std_dev},
-                     {"std_dev", m.std_dev},
-                     {"pct_tti_above_2", m.pct_tti_above_2},
-                     {"num_observations", m.num_observations},
-                     {"total_weight", m.total_weight}};
-    return jsonio::dump(doc);
+const jsonio::Record<ReliabilityMetrics>& json_record(jsonio::Tag<ReliabilityMetrics>) {
+    using M = ReliabilityMetrics;
+    static const jsonio::Record<M> record{"ReliabilityMetrics",
+                                          {
+                                              jsonio::result("tti_mean", &M::tti_mean),
+                                              jsonio::result("tti_50", &M::tti_50),
+                                              jsonio::result("tti_80", &M::tti_80),
+                                              jsonio::result("tti_95", &M::tti_95),
+                                              jsonio::result("tti_max", &M::tti_max),
+                                              jsonio::result("misery_index", &M::misery_index),
+                                              jsonio::result("reliability_rating", &M::reliability_rating),
+                                              jsonio::result("semi_std_dev", &M::semi_std_dev),
+                                              jsonio::result("std_dev", &M::std_dev),
+                                              jsonio::result("pct_tti_above_2", &M::pct_tti_above_2),
+                                              jsonio::required("num_observations", &M::num_observations),
+                                              jsonio::result("total_weight", &M::total_weight),
+                                          }};
+    return record;
 }
+
+std::string to_json(const ReliabilityMetrics& metrics) { return jsonio::write_document(metrics); }
 
 }  // namespace hcm::common::reliability

@@ -5,6 +5,8 @@
 #include <span>
 #include <string>
 
+#include "json/record_fwd.hpp"
+
 namespace hcm::common::reliability {
 
 struct TravelTimeObservation {
@@ -45,7 +47,10 @@ private:
     std::span<const TravelTimeObservation> observations_;
 };
 
-// The metrics as one compact JSON object, keys in field order, non-finite values as null.
+// JSON form of the metrics: keys in field order, non-finite values as null (read back as NaN).
+const jsonio::Record<ReliabilityMetrics>& json_record(jsonio::Tag<ReliabilityMetrics>);
+
+// The metrics as one compact JSON object.
 std::string to_json(const ReliabilityMetrics& metrics);
 
 // Thresholds of the summary metrics.

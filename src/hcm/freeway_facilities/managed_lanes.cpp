@@ -51,9 +51,9 @@ const jsonio::Record<LaneGroupPerformance>& json_record(jsonio::Tag<LaneGroupPer
     using L = LaneGroupPerformance;
     static const jsonio::Record<L> record{"LaneGroupPerformance",
                                           {
-                                              required("space_mean_speed", &L::space_mean_speed),
-                                              required("avg_density_veh", &L::avg_density_veh),
-                                              required("avg_density_pc", &L::avg_density_pc),
+                                              jsonio::result("space_mean_speed", &L::space_mean_speed),
+                                              jsonio::result("avg_density_veh", &L::avg_density_veh),
+                                              jsonio::result("avg_density_pc", &L::avg_density_pc),
                                               required("los", &L::los),
                                           }};
     return record;
@@ -69,12 +69,12 @@ const jsonio::Record<ManagedLaneFacility>& json_record(jsonio::Tag<ManagedLaneFa
             with_default("ml_entry_demand", &M::ml_entry_demand, {}),
             with_default("ml_ffs", &M::ml_ffs, 60.0),
             with_default("cross_weave", &M::cross_weave, {}),
-            with_default("ml_demand", &M::ml_demand, {}),
-            with_default("ml_capacity", &M::ml_capacity, {}),
-            with_default("ml_dc_ratio", &M::ml_dc_ratio, {}),
-            with_default("ml_speed", &M::ml_speed, {}),
-            with_default("ml_density_veh", &M::ml_density_veh, {}),
-            with_default("ml_density_pc", &M::ml_density_pc, {}),
+            jsonio::result_with_default("ml_demand", &M::ml_demand, {}),
+            jsonio::result_with_default("ml_capacity", &M::ml_capacity, {}),
+            jsonio::result_with_default("ml_dc_ratio", &M::ml_dc_ratio, {}),
+            jsonio::result_with_default("ml_speed", &M::ml_speed, {}),
+            jsonio::result_with_default("ml_density_veh", &M::ml_density_veh, {}),
+            jsonio::result_with_default("ml_density_pc", &M::ml_density_pc, {}),
             with_default("ml_los", &M::ml_los, {}),
             with_default("ml_friction_active", &M::ml_friction_active, {}),
             with_default("gp_group_performance", &M::gp_group_performance, {}),

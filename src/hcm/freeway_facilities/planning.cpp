@@ -204,14 +204,14 @@ const jsonio::Record<PlanningSectionResult>& json_record(jsonio::Tag<PlanningSec
     using R = PlanningSectionResult;
     static const jsonio::Record<R> record{"PlanningSectionResult",
                                           {
-                                              jsonio::required("demand_pc", &R::demand_pc),
-                                              jsonio::required("dc_ratio", &R::dc_ratio),
-                                              jsonio::required("delay_rate", &R::delay_rate),
-                                              jsonio::required("travel_rate", &R::travel_rate),
-                                              jsonio::required("travel_time_s", &R::travel_time_s),
-                                              jsonio::required("speed", &R::speed),
-                                              jsonio::required("density", &R::density),
-                                              jsonio::required("queue_length_mi", &R::queue_length_mi),
+                                              jsonio::result("demand_pc", &R::demand_pc),
+                                              jsonio::result("dc_ratio", &R::dc_ratio),
+                                              jsonio::result("delay_rate", &R::delay_rate),
+                                              jsonio::result("travel_rate", &R::travel_rate),
+                                              jsonio::result("travel_time_s", &R::travel_time_s),
+                                              jsonio::result("speed", &R::speed),
+                                              jsonio::result("density", &R::density),
+                                              jsonio::result("queue_length_mi", &R::queue_length_mi),
                                           },
                                           jsonio::UnknownKeys::ignore, jsonio::ArrayForm::all_fields};
     return record;
@@ -222,10 +222,10 @@ const jsonio::Record<PlanningFacilityResult>& json_record(jsonio::Tag<PlanningFa
     static const jsonio::Record<R> record{"PlanningFacilityResult",
                                           {
                                               jsonio::required("oversaturated", &R::oversaturated),
-                                              jsonio::required("travel_time_min", &R::travel_time_min),
-                                              jsonio::required("space_mean_speed", &R::space_mean_speed),
-                                              jsonio::required("avg_density", &R::avg_density),
-                                              jsonio::required("total_queue_mi", &R::total_queue_mi),
+                                              jsonio::result("travel_time_min", &R::travel_time_min),
+                                              jsonio::result("space_mean_speed", &R::space_mean_speed),
+                                              jsonio::result("avg_density", &R::avg_density),
+                                              jsonio::result("total_queue_mi", &R::total_queue_mi),
                                               jsonio::required("los", &R::los),
                                           },
                                           jsonio::UnknownKeys::ignore, jsonio::ArrayForm::all_fields};

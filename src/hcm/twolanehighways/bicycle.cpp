@@ -34,8 +34,6 @@ constexpr double SCORE_CONST = 0.76;
 constexpr double HV_CAP_LOW_VOLUME = 200.0;  // veh/h; below it the heavy-vehicle share is capped
 constexpr double HV_CAP = 0.5;
 
-// Exhibit 15-7: upper bounds of scores A to E, inclusive.
-constexpr std::array<double, 5> BLOS_MAX = {1.5, 2.5, 3.5, 4.5, 5.5};
 
 }  // namespace
 
@@ -60,10 +58,10 @@ const jsonio::Record<BicycleLOSResult>& json_record(jsonio::Tag<BicycleLOSResult
     static const jsonio::Record<BicycleLOSResult> record{
         "BicycleLOSResult",
         {
-            jsonio::required("flow_rate_outside_lane", &BicycleLOSResult::flow_rate_outside_lane),
-            jsonio::required("effective_width", &BicycleLOSResult::effective_width),
-            jsonio::required("effective_speed_factor", &BicycleLOSResult::effective_speed_factor),
-            jsonio::required("blos_score", &BicycleLOSResult::blos_score),
+            jsonio::result("flow_rate_outside_lane", &BicycleLOSResult::flow_rate_outside_lane),
+            jsonio::result("effective_width", &BicycleLOSResult::effective_width),
+            jsonio::result("effective_speed_factor", &BicycleLOSResult::effective_speed_factor),
+            jsonio::result("blos_score", &BicycleLOSResult::blos_score),
             jsonio::required("los", &BicycleLOSResult::los),
         }};
     return record;
@@ -97,13 +95,19 @@ double blos_score(const BicycleLOS& b) {
     const double hv = (b.hourly_volume < HV_CAP_LOW_VOLUME && b.heavy_vehicle_pct > HV_CAP) ? HV_CAP
                                                                                              : b.heavy_vehicle_pct;
     const double w_e = effective_width(b);
+    // Each squared factor is squared before its coefficient multiplies it, as Equation 15-47
+    // groups them, so the score is the equation's to the last bit.
     const double hv_factor = 1.0 + SCORE_HV * hv;
+    const double hv_squared = hv_factor * hv_factor;
     const double pavement = 1.0 / b.pavement_condition;
-    return SCORE_SPEED * effective_speed_factor(b) * hv_factor * hv_factor + volume_term +
-           SCORE_PAVEMENT * pavement * pavement - SCORE_WIDTH * w_e * w_e + SCORE_CONST;
+    const double pavement_squared = pavement * pavement;
+    const double width_squared = w_e * w_e;
+    return SCORE_SPEED * effective_speed_factor(b) * hv_squared + volume_term + SCORE_PAVEMENT * pavement_squared -
+           SCORE_WIDTH * width_squared + SCORE_CONST;
 }
 
-common::LevelOfService bicycle_los(double blos) { return common::los_by_density(BLOS_MAX, blos); }
+// Exhibit 15-7 shares the score bounds of the other pedestrian and bicycle models.
+common::LevelOfService bicycle_los(double blos) { return common::los_by_score(blos); }
 
 BicycleLOSResult analyze(const BicycleLOS& b) {
     BicycleLOSResult r;

@@ -406,7 +406,9 @@ double TwoLaneHighways::determine_free_flow_speed(std::size_t seg_num) {
     double f_ls = 0.0;
     if (lane_width) f_ls += ex::LANE_WIDTH_FACTOR * (ex::LANE_WIDTH_BASE - *lane_width);
     if (shoulder_width) f_ls += ex::SHOULDER_WIDTH_FACTOR * (ex::SHOULDER_WIDTH_BASE - *shoulder_width);
-    const double f_a = apd ? min2(ex::ACCESS_POINT_FACTOR * *apd, ex::ACCESS_POINT_MAX) : ex::ACCESS_POINT_DEFAULT;
+    // A density that is not a number passes through to FFS rather than reading as the 10 mi/h cap.
+    double f_a = ex::ACCESS_POINT_DEFAULT;
+    if (apd) f_a = std::isnan(*apd) ? *apd : min2(ex::ACCESS_POINT_FACTOR * *apd, ex::ACCESS_POINT_MAX);
     const double ffs = bffs - a * phv_of(s) - f_ls - f_a;
     s.ffs = ffs;
     return ffs;

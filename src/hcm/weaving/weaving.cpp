@@ -198,10 +198,10 @@ const jsonio::Record<MovementFlows>& json_record(jsonio::Tag<MovementFlows>) {
     using R = MovementFlows;
     static const jsonio::Record<R> record{"MovementFlows",
                                           {
-                                              jsonio::required("v_rf", &R::v_rf),
-                                              jsonio::required("v_rr", &R::v_rr),
-                                              jsonio::required("v_fr", &R::v_fr),
-                                              jsonio::required("v_ff", &R::v_ff),
+                                              jsonio::result("v_rf", &R::v_rf),
+                                              jsonio::result("v_rr", &R::v_rr),
+                                              jsonio::result("v_fr", &R::v_fr),
+                                              jsonio::result("v_ff", &R::v_ff),
                                           }};
     return record;
 }
@@ -211,22 +211,22 @@ const jsonio::Record<WeavingV71Result>& json_record(jsonio::Tag<WeavingV71Result
     static const jsonio::Record<R> record{"WeavingV71Result",
                                           {
                                               jsonio::required("class", &R::weaving_class),
-                                              jsonio::required("f_hv", &R::f_hv),
+                                              jsonio::result("f_hv", &R::f_hv),
                                               jsonio::required("flows", &R::flows),
-                                              jsonio::required("flow_total", &R::flow_total),
-                                              jsonio::required("flow_per_lane", &R::flow_per_lane),
-                                              jsonio::required("ffs_adj", &R::ffs_adj),
-                                              jsonio::required("capacity_basic_adj", &R::capacity_basic_adj),
-                                              jsonio::required("breakpoint_adj", &R::breakpoint_adj),
-                                              jsonio::required("speed_basic", &R::speed_basic),
-                                              jsonio::required("weaving_intensity", &R::weaving_intensity),
-                                              jsonio::required("speed_impedance", &R::speed_impedance),
+                                              jsonio::result("flow_total", &R::flow_total),
+                                              jsonio::result("flow_per_lane", &R::flow_per_lane),
+                                              jsonio::result("ffs_adj", &R::ffs_adj),
+                                              jsonio::result("capacity_basic_adj", &R::capacity_basic_adj),
+                                              jsonio::result("breakpoint_adj", &R::breakpoint_adj),
+                                              jsonio::result("speed_basic", &R::speed_basic),
+                                              jsonio::result("weaving_intensity", &R::weaving_intensity),
+                                              jsonio::result("speed_impedance", &R::speed_impedance),
                                               jsonio::optional("speed_avg", &R::speed_avg),
                                               jsonio::optional("capacity_per_lane", &R::capacity_per_lane),
                                               jsonio::optional("capacity_total", &R::capacity_total),
                                               jsonio::optional("dc_ratio", &R::dc_ratio),
                                               jsonio::required("demand_exceeds_capacity", &R::demand_exceeds_capacity),
-                                              jsonio::required("density", &R::density),
+                                              jsonio::result("density", &R::density),
                                               jsonio::required("los", &R::los),
                                           }};
     return record;

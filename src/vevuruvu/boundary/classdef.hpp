@@ -140,9 +140,11 @@ public:
         return def_method<true>(name, doc, std::move(signature), std::move(fn));
     }
 
-    // A property with a setter: get(const T&) -> R, set(T&, V); deleting it is refused.
+    // A property with a setter: get(const T&) -> R, set(T&, V); deleting it is refused. The
+    // value converts before the object is borrowed (a __float__ may read the object), and a value
+    // that does not convert raises TypeError "argument '{param}': ...".
     template <class V, class G, class S>
-    ClassDef& property(const char* name, const char* doc, G get, S set) {
+    ClassDef& property(const char* name, const char* doc, G get, S set, const char* param = "value") {
         if (reused_) return *this;
         auto getter = [get](Obj& self) {
             return call_guarded([&] {
@@ -150,10 +152,10 @@ public:
                 return call_to_py(get, std::as_const(self.value));
             });
         };
-        auto setter = [set](Obj& self, py::handle value) {
+        auto setter = [set, param](Obj& self, py::handle value) {
             call_guarded([&] {
+                auto converted = req<V>(param).convert(value.ptr());
                 ExclusiveBorrow borrow(self.borrow);
-                auto converted = req<V>("value").convert(value.ptr());
                 set(self.value, std::move(converted));
                 return 0;
             });
@@ -166,9 +168,9 @@ public:
 
     // A property that reads and sets a field; deleting it is refused.
     template <class M>
-    ClassDef& property(const char* name, const char* doc, M T::* member) {
+    ClassDef& property(const char* name, const char* doc, M T::* member, const char* param = "value") {
         return property<M>(
-            name, doc, member, [member](T& record, M value) { record.*member = std::move(value); });
+            name, doc, member, [member](T& record, M value) { record.*member = std::move(value); }, param);
     }
 
     // A read-only property: get(const T&) -> R, or a member pointer.

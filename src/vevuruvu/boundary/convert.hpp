@@ -12,7 +12,8 @@
 //   std::optional<T> None -> no value
 //   an enumeration   its variant name as a str
 //   a record T       an instance of T's Python class (a copy of its record)
-// `to_py` converts results back: numbers, bool, str, None, list, tuple, LOS letters, records.
+// `to_py` converts results back: numbers, bool, str, None, list (from a vector or an array), tuple,
+// LOS letters, records.
 #include <pybind11/pybind11.h>
 
 #include <array>
@@ -21,6 +22,7 @@
 #include <string>
 #include <tuple>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "base/enum_names.hpp"
@@ -154,6 +156,17 @@ inline py::object to_py(hcm::common::LevelOfService v) { return py::str(std::str
 inline py::object to_py(py::object v) { return v; }
 inline py::object to_py(std::nullopt_t) { return py::none(); }
 
+// The containers convert their elements with each other (a list of tuples, an optional list):
+// declared before any of them is defined.
+template <class T>
+py::object to_py(const std::optional<T>& v);
+template <class T>
+py::object to_py(const std::vector<T>& v);
+template <class... Ts>
+py::object to_py(const std::tuple<Ts...>& t);
+template <class A, class B>
+py::object to_py(const std::pair<A, B>& p);
+
 template <class T>
     requires(std::is_integral_v<T> && !std::is_same_v<T, bool>)
 py::object to_py(T v) {
@@ -174,6 +187,19 @@ py::object to_py(T v) {
     return py::cast(Object<T>{std::move(v)});
 }
 
+// The containers convert their elements through each other (an optional tuple, an optional array,
+// a list of optionals): declared together before any of them is defined.
+template <class T>
+py::object to_py(const std::optional<T>& v);
+template <class T>
+py::object to_py(const std::vector<T>& v);
+template <class T, std::size_t N>
+py::object to_py(const std::array<T, N>& v);
+template <class... Ts>
+py::object to_py(const std::tuple<Ts...>& t);
+template <class A, class B>
+py::object to_py(const std::pair<A, B>& p);
+
 template <class T>
 py::object to_py(const std::optional<T>& v) {
     return v ? to_py(*v) : py::none();
@@ -183,6 +209,14 @@ template <class T>
 py::object to_py(const std::vector<T>& v) {
     py::list out(v.size());
     for (std::size_t i = 0; i < v.size(); ++i) out[i] = to_py(v[i]);
+    return out;
+}
+
+// A fixed-size array as a list.
+template <class T, std::size_t N>
+py::object to_py(const std::array<T, N>& v) {
+    py::list out(N);
+    for (std::size_t i = 0; i < N; ++i) out[i] = to_py(v[i]);
     return out;
 }
 

@@ -28,6 +28,32 @@ INSTANTIATE_TEST_SUITE_P(Messages, NumFormat,
                                            NumCase{-0.0, "-0"}, NumCase{9007199254740993.0, "9007199254740992"},
                                            NumCase{kNaN, "NaN"}, NumCase{kInf, "inf"}, NumCase{-kInf, "-inf"}));
 
+struct DigitsCase {
+    double value;
+    const char* digits;
+    int point;
+    bool negative;
+};
+
+class Digits : public ::testing::TestWithParam<DigitsCase> {};
+
+TEST_P(Digits, ShortestRoundTripDigitsAndPoint) {
+    const ShortestDigits d = shortest_digits(GetParam().value);
+    EXPECT_EQ(std::string(d.digits.data(), static_cast<std::size_t>(d.count)), GetParam().digits);
+    EXPECT_EQ(d.point, GetParam().point);
+    EXPECT_EQ(d.negative, GetParam().negative);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, Digits,
+    ::testing::Values(DigitsCase{0.0, "0", 1, false}, DigitsCase{-0.0, "0", 1, true},
+                      DigitsCase{1500.0, "15", 4, false},  // integral: trailing zeros dropped
+                      DigitsCase{-0.0125, "125", -1, true}, DigitsCase{0.1 + 0.2, "30000000000000004", 0, false},
+                      DigitsCase{9007199254740991.0, "9007199254740991", 16, false},  // 2^53 - 1
+                      DigitsCase{9007199254740992.0, "9007199254740992", 16, false},  // 2^53: the general path
+                      DigitsCase{1e23, "1", 24, false}, DigitsCase{5e-324, "5", -323, false},
+                      DigitsCase{-1.7976931348623157e308, "17976931348623157", 309, true}));
+
 TEST(Fixed, RoundsToDigits) {
     EXPECT_EQ(fixed(2.0, 2), "2.00");
     EXPECT_EQ(fixed(1.005, 2), "1.00");  // 1.005 is stored just below the tie
@@ -68,5 +94,9 @@ TEST(DebugCollections, ListsAndOptionals) {
     EXPECT_EQ(debug_list(std::vector<std::string>{"a", "b"}), "[\"a\", \"b\"]");
     EXPECT_EQ(debug_opt(12.0), "Some(12.0)");
     EXPECT_EQ(debug_opt(std::nullopt), "None");
+    EXPECT_EQ(debug_opt_char("C"), "Some('C')");
+    EXPECT_EQ(debug_opt_char("'"), "Some('\\'')");  // the single quote escaped, a double quote not
+    EXPECT_EQ(debug_opt_char("\""), "Some('\"')");
+    EXPECT_EQ(debug_opt_char(std::nullopt), "None");
 }
 }  // namespace

@@ -84,3 +84,13 @@ static_assert(to_unsigned_sat<std::uint16_t>(70000.0) == 65535);
 static_assert(to_signed_sat<std::int16_t>(-40000.0) == -32768);
 
 }  // namespace
+
+TEST(ErfApproximation, WithinItsErrorBoundAndOdd) {
+    for (const double z : {0.0, 0.1, 0.5, 1.0, 1.7, 2.5, 4.0, 10.0}) {
+        EXPECT_NEAR(base::erf_approximation(z), std::erf(z), 1.5e-7) << z;
+        if (z > 0.0) {
+            EXPECT_EQ(base::erf_approximation(-z), -base::erf_approximation(z)) << z;
+        }
+    }
+    EXPECT_TRUE(std::isnan(base::erf_approximation(std::nan(""))));
+}

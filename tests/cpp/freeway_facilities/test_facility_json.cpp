@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "../support/checks.hpp"
@@ -109,7 +110,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "invalid length 2, expected struct PeriodPerformance with 8 elements at line 1 column 32"},
         ErrorCase{R"({"los": [["a"]]})",
                   "unknown variant `a`, expected one of `A`, `B`, `C`, `D`, `E`, `F` at line 1 column 13"},
-        ErrorCase{R"({"speed": [[1, null]]})", "invalid type: null, expected f64 at line 1 column 19"},
+        // A result matrix reads a null cell as NaN, but not a null row.
+        ErrorCase{R"({"speed": [[1], null]})", "invalid type: null, expected a sequence at line 1 column 20"},
         ErrorCase{"[", "EOF while parsing a list at line 1 column 1"},
         ErrorCase{"{} {}", "trailing characters at line 1 column 4"}));
 
@@ -130,6 +132,58 @@ TEST(FacilityJson, AnalysedFacilityRoundTrips) {
     const auto again = facility_from_json(text);
     EXPECT_EQ(again, f);
     EXPECT_EQ(facility_to_json(again), text);
+}
+
+// The text as the facility has always been written: every key in declaration order, floats in
+// their shortest form, ".0" on integral values, plain decimals from 1e-5 to below 1e16.
+TEST(FacilityJson, WrittenTextKeepsItsForm) {
+    const auto f = facility_from_json(
+        R"({"segments": [{"work_zone": {"open_lanes": 1}, "caf_schedule": [0.93, 1]},
+                         {"seg_type": "Merge", "on_ramp_demand": [0.30000000000000004, 1e-7], "short_length_ft": 1e15}],
+            "mainline_demand": [4000, 5000.125], "c_ifl_override": 2300.0001,
+            "dc_ratio": [[1e16, 0.5], [-0.0, 1.5e-7]], "los": [["A", "F"], ["C", "D"]],
+            "demand_based_los": [[null, "B"], []], "had_queue": [[true, false], []],
+            "facility_performance": [[55.5, 20, 21.25, "B", 100, 101, 2, 0.001]], "first_oversat_period": 1})");
+    const std::string fixed_fields =
+        R"("ramp_ffs":40.0,"accel_lane_ft":500.0,"decel_lane_ft":500.0,)";
+    EXPECT_EQ(
+        facility_to_json(f),
+        R"({"segments":[{"seg_type":"Basic","length_ft":1500.0,"lanes":3,"ffs":null,"caf":1.0,"saf":1.0,"daf":1.0,)"
+        R"("caf_schedule":[0.93,1.0],"saf_schedule":null,"work_zone":{"total_lanes":3,"open_lanes":1,)"
+        R"("soft_barrier":false,"rural":false,"lateral_distance_ft":6.0,"night":false,"speed_ratio":1.0,)"
+        R"("speed_limit_mi_h":55.0,"total_ramp_density":1.0,"queue_discharge_drop":0.134},"on_ramp_demand":[],)"
+        R"("off_ramp_demand":[],"ramp_to_ramp_demand":[],)" +
+            fixed_fields +
+            R"("ramp_metering":null,"short_length_ft":null,"num_weaving_lanes":2,"lc_rf":1,"lc_fr":1},)"
+            R"({"seg_type":"Merge","length_ft":1500.0,"lanes":3,"ffs":null,"caf":1.0,"saf":1.0,"daf":1.0,)"
+            R"("caf_schedule":null,"saf_schedule":null,"work_zone":null,"on_ramp_demand":[0.30000000000000004,1e-7],)"
+            R"("off_ramp_demand":[],"ramp_to_ramp_demand":[],)" +
+            fixed_fields +
+            R"("ramp_metering":null,"short_length_ft":1000000000000000.0,"num_weaving_lanes":2,"lc_rf":1,"lc_fr":1}],)"
+            R"("mainline_demand":[4000.0,5000.125],"ffs":60.0,"heavy_vehicle_pct":0.05,"terrain":"Level",)"
+            R"("city_type":"Urban","phf":1.0,"jam_density_pc":190.0,"queue_discharge_drop":0.07,)"
+            R"("total_ramp_density":1.0,"interchange_density":null,"c_ifl_override":2300.0001,"time_step_s":15.0,)"
+            R"("demand":[],"capacity":[],"dc_ratio":[[1e16,0.5],[-0.0,1.5e-7]],"volume_served":[],"vc_ratio":[],)"
+            R"("speed":[],"density_veh":[],"density_pc":[],"los":[["A","F"],["C","D"]],)"
+            R"("demand_based_los":[[null,"B"],[]],"queue_length_ft":[],"had_queue":[[true,false],[]],)"
+            R"("on_ramp_queue":[],"unserved_entry_veh":[],"facility_performance":[{"space_mean_speed":55.5,)"
+            R"("avg_density_veh":20.0,"avg_density_pc":21.25,"los":"B","vmt_served":100.0,"vmt_demand":101.0,)"
+            R"("vht":2.0,"vhd":0.001}],"oversaturated":false,"first_oversat_period":1})");
+}
+
+// A closed segment (CAF 0) has an infinite demand-to-capacity ratio: written null, read back NaN,
+// every other value unchanged.
+TEST(FacilityJson, ClosedSegmentRoundTrips) {
+    auto f = facility_from_json(R"({"segments": [{}, {"caf": 0}, {}], "mainline_demand": [1000, 1200]})");
+    run_analysis(f);
+    ASSERT_TRUE(std::isinf(f.dc_ratio.at(1).at(0)));
+    const std::string text = facility_to_json(f);
+    auto again = facility_from_json(text);
+    EXPECT_TRUE(std::isnan(again.dc_ratio[1][0]));
+    EXPECT_TRUE(std::isnan(again.dc_ratio[1][1]));
+    EXPECT_EQ(facility_to_json(again), text);
+    again.dc_ratio[1] = f.dc_ratio[1];
+    EXPECT_EQ(again, f);
 }
 
 }  // namespace

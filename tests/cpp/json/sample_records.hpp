@@ -78,6 +78,15 @@ struct WithRatio {
     Ratio r;
 };
 
+// Results of an analysis, which may be non-finite: written null, read back as NaN.
+struct Outcome {
+    double delay = 0.0;
+    std::array<double, 3> approach{};
+    std::vector<std::vector<double>> matrix;
+    std::vector<std::optional<double>> maybe;
+    std::uint32_t count = 0;
+};
+
 struct Facility {
     std::vector<Segment> segments;
     std::vector<double> demand;
@@ -162,11 +171,23 @@ inline Ratio read_ratio(jsonio::Value v) {
     if (slash == std::string::npos) v.fail_at_end("ratio without `/`");
     return Ratio{std::stod(text.substr(0, slash)) / std::stod(text.substr(slash + 1))};
 }
-inline jsonio::Json write_ratio(const Ratio& r) { return jsonio::to_json_value(r.value); }
+inline void write_ratio(jsonio::Writer& w, const Ratio& r) { jsonio::write_value(w, r.value); }
 
 inline const jsonio::Record<WithRatio>& json_record(jsonio::Tag<WithRatio>) {
     static const jsonio::Record<WithRatio> record{
         "WithRatio", {jsonio::required("r", &WithRatio::r, jsonio::Codec<Ratio>{read_ratio, write_ratio})}};
+    return record;
+}
+
+inline const jsonio::Record<Outcome>& json_record(jsonio::Tag<Outcome>) {
+    static const jsonio::Record<Outcome> record{"Outcome",
+                                                {
+                                                    jsonio::result("delay", &Outcome::delay),
+                                                    jsonio::result("approach", &Outcome::approach),
+                                                    jsonio::result_with_default("matrix", &Outcome::matrix, {}),
+                                                    jsonio::result_with_default("maybe", &Outcome::maybe, {}),
+                                                    jsonio::with_default("count", &Outcome::count, 0),
+                                                }};
     return record;
 }
 

@@ -63,6 +63,36 @@ TEST(Record, NullMeansAbsentOnlyForOptionalFields) {
     EXPECT_EQ(read_error<Segment>(R"({"length_ft": null})"), "invalid type: null, expected f64 at line 1 column 18");
 }
 
+TEST(Record, ResultsReadNullAsNaNAloneInArraysAndInMatrices) {
+    Outcome o = jsonio::read_document<Outcome>(
+        R"({"delay": null, "approach": [1, null, 2.5], "matrix": [[null, 3], []], "maybe": [null, 4]})");
+    EXPECT_TRUE(std::isnan(o.delay));
+    EXPECT_EQ(o.approach[0], 1.0);
+    EXPECT_TRUE(std::isnan(o.approach[1]));
+    EXPECT_EQ(o.approach[2], 2.5);
+    ASSERT_EQ(o.matrix.size(), 2u);
+    ASSERT_EQ(o.matrix[0].size(), 2u);
+    EXPECT_TRUE(std::isnan(o.matrix[0][0]));
+    EXPECT_EQ(o.matrix[0][1], 3.0);
+    EXPECT_TRUE(o.matrix[1].empty());
+    EXPECT_EQ(o.maybe, (std::vector<std::optional<double>>{std::nullopt, 4.0}));  // optionals: null is absent
+    EXPECT_TRUE(jsonio::read_document<Outcome>(R"({"delay": 1, "approach": [1, 2, 3]})").matrix.empty());
+}
+
+TEST(Record, ResultsStillRefuseWhatIsNotANumberOrNull) {
+    EXPECT_EQ(read_error<Outcome>(R"({"approach": [1, 2, 3]})"), "missing field `delay` at line 1 column 23");
+    EXPECT_EQ(read_error<Outcome>(R"({"delay": "x", "approach": [1, 2, 3]})"),
+              "invalid type: string \"x\", expected f64 at line 1 column 13");
+    EXPECT_EQ(read_error<Outcome>(R"({"delay": 1, "approach": null})"),
+              "invalid type: null, expected an array of length 3 at line 1 column 29");
+    EXPECT_EQ(read_error<Outcome>(R"({"delay": 1, "approach": [1, null]})"),
+              "invalid length 2, expected an array of length 3 at line 1 column 34");
+    EXPECT_EQ(read_error<Outcome>(R"({"delay": 1, "approach": [1, 2, 3], "matrix": [null]})"),
+              "invalid type: null, expected a sequence at line 1 column 51");
+    EXPECT_EQ(read_error<Outcome>(R"({"delay": 1, "approach": [1, 2, 3], "count": null})"),
+              "invalid type: null, expected u32 at line 1 column 49");
+}
+
 TEST(Record, ArrayFormWithDefaultsFilled) {
     Segment s = jsonio::read_document<Segment>(R"(["Merge", 2000])");
     EXPECT_EQ(s.seg_type, SegType::Merge);
@@ -125,7 +155,7 @@ const jsonio::Record<Span>& span_record() {
                 s.lo = lo;
                 s.hi = hi;
             },
-            [](const Span& s) { return jsonio::to_json_value(std::pair<double, double>{s.lo, s.hi}); },
+            [](jsonio::Writer& w, const Span& s) { jsonio::write_value(w, std::pair<double, double>{s.lo, s.hi}); },
             [](Span& s) { s.lo = s.hi = -1.0; })}};
     return record;
 }
@@ -135,7 +165,9 @@ TEST(Record, CustomFieldWorksOnTheWholeRecord) {
     EXPECT_EQ(s.lo, 1.0);
     EXPECT_EQ(s.hi, 2.5);
     EXPECT_EQ(jsonio::read_document("{}", span_record()).lo, -1.0);
-    EXPECT_EQ(jsonio::dump(span_record().write(s)), R"({"range":[1.0,2.5]})");
+    jsonio::Writer w;
+    span_record().write(w, s);
+    EXPECT_EQ(w.take(), R"({"range":[1.0,2.5]})");
     EXPECT_EQ(error_of<jsonio::Error>([] { jsonio::read_document(R"({"range": [3, 2]})", span_record()); }),
               "range upside down at line 1 column 11");
 }
@@ -316,7 +348,7 @@ TEST(Number, IntegersAreAcceptedForFloats) {
 TEST(Containers, FixedSizeArraysAndTuples) {
     EXPECT_EQ((jsonio::read_document<std::array<double, 3>>("[1, 2.5, 3]")), (std::array<double, 3>{1.0, 2.5, 3.0}));
     EXPECT_EQ((read_error<std::array<double, 4>>("[1, 2, 3]")), "invalid length 3, expected an array of length 4 at line 1 column 9");
-    EXPECT_EQ((read_error<std::array<double, 2>>("[1, 2, 3]")), "invalid length 3, expected an array of length 2 at line 1 column 9");
+    EXPECT_EQ((read_error<std::array<double, 2>>("[1, 2, 3]")), "trailing characters at line 1 column 8");
     EXPECT_EQ((read_error<std::array<double, 2>>("1")), "invalid type: integer `1`, expected an array of length 2 at line 1 column 1");
     auto pair = jsonio::read_document<std::pair<std::string, std::uint32_t>>(R"(["EB", 2])");
     EXPECT_EQ(pair, (std::pair<std::string, std::uint32_t>{"EB", 2}));

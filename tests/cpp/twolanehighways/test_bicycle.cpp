@@ -40,6 +40,14 @@ TEST(HighwayBicycle, NarrowShoulderParkingAndTwoLanes) {
     EXPECT_EQ(analyze(quiet).los, LevelOfService::B);
 }
 
+// Each squared factor of Equation 15-47 is squared before its coefficient multiplies it; the
+// other grouping differs in the last bits for these inputs.
+TEST(HighwayBicycle, ScoreSquaresBeforeItsCoefficients) {
+    EXPECT_EQ(blos_score({11.0, 2.0, 45.0, 2, 3.0, 900.0, 0.92, 0.1, 0.2}), 7.606330250433893);
+    EXPECT_EQ(blos_score({12.0, 6.0, 55.0, 1, 3.5, 150.0, 0.95, 0.02, 0.1}), 1.68207872360675);
+    EXPECT_EQ(blos_score({12.0, 6.0, 20.0, 1, 4.0, 300.0, 0.9, 0.05, 0.0}), 1.6406044542873823);
+}
+
 // The widening for low volumes tests the hourly volume per lane, without the PHF.
 using WidthCase = std::tuple<double, double, std::int32_t, double, double, double>;  // V, PHF, N, W_s, p_pk, W_e
 class EffectiveWidth : public ::testing::TestWithParam<WidthCase> {};

@@ -49,8 +49,9 @@ TEST(TwoLaneExample, PassingConstrainedLevelSegment) {
     const DemandFlow demand = f.determine_demand_flow(0);
     EXPECT_EQ(round_to(demand.v_d, 0), 800.0);
     EXPECT_EQ(demand.capacity, 1700);
-    EXPECT_EQ(round_to(1.14 * f.segments[0].spl, 1), 57.0);  // BFFS
-    EXPECT_EQ(round_to(f.determine_free_flow_speed(0), 2), 56.83);
+    const double ffs = f.determine_free_flow_speed(0);
+    EXPECT_EQ(round_to(ffs, 2), 56.83);
+    EXPECT_NEAR(ffs, 57.0 - 0.0333 * 5.0, 1e-12);  // BFFS 57.0, class 1 slope, no width or access loss
     EXPECT_EQ(round_to(f.estimate_average_speed(0).speed, 1), 53.7);
     EXPECT_EQ(round_to(f.estimate_percent_followers(0), 1), 67.7);
     EXPECT_EQ(round_to(f.determine_follower_density_pc_pz(0), 1), 10.1);
@@ -182,6 +183,17 @@ TEST(TwoLaneFreeFlowSpeed, ClassFiveSlopeWithOpposingFlow) {
     f.segments[0].vertical_class = 4;
     const double a4 = -0.40902 + 0.00975 * 57.0 + 0.00767 * 0.5 + 0.05748 * 0.6;
     EXPECT_NEAR(f.determine_free_flow_speed(0), 57.0 - a4 * 5.0 - 1.0, 1e-9);
+}
+
+// An access-point density that is not a number gives no free-flow speed, not one reduced by the
+// 10 mi/h cap.
+TEST(TwoLaneFreeFlowSpeed, NotANumberAccessPointDensityPropagates) {
+    TwoLaneHighways f = facility_of({segment(PASSING_ZONE, 1.0, 0.0, 60.0)});
+    f.apd = kNaN;
+    EXPECT_TRUE(std::isnan(f.determine_free_flow_speed(0)));
+    EXPECT_TRUE(std::isnan(*f.segments[0].ffs));
+    f.apd = kInf;  // an unbounded density still takes the cap
+    EXPECT_NEAR(f.determine_free_flow_speed(0), 68.4 - 0.1665 - 10.0, 1e-12);
 }
 
 // ---- average speed ----
