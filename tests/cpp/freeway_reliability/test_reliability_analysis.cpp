@@ -240,19 +240,6 @@ TEST(HandCheckedStudy, WeightedByProbabilityAlone) {
     EXPECT_DOUBLE_EQ(rel::failure_pct_below_speed(a, 60.0), 50.0);
 }
 
-TEST(HandCheckedStudy, RunningTwiceGivesTheSameResults) {
-    auto a = testing_support::benchmark_study(12, 8, 1);
-    rel::run(a);
-    const auto first = a.results;
-    rel::run(a);
-    EXPECT_EQ(hcm::common::reliability::to_json(*a.results.metrics), hcm::common::reliability::to_json(*first.metrics));
-    ASSERT_EQ(a.results.scenario_results.size(), first.scenario_results.size());
-    for (std::size_t i = 0; i < first.scenario_results.size(); ++i) {
-        EXPECT_EQ(a.results.scenario_results[i].tti, first.scenario_results[i].tti);
-    }
-    EXPECT_EQ(a.results.scenario_set, first.scenario_set);
-}
-
 // The scratch facility that serves every scenario gives what a fresh copy of the seed gives.
 TEST(HandCheckedStudy, EveryScenarioAsOnAFreshCopyOfTheSeed) {
     auto a = testing_support::benchmark_study(18, 10, 1);
