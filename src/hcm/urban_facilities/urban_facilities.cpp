@@ -33,12 +33,14 @@ std::string segment_message(std::size_t index, const char* what) {
     return "segment " + std::to_string(index) + ": " + what;
 }
 
-// Step 3: every segment has a positive length and positive speeds.
+// Step 3: every segment has a positive length and positive speeds. A value that is not a number
+// is not positive either: a segment speed of NaN would otherwise add no time to the facility and
+// overstate its speed.
 void check_positive(const SegmentSummaries& summaries) {
     for (std::size_t i = 0; i < summaries.size(); ++i) {
         const SegmentSummary s = summaries[i];
-        if (s.length_ft <= 0.0) throw Error(segment_message(i, "length must be positive"));
-        if (s.base_ffs_mph <= 0.0 || s.travel_speed_mph <= 0.0)
+        if (!(s.length_ft > 0.0)) throw Error(segment_message(i, "length must be positive"));
+        if (!(s.base_ffs_mph > 0.0 && s.travel_speed_mph > 0.0))
             throw Error(segment_message(i, "speeds must be positive"));
     }
 }
@@ -59,7 +61,9 @@ double perception_score(double prop_left_turn_lanes, double stops_per_mi) {
     return score;
 }
 
-double travel_time_s(double length_ft, double speed_mph) { return SECONDS_PER_HOUR * length_ft / (FT_PER_MI * speed_mph); }
+double travel_time_s(double length_ft, double speed_mph) {
+    return SECONDS_PER_HOUR * length_ft / (FT_PER_MI * speed_mph);
+}
 
 // Step 13: one flag per segment, or a failure when the inputs do not match the segments.
 void check_spillback_count(const std::vector<SpillbackCheckInput>& inputs, std::size_t segments) {
@@ -134,7 +138,8 @@ const FacilityResults& aggregate(UrbanFacility& facility) {
         const std::vector<SpillbackCheckInput>& inputs = *facility.spillback_inputs;
         check_spillback_count(inputs, facility.segments.size());
         // Nothing fails from here on: the flags are written in place, reusing their storage.
-        std::vector<bool>& flags = facility.spillback_flags ? *facility.spillback_flags : facility.spillback_flags.emplace();
+        std::vector<bool>& flags =
+            facility.spillback_flags ? *facility.spillback_flags : facility.spillback_flags.emplace();
         flags.resize(inputs.size());
         for (std::size_t i = 0; i < inputs.size(); ++i) flags[i] = queue_spills_back(inputs[i]);
     }
