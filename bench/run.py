@@ -250,6 +250,26 @@ def bench_offstreet_bicycle(paths):
     time_case(f"offstreet_bicycle {paths}paths", paths, run)
 
 
+def bench_signalized_modes(calls):
+    """The Chapter 19 pedestrian, bicycle and two-stage crossing functions, called as a screening
+    study would call them: once per crosswalk or approach, each with its own JSON document."""
+    crosswalks = [json.dumps({"cycle_length_s": 60 + i % 90, "lanes_crossed": 2 + i % 5, "v_rtor": i % 120,
+                              "crossed_street_volume_sum": 400 + i % 2000, "speed_85_mph": 25 + i % 20})
+                  for i in range(calls)]
+    approaches = [json.dumps({"effective_green_s": 20 + i % 40, "cycle_length_s": 90, "bicycle_flow": i % 300,
+                              "total_width_ft": 12 + i % 8, "v_through": 200 + i % 900}) for i in range(calls)]
+    crossings = [json.dumps({"cycle_length_s": 90, "walk_start_y_s": i % 90, "first_stage_distance_ft": 30})
+                 for i in range(calls)]
+
+    def run():
+        for c, a, x in zip(crosswalks, approaches, crossings):
+            marvane.analyze_signalized_pedestrian(c)
+            marvane.analyze_signalized_bicycle(a)
+            marvane.signalized_two_stage_crossing_delay(x)
+
+    time_case("signalized ped+bike+two-stage calls", 3 * calls, run)
+
+
 CASES = [
     ("freeway_facility 30seg x 24per", lambda: bench_freeway_facility(30, 24)),
     ("freeway_facility 60seg x 96per", lambda: bench_freeway_facility(60, 96)),
@@ -263,6 +283,7 @@ CASES = [
     ("to_json 240seg x 192per", lambda: bench_to_json(240, 192)),
     ("urban_segment analyze()", lambda: bench_urban_segment()),
     ("offstreet_bicycle 1000paths", lambda: bench_offstreet_bicycle(1000)),
+    ("signalized ped+bike+two-stage calls", lambda: bench_signalized_modes(10000)),
 ]
 
 

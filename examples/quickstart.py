@@ -194,6 +194,21 @@ bus = json.loads(marvane.analyze_transit_segment(json.dumps(
 for mode, r in (("pedestrian", ped), ("bicycle", bike), ("transit", bus)):
     print(f"    {mode}: segment score {r['segment_score']:.2f}, LOS {r['segment_los']}")
 
+# --- Chapter 19: signalized intersection, pedestrian and bicycle modes ------------------------
+print("\nChapter 19: crosswalk, bicycle lane and two-stage crossing at a signalized intersection")
+crosswalk = json.loads(marvane.analyze_signalized_pedestrian(json.dumps(
+    {"cycle_length_s": 90, "walk_setting_s": 7, "lanes_crossed": 4, "v_rtor": 50, "v_lt_perm": 100,
+     "crossed_street_volume_sum": 1800, "crossed_street_lanes": 2, "speed_85_mph": 40})))
+print(f"  crosswalk: delay {crosswalk['delay']:.1f} s/p, score {crosswalk['los_score']:.2f}, LOS {crosswalk['los']}")
+bike_lane = json.loads(marvane.analyze_signalized_bicycle(json.dumps(
+    {"effective_green_s": 40, "cycle_length_s": 100, "bicycle_flow": 120, "cross_street_width_ft": 48,
+     "total_width_ft": 16, "v_left": 50, "v_through": 600, "v_right": 100, "num_through_lanes": 2})))
+print(f"  bicycle lane: capacity {bike_lane['capacity']:.0f} bicycles/h, delay {bike_lane['delay']:.1f} s, "
+      f"score {bike_lane['los_score']:.2f}, LOS {bike_lane['los']}")
+two_stage = marvane.signalized_two_stage_crossing_delay(json.dumps(
+    {"cycle_length_s": 100, "first_stage_distance_ft": 35, "walk_start_y_s": 30}))
+print(f"  two-stage crossing, second walk 30 s after the first: {two_stage:.1f} s/p")
+
 # --- Chapters 21 and 22: all-way STOP intersection and roundabout ------------------------------
 print("\nChapter 21: all-way STOP, two-lane eastbound approach, one lane on the others")
 awsc = marvane.Awsc(json.dumps({

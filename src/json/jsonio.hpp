@@ -42,8 +42,9 @@
 // fail_at_begin), detail::invalid_type(value, "expected"); a hand-made writer calls
 // jsonio::write_value(w, x) or the Writer's token functions.
 // Records refusing unknown keys: UnknownKeys::refuse. Array form: ArrayForm::all_fields (the
-// default: every field must be given) or ArrayForm::defaults_fill (a short array leaves the
-// trailing defaulted and optional fields at their defaults).
+// default: every field must be given), ArrayForm::defaults_fill (a short array leaves the
+// trailing defaulted and optional fields at their defaults) or ArrayForm::with_defaults_fill
+// (only trailing fields declared with a default may be left off; optional ones must be given).
 //
 // Messages (each followed by " at line {} column {}", column in bytes from 1):
 //   missing field `k`                    at the record's closing brace (first missing in order)
