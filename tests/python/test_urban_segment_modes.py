@@ -76,5 +76,5 @@ def test_pedestrians_never_walk_faster_than_free_flow(flow, width, delay, free):
         {"ped_flow_rate": flow, "width_sidewalk_ft": width, "ped_delay_parallel": delay,
          "free_flow_walk_speed": free})))
     assert 0.5 * free <= r["walking_speed"] <= free
-    assert r["travel_speed"] <= r["walking_speed"]
+    assert r["travel_speed"] <= r["walking_speed"] * (1 + 1e-12)  # L / (L / S_p) may round up
     assert r["segment_los"] in tuple("ABCDEF")
