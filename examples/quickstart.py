@@ -180,6 +180,19 @@ print(f"  arriving on green {segment.proportion_arriving_green:.2f}, through del
       f"{segment.full_stop_rate:.2f} stops/veh ({segment.spatial_stop_rate:.2f} stops/mi)")
 print(f"  travel speed {segment.travel_speed_mph:.1f} mi/h, LOS {segment.los}, "
       f"perception score {segment.perception_score:.2f}")
+print("  the same segment for pedestrians, bicyclists and transit riders:")
+modes = {"length_ft": 1800, "midseg_flow_rate": 1000, "motor_running_speed": segment.running_speed_mph}
+ped = json.loads(marvane.analyze_pedestrian_segment(json.dumps(
+    {**modes, "ped_flow_rate": 300, "width_sidewalk_ft": 8, "width_buffer_ft": 3, "ped_delay_parallel": 25,
+     "ped_los_score_intersection": 2.6, "ped_delay_crossing_uncontrolled": 30})))
+bike = json.loads(marvane.analyze_bicycle_segment(json.dumps(
+    {**modes, "pct_heavy_vehicles": 3, "width_bike_lane_ft": 5, "num_access_points_right": 2,
+     "bicycle_control_delay": 20, "bicycle_los_score_intersection": 2.9})))
+bus = json.loads(marvane.analyze_transit_segment(json.dumps(
+    {**modes, "num_transit_stops": 1, "transit_frequency": 6, "through_delay_s": segment.through_delay_s, "passenger_load_factor": 0.6,
+     "ped_los_score_link": ped["link_score"]})))
+for mode, r in (("pedestrian", ped), ("bicycle", bike), ("transit", bus)):
+    print(f"    {mode}: segment score {r['segment_score']:.2f}, LOS {r['segment_los']}")
 
 # --- Chapter 19: signalized intersection, pedestrian and bicycle modes ------------------------
 print("\nChapter 19: crosswalk, bicycle lane and two-stage crossing at a signalized intersection")
