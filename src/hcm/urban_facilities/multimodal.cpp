@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "hcm/urban_segments/multimodal.hpp"
+#include "hcm/urban_segments/pedestrian.hpp"
+
 namespace hcm::urban_facilities::multimodal {
 
 namespace {
@@ -37,18 +40,15 @@ double facility_transit_los_score(std::span<const SegmentTransitScore> segments)
     return weighted / total_length;
 }
 
-LevelOfService score_los(double score) { return common::los_by_density(LOS_SCORE_MAX, score); }
-
-LevelOfService pedestrian_space_los(double space_ft2_p) {
-    return common::los_by_minimum(EXHIBIT_16_4_SPACE_MIN, space_ft2_p);
-}
+using urban_segments::multimodal::segment_score_los;
+using urban_segments::pedestrian::space_los;
 
 LevelOfService facility_pedestrian_los(double score, double space_ft2_p) {
-    return std::max(score_los(score), pedestrian_space_los(space_ft2_p));
+    return std::max(segment_score_los(score), space_los(space_ft2_p));
 }
 
-LevelOfService facility_bicycle_los(double score) { return score_los(score); }
+LevelOfService facility_bicycle_los(double score) { return segment_score_los(score); }
 
-LevelOfService facility_transit_los(double score) { return score_los(score); }
+LevelOfService facility_transit_los(double score) { return segment_score_los(score); }
 
 }  // namespace hcm::urban_facilities::multimodal

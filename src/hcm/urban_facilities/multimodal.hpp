@@ -2,7 +2,6 @@
 // HCM Chapter 16 facility LOS of the pedestrian, bicycle and transit modes: the facility scores
 // from the segments' scores (Equations 16-7/16-8, 16-10/16-11 and 16-13) and their letters
 // (Exhibits 16-4 and 16-5).
-#include <array>
 #include <span>
 
 #include "hcm/common/common.hpp"
@@ -24,11 +23,6 @@ struct SegmentTransitScore {
     double score;
 };
 
-// Exhibits 16-4 and 16-5: inclusive upper bounds of the LOS score for A to E (F above).
-inline constexpr std::array<double, 5> LOS_SCORE_MAX = {2.00, 2.75, 3.50, 4.25, 5.00};
-// Exhibit 16-4: exclusive lower bounds of the pedestrian space (ft^2/p) for A to E (F at or below).
-inline constexpr std::array<double, 5> EXHIBIT_16_4_SPACE_MIN = {60.0, 40.0, 24.0, 15.0, 8.0};
-
 // Equations 16-7 and 16-10: travel-time-weighted generalized mean of the segment scores,
 // 0.75 cbrt(sum T_i ((I_i - 0.125) / 0.75)^3 / T) + 0.125 with T_i = L_i / S_i. Entries without a
 // positive travel-time weight (no positive length or speed) carry no weight; 0 with none.
@@ -38,11 +32,8 @@ double facility_pedestrian_or_bicycle_los_score(std::span<const SegmentModeScore
 // length carry no weight; 0 with none.
 double facility_transit_los_score(std::span<const SegmentTransitScore> segments);
 
-// The letter of a facility LOS score (a score that is not a number is F).
-LevelOfService score_los(double score);
-// The letter of an average pedestrian space (a space that is not a number is F).
-LevelOfService pedestrian_space_los(double space_ft2_p);
-
+// The letters of Exhibits 16-4 and 16-5 take the thresholds of the segment scores and of the
+// pedestrian space of Chapter 18; a score or space that is not a number is F.
 // Exhibit 16-4: the worse of the score letter and the space letter.
 LevelOfService facility_pedestrian_los(double score, double space_ft2_p);
 // Exhibit 16-5.
