@@ -322,6 +322,27 @@ def bench_urban_segment(analyses=20000):
             segment.analyze()
 
     time_case("urban_segment analyze()", analyses, run)
+
+
+def bench_urban_facility(segments, analyses=1000):
+    """A facility of `segments` copies of the urban segment case with its spillback check:
+    analyze() runs every segment and aggregates; aggregate() alone is the facility step."""
+    segment = json.loads(urban_segment_document())
+    facility = marvane.UrbanFacility(json.dumps({"segments": [segment] * segments, "prop_left_turn_lanes": 0.5,
+                                                 "spillback_inputs": [[300, 8]] * segments}))
+
+    def analyze():
+        for _ in range(analyses):
+            facility.analyze()
+
+    def aggregate():
+        for _ in range(20 * analyses):
+            facility.aggregate()
+
+    time_case(f"urban_facility {segments}seg analyze() (segments)", analyses * segments, analyze)
+    time_case(f"urban_facility {segments}seg aggregate() (segments)", 20 * analyses * segments, aggregate)
+
+
 def bench_offstreet_bicycle(paths):
     """Off-street paths of 0.5 to 3 mi and 100 to 1,500 users/h, each analysed through all eight
     steps (the passing and meeting integrals dominate)."""
@@ -406,6 +427,7 @@ CASES = [
     ("to_json 60seg x 96per", lambda: bench_to_json(60, 96)),
     ("to_json 240seg x 192per", lambda: bench_to_json(240, 192)),
     ("urban_segment analyze()", lambda: bench_urban_segment()),
+    ("urban_facility 20seg", lambda: bench_urban_facility(20)),
     ("offstreet_bicycle 1000paths", lambda: bench_offstreet_bicycle(1000)),
     ("signalized ped+bike+two-stage calls", lambda: bench_signalized_modes(10000)),
 ]

@@ -196,6 +196,47 @@ print(f"  arriving on green {segment.proportion_arriving_green:.2f}, through del
       f"{segment.full_stop_rate:.2f} stops/veh ({segment.spatial_stop_rate:.2f} stops/mi)")
 print(f"  travel speed {segment.travel_speed_mph:.1f} mi/h, LOS {segment.los}, "
       f"perception score {segment.perception_score:.2f}")
+print("  the same segment for pedestrians, bicyclists and transit riders:")
+modes = {"length_ft": 1800, "midseg_flow_rate": 1000, "motor_running_speed": segment.running_speed_mph}
+ped = json.loads(marvane.analyze_pedestrian_segment(json.dumps(
+    {**modes, "ped_flow_rate": 300, "width_sidewalk_ft": 8, "width_buffer_ft": 3, "ped_delay_parallel": 25,
+     "ped_los_score_intersection": 2.6, "ped_delay_crossing_uncontrolled": 30})))
+bike = json.loads(marvane.analyze_bicycle_segment(json.dumps(
+    {**modes, "pct_heavy_vehicles": 3, "width_bike_lane_ft": 5, "num_access_points_right": 2,
+     "bicycle_control_delay": 20, "bicycle_los_score_intersection": 2.9})))
+bus = json.loads(marvane.analyze_transit_segment(json.dumps(
+    {**modes, "num_transit_stops": 1, "transit_frequency": 6, "through_delay_s": segment.through_delay_s, "passenger_load_factor": 0.6,
+     "ped_los_score_link": ped["link_score"]})))
+for mode, r in (("pedestrian", ped), ("bicycle", bike), ("transit", bus)):
+    print(f"    {mode}: segment score {r['segment_score']:.2f}, LOS {r['segment_los']}")
+
+# --- Chapter 16: urban street facilities --------------------------------------------------------
+print("\nChapter 16: three signalized segments as one urban street facility, and its multimodal LOS")
+signal = {"n_through_lanes": 2, "speed_limit_mph": 35, "control": "Signalized", "through_capacity_veh_h": 1700,
+          "cycle_length_s": 100, "effective_green_s": 45, "sat_flow_veh_h_ln": 1800}
+street = marvane.UrbanFacility(json.dumps({
+    "segments": [
+        {**signal, "segment_length_ft": 1320, "through_demand_veh_h": 900, "through_control_delay_s": 18,
+         "stopped_vehicles_veh_ln": 5},
+        {**signal, "segment_length_ft": 2640, "through_demand_veh_h": 1200, "through_control_delay_s": 31,
+         "stopped_vehicles_veh_ln": 8},
+        {**signal, "segment_length_ft": 1000, "through_demand_veh_h": 800, "through_control_delay_s": 12,
+         "stopped_vehicles_veh_ln": 4},
+    ],
+    "prop_left_turn_lanes": 0.67,
+    # storage between the signals and the back of queue per lane at each downstream signal
+    "spillback_inputs": [[250, 9], [600, 14], [180, 8]],
+}))
+street.analyze()
+print(f"  {street!r}")
+print(f"  travel speed {street.travel_speed_mph:.1f} mi/h against {street.base_free_flow_speed_mph:.1f} mi/h base "
+      f"free-flow, {street.spatial_stop_rate:.2f} stops/mi, critical v/c {street.critical_vc_ratio:.2f}")
+print(f"  poorest segment LOS {street.poorest_segment_los}, perception score {street.perception_score:.2f}, "
+      f"queues spilling back {street.spillback_flags}")
+walk = marvane.facility_pedestrian_or_bicycle_los_score([(1320, 3.1, 2.6), (2640, 2.9, 3.4), (1000, 3.3, 2.2)])
+ride = marvane.facility_transit_los_score_py([(1320, 2.8), (2640, 3.9), (1000, 3.1)])
+print(f"  pedestrian score {walk:.2f} at 35 ft2/p: LOS {marvane.facility_pedestrian_los(walk, 35.0)}; "
+      f"transit score {ride:.2f}: LOS {marvane.facility_transit_los(ride)}")
 
 # --- Chapter 19: signalized intersection, pedestrian and bicycle modes ------------------------
 print("\nChapter 19: crosswalk, bicycle lane and two-stage crossing at a signalized intersection")
