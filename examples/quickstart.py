@@ -98,6 +98,22 @@ for p in range(4):
     print(f"  period {p}: d/c {planning.dc_ratio(0, p):.2f}, speed {planning.facility_speed(p):5.1f} mi/h, "
           f"LOS {planning.facility_los(p)}")
 
+# --- Chapter 11: freeway reliability -------------------------------------------------------------
+print("\nChapter 11: reliability of the facility above over a year of weekdays, with weather and incidents")
+study = marvane.FreewayReliability(json.dumps({
+    "facility": json.loads(facility.to_json()),
+    "scenario_generation": {
+        "weather": {"probabilities_by_month": [[0.08, 0.02, 0.03, 0, 0, 0, 0, 0.01, 0, 0]] * 12,
+                    "durations_min": [90, 45, 120, 0, 0, 0, 0, 60, 0, 0]},
+        "incidents": {"monthly_frequencies": [0.3] * 12},
+    },
+}))
+study.run()
+print(f"  {study.num_scenarios} scenarios, free-flow travel time {study.free_flow_travel_time_min:.2f} min: "
+      f"TTI mean {study.tti_mean():.2f}, 95th percentile {study.tti_percentile(95):.2f}, "
+      f"reliability rating {study.reliability_rating():.1f}%, "
+      f"{study.failure_pct_below_speed(45.0):.1f}% below 45 mi/h, expected delay {study.expected_vhd:.1f} veh-h")
+
 # --- Chapters 11 and 37: planning-level reliability and ATDM factors -----------------------------
 print("\nChapters 11 and 37: planning-level reliability, shoulder lane and ramp metering")
 tti_mean, tti_95, pt_45 = marvane.planning_reliability(65.0, 48.0, 3, 0.95)
