@@ -81,10 +81,13 @@ void validate_day_counts(const ScenarioGenerationConfig& config, std::size_t com
     if (counts.size() != combinations)
         throw Error("day_counts has " + std::to_string(counts.size()) + " entries but there are " +
                     std::to_string(combinations) + " demand combinations");
-    // Weights that are negative, not finite or sum to zero give probabilities that are not.
+    // Weights that are negative, not finite or sum to zero give probabilities that are not; nor
+    // does a sum whose product with the replications overflows (every probability would be 0).
     bool sound = true;
     for (double c : counts) sound = sound && c >= 0.0 && std::isfinite(c);
-    if (!sound || !(sum_of(counts) > 0.0)) throw Error("day_counts must be non-negative with a positive sum");
+    const double denominator = sum_of(counts) * static_cast<double>(config.replications);
+    if (!sound || !(denominator > 0.0 && std::isfinite(denominator)))
+        throw Error("day_counts must be non-negative with a positive sum");
 }
 
 // The seed day's demand multiplier: a seed_month of 0 reads January.
