@@ -20,6 +20,7 @@ namespace vevuruvu::signalized {
 namespace py = pybind11;
 using namespace boundary;
 namespace ped = hcm::signalized::pedestrian;
+namespace bike = hcm::signalized::bicycle;
 using si::SignalizedIntersection;
 
 namespace {
@@ -56,7 +57,8 @@ void register_intersection(py::module_& m) {
                 "saturation flow, capacity, v/c ratio, d1/d2/d3, control delay, LOS,\n"
                 "back of queue, and queue storage ratio per lane group).",
                 [](const SignalizedIntersection& x) { return si::lane_groups_to_json(x.lane_groups); })
-        .method("approach_los", "approach_los(direction)\n--\n\nApproach LOS letter (HCM Exhibit 19-8).", direction,
+        .method("approach_los", "approach_los(direction)\n--\n\nApproach LOS letter for a direction (HCM Exhibit 19-8).",
+                direction,
                 [](const SignalizedIntersection& x, const std::string& d) { return si::approach_result_of(x, d).los; })
         .method("approach_delay_s",
                 "approach_delay_s(direction)\n--\n\n"
@@ -123,7 +125,7 @@ void register_(py::module_& m) {
                  "Section 6. Takes a JSON `BicycleIntersection` config; returns a JSON\n"
                  "`BicycleIntersectionAnalysis` (capacity, delay, LOS score, LOS).",
                  params(req<std::string>("config_json")),
-                 [](const std::string& config) { return hcm::signalized::bicycle::analyze_signalized_bicycle(config); });
+                 [](const std::string& config) { return bike::analyze_signalized_bicycle(config); });
     add_function(m, "analyze_signalized_pedestrian",
                  "analyze_signalized_pedestrian(config_json)\n--\n\n"
                  "Evaluate the pedestrian LOS at a signalized intersection - HCM Chapter 19,\n"

@@ -127,6 +127,7 @@ def test_intersection_registration_and_surface():
     assert cls.from_json.__doc__ == "Alias constructor mirroring `SignalizedIntersection(json)`."
     assert str(inspect.signature(cls.actuated_timings_json)) == "(self, simultaneous_gap_out)"
     assert cls.apply_rtor_estimates.__doc__.startswith("Populate each approach's RTOR flow rate")
+    assert cls.approach_los.__doc__ == "Approach LOS letter for a direction (HCM Exhibit 19-8)."
     assert cls.critical_vc_ratio.__doc__ == "Critical intersection volume-to-capacity ratio X_c\n(HCM Equation 19-30)."
 
 

@@ -51,7 +51,8 @@ bool in_ring(std::uint8_t phase) { return phase >= 1 && phase <= RING_PHASES; }
 MovementType movement_type(const LaneGroup& g, const SignalApproach& a) {
     switch (g.kind) {
         case LaneGroupKind::ExclusiveLeft:
-            return a.left_turn_mode == LeftTurnMode::Permitted ? MovementType::PermittedLeft : MovementType::ProtectedLeft;
+            return a.left_turn_mode == LeftTurnMode::Permitted ? MovementType::PermittedLeft
+                                                               : MovementType::ProtectedLeft;
         case LaneGroupKind::SharedLeftThrough: return MovementType::SharedLeftThrough;
         case LaneGroupKind::ExclusiveThrough: return MovementType::Through;
         case LaneGroupKind::SharedRightThrough: return MovementType::SharedRightThrough;
@@ -297,8 +298,8 @@ std::vector<ActuatedPhaseResult> estimate_fully_actuated(const std::vector<Actua
         for (std::size_t i = 0; i < n; ++i) {
             const std::uint8_t partner = gap_out_partner(phases[i].phase_no);
             const bool together = simultaneous_gap_out && partner != 0 && present(partner);
-            results[i] = phase_result(phases[i], values[i], together ? combined(values[i], values[ring[partner]]) : values[i],
-                                      cycle);
+            const PhaseValues v = together ? combined(values[i], values[ring[partner]]) : values[i];
+            results[i] = phase_result(phases[i], values[i], v, cycle);
             if (in_ring(phases[i].phase_no)) {
                 duration[phases[i].phase_no] = results[i].green_s + change_interval(phases[i]);
             }

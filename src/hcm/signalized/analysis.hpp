@@ -45,7 +45,10 @@ inline double peak_hour_factor_of(const SignalApproach& a) {
 // there is none): every lookup by direction finds that one.
 std::array<std::size_t, 4> first_of_each_direction(const std::vector<SignalApproach>& approaches);
 
-// Saturation-flow adjustment factors (HCM Equation 19-8).
+// Yellow change and red clearance of a phase, Y + R (s).
+inline double change_interval(const PhaseTiming& p) { return p.yellow_s + p.red_clearance_s; }
+
+// The adjustment factors of the adjusted saturation flow rate.
 double lane_width_factor(double width_ft);                                 // f_w
 double heavy_vehicle_grade_factor(double pct_heavy_vehicles, double grade_pct);  // f_HVg
 double area_type_factor(bool cbd);                                         // f_a

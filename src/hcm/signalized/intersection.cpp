@@ -28,7 +28,8 @@ Direction complementary(Direction d) {
 
 double rtor_estimate(const SignalizedIntersection& x, const SignalApproach& subject) {
     if (subject.exclusive_right_lanes == 0) return 0.0;
-    const std::size_t c = first_of_each_direction(x.approaches)[static_cast<std::size_t>(complementary(subject.direction))];
+    const auto first = first_of_each_direction(x.approaches);
+    const std::size_t c = first[static_cast<std::size_t>(complementary(subject.direction))];
     if (c >= x.approaches.size()) return 0.0;
     const SignalApproach& cross = x.approaches[c];
     if (cross.left_turn_mode != LeftTurnMode::Protected && cross.left_turn_mode != LeftTurnMode::ProtectedPermitted) {

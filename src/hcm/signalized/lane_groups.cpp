@@ -19,7 +19,7 @@ using base::min2;
 
 namespace {
 
-// Exhibit 19-20 lane width bounds (ft) and factors.
+// Lane width bounds (ft) and their factors.
 constexpr double NARROW_LANE_FT = 10.0;
 constexpr double WIDE_LANE_FT = 12.9;
 constexpr double NARROW_LANE_FACTOR = 0.96;
@@ -32,8 +32,7 @@ constexpr double PARKING_MANEUVER_S = 18.0;
 constexpr double MAX_PARKING_MANEUVERS_H = 180.0;
 constexpr double MIN_BLOCKAGE_FACTOR = 0.05;
 
-// Lane utilization (Exhibit 19-15): through lanes (2, 3 or more), exclusive left and right lanes
-// (2 or more).
+// Lane utilization: through lanes (2, 3 or more), exclusive left and right lanes (2 or more).
 constexpr double LANE_UTILIZATION_2 = 0.952;
 constexpr double LANE_UTILIZATION_3 = 0.908;
 constexpr double LEFT_LANE_UTILIZATION = 0.971;
@@ -56,8 +55,6 @@ double flag(bool b) { return b ? 1.0 : 0.0; }
 double effective_green(const PhaseTiming& p) {
     return max2((p.duration_s - START_UP_LOST_TIME_S) - ((p.yellow_s + p.red_clearance_s) - GREEN_EXTENSION_S), 0.0);
 }
-
-double change_interval(const PhaseTiming& p) { return p.yellow_s + p.red_clearance_s; }
 
 Direction opposite(Direction d) {
     switch (d) {
@@ -474,8 +471,8 @@ PermittedWindow permitted_window(LeftTurnSequence sequence, const PermittedPhasi
     switch (sequence) {
         case LeftTurnSequence::LeadLead: {
             const double lost = d_lo > d_l - p.left_change ? min2(max2(d_lo - (d_l - p.left_change), 0.0), 2.0) : 0.0;
-            return {min2(d_to + d_l - d_lo - yr_t, d_to - yr_t), max2(min2(d_to + d_l - d_lo - yr_t, d_to - yr_t - g_q), 0.0),
-                    2.0, lost};
+            return {min2(d_to + d_l - d_lo - yr_t, d_to - yr_t),
+                    max2(min2(d_to + d_l - d_lo - yr_t, d_to - yr_t - g_q), 0.0), 2.0, lost};
         }
         case LeftTurnSequence::LeadLag:
             return {g - d_l, max2(g - d_l - g_q, 0.0), 2.0, 0.0};

@@ -46,8 +46,6 @@ bool left_kind(LaneGroupKind kind) {
     return kind == LaneGroupKind::ExclusiveLeft || kind == LaneGroupKind::SharedLeftThrough;
 }
 
-double change_interval(const PhaseTiming& p) { return p.yellow_s + p.red_clearance_s; }
-
 // The through phase's maximum green, or its duration less the change interval.
 double through_max_green(const PhaseTiming& p) {
     return p.max_green_s ? *p.max_green_s : p.duration_s - change_interval(p);
@@ -98,8 +96,9 @@ Capacity calculate_capacity(const LaneGroup& g, const SignalApproach& a, const A
         const double s = g.sat_flow.value_or(0.0);
         const PhaseTiming& tp = a.through_phase;
         const double yr = change_interval(tp);
-        const double green_max = tp.max_green_s ? (*tp.max_green_s + yr - START_UP_LOST_TIME_S) - (yr - GREEN_EXTENSION_S)
-                                                : (tp.duration_s - START_UP_LOST_TIME_S) - (yr - GREEN_EXTENSION_S);
+        const double green_max = tp.max_green_s
+                                     ? (*tp.max_green_s + yr - START_UP_LOST_TIME_S) - (yr - GREEN_EXTENSION_S)
+                                     : (tp.duration_s - START_UP_LOST_TIME_S) - (yr - GREEN_EXTENSION_S);
         cap.c = g.effective_green_s.value_or(0.0) * s * n / cycle;
         cap.c_a = max2(s * n * max2(green_max, 0.0) / cycle, cap.c);
     }
@@ -109,8 +108,9 @@ Capacity calculate_capacity(const LaneGroup& g, const SignalApproach& a, const A
 // The phase whose actuated settings govern k: a protected left turn's own phase, else the
 // through phase.
 const PhaseTiming& governing_phase(const LaneGroup& g, const SignalApproach& a) {
-    const bool protected_left = g.kind == LaneGroupKind::ExclusiveLeft && (a.left_turn_mode == LeftTurnMode::Protected ||
-                                                                           a.left_turn_mode == LeftTurnMode::ProtectedPermitted);
+    const bool protected_left =
+        g.kind == LaneGroupKind::ExclusiveLeft &&
+        (a.left_turn_mode == LeftTurnMode::Protected || a.left_turn_mode == LeftTurnMode::ProtectedPermitted);
     return protected_left && a.left_phase ? *a.left_phase : a.through_phase;
 }
 
@@ -183,7 +183,8 @@ void estimate_queues(LaneGroup& g, const SignalApproach& a, double cycle, double
     g.back_of_queue_veh = queue;
     g.back_of_queue_95_veh = queue_95;
 
-    const std::optional<double>& storage = g.kind == LaneGroupKind::ExclusiveLeft ? a.storage_left_ft : a.storage_through_ft;
+    const std::optional<double>& storage =
+        g.kind == LaneGroupKind::ExclusiveLeft ? a.storage_left_ft : a.storage_through_ft;
     if (!storage) return;
     if (*storage > 0.0) {
         const double spacing =

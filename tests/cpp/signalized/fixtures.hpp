@@ -47,6 +47,19 @@ inline si::SignalizedIntersection intersection(std::vector<si::SignalApproach> a
     return x;
 }
 
+// NB: one permitted left lane (100 veh/h) and one through lane (500 veh/h); SB opposes with
+// 600 veh/h on one lane. Both through phases 50 s with Y + R 5 s.
+inline si::SignalizedIntersection permitted_left_against_one_lane() {
+    auto nb = approach(Direction::NB, phase(2, 50));
+    nb.volume_left = 100;
+    nb.volume_through = 500;
+    nb.exclusive_left_lanes = 1;
+    nb.left_turn_mode = si::LeftTurnMode::Permitted;
+    auto sb = approach(Direction::SB, phase(6, 50));
+    sb.volume_through = 600;
+    return intersection({nb, sb});
+}
+
 inline const si::LaneGroup& group_of(const si::SignalizedIntersection& x, Direction d, si::LaneGroupKind kind) {
     for (const si::LaneGroup& g : x.lane_groups) {
         if (g.direction == d && g.kind == kind) return g;

@@ -177,8 +177,8 @@ TEST(SignalizedLaneGroups, RightTurnPedestrianAndBicycleAdjustment) {
     a.volume_right = 100;
     a.exclusive_right_lanes = 1;
     a.ped_flow_ph = 100;  // 526 p/h during the 19 s of walk and clearance: OCC 0.2632, x 19/45
-    EXPECT_NEAR(*formed(intersection({a})).lane_groups[1].sat_flow, (1 - 0.6 * 19.0 / 45 * 100 / 19 * 100 / 2000) * 1900 / 1.18,
-                kTol);
+    EXPECT_NEAR(*formed(intersection({a})).lane_groups[1].sat_flow,
+                (1 - 0.6 * 19.0 / 45 * 100 / 19 * 100 / 2000) * 1900 / 1.18, kTol);
     a.bike_flow_ph = 100;  // OCC_bicg 0.02 + 222.2 / 2700; OCC_r = 0.102305 + 0.111111 - their product
     EXPECT_NEAR(*formed(intersection({a})).lane_groups[1].sat_flow, 0.8787709190672154 * 1900 / 1.18, 1e-9);
     a.receiving_lanes = 1;  // no lane to turn into beside the blocked one: the whole occupancy
@@ -216,18 +216,11 @@ TEST(SignalizedLaneGroups, SharedLaneFlowsBalanceTheDegreesOfSaturation) {
     EXPECT_NEAR(*shared.p_right_shared, 200 / shared.flow_rate, 1e-12);
 }
 
-// NB: one permitted left lane (100 veh/h) and one through lane; SB opposes with 600 veh/h on one
-// lane. Both through phases 50 s (Y + R 5), cycle 100 s. The first pass sees no opposing
-// saturation flow yet (g_q = the whole green); the second settles g_q = 25.3846 s.
+// A permitted left turn against 600 veh/h on one lane, cycle 100 s. The first pass sees no
+// opposing saturation flow yet (g_q = the whole green); the second settles g_q = 25.3846 s, which
+// a pass that ended the passes after the first would miss (g_u 0: sneakers alone).
 TEST(SignalizedLaneGroups, PermittedLeftTurnModelOverThePasses) {
-    auto nb = approach(Direction::NB, phase(2, 50));
-    nb.volume_left = 100;
-    nb.volume_through = 500;
-    nb.exclusive_left_lanes = 1;
-    nb.left_turn_mode = LeftTurnMode::Permitted;
-    auto sb = approach(Direction::SB, phase(6, 50));
-    sb.volume_through = 600;
-    auto x = intersection({nb, sb});
+    auto x = permitted_left_against_one_lane();
     const auto work = si::form_lane_groups(x);
     const si::ApproachWork& w = work[0];
     EXPECT_EQ(w.g_perm, 45.0);                        // D_T,o - (Y + R)

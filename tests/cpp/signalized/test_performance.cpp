@@ -143,14 +143,7 @@ TEST(SignalizedIntersectionByHand, FourLegPretimed) {
 // blocked green build 2.233 veh; the unsaturated green clears them in 10.99 s, leaving no queue,
 // so one cycle is steady: area 42.014 + 47.731 + 12.265 veh-s over 100 x 100 / 3600 arrivals.
 TEST(SignalizedIntersectionByHand, PermittedLeftTurnPolygon) {
-    auto nb = approach(Direction::NB, phase(2, 50));
-    nb.volume_left = 100;
-    nb.volume_through = 500;
-    nb.exclusive_left_lanes = 1;
-    nb.left_turn_mode = LeftTurnMode::Permitted;
-    auto sb = approach(Direction::SB, phase(6, 50));
-    sb.volume_through = 600;
-    auto x = intersection({nb, sb});
+    auto x = permitted_left_against_one_lane();
     si::analyze(x);
     const si::LaneGroup& left = group_of(x, Direction::NB, LaneGroupKind::ExclusiveLeft);
     EXPECT_NEAR(*left.capacity, 235.1471196271199, 1e-9);
@@ -177,7 +170,8 @@ TEST(SignalizedQueuePolygon, SegmentsFillTheCycle) {
     si::LaneGroup g;
     for (LaneGroupKind kind : {LaneGroupKind::ExclusiveLeft, LaneGroupKind::SharedLeftThrough}) {
         for (LeftTurnMode mode : {LeftTurnMode::Permitted, LeftTurnMode::ProtectedPermitted}) {
-            for (LeftTurnSequence seq : {LeftTurnSequence::LeadLead, LeftTurnSequence::LeadLag, LeftTurnSequence::LagLag}) {
+            for (LeftTurnSequence seq :
+                 {LeftTurnSequence::LeadLead, LeftTurnSequence::LeadLag, LeftTurnSequence::LagLag}) {
                 g.kind = kind;
                 a.left_turn_mode = mode;
                 a.left_turn_sequence = seq;
