@@ -258,16 +258,16 @@ def signal_approach(direction, left, through, right, left_phase, through_phase):
             "through_phase": phase(through_phase, 38, 4)}
 
 
-crossing = marvane.SignalizedIntersection(json.dumps({
+junction = marvane.SignalizedIntersection(json.dumps({
     "cycle_length_s": 100, "analysis_period_h": 0.25, "base_saturation_flow": 1900, "area_type_cbd": False,
     "control": "ActuatedSignal", "sneakers_per_cycle": 2,
     "approaches": [signal_approach("NB", 110, 520, 90, 5, 2), signal_approach("SB", 90, 480, 70, 1, 6),
                    signal_approach("EB", 70, 380, 60, 7, 4), signal_approach("WB", 60, 420, 50, 3, 8)]}))
-crossing.analyze()
-print(f"  {crossing}; X_c {crossing.critical_vc_ratio:.2f}, {crossing.num_lane_groups} lane groups")
-print("  approaches: " + ", ".join(f"{d} {crossing.approach_delay_s(d):.1f} s/veh ({crossing.approach_los(d)})"
+junction.analyze()
+print(f"  {junction}; X_c {junction.critical_vc_ratio:.2f}, {junction.num_lane_groups} lane groups")
+print("  approaches: " + ", ".join(f"{d} {junction.approach_delay_s(d):.1f} s/veh ({junction.approach_los(d)})"
                                     for d in ("NB", "SB", "EB", "WB")))
-timing = json.loads(crossing.actuated_timings_json(simultaneous_gap_out=True))
+timing = json.loads(junction.actuated_timings_json(simultaneous_gap_out=True))
 print("  actuated phase durations: " + ", ".join(f"{p['phase_no']}: {p['duration_s']:.1f} s" for p in timing))
 
 # --- Chapter 19: signalized intersection, pedestrian and bicycle modes ------------------------
