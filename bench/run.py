@@ -411,6 +411,42 @@ def bench_signalized_modes(calls):
     time_case("signalized ped+bike+two-stage calls", 3 * calls, run)
 
 
+def signalized_document(protected_permitted):
+    """A four-leg intersection, 120 s cycle: exclusive left lanes, two through lanes and a shared
+    right-through lane per approach. Eight actuated phases with protected-permitted lefts (each
+    left group runs the time-stepped queue polygon), or pretimed protected lefts (no polygon)."""
+    def phase(number, duration, yellow, **settings):
+        return {"phase_no": number, "duration_s": duration, "yellow_s": yellow, "red_clearance_s": 1, **settings}
+
+    def approach(direction, left, through, right, left_no, through_no):
+        return {"direction": direction, "volume_left": left, "volume_through": through, "volume_right": right,
+                "volume_rtor": 0, "peak_hour_factor": 0.92, "pct_heavy_vehicles_left": 2,
+                "pct_heavy_vehicles_through": 3, "platoon_ratio_left": 1.0, "platoon_ratio_through": 1.0,
+                "upstream_filtering_i": 1.0, "initial_queue_through_veh": 2, "initial_queue_left_veh": 0,
+                "ped_flow_ph": 60, "bike_flow_ph": 20, "exclusive_left_lanes": 1, "through_lanes": 2,
+                "exclusive_right_lanes": 0, "shared_left_through_lane": False, "shared_right_through_lane": True,
+                "lane_width_ft": 12, "grade_pct": 0, "receiving_lanes": 3, "parking_present": False,
+                "parking_maneuvers_h": 0, "bus_stops_h": 0, "storage_left_ft": 250, "storage_through_ft": 900,
+                "speed_limit_mph": 40, "opposing_right_turn_influences_gaps": True,
+                "left_turn_mode": "ProtectedPermitted" if protected_permitted else "Protected",
+                "left_turn_sequence": "LeadLead",
+                "left_phase": phase(left_no, 16, 3, max_green_s=15, passage_time_s=2.5),
+                "through_phase": phase(through_no, 44, 4, max_green_s=45, passage_time_s=3, walk_s=7,
+                                       ped_clear_s=15)}
+
+    return json.dumps({"cycle_length_s": 120, "analysis_period_h": 0.25, "base_saturation_flow": 1900,
+                       "area_type_cbd": False, "control": "ActuatedSignal" if protected_permitted else "PretimedSignal",
+                       "sneakers_per_cycle": 2,
+                       "approaches": [approach("NB", 180, 1100, 150, 5, 2), approach("SB", 150, 1000, 120, 1, 6),
+                                      approach("EB", 120, 800, 100, 7, 4), approach("WB", 100, 900, 90, 3, 8)]})
+
+
+def bench_signalized(protected_permitted, analyses):
+    x = marvane.SignalizedIntersection(signalized_document(protected_permitted))
+    name = "signalized analyze " + ("8-phase prot-perm" if protected_permitted else "pretimed")
+    time_case(name, analyses, lambda: [x.analyze() for _ in range(analyses)])
+
+
 CASES = [
     ("freeway_facility 30seg x 24per", lambda: bench_freeway_facility(30, 24)),
     ("freeway_facility 60seg x 96per", lambda: bench_freeway_facility(60, 96)),
@@ -430,6 +466,8 @@ CASES = [
     ("urban_facility 20seg", lambda: bench_urban_facility(20)),
     ("offstreet_bicycle 1000paths", lambda: bench_offstreet_bicycle(1000)),
     ("signalized ped+bike+two-stage calls", lambda: bench_signalized_modes(10000)),
+    ("signalized analyze 8-phase prot-perm", lambda: bench_signalized(True, 5000)),
+    ("signalized analyze pretimed", lambda: bench_signalized(False, 20000)),
 ]
 
 

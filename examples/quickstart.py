@@ -238,6 +238,38 @@ ride = marvane.facility_transit_los_score_py([(1320, 2.8), (2640, 3.9), (1000, 3
 print(f"  pedestrian score {walk:.2f} at 35 ft2/p: LOS {marvane.facility_pedestrian_los(walk, 35.0)}; "
       f"transit score {ride:.2f}: LOS {marvane.facility_transit_los(ride)}")
 
+# --- Chapter 19: signalized intersection, motorized vehicles ------------------------------------
+print("\nChapter 19: four-leg actuated intersection, protected-permitted lefts, 100 s cycle")
+
+
+def signal_approach(direction, left, through, right, left_phase, through_phase):
+    phase = lambda no, d, y: {"phase_no": no, "duration_s": d, "yellow_s": y, "red_clearance_s": 1,
+                              "max_green_s": d - y - 1, "passage_time_s": 3}
+    return {"direction": direction, "volume_left": left, "volume_through": through, "volume_right": right,
+            "volume_rtor": 0, "peak_hour_factor": 0.92, "pct_heavy_vehicles_left": 2, "pct_heavy_vehicles_through": 3,
+            "platoon_ratio_left": 1.0, "platoon_ratio_through": 1.0, "upstream_filtering_i": 1.0,
+            "initial_queue_through_veh": 0, "initial_queue_left_veh": 0, "ped_flow_ph": 50, "bike_flow_ph": 0,
+            "exclusive_left_lanes": 1, "through_lanes": 1, "exclusive_right_lanes": 0,
+            "shared_left_through_lane": False, "shared_right_through_lane": True, "lane_width_ft": 12,
+            "grade_pct": 0, "receiving_lanes": 2, "parking_present": False, "parking_maneuvers_h": 0,
+            "bus_stops_h": 0, "storage_left_ft": 150, "storage_through_ft": 600, "speed_limit_mph": 35,
+            "opposing_right_turn_influences_gaps": True, "left_turn_mode": "ProtectedPermitted",
+            "left_turn_sequence": "LeadLead", "left_phase": phase(left_phase, 12, 3),
+            "through_phase": phase(through_phase, 38, 4)}
+
+
+junction = marvane.SignalizedIntersection(json.dumps({
+    "cycle_length_s": 100, "analysis_period_h": 0.25, "base_saturation_flow": 1900, "area_type_cbd": False,
+    "control": "ActuatedSignal", "sneakers_per_cycle": 2,
+    "approaches": [signal_approach("NB", 110, 520, 90, 5, 2), signal_approach("SB", 90, 480, 70, 1, 6),
+                   signal_approach("EB", 70, 380, 60, 7, 4), signal_approach("WB", 60, 420, 50, 3, 8)]}))
+junction.analyze()
+print(f"  {junction}; X_c {junction.critical_vc_ratio:.2f}, {junction.num_lane_groups} lane groups")
+print("  approaches: " + ", ".join(f"{d} {junction.approach_delay_s(d):.1f} s/veh ({junction.approach_los(d)})"
+                                    for d in ("NB", "SB", "EB", "WB")))
+timing = json.loads(junction.actuated_timings_json(simultaneous_gap_out=True))
+print("  actuated phase durations: " + ", ".join(f"{p['phase_no']}: {p['duration_s']:.1f} s" for p in timing))
+
 # --- Chapter 19: signalized intersection, pedestrian and bicycle modes ------------------------
 print("\nChapter 19: crosswalk, bicycle lane and two-stage crossing at a signalized intersection")
 crosswalk = json.loads(marvane.analyze_signalized_pedestrian(json.dumps(
