@@ -200,10 +200,13 @@ T read_as(Value v) {
         constexpr std::size_t n = std::tuple_size_v<T>;
         static const std::string expected = "an array of length " + std::to_string(n);
         if (!v.is_array()) invalid_type(v, expected);
-        if (v.size() != n) invalid_length(v, v.size(), expected);
+        if (v.size() < n) invalid_length(v, v.size(), expected);
         T out{};
         std::size_t i = 0;
-        for (Value e : v.elements()) out[i++] = read_as<typename T::value_type, N>(e);
+        for (Value e : v.elements()) {
+            if (i == n) e.fail_at_begin("trailing characters");  // as a record's array form
+            out[i++] = read_as<typename T::value_type, N>(e);
+        }
         return out;
     } else if constexpr (is_tuple_like<T>::value) {
         return read_tuple<T, N>(v, std::make_index_sequence<std::tuple_size_v<T>>{});
@@ -265,8 +268,16 @@ auto Variants<std::variant<Alts...>>::read_alternative(std::size_t index, std::o
                 if (p && !p->is_null()) detail::invalid_type(*p, "unit variant");
                 return V(std::in_place_index<I>);
             } else {
-                if (!p) detail::invalid_type(w, "unit variant", "struct variant");
-                return V(std::in_place_index<I>, jsonio::read<std::variant_alternative_t<I, V>>(*p));
+                using A = std::variant_alternative_t<I, V>;
+                // A payload variant named without its payload: the expectation names the payload's
+                // record ("struct variant Enum::Variant" when the record is named so).
+                if (!p) {
+                    if constexpr (HasRecord<A>)
+                        detail::invalid_type(w, "unit variant", json_record(Tag<A>{}).struct_name());
+                    else
+                        detail::invalid_type(w, "unit variant", "struct variant");
+                }
+                return V(std::in_place_index<I>, jsonio::read<A>(*p));
             }
         }...};
     }(std::make_index_sequence<kCount>{});

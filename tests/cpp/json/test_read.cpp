@@ -348,7 +348,7 @@ TEST(Number, IntegersAreAcceptedForFloats) {
 TEST(Containers, FixedSizeArraysAndTuples) {
     EXPECT_EQ((jsonio::read_document<std::array<double, 3>>("[1, 2.5, 3]")), (std::array<double, 3>{1.0, 2.5, 3.0}));
     EXPECT_EQ((read_error<std::array<double, 4>>("[1, 2, 3]")), "invalid length 3, expected an array of length 4 at line 1 column 9");
-    EXPECT_EQ((read_error<std::array<double, 2>>("[1, 2, 3]")), "invalid length 3, expected an array of length 2 at line 1 column 9");
+    EXPECT_EQ((read_error<std::array<double, 2>>("[1, 2, 3]")), "trailing characters at line 1 column 8");
     EXPECT_EQ((read_error<std::array<double, 2>>("1")), "invalid type: integer `1`, expected an array of length 2 at line 1 column 1");
     auto pair = jsonio::read_document<std::pair<std::string, std::uint32_t>>(R"(["EB", 2])");
     EXPECT_EQ(pair, (std::pair<std::string, std::uint32_t>{"EB", 2}));
@@ -362,7 +362,10 @@ TEST(TaggedEnum, UnitAndPayloadVariants) {
     Control c = jsonio::read_document<Control>(R"({"Signal": {"cycle_s": 90}})");
     ASSERT_EQ(c.index(), 1u);
     EXPECT_EQ(std::get<1>(c).cycle_s, 90.0);
-    EXPECT_EQ(read_error<Control>(R"("Signal")"), "invalid type: unit variant, expected struct variant at line 1 column 8");
+    EXPECT_EQ(read_error<Control>(R"("Signal")"),
+              "invalid type: unit variant, expected struct variant Control::Signal at line 1 column 8");
+    EXPECT_EQ(read_error<Control>(R"({"Signal": []})"),
+              "invalid length 0, expected struct variant Control::Signal with 1 element at line 1 column 13");
     EXPECT_EQ(read_error<Control>(R"({"Signal": {}})"), "missing field `cycle_s` at line 1 column 13");
     EXPECT_EQ(read_error<Control>(R"({"Stop": 1})"), "invalid type: integer `1`, expected unit variant at line 1 column 10");
     EXPECT_EQ(read_error<Control>(R"("Go")"), "unknown variant `Go`, expected one of `Stop`, `Signal`, `Yield` at line 1 column 4");
