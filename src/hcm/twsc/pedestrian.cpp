@@ -42,6 +42,8 @@ constexpr std::array<const char*, 6> INTERPRETATIONS = {
 // LOS by the share of dissatisfied pedestrians: exclusive upper bounds of A to E.
 constexpr std::array<double, 5> LOS_DISSATISFIED_BELOW = {0.05, 0.15, 0.25, 0.33, 0.5};
 
+}  // namespace
+
 const char* interpret_delay(double delay) {
     for (std::size_t i = 0; i < INTERPRETATION_DELAY_MAX.size(); ++i)
         if (delay <= INTERPRETATION_DELAY_MAX[i]) return INTERPRETATIONS[i];
@@ -54,11 +56,18 @@ common::LevelOfService los_of_dissatisfied(double p) {
     return common::LevelOfService::F;
 }
 
+namespace {
+
 // Yield probability per event: the chance that the motorists of every blocked lane yield, given a
-// delayed crossing (binomial over the blocked lanes).
+// delayed crossing (binomial over the blocked lanes). Beyond BINOMIAL_SUM_LANES lanes the binomial
+// coefficients would overflow into not a number (and the sum take minutes): the sum is then taken
+// in its closed form, (1 - P_b + P_b M_y)^n - (1 - P_b)^n.
+constexpr std::uint32_t BINOMIAL_SUM_LANES = 1000;
+
 double yield_per_event(std::uint32_t lanes, double p_b, double p_d, double m_y) {
     if (!(p_d > 0.0)) return 0.0;
     const double n = static_cast<double>(lanes);
+    if (lanes > BINOMIAL_SUM_LANES) return (std::pow(1.0 - p_b + p_b * m_y, n) - std::pow(1.0 - p_b, n)) / p_d;
     double sum = 0.0;
     double binomial = 1.0;
     for (std::uint64_t k = 1; k <= lanes; ++k) {

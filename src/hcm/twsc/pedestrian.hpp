@@ -80,6 +80,11 @@ PedestrianStageResult analyze_stage(const PedestrianCrossing& crossing, const Pe
 // The whole crossing (the same failure).
 PedestrianCrossingAnalysis analyze(const PedestrianCrossing& crossing);
 
+// The text interpreting a crossing delay (s); above 45 s, or not a number, the last one.
+const char* interpret_delay(double delay);
+// LOS of a share of dissatisfied pedestrians (each bound belongs to the worse letter; not a number: F).
+common::LevelOfService los_of_dissatisfied(double proportion);
+
 // JSON in, compact JSON out: "invalid pedestrian crossing config: {}" for a document that does not
 // fit, "serialize error: {}" should the writer fail, and the failure of analyze.
 std::string analyze_twsc_pedestrian(std::string_view config_json);
