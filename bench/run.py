@@ -274,6 +274,61 @@ def bench_offstreet_bicycle(paths):
     time_case(f"offstreet_bicycle {paths}paths", paths, run)
 
 
+def interchange_document(form):
+    """A diamond (or DDI) with every lane group a diamond has, two-lane arterial through groups and
+    a 100 s cycle; the DDI's external approaches use the three-lane shared configuration."""
+    def group(movement, lanes, begin, duration):
+        return {"movement": movement, "lanes": lanes, "greens": [{"begin_s": begin, "duration_s": duration}],
+                "yellow_all_red_s": 4.0, "control": "Signalized", "pct_heavy_vehicles": 3.0, "grade_pct": 0.0,
+                "lane_width_ft": 12.0, "bus_stops_h": 0.0, "arrival_type": 4, "overlap_lost_time_s": 0.0,
+                "start_up_lost_time_s": 2.0, "extension_of_green_s": 2.0, "speed_limit_mph": 40.0,
+                "initial_queue_veh": 2.0, "storage_ft": 300.0, "turn_radius_ft": 40.0}
+    groups = [("EbExtThrough", 2, 0, 40), ("EbExtRight", 1, 0, 40), ("EbIntThrough", 2, 0, 40),
+              ("EbIntLeft", 1, 45, 20), ("WbExtThrough", 2, 0, 40), ("WbExtRight", 1, 0, 40),
+              ("WbIntThrough", 2, 0, 40), ("WbIntLeft", 1, 45, 20), ("NbRampLeft", 1, 70, 25),
+              ("NbRampRight", 1, 70, 25), ("SbRampLeft", 1, 70, 25), ("SbRampRight", 1, 70, 25)]
+    demands = [100, 150, 120, 200, 150, 100, 80, 160, 500, 450, 0, 50, 30, 40]
+    return json.dumps({
+        "form": form, "cycle_length_s": 100.0, "analysis_period_h": 0.25, "base_saturation_flow": 1900.0,
+        "area_type_cbd": False, "peak_hour_factor": 0.92, "distance_between_intersections_ft": 500.0,
+        "queue_spacing_ft": 25.0, "od": dict(zip("abcdefghijklmn", demands)),
+        "eb_external_right_shared": False, "wb_external_right_shared": False,
+        "ddi_eb_lane_config": "ThreeLaneShared" if form == "Ddi" else None,
+        "ddi_wb_lane_config": "ThreeLaneShared" if form == "Ddi" else None,
+        "extra_distances": [{"distance_ft": 150.0, "accel_decel_s": 3.0}] * 14, "extra_distance_speed_mph": 30.0,
+        "lane_groups": [group(*g) for g in groups]})
+
+
+def bench_interchange(form, analyses=2000):
+    interchange = marvane.Interchange(interchange_document(form))
+
+    def run():
+        for _ in range(analyses):
+            interchange.analyze()
+
+    time_case(f"interchange analyze {form} (analyses)", analyses, run, repeat=5)
+
+
+def bench_signalized_modes(calls):
+    """The Chapter 19 pedestrian, bicycle and two-stage crossing functions, called as a screening
+    study would call them: once per crosswalk or approach, each with its own JSON document."""
+    crosswalks = [json.dumps({"cycle_length_s": 60 + i % 90, "lanes_crossed": 2 + i % 5, "v_rtor": i % 120,
+                              "crossed_street_volume_sum": 400 + i % 2000, "speed_85_mph": 25 + i % 20})
+                  for i in range(calls)]
+    approaches = [json.dumps({"effective_green_s": 20 + i % 40, "cycle_length_s": 90, "bicycle_flow": i % 300,
+                              "total_width_ft": 12 + i % 8, "v_through": 200 + i % 900}) for i in range(calls)]
+    crossings = [json.dumps({"cycle_length_s": 90, "walk_start_y_s": i % 90, "first_stage_distance_ft": 30})
+                 for i in range(calls)]
+
+    def run():
+        for c, a, x in zip(crosswalks, approaches, crossings):
+            marvane.analyze_signalized_pedestrian(c)
+            marvane.analyze_signalized_bicycle(a)
+            marvane.signalized_two_stage_crossing_delay(x)
+
+    time_case("signalized ped+bike+two-stage calls", 3 * calls, run)
+
+
 CASES = [
     ("freeway_facility 30seg x 24per", lambda: bench_freeway_facility(30, 24)),
     ("freeway_facility 60seg x 96per", lambda: bench_freeway_facility(60, 96)),
@@ -282,12 +337,15 @@ CASES = [
     ("awsc analyze", lambda: bench_awsc(False)),
     ("awsc compute_lane_capacity", lambda: bench_awsc(True)),
     ("roundabouts analyze", lambda: bench_roundabouts()),
+    ("interchange analyze Diamond", lambda: bench_interchange("Diamond")),
+    ("interchange analyze Ddi", lambda: bench_interchange("Ddi")),
     ("to_json 30seg x 24per", lambda: bench_to_json(30, 24)),
     ("to_json 60seg x 96per", lambda: bench_to_json(60, 96)),
     ("to_json 240seg x 192per", lambda: bench_to_json(240, 192)),
     ("urban_segment analyze()", lambda: bench_urban_segment()),
     ("twsc Twsc() + analyze()", lambda: bench_twsc()),
     ("offstreet_bicycle 1000paths", lambda: bench_offstreet_bicycle(1000)),
+    ("signalized ped+bike+two-stage calls", lambda: bench_signalized_modes(10000)),
 ]
 
 

@@ -180,6 +180,34 @@ print(f"  arriving on green {segment.proportion_arriving_green:.2f}, through del
       f"{segment.full_stop_rate:.2f} stops/veh ({segment.spatial_stop_rate:.2f} stops/mi)")
 print(f"  travel speed {segment.travel_speed_mph:.1f} mi/h, LOS {segment.los}, "
       f"perception score {segment.perception_score:.2f}")
+print("  the same segment for pedestrians, bicyclists and transit riders:")
+modes = {"length_ft": 1800, "midseg_flow_rate": 1000, "motor_running_speed": segment.running_speed_mph}
+ped = json.loads(marvane.analyze_pedestrian_segment(json.dumps(
+    {**modes, "ped_flow_rate": 300, "width_sidewalk_ft": 8, "width_buffer_ft": 3, "ped_delay_parallel": 25,
+     "ped_los_score_intersection": 2.6, "ped_delay_crossing_uncontrolled": 30})))
+bike = json.loads(marvane.analyze_bicycle_segment(json.dumps(
+    {**modes, "pct_heavy_vehicles": 3, "width_bike_lane_ft": 5, "num_access_points_right": 2,
+     "bicycle_control_delay": 20, "bicycle_los_score_intersection": 2.9})))
+bus = json.loads(marvane.analyze_transit_segment(json.dumps(
+    {**modes, "num_transit_stops": 1, "transit_frequency": 6, "through_delay_s": segment.through_delay_s, "passenger_load_factor": 0.6,
+     "ped_los_score_link": ped["link_score"]})))
+for mode, r in (("pedestrian", ped), ("bicycle", bike), ("transit", bus)):
+    print(f"    {mode}: segment score {r['segment_score']:.2f}, LOS {r['segment_los']}")
+
+# --- Chapter 19: signalized intersection, pedestrian and bicycle modes ------------------------
+print("\nChapter 19: crosswalk, bicycle lane and two-stage crossing at a signalized intersection")
+crosswalk = json.loads(marvane.analyze_signalized_pedestrian(json.dumps(
+    {"cycle_length_s": 90, "walk_setting_s": 7, "lanes_crossed": 4, "v_rtor": 50, "v_lt_perm": 100,
+     "crossed_street_volume_sum": 1800, "crossed_street_lanes": 2, "speed_85_mph": 40})))
+print(f"  crosswalk: delay {crosswalk['delay']:.1f} s/p, score {crosswalk['los_score']:.2f}, LOS {crosswalk['los']}")
+bike_lane = json.loads(marvane.analyze_signalized_bicycle(json.dumps(
+    {"effective_green_s": 40, "cycle_length_s": 100, "bicycle_flow": 120, "cross_street_width_ft": 48,
+     "total_width_ft": 16, "v_left": 50, "v_through": 600, "v_right": 100, "num_through_lanes": 2})))
+print(f"  bicycle lane: capacity {bike_lane['capacity']:.0f} bicycles/h, delay {bike_lane['delay']:.1f} s, "
+      f"score {bike_lane['los_score']:.2f}, LOS {bike_lane['los']}")
+two_stage = marvane.signalized_two_stage_crossing_delay(json.dumps(
+    {"cycle_length_s": 100, "first_stage_distance_ft": 35, "walk_start_y_s": 30}))
+print(f"  two-stage crossing, second walk 30 s after the first: {two_stage:.1f} s/p")
 
 # --- Chapter 20: two-way STOP-controlled intersection -------------------------------------------
 print("\nChapter 20: two-way STOP, two-stage NB crossing, shared EB left turn, platoons from upstream")
@@ -242,6 +270,48 @@ for code in ("NB", "SB", "EB", "WB"):
     print(f"  {code}: circulating {roundabout.get_circulating_flow_pce(code):.0f} pc/h, "
           f"{roundabout.get_approach_delay(code):.1f} s/veh LOS {roundabout.get_approach_los(code)} ({text})")
 print(f"  {roundabout!r}")
+# --- Chapter 23: interchange ramp terminals and alternative intersections -----------------------
+print("\nChapter 23: diamond interchange, 100 s cycle, experienced travel time by O-D movement")
+
+
+def ramp_lane_group(movement, lanes, begin, duration):
+    return {"movement": movement, "lanes": lanes, "greens": [{"begin_s": begin, "duration_s": duration}],
+            "yellow_all_red_s": 4.0, "control": "Signalized", "pct_heavy_vehicles": 3.0, "grade_pct": 0.0,
+            "lane_width_ft": 12.0, "bus_stops_h": 0.0, "arrival_type": 4, "overlap_lost_time_s": 0.0,
+            "start_up_lost_time_s": 2.0, "extension_of_green_s": 2.0, "speed_limit_mph": 40.0,
+            "initial_queue_veh": 0.0, "storage_ft": 300.0}
+
+
+interchange = marvane.Interchange(json.dumps({
+    "form": "Diamond", "cycle_length_s": 100.0, "analysis_period_h": 0.25, "base_saturation_flow": 1900.0,
+    "area_type_cbd": False, "peak_hour_factor": 0.92, "distance_between_intersections_ft": 500.0,
+    "queue_spacing_ft": 25.0, "eb_external_right_shared": False, "wb_external_right_shared": False,
+    "od": dict(zip("abcdefghijklmn", [100, 150, 120, 200, 150, 100, 80, 160, 500, 450, 0, 50, 30, 40])),
+    "extra_distances": [{"distance_ft": 0.0, "accel_decel_s": 0.0}] * 14, "extra_distance_speed_mph": 30.0,
+    "lane_groups": [ramp_lane_group(*g) for g in [
+        ("EbExtThrough", 2, 0, 40), ("EbExtRight", 1, 0, 40), ("EbIntThrough", 2, 0, 40), ("EbIntLeft", 1, 45, 20),
+        ("WbExtThrough", 2, 0, 40), ("WbExtRight", 1, 0, 40), ("WbIntThrough", 2, 0, 40), ("WbIntLeft", 1, 45, 20),
+        ("NbRampLeft", 1, 70, 25), ("NbRampRight", 1, 70, 25), ("SbRampLeft", 1, 70, 25),
+        ("SbRampRight", 1, 70, 25)]]}))
+interchange.analyze()
+od = {letter: interchange.get_od_result(letter) for letter in interchange.get_od_movements()}
+print("  ETT s/veh (LOS): " + ", ".join(f"{k} {r[3]:.1f} ({r[4]})" for k, r in od.items()))
+flow, _, green, capacity, vc, delay = interchange.get_lane_group_result("EbIntThrough")
+print(f"  EbIntThrough: {flow:.0f} veh/h, g {green:.1f} s, capacity {capacity:.0f} veh/h, v/c {vc:.2f}, "
+      f"delay {delay:.1f} s/veh; interchange ETT {interchange.interchange_ett:.1f} s/veh, "
+      f"LOS {interchange.interchange_los}")
+rcut = marvane.AlternativeIntersection(json.dumps({"form": "RcutFourLeg", "movements": [
+    {"label": "minor left", "approach": "Nb", "demand_veh_h": 120, "edtt_s": 18.0,
+     "junctions": [{"type": "stop", "flow_veh_h": 120, "conflicting_flow_veh_h": 900, "critical_headway_s": 6.9,
+                    "followup_headway_s": 3.3}, {"type": "provided", "control_delay_s": 14.0}]},
+    {"label": "major through", "approach": "Eb", "demand_veh_h": 900,
+     "junctions": [{"type": "provided", "control_delay_s": 9.0}]}]}))
+delay, edtt, ett, los = rcut.get_movement_result("minor left")
+print(f"  RCUT minor left: delay {delay:.1f} s + EDTT {edtt:.1f} s = ETT {ett:.1f} s/veh, LOS {los}; "
+      f"intersection ETT {rcut.intersection_ett:.1f} s/veh")
+tt, _, _, offset = marvane.dlt_offset(600, 35, 5, 8, 0, 20, 110)
+print(f"  DLT supplemental offset {offset:.1f} s (travel time {tt:.1f} s)")
+
 # --- Chapter 24: off-street pedestrian and bicycle facilities ------------------------------------
 print("\nChapter 24: off-street pedestrian and bicycle facilities")
 walkway = marvane.ExclusivePedestrianFacility(12.0, fixed_object_width=2.5, pedestrian_demand=2400, phf=0.9)

@@ -34,7 +34,9 @@
 // Enumerations with base::variant_names<E> read as "Name" or {"Name": null} and write as "Name".
 // Tagged enumerations: std::variant<...> with json_variants(jsonio::Tag<V>) returning a
 // jsonio::Variants<V>{"Name", {"VariantA", "VariantB"}}; jsonio::Unit alternatives are unit
-// variants ("VariantA"), others carry a payload ({"VariantB": {...}}).
+// variants ("VariantA"), others carry a payload ({"VariantB": {...}}). A variant of records named
+// by a key among their own fields ({"type": "stop", ...}) returns a jsonio::InternallyTagged<V>
+// instead (json/internally_tagged.hpp).
 // Special cases: required/with_default/optional take a jsonio::Codec<M>{read_fn, write_fn} (both
 // function pointers; write_fn(Writer&, const M&)); jsonio::custom<R>(key, presence,
 // read(Value, R&), write(Writer&, const R&), set_default(R&)) works on the whole record. A
@@ -42,8 +44,9 @@
 // fail_at_begin), detail::invalid_type(value, "expected"); a hand-made writer calls
 // jsonio::write_value(w, x) or the Writer's token functions.
 // Records refusing unknown keys: UnknownKeys::refuse. Array form: ArrayForm::all_fields (the
-// default: every field must be given) or ArrayForm::defaults_fill (a short array leaves the
-// trailing defaulted and optional fields at their defaults).
+// default: every field must be given), ArrayForm::defaults_fill (a short array leaves the
+// trailing defaulted and optional fields at their defaults) or ArrayForm::with_defaults_fill
+// (only trailing fields declared with a default may be left off; optional ones must be given).
 //
 // Messages (each followed by " at line {} column {}", column in bytes from 1):
 //   missing field `k`                    at the record's closing brace (first missing in order)
@@ -53,12 +56,11 @@
 //       variant identifier ...           at a scalar's last byte, a container's opening bracket
 //   invalid value: integer `-1`, expected u32   at the number's last byte
 //   invalid length 2, expected struct X with 5 elements (1 element) / an array of length 4
-//                                        at the closing bracket (too short)
+//                                        at the closing bracket (too few elements)
 //   invalid type: unit variant, expected struct variant E::V   a payload variant named alone, its
 //                                        payload record named "variant E::V"
-//   trailing characters                  at the first extra array element of a record's array
-//                                        form or of a fixed-size array, or the first byte after
-//                                        the document
+//   trailing characters                  at the first extra element of a record's array form or
+//                                        of a fixed-size array, or the first byte after the document
 //   syntax errors ("expected value", "EOF while parsing an object", ...) at the byte where the
 //   parser stopped (for an unexpected token: its first byte; at end of input: the last byte).
 #include <nlohmann/json.hpp>

@@ -79,9 +79,10 @@ enum class Presence : std::uint8_t {
 // What a record does with keys it does not declare.
 enum class UnknownKeys : std::uint8_t { ignore, refuse };
 
-// How the array form of a record treats a short array: every field must be given, or the
-// trailing fields that have a default (or are optional) may be left out.
-enum class ArrayForm : std::uint8_t { all_fields, defaults_fill };
+// How the array form of a record treats a short array: every field must be given; or the
+// trailing fields that have a default (or are optional) may be left out; or only the trailing
+// fields declared with a default may be left out, optional ones being given (as null).
+enum class ArrayForm : std::uint8_t { all_fields, defaults_fill, with_defaults_fill };
 
 // One field of a record table. Built by required(), with_default(), optional(), result(),
 // result_with_default() or custom().
@@ -285,6 +286,15 @@ private:
         }
     }
 
+    bool may_leave_off(Presence presence) const {
+        switch (array_form_) {
+            case ArrayForm::defaults_fill: return presence != Presence::required;
+            case ArrayForm::with_defaults_fill: return presence == Presence::defaulted;
+            case ArrayForm::all_fields: break;
+        }
+        return false;
+    }
+
     void read_array(Value v, R& out) const {
         std::size_t i = 0;
         for (Value e : v.elements()) {
@@ -293,7 +303,7 @@ private:
             ++i;
         }
         for (std::size_t k = i; k < fields_.size(); ++k) {
-            if (array_form_ == ArrayForm::all_fields || fields_[k].presence == Presence::required)
+            if (!may_leave_off(fields_[k].presence))
                 v.fail_at_end("invalid length " + std::to_string(i) + ", expected " + array_expected_);
             fields_[k].set_default(out);
         }

@@ -64,7 +64,8 @@ void register_(py::module_& m) {
         .property("analysis_period_h", "Analysis period T, h.", &Awsc::analysis_period_h)
         .readonly("iterations", "Iterations used by the departure-headway convergence loop.", &Awsc::iterations)
         .method("get_lane_count",
-                "get_lane_count(approach)\n--\n\nNumber of lanes on an approach (\"EB\"/\"WB\"/\"NB\"/\"SB\").", approach, [](const Awsc& a, const std::string& text) { return aw::approach_of(a, text).lanes.size(); })
+                "get_lane_count(approach)\n--\n\nNumber of lanes on an approach (\"EB\"/\"WB\"/\"NB\"/\"SB\").",
+                approach, [](const Awsc& a, const std::string& text) { return aw::approach_of(a, text).lanes.size(); })
         .method("get_departure_headway",
                 "get_departure_headway(approach, lane)\n--\n\n"
                 "Converged departure headway h_d of a lane, s (Equation 21-28).",

@@ -5,6 +5,9 @@
 #include <vector>
 
 #include "base/format.hpp"
+#include "hcm/urban_segments/bicycle.hpp"
+#include "hcm/urban_segments/pedestrian.hpp"
+#include "hcm/urban_segments/transit.hpp"
 #include "hcm/urban_segments/urban_segments.hpp"
 #include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
@@ -100,6 +103,28 @@ void register_(py::module_& m) {
                         .write_error = "serialize UrbanSegment: ",
                         .to_json = "Full analysis (inputs + results) as JSON."})
         .repr(segment_repr);
+
+    add_function(m, "analyze_pedestrian_segment",
+                 "analyze_pedestrian_segment(config_json)\n--\n\n"
+                 "Evaluate the pedestrian LOS of an urban street segment - HCM Chapter 18,\n"
+                 "Section 4. Takes a JSON `PedestrianSegment` config; returns a JSON\n"
+                 "`PedestrianAnalysis` (effective width, pedestrian space, walking/travel\n"
+                 "speed, link/segment LOS score and LOS).",
+                 params(req<std::string>("config_json")), hcm::urban_segments::pedestrian::analyze_pedestrian_segment);
+    add_function(m, "analyze_bicycle_segment",
+                 "analyze_bicycle_segment(config_json)\n--\n\n"
+                 "Evaluate the bicycle LOS of an urban street segment - HCM Chapter 18,\n"
+                 "Section 5. Takes a JSON `BicycleSegment` config; returns a JSON\n"
+                 "`BicycleAnalysis` (travel speed, effective width, link/segment LOS score\n"
+                 "and LOS).",
+                 params(req<std::string>("config_json")), hcm::urban_segments::bicycle::analyze_bicycle_segment);
+    add_function(m, "analyze_transit_segment",
+                 "analyze_transit_segment(config_json)\n--\n\n"
+                 "Evaluate the transit LOS of an urban street segment - HCM Chapter 18,\n"
+                 "Section 6. Takes a JSON `TransitSegment` config; returns a JSON\n"
+                 "`TransitAnalysis` (running and travel speed, wait-ride score, segment\n"
+                 "LOS score and LOS).",
+                 params(req<std::string>("config_json")), hcm::urban_segments::transit::analyze_transit_segment);
 }
 
 }  // namespace vevuruvu::urban_segments

@@ -48,6 +48,13 @@ constexpr LevelOfService los_by_density(const std::array<double, N>& upper_bound
     return static_cast<LevelOfService>(N);
 }
 
+// Upper LOS-score bounds of A to E of the pedestrian and bicycle LOS models (the intersection,
+// link and highway scores of HCM Chapters 15, 18 and 19 share them); a higher score is F.
+inline constexpr std::array<double, 5> LOS_SCORE_MAX = {1.5, 2.5, 3.5, 4.5, 5.5};
+
+// The level of service of a pedestrian or bicycle LOS score; a score that is not a number is F.
+constexpr LevelOfService los_by_score(double score) { return los_by_density(LOS_SCORE_MAX, score); }
+
 // The level of service of a measure where more is better (space, score) against the strict
 // lower bounds of A, B, ... in descending order: the first level whose bound the measure exceeds,
 // else the level after the last bound. A measure that is not a number gets that last level.

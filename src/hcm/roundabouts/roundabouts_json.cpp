@@ -41,7 +41,9 @@ const jsonio::Record<RoundaboutApproach>& json_record(jsonio::Tag<RoundaboutAppr
             jsonio::with_default("lane_assignment", &A::lane_assignment, LaneAssignment::LeftThroughAndThroughRight),
             jsonio::optional("pct_left_lane", &A::pct_left_lane),
             jsonio::with_default("n_ped", &A::n_ped, 0.0),
-            jsonio::optional("flows_pce", &A::flows_pce),
+            // Absent or null: not analysed; an element overflowed to an infinity is written null and
+            // reads back as NaN.
+            jsonio::result_with_default("flows_pce", &A::flows_pce, std::nullopt),
             jsonio::optional("circulating_flow_pce", &A::circulating_flow_pce),
             jsonio::optional("bypass_conflicting_flow_pce", &A::bypass_conflicting_flow_pce),
             jsonio::with_default("lanes", &A::lanes, {}),

@@ -34,8 +34,6 @@ constexpr double SCORE_CONST = 0.76;
 constexpr double HV_CAP_LOW_VOLUME = 200.0;  // veh/h; below it the heavy-vehicle share is capped
 constexpr double HV_CAP = 0.5;
 
-// Exhibit 15-7: upper bounds of scores A to E, inclusive.
-constexpr std::array<double, 5> BLOS_MAX = {1.5, 2.5, 3.5, 4.5, 5.5};
 
 }  // namespace
 
@@ -108,7 +106,8 @@ double blos_score(const BicycleLOS& b) {
            SCORE_WIDTH * width_squared + SCORE_CONST;
 }
 
-common::LevelOfService bicycle_los(double blos) { return common::los_by_density(BLOS_MAX, blos); }
+// Exhibit 15-7 shares the score bounds of the other pedestrian and bicycle models.
+common::LevelOfService bicycle_los(double blos) { return common::los_by_score(blos); }
 
 BicycleLOSResult analyze(const BicycleLOS& b) {
     BicycleLOSResult r;

@@ -67,6 +67,28 @@ TEST(AwscHeadways, ConvergedSingleLaneFourLegIntersection) {
     EXPECT_NEAR(*a.sb.lanes[0].departure_headway, 6.748923150953199, 1e-9);
 }
 
+// Occupied-lane counts by hand: the subject lane faces only an opposing approach of two or three
+// lanes at x = 562.5 x 3.2 / 3600 = 0.5 each (one pass from 3.2 s). With two lanes (m = 3) case 1
+// has P = 1/4 and AdjP = 0.0075; case 2 has k = 1 twice and k = 2 once, each P = 1/4 and AdjP =
+// -0.0025. With three (m = 7) case 1 has P = 1/8 and AdjP = 0.00875; case 2 has k = 1, 2 and 3
+// with P = 3/8, 3/8 and 1/8 over 3, 3 and 1 combinations, AdjP = -0.00125 each. The weights add
+// up to 1, so h_adj adds directly.
+TEST(AwscHeadways, OccupiedLaneCountsOfMultilaneGroupsByHand) {
+    const std::tuple<GeometryGroup, std::size_t, double, double> cases[] = {
+        {GeometryGroup::G6, 2, 0.3, 0.2575 * 4.5 + 0.495 * 6.0 + 0.2475 * 6.8 + 0.3},
+        {GeometryGroup::G5, 2, 0.0, 0.2575 * 4.5 + 0.495 * 5.0 + 0.2475 * 6.2},
+        {GeometryGroup::G6, 3, 0.0, 0.13375 * 4.5 + 0.37125 * 6.0 + 0.37125 * 6.8 + 0.12375 * 7.4},
+        {GeometryGroup::G5, 3, 0.0, 0.13375 * 4.5 + 0.37125 * 5.0 + 0.37125 * 6.2 + 0.12375 * 6.2},
+    };
+    for (auto [g, opposing_lanes, h_adj, expected] : cases) {
+        Awsc a;
+        set_lanes(a.eb, g, {{100.0, h_adj}});
+        set_lanes(a.wb, GeometryGroup::G1, std::vector<std::pair<double, double>>(opposing_lanes, {562.5, 0.0}));
+        iterate_departure_headways(a, 10.0);
+        EXPECT_NEAR(*a.eb.lanes[0].departure_headway, expected, 1e-12) << static_cast<int>(g) << opposing_lanes;
+    }
+}
+
 // Reference values of a literal enumeration of all 2^(3L) combinations per lane.
 TEST(AwscHeadways, MultilaneGroupsDependOnTheOccupiedLanes) {
     Awsc g6;  // L = 3: the third entry of a two-lane approach's vector is empty

@@ -72,6 +72,17 @@ TEST(RoundaboutJson, NonFiniteLaneResultsReadBackAsNaN) {
     const Roundabouts back = read_roundabouts(text);
     EXPECT_TRUE(std::isnan(back.nb.lanes.at(0).control_delay));
     EXPECT_EQ(write_roundabouts(back), text);
+
+    // A demand flow rate that overflows (a PHF of 1e-310) is written null and reads back as NaN;
+    // a null or absent `flows_pce` is still no result.
+    Roundabouts overflow = read_roundabouts(with_nb(R"({"v_t":300})", R"(,"phf":1e-310)"));
+    analyze(overflow);
+    const std::string written = write_roundabouts(overflow);
+    EXPECT_NE(written.find(R"("flows_pce":[0.0,0.0,null,0.0])"), std::string::npos);
+    const Roundabouts reread = read_roundabouts(written);
+    EXPECT_TRUE(std::isnan((*reread.nb.flows_pce)[2]));
+    EXPECT_EQ(write_roundabouts(reread), written);
+    EXPECT_FALSE(read_roundabouts(with_nb(R"({"flows_pce":null})")).nb.flows_pce);
 }
 
 }  // namespace
