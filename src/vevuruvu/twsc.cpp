@@ -31,13 +31,14 @@ constexpr char kClassDoc[] =
     "HCM Chapter 20 TWSC intersection analysis.\n\n"
     "Construct from a JSON configuration (demand by HCM Exhibit 20-1 movement number, geometry,\n"
     "PHF, heavy-vehicle percentage), call `analyze()`, then read per-movement and per-lane\n"
-    "results. Each analysis starts from blank movement results. A minor-street lane or a major-street\n"
-    "left turn or U-turn that has demand but no capacity is LOS F with an infinite control delay\n"
-    "and queue (null in JSON), and the approach and intersection delays follow. Where the major\n"
-    "through and right volumes saturate a shared left-turn lane, p*_0 is 1 without left-turn\n"
-    "demand and 0 otherwise. `analyze()` raises ValueError \"too many platoon-profile steps: {}\"\n"
-    "when the upstream signals' cycle holds more than 1,000,000 time steps, leaving the object\n"
-    "unchanged.";
+    "results. Each analysis starts from blank movement results; a conflicting-flow override\n"
+    "whose movement is not a label (\"7\", \"1U\", ...) is skipped. A minor-street lane or a\n"
+    "major-street left turn or U-turn with demand but no capacity is LOS F with an infinite\n"
+    "control delay and queue (null in JSON), and the approach and intersection delays follow\n"
+    "it. Where the major through and right volumes saturate a shared left-turn lane (x >= 1),\n"
+    "p*_0 is 1 without left-turn demand and 0 otherwise. `analyze()` raises ValueError\n"
+    "\"too many platoon-profile steps: {}\" when the upstream signals' cycle holds more than\n"
+    "1,000,000 time steps, leaving the object unchanged.";
 
 using BlockageTuple = std::tuple<double, double, double, double, double, double, double, double>;
 

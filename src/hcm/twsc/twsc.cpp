@@ -387,18 +387,8 @@ void calculate_rank1_major_delay(Twsc& t) {
         t.rank1_major_delay = std::nullopt;
 }
 
-// A flow-weighted mean delay; terms without a positive flow are left out, so that an unused
-// movement or lane cannot turn the mean into not a number.
-struct WeightedDelay {
-    double delay_flow = 0.0;
-    double flow = 0.0;
-    void add(double delay, double v) {
-        if (!(v > 0.0)) return;
-        delay_flow += delay * v;
-        flow += v;
-    }
-    double mean() const { return flow > 0.0 ? delay_flow / flow : 0.0; }
-};
+// Flow-weighted approach delays (Equation 20-64): movements and lanes without flow weigh nothing.
+using WeightedDelay = base::WeightedMean;
 
 WeightedDelay major_approach_delay(const Twsc& t, Mv left, Mv uturn, Mv through, Mv right, double rank1) {
     WeightedDelay d;
@@ -424,11 +414,11 @@ void calculate_approach_delays(Twsc& t) {
     std::array<double, 4> delays{};
     WeightedDelay intersection;
     for (std::size_t i = 0; i < 4; ++i) {
-        delays[i] = approaches[i].mean();
-        intersection.add(delays[i], approaches[i].flow);
+        delays[i] = approaches[i].mean_or(0.0);
+        intersection.add(delays[i], approaches[i].weight);
     }
     t.approach_delays = delays;
-    t.intersection_delay = intersection.mean();
+    t.intersection_delay = intersection.mean_or(0.0);  // Equation 20-65
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "hcm/common/error.hpp"
 #include "hcm/twsc/twsc.hpp"
+#include "worked_example.hpp"
 
 using namespace hcm::twsc::twsc;
 
@@ -16,15 +17,7 @@ constexpr double INF = std::numeric_limits<double>::infinity();
 
 const TwscMovementResult& mv(const Twsc& t, Mv m) { return t.movements[index(m)]; }
 
-// The four-leg intersection of the chapter's worked example: two through lanes per direction,
-// shared major right turns, exclusive major left turns, no pedestrians, heavy vehicles or grades.
-Twsc worked_example() {
-    Twsc t;
-    t.geometry.major_lanes_per_direction = 2;
-    t.demand = {.v1 = 100, .v2 = 900, .v3 = 100, .v4 = 80, .v5 = 800, .v6 = 120, .v7 = 60, .v8 = 40, .v9 = 70,
-                .v10 = 50, .v11 = 30, .v12 = 60};
-    return t;
-}
+using twsc_test::worked_example;
 
 Twsc analysed(Twsc t) {
     analyze(t);

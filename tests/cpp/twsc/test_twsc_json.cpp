@@ -6,6 +6,7 @@
 
 #include "hcm/common/error.hpp"
 #include "hcm/twsc/twsc.hpp"
+#include "worked_example.hpp"
 
 using namespace hcm::twsc::twsc;
 
@@ -123,13 +124,7 @@ TEST(TwscDocument, MovementListsOfAnyOtherLengthBecomeFourteenBlanks) {
     EXPECT_EQ(t.movements[13].flow_rate, 13.0);
 }
 
-Twsc worked_example() {
-    Twsc t;
-    t.geometry.major_lanes_per_direction = 2;
-    t.demand = {.v1 = 100, .v2 = 900, .v3 = 100, .v4 = 80, .v5 = 800, .v6 = 120, .v7 = 60, .v8 = 40, .v9 = 70,
-                .v10 = 50, .v11 = 30, .v12 = 60};
-    return t;
-}
+using twsc_test::worked_example;
 
 TEST(TwscDocument, AnAnalysisReadsBackToTheSameRecord) {
     Twsc t = worked_example();
