@@ -136,6 +136,91 @@ def bench_managed_lane_facility(segments, periods):
               segment_steps=steps)
 
 
+def reliability_document(segments, periods, months=None, replications=4):
+    """The congested benchmark facility as the seed of a reliability study: seasonal weather (snow
+    in winter) and incidents from a crash rate, Monday to Friday of the given months (all twelve by
+    default) with the given replications."""
+    winter = [1, 1, 0.6, 0.2, 0, 0, 0, 0, 0, 0.2, 0.6, 1]
+    probabilities = [[0.06, 0.015, 0.04 * w, 0.02 * w, 0.01 * w, 0.004 * w, 0.02 * w, 0.01, 0.004, 0.002]
+                     for w in winter]
+    generation = {
+        "replications": replications,
+        "weather": {"probabilities_by_month": probabilities,
+                    "durations_min": [75, 45, 120, 150, 180, 240, 360, 90, 60, 45]},
+        "incidents": {"crash_rate_per_100mvmt": 40.0},
+        "rng_seed": 2024,
+    }
+    if months is not None:
+        generation["months"] = months
+    facility = json.loads(freeway_facility_document(segments, periods))
+    return json.dumps({"facility": facility, "scenario_generation": generation})
+
+
+# Chapter 11 incident capacity factors of the open lanes by lanes (2 to 8) and lanes closed.
+INCIDENT_CAF = {2: [0.81, 0.70], 3: [0.83, 0.74, 0.51], 4: [0.85, 0.77, 0.50, 0.52],
+                5: [0.87, 0.81, 0.67, 0.50, 0.50], 6: [0.89, 0.85, 0.75, 0.52, 0.52],
+                7: [0.91, 0.88, 0.80, 0.63, 0.63], 8: [0.93, 0.89, 0.84, 0.66, 0.66]}
+LANES_CLOSED = {"Shoulder": 0, "OneLane": 1, "TwoLanes": 2, "ThreeLanes": 3, "FourPlusLanes": 4}
+
+
+def scenario_facility(facility, generation, scenario):
+    """The facility document of one scenario with weather and incidents (the study's demand,
+    capacity and speed factors applied as its run applies them), to count its engine steps."""
+    segments, periods = facility["segments"], len(facility["mainline_demand"])
+    demand = [scenario["daf"]] * periods
+    caf = [[1.0] * periods for _ in segments]
+    saf = [[1.0] * periods for _ in segments]
+    weather_daf = generation.get("weather", {}).get("daf", 1.0)
+    incident_daf = generation.get("incidents", {}).get("daf", 1.0)
+    for event in scenario["weather_events"]:
+        for p in range(event["start_period"], min(periods, event["start_period"] + event["duration_periods"])):
+            for g in range(len(segments)):
+                caf[g][p] *= event["caf"]
+                saf[g][p] *= event["saf"]
+            demand[p] *= weather_daf
+    for incident in scenario["incidents"]:
+        g = min(incident["segment"], len(segments) - 1)
+        lanes, closed = segments[g].get("lanes", 3), LANES_CLOSED[incident["severity"]]
+        row = INCIDENT_CAF[min(max(lanes, 2), 8)]
+        factor = row[closed] * (lanes - closed) / lanes if lanes > closed and closed < len(row) else 1.0
+        for p in range(incident["start_period"],
+                       min(periods, incident["start_period"] + incident["duration_periods"])):
+            caf[g][p] *= factor
+            demand[p] *= incident_daf
+    out = json.loads(json.dumps(facility))
+    out["mainline_demand"] = [d * demand[p] for p, d in enumerate(facility["mainline_demand"])]
+    for g, seg in enumerate(out["segments"]):
+        for key in ("on_ramp_demand", "off_ramp_demand", "ramp_to_ramp_demand"):
+            seg[key] = [v * demand[i] if i < periods else v for i, v in enumerate(seg.get(key, []))]
+        seg["caf_schedule"] = [seg.get("caf", 1.0) * caf[g][p] for p in range(periods)]
+        seg["saf_schedule"] = [seg.get("saf", 1.0) * saf[g][p] for p in range(periods)]
+    return out
+
+
+def bench_freeway_reliability(months, replications):
+    """A reliability study of the congested benchmark facility (30 segments x 24 periods): one
+    facility run per scenario. The segment-steps are those of every scenario's engine."""
+    text = reliability_document(30, 24, months, replications)
+    probe = marvane.FreewayReliability(text)
+    probe.run()
+    document = json.loads(text)
+    steps = 0
+    for scenario in json.loads(probe.scenario_set_json())["scenarios"]:
+        if scenario["work_zones"] or scenario["special_events"]:
+            raise SystemExit("the segment-step count covers weather and incidents only")
+        facility = scenario_facility(document["facility"], document["scenario_generation"], scenario)
+        run = marvane.FreewayFacility(json.dumps(facility))
+        run.run_analysis()
+        first = json.loads(run.to_json())["first_oversat_period"]
+        steps += engine_segment_steps(facility, first) if first is not None else 0
+
+    def run():
+        marvane.FreewayReliability(text).run()
+
+    time_case(f"freeway_reliability {probe.num_scenarios} scenarios", probe.num_scenarios, run, repeat=5,
+              segment_steps=steps)
+
+
 def bench_awsc(with_capacity):
     """A four-leg all-way STOP with a three-lane approach (all 512 occupancy combinations per
     lane), two two-lane approaches and a one-lane approach, with turns and heavy vehicles."""
@@ -237,6 +322,27 @@ def bench_urban_segment(analyses=20000):
             segment.analyze()
 
     time_case("urban_segment analyze()", analyses, run)
+
+
+def bench_urban_facility(segments, analyses=1000):
+    """A facility of `segments` copies of the urban segment case with its spillback check:
+    analyze() runs every segment and aggregates; aggregate() alone is the facility step."""
+    segment = json.loads(urban_segment_document())
+    facility = marvane.UrbanFacility(json.dumps({"segments": [segment] * segments, "prop_left_turn_lanes": 0.5,
+                                                 "spillback_inputs": [[300, 8]] * segments}))
+
+    def analyze():
+        for _ in range(analyses):
+            facility.analyze()
+
+    def aggregate():
+        for _ in range(20 * analyses):
+            facility.aggregate()
+
+    time_case(f"urban_facility {segments}seg analyze() (segments)", analyses * segments, analyze)
+    time_case(f"urban_facility {segments}seg aggregate() (segments)", 20 * analyses * segments, aggregate)
+
+
 def bench_twsc(analyses=20000):
     """A four-leg TWSC: a flared NB approach, an exclusive-left SB approach, two-stage crossings, a
     shared EB left turn, pedestrians, and platoon blockage computed from two upstream signals (a
@@ -332,6 +438,8 @@ def bench_signalized_modes(calls):
 CASES = [
     ("freeway_facility 30seg x 24per", lambda: bench_freeway_facility(30, 24)),
     ("freeway_facility 60seg x 96per", lambda: bench_freeway_facility(60, 96)),
+    ("freeway_reliability 240 scenarios", lambda: bench_freeway_reliability(None, 4)),
+    ("freeway_reliability 1000 scenarios", lambda: bench_freeway_reliability(list(range(1, 11)), 20)),
     ("managed_lane_facility 60seg x 96per", lambda: bench_managed_lane_facility(60, 96)),
     ("two_lane_highway 200seg", lambda: bench_two_lane_highway(200)),
     ("awsc analyze", lambda: bench_awsc(False)),
@@ -343,6 +451,7 @@ CASES = [
     ("to_json 60seg x 96per", lambda: bench_to_json(60, 96)),
     ("to_json 240seg x 192per", lambda: bench_to_json(240, 192)),
     ("urban_segment analyze()", lambda: bench_urban_segment()),
+    ("urban_facility 20seg", lambda: bench_urban_facility(20)),
     ("twsc Twsc() + analyze()", lambda: bench_twsc()),
     ("offstreet_bicycle 1000paths", lambda: bench_offstreet_bicycle(1000)),
     ("signalized ped+bike+two-stage calls", lambda: bench_signalized_modes(10000)),

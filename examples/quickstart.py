@@ -98,6 +98,22 @@ for p in range(4):
     print(f"  period {p}: d/c {planning.dc_ratio(0, p):.2f}, speed {planning.facility_speed(p):5.1f} mi/h, "
           f"LOS {planning.facility_los(p)}")
 
+# --- Chapter 11: freeway reliability -------------------------------------------------------------
+print("\nChapter 11: reliability of the facility above over a year of weekdays, with weather and incidents")
+study = marvane.FreewayReliability(json.dumps({
+    "facility": json.loads(facility.to_json()),
+    "scenario_generation": {
+        "weather": {"probabilities_by_month": [[0.08, 0.02, 0.03, 0, 0, 0, 0, 0.01, 0, 0]] * 12,
+                    "durations_min": [90, 45, 120, 0, 0, 0, 0, 60, 0, 0]},
+        "incidents": {"monthly_frequencies": [0.3] * 12},
+    },
+}))
+study.run()
+print(f"  {study.num_scenarios} scenarios, free-flow travel time {study.free_flow_travel_time_min:.2f} min: "
+      f"TTI mean {study.tti_mean():.2f}, 95th percentile {study.tti_percentile(95):.2f}, "
+      f"reliability rating {study.reliability_rating():.1f}%, "
+      f"{study.failure_pct_below_speed(45.0):.1f}% below 45 mi/h, expected delay {study.expected_vhd:.1f} veh-h")
+
 # --- Chapters 11 and 37: planning-level reliability and ATDM factors -----------------------------
 print("\nChapters 11 and 37: planning-level reliability, shoulder lane and ramp metering")
 tti_mean, tti_95, pt_45 = marvane.planning_reliability(65.0, 48.0, 3, 0.95)
@@ -193,6 +209,34 @@ bus = json.loads(marvane.analyze_transit_segment(json.dumps(
      "ped_los_score_link": ped["link_score"]})))
 for mode, r in (("pedestrian", ped), ("bicycle", bike), ("transit", bus)):
     print(f"    {mode}: segment score {r['segment_score']:.2f}, LOS {r['segment_los']}")
+
+# --- Chapter 16: urban street facilities --------------------------------------------------------
+print("\nChapter 16: three signalized segments as one urban street facility, and its multimodal LOS")
+signal = {"n_through_lanes": 2, "speed_limit_mph": 35, "control": "Signalized", "through_capacity_veh_h": 1700,
+          "cycle_length_s": 100, "effective_green_s": 45, "sat_flow_veh_h_ln": 1800}
+street = marvane.UrbanFacility(json.dumps({
+    "segments": [
+        {**signal, "segment_length_ft": 1320, "through_demand_veh_h": 900, "through_control_delay_s": 18,
+         "stopped_vehicles_veh_ln": 5},
+        {**signal, "segment_length_ft": 2640, "through_demand_veh_h": 1200, "through_control_delay_s": 31,
+         "stopped_vehicles_veh_ln": 8},
+        {**signal, "segment_length_ft": 1000, "through_demand_veh_h": 800, "through_control_delay_s": 12,
+         "stopped_vehicles_veh_ln": 4},
+    ],
+    "prop_left_turn_lanes": 0.67,
+    # storage between the signals and the back of queue per lane at each downstream signal
+    "spillback_inputs": [[250, 9], [600, 14], [180, 8]],
+}))
+street.analyze()
+print(f"  {street!r}")
+print(f"  travel speed {street.travel_speed_mph:.1f} mi/h against {street.base_free_flow_speed_mph:.1f} mi/h base "
+      f"free-flow, {street.spatial_stop_rate:.2f} stops/mi, critical v/c {street.critical_vc_ratio:.2f}")
+print(f"  poorest segment LOS {street.poorest_segment_los}, perception score {street.perception_score:.2f}, "
+      f"queues spilling back {street.spillback_flags}")
+walk = marvane.facility_pedestrian_or_bicycle_los_score([(1320, 3.1, 2.6), (2640, 2.9, 3.4), (1000, 3.3, 2.2)])
+ride = marvane.facility_transit_los_score_py([(1320, 2.8), (2640, 3.9), (1000, 3.1)])
+print(f"  pedestrian score {walk:.2f} at 35 ft2/p: LOS {marvane.facility_pedestrian_los(walk, 35.0)}; "
+      f"transit score {ride:.2f}: LOS {marvane.facility_transit_los(ride)}")
 
 # --- Chapter 19: signalized intersection, pedestrian and bicycle modes ------------------------
 print("\nChapter 19: crosswalk, bicycle lane and two-stage crossing at a signalized intersection")

@@ -71,11 +71,11 @@ std::size_t sequence_length(py::handle h) {
     return static_cast<std::size_t>(n);
 }
 
-void check_tuple_length(py::handle h, std::size_t n) {
+void check_tuple_length(py::handle h, std::size_t n, PyObject* wrong_length) {
     if (!PyTuple_Check(h.ptr())) raise_cannot_convert(h, "PyTuple");
     auto size = static_cast<std::size_t>(PyTuple_GET_SIZE(h.ptr()));
     if (size != n) {
-        raise(PyExc_ValueError,
+        raise(wrong_length,
               "expected tuple of length " + std::to_string(n) + ", but got tuple of length " + std::to_string(size));
     }
 }

@@ -9,6 +9,8 @@
 //   std::string      a str
 //   std::vector<T>   any sequence but str ("Can't extract `str` to `Vec`")
 //   std::array<T,N>  a tuple of exactly N elements (ValueError on another length)
+//   std::tuple<Ts..> a tuple of exactly as many elements (TypeError on another length, so that
+//                    an argument's message names the argument)
 //   std::optional<T> None -> no value
 //   an enumeration   its variant name as a str
 //   a record T       an instance of T's Python class (a copy of its record)
@@ -47,7 +49,9 @@ std::string str_from_py(py::handle h);
 void check_sequence(py::handle h);
 // check_sequence, then the sequence's length.
 std::size_t sequence_length(py::handle h);
-void check_tuple_length(py::handle h, std::size_t n);
+// A tuple of exactly n elements: "expected tuple of length {}, but got tuple of length {}" as
+// `wrong_length` (ValueError or TypeError) otherwise.
+void check_tuple_length(py::handle h, std::size_t n, PyObject* wrong_length = PyExc_ValueError);
 
 template <class T>
 struct FromPy;
@@ -121,6 +125,17 @@ struct FromPy<std::array<T, N>> {
         std::array<T, N> out{};
         for (std::size_t i = 0; i < N; ++i) out[i] = from_py<T>(PyTuple_GET_ITEM(h.ptr(), static_cast<Py_ssize_t>(i)));
         return out;
+    }
+};
+
+template <class... Ts>
+struct FromPy<std::tuple<Ts...>> {
+    static std::tuple<Ts...> convert(py::handle h) {
+        check_tuple_length(h, sizeof...(Ts), PyExc_TypeError);
+        // Braced initialisation converts the items in order.
+        return [h]<std::size_t... I>(std::index_sequence<I...>) {
+            return std::tuple<Ts...>{from_py<Ts>(PyTuple_GET_ITEM(h.ptr(), static_cast<Py_ssize_t>(I)))...};
+        }(std::index_sequence_for<Ts...>{});
     }
 };
 

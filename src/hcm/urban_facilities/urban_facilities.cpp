@@ -1,0 +1,213 @@
+#include "hcm/urban_facilities/urban_facilities.hpp"
+
+#include <array>
+#include <cmath>
+#include <string>
+
+#include "base/numeric.hpp"
+#include "base/units.hpp"
+#include "hcm/common/error.hpp"
+#include "hcm/urban_segments/exhibits.hpp"
+#include "json/jsonio.hpp"
+
+namespace hcm::urban_facilities::urban_facilities {
+
+namespace {
+
+using base::max2;
+using base::units::FT_PER_MI;
+using base::units::SECONDS_PER_HOUR;
+
+// Facility automobile traveller perception score (the facility form of Equation 18-17), from the
+// facility spatial stop rate H_F and the proportion of intersections with a left-turn lane P_LTL.
+constexpr double PERCEPTION_LEFT_TURN_LANES = 0.3434;
+constexpr double PERCEPTION_STOPS_PER_MI = -0.253;
+constexpr std::array<double, 5> PERCEPTION_THRESHOLDS = {-1.1614, 0.6234, 1.7389, 2.7047, 3.8044};
+
+// The boundary intersection's through movement over capacity forces LOS F (Exhibit 16-3).
+constexpr double VC_LOS_F_THRESHOLD = 1.0;
+// A queue needing more than the available storage spills back.
+constexpr double SPILLBACK_STORAGE_RATIO = 1.0;
+
+std::string segment_message(std::size_t index, const char* what) {
+    return "segment " + std::to_string(index) + ": " + what;
+}
+
+// Step 3: every segment has a positive length and positive speeds. A value that is not a number
+// is not positive either: a segment speed of NaN would otherwise add no time to the facility and
+// overstate its speed.
+void check_positive(const SegmentSummaries& summaries) {
+    for (std::size_t i = 0; i < summaries.size(); ++i) {
+        const SegmentSummary s = summaries[i];
+        if (!(s.length_ft > 0.0)) throw Error(segment_message(i, "length must be positive"));
+        if (!(s.base_ffs_mph > 0.0 && s.travel_speed_mph > 0.0))
+            throw Error(segment_message(i, "speeds must be positive"));
+    }
+}
+
+// Equations 16-2 and 16-3: the length-weighted harmonic mean L / sum(L_i / S_i); a segment
+// without a positive speed adds no time, and the facility speed is 0 without length or time.
+double facility_speed(double length_ft, double time_sum) {
+    if (length_ft <= 0.0 || time_sum <= 0.0) return 0.0;
+    return length_ft / time_sum;
+}
+
+double segment_time(double length_ft, double speed_mph) { return speed_mph > 0.0 ? length_ft / speed_mph : 0.0; }
+
+double perception_score(double prop_left_turn_lanes, double stops_per_mi) {
+    const double x = PERCEPTION_LEFT_TURN_LANES * prop_left_turn_lanes + PERCEPTION_STOPS_PER_MI * stops_per_mi;
+    double score = 1.0;
+    for (double c : PERCEPTION_THRESHOLDS) score += 1.0 / (1.0 + std::exp(x + c));
+    return score;
+}
+
+double travel_time_s(double length_ft, double speed_mph) {
+    return SECONDS_PER_HOUR * length_ft / (FT_PER_MI * speed_mph);
+}
+
+// Step 13: one flag per segment, or a failure when the inputs do not match the segments.
+void check_spillback_count(const std::vector<SpillbackCheckInput>& inputs, std::size_t segments) {
+    if (inputs.size() != segments)
+        throw Error("spillback_inputs has " + std::to_string(inputs.size()) + " entries for " +
+                    std::to_string(segments) + " segments");
+}
+
+}  // namespace
+
+SegmentSummaries::SegmentSummaries(std::span<const UrbanSegment> segments) : segments_(segments) {
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        if (!segments[i].base_ffs_mph) throw Error(segment_message(i, "base free-flow speed not computed"));
+        if (!segments[i].travel_speed_mph) throw Error(segment_message(i, "travel speed not computed"));
+    }
+}
+
+SegmentSummary SegmentSummaries::operator[](std::size_t i) const {
+    const UrbanSegment& s = segments_[i];
+    return {s.spatial_stop_rate_stops_mi, s.vc_ratio, s.segment_length_ft, *s.base_ffs_mph, *s.travel_speed_mph, s.los};
+}
+
+FacilityResults aggregate_segments(std::span<const UrbanSegment> segments,
+                                   std::optional<double> prop_left_turn_lanes) {
+    const SegmentSummaries summaries = segment_summaries(segments);  // Step 1
+    if (summaries.size() == 0) throw Error("facility must contain at least one segment");
+    check_positive(summaries);
+
+    // Steps 4 to 11 in one pass, sums in segment order.
+    double length = 0.0, base_time = 0.0, travel_time = 0.0, stops = 0.0;
+    bool every_stop_rate = true;
+    std::optional<double> critical_vc;
+    std::optional<LevelOfService> poorest;
+    for (std::size_t i = 0; i < summaries.size(); ++i) {
+        const SegmentSummary s = summaries[i];
+        length += s.length_ft;
+        base_time += segment_time(s.length_ft, s.base_ffs_mph);
+        travel_time += segment_time(s.length_ft, s.travel_speed_mph);
+        if (s.spatial_stop_rate_stops_mi)
+            stops += s.length_ft * *s.spatial_stop_rate_stops_mi;
+        else
+            every_stop_rate = false;
+        if (s.vc_ratio) critical_vc = critical_vc ? max2(*critical_vc, *s.vc_ratio) : *s.vc_ratio;
+        if (s.los && (!poorest || *s.los > *poorest)) poorest = s.los;
+    }
+
+    FacilityResults r;
+    r.length_ft = length;
+    r.base_ffs_mph = facility_speed(length, base_time);       // Equation 16-2
+    r.travel_speed_mph = facility_speed(length, travel_time);  // Equation 16-3
+    if (every_stop_rate) r.spatial_stop_rate_stops_mi = length > 0.0 ? stops / length : 0.0;  // Equation 16-4
+    if (r.spatial_stop_rate_stops_mi && prop_left_turn_lanes)
+        r.perception_score = perception_score(*prop_left_turn_lanes, *r.spatial_stop_rate_stops_mi);
+    r.critical_vc_ratio = critical_vc;
+    const bool over_capacity = critical_vc && *critical_vc > VC_LOS_F_THRESHOLD;
+    r.los = urban_segments::exhibits::exhibit_18_1_los(over_capacity, r.travel_speed_mph, r.base_ffs_mph);
+    r.poorest_segment_los = poorest;
+    r.travel_time_s = travel_time_s(length, r.travel_speed_mph);
+    r.base_free_flow_travel_time_s = travel_time_s(length, r.base_ffs_mph);
+    return r;
+}
+
+bool queue_spills_back(const SpillbackCheckInput& input) {
+    if (!(input.available_storage_ft > 0.0)) return true;
+    return input.back_of_queue_veh_ln * input.avg_vehicle_spacing_ft / input.available_storage_ft >
+           SPILLBACK_STORAGE_RATIO;
+}
+
+const FacilityResults& aggregate(UrbanFacility& facility) {
+    FacilityResults measures = aggregate_segments(facility.segments, facility.prop_left_turn_lanes);
+    if (facility.spillback_inputs) {
+        const std::vector<SpillbackCheckInput>& inputs = *facility.spillback_inputs;
+        check_spillback_count(inputs, facility.segments.size());
+        // Nothing fails from here on: the flags are written in place, reusing their storage.
+        std::vector<bool>& flags =
+            facility.spillback_flags ? *facility.spillback_flags : facility.spillback_flags.emplace();
+        flags.resize(inputs.size());
+        for (std::size_t i = 0; i < inputs.size(); ++i) flags[i] = queue_spills_back(inputs[i]);
+    }
+    return facility.results.emplace(measures);
+}
+
+const FacilityResults& analyze(UrbanFacility& facility) {
+    for (UrbanSegment& segment : facility.segments) segment.analyze();
+    return aggregate(facility);
+}
+
+double facility_length_ft(const UrbanFacility& facility) {
+    double length = 0.0;
+    for (const UrbanSegment& s : facility.segments) length += s.segment_length_ft;
+    return length;
+}
+
+const jsonio::Record<SpillbackCheckInput>& json_record(jsonio::Tag<SpillbackCheckInput>) {
+    using S = SpillbackCheckInput;
+    static const jsonio::Record<S> record{
+        "SpillbackCheckInput",
+        {
+            jsonio::required("available_storage_ft", &S::available_storage_ft),
+            jsonio::required("back_of_queue_veh_ln", &S::back_of_queue_veh_ln),
+            jsonio::with_default("avg_vehicle_spacing_ft", &S::avg_vehicle_spacing_ft, 25.0),
+        },
+        jsonio::UnknownKeys::ignore, jsonio::ArrayForm::defaults_fill};
+    return record;
+}
+
+const jsonio::Record<FacilityResults>& json_record(jsonio::Tag<FacilityResults>) {
+    using R = FacilityResults;
+    // The measures are non-finite where a segment's are (written null, read back as NaN).
+    static const jsonio::Record<R> record{
+        "FacilityResults",
+        {
+            jsonio::result("length_ft", &R::length_ft),
+            jsonio::result("base_ffs_mph", &R::base_ffs_mph),
+            jsonio::result("travel_speed_mph", &R::travel_speed_mph),
+            jsonio::result("travel_time_s", &R::travel_time_s),
+            jsonio::result("base_free_flow_travel_time_s", &R::base_free_flow_travel_time_s),
+            jsonio::optional("spatial_stop_rate_stops_mi", &R::spatial_stop_rate_stops_mi),
+            jsonio::optional("critical_vc_ratio", &R::critical_vc_ratio),
+            jsonio::required("los", &R::los),
+            jsonio::optional("poorest_segment_los", &R::poorest_segment_los),
+            jsonio::optional("perception_score", &R::perception_score),
+        },
+        jsonio::UnknownKeys::ignore, jsonio::ArrayForm::defaults_fill};
+    return record;
+}
+
+const jsonio::Record<UrbanFacility>& json_record(jsonio::Tag<UrbanFacility>) {
+    using F = UrbanFacility;
+    static const jsonio::Record<F> record{
+        "UrbanFacility",
+        {
+            jsonio::required("segments", &F::segments),
+            jsonio::optional("prop_left_turn_lanes", &F::prop_left_turn_lanes),
+            jsonio::optional("spillback_inputs", &F::spillback_inputs),
+            jsonio::optional("results", &F::results),
+            jsonio::optional("spillback_flags", &F::spillback_flags),
+        },
+        jsonio::UnknownKeys::ignore, jsonio::ArrayForm::defaults_fill};
+    return record;
+}
+
+UrbanFacility read_urban_facility(std::string_view text) { return jsonio::read_document<UrbanFacility>(text); }
+
+std::string write_urban_facility(const UrbanFacility& facility) { return jsonio::write_document_pretty(facility); }
+
+}  // namespace hcm::urban_facilities::urban_facilities
