@@ -343,6 +343,30 @@ def bench_urban_facility(segments, analyses=1000):
     time_case(f"urban_facility {segments}seg aggregate() (segments)", 20 * analyses * segments, aggregate)
 
 
+def bench_twsc(analyses=20000):
+    """A four-leg TWSC: a flared NB approach, an exclusive-left SB approach, two-stage crossings, a
+    shared EB left turn, pedestrians, and platoon blockage computed from two upstream signals (a
+    fresh object per analysis: the computed blockage is stored by the first analysis)."""
+    text = json.dumps({
+        "demand": {"v1": 90, "v1u": 10, "v2": 850, "v3": 90, "v4": 70, "v5": 780, "v6": 110, "v7": 50, "v8": 30,
+                   "v9": 80, "v10": 40, "v11": 25, "v12": 60, "v13": 20, "v16": 15},
+        "geometry": {"major_lanes_per_direction": 2, "major_left_eb": "Shared", "minor_lanes_nb": "SingleShared",
+                     "flare_storage_nb": 2, "minor_lanes_sb": "ExclusiveLeftSharedThroughRight",
+                     "median_storage_nb": 2, "median_storage_sb": 1, "grade_minor_nb_pct": 2},
+        "phf": 0.92, "heavy_vehicle_pct": 4,
+        "upstream_signals": {"cycle_s": 100,
+                             "eastbound": {"distance_ft": 1500, "progression_speed_mph": 35,
+                                           "discharges": [[700, 3600, 0, 45, 18], [120, 1800, 50, 12, 6]]},
+                             "westbound": {"distance_ft": 1100, "progression_speed_mph": 35,
+                                           "discharges": [[650, 3600, 30, 40, 16]], "uniform_volume_veh_h": 60}}})
+
+    def run():
+        for _ in range(analyses):
+            marvane.Twsc(text).analyze()
+
+    time_case("twsc Twsc() + analyze()", analyses, run)
+
+
 def bench_offstreet_bicycle(paths):
     """Off-street paths of 0.5 to 3 mi and 100 to 1,500 users/h, each analysed through all eight
     steps (the passing and meeting integrals dominate)."""
@@ -464,6 +488,7 @@ CASES = [
     ("to_json 240seg x 192per", lambda: bench_to_json(240, 192)),
     ("urban_segment analyze()", lambda: bench_urban_segment()),
     ("urban_facility 20seg", lambda: bench_urban_facility(20)),
+    ("twsc Twsc() + analyze()", lambda: bench_twsc()),
     ("offstreet_bicycle 1000paths", lambda: bench_offstreet_bicycle(1000)),
     ("signalized ped+bike+two-stage calls", lambda: bench_signalized_modes(10000)),
     ("signalized analyze 8-phase prot-perm", lambda: bench_signalized(True, 5000)),

@@ -285,6 +285,35 @@ two_stage = marvane.signalized_two_stage_crossing_delay(json.dumps(
     {"cycle_length_s": 100, "first_stage_distance_ft": 35, "walk_start_y_s": 30}))
 print(f"  two-stage crossing, second walk 30 s after the first: {two_stage:.1f} s/p")
 
+# --- Chapter 20: two-way STOP-controlled intersection -------------------------------------------
+print("\nChapter 20: two-way STOP, two-stage NB crossing, shared EB left turn, platoons from upstream")
+twsc = marvane.Twsc(json.dumps({
+    "demand": {"v1": 100, "v2": 900, "v3": 100, "v4": 80, "v5": 800, "v6": 120,
+               "v7": 60, "v8": 40, "v9": 70, "v10": 50, "v11": 30, "v12": 60},
+    "geometry": {"major_lanes_per_direction": 2, "median_storage_nb": 2, "major_left_eb": "Shared",
+                 "minor_lanes_sb": "ExclusiveLeftSharedThroughRight"},
+    # the upstream signal feeding the eastbound traffic: volume, saturation flow, green start and
+    # duration, queue service time of its discharging movement
+    "upstream_signals": {"cycle_s": 90, "eastbound": {"distance_ft": 1200, "progression_speed_mph": 35,
+                                                      "discharges": [[900, 3600, 0, 40, 20]]}}}))
+twsc.analyze()
+print("  platoon blockage pb1..pb12: " + ", ".join(f"{p:.2f}" for p in twsc.platoon_blockage))
+for m in ("1", "4", "7", "8", "9", "10", "11", "12"):
+    print(f"  movement {m:>2}: v_c {twsc.get_conflicting_flow(m):6.0f} veh/h, c_p {twsc.get_potential_capacity(m):6.1f}, "
+          f"c_m {twsc.get_movement_capacity(m):6.1f} veh/h")
+for code in ("NB", "SB"):
+    for i in range(twsc.get_lane_count(code)):
+        cap, delay, los, q95 = twsc.get_lane_result(code, i)
+        print(f"  {code} lane {i}: {cap:.0f} veh/h, {delay:.1f} s/veh, LOS {los}, Q95 {q95:.1f} veh")
+print(f"  EB left turn {twsc.get_movement_delay('1'):.1f} s/veh LOS {twsc.get_movement_los('1')}, rank-1 delay "
+      f"{twsc.rank1_major_delay[0]:.2f} s/veh; approaches " + ", ".join(f"{d:.1f}" for d in twsc.approach_delays))
+print(f"  {twsc!r}")
+crossing = json.loads(marvane.analyze_twsc_pedestrian(json.dumps(
+    {"stages": [{"crossing_length_ft": 24, "conflicting_flow_veh_h": 600}], "motorist_yield_rate": 0.4,
+     "has_marked_crosswalk": True})))
+print(f"  pedestrians: {crossing['delay']:.1f} s ({crossing['delay_interpretation']}), "
+      f"{crossing['proportion_dissatisfied']:.0%} dissatisfied, LOS {crossing['los']}")
+
 # --- Chapters 21 and 22: all-way STOP intersection and roundabout ------------------------------
 print("\nChapter 21: all-way STOP, two-lane eastbound approach, one lane on the others")
 awsc = marvane.Awsc(json.dumps({
