@@ -136,6 +136,91 @@ def bench_managed_lane_facility(segments, periods):
               segment_steps=steps)
 
 
+def reliability_document(segments, periods, months=None, replications=4):
+    """The congested benchmark facility as the seed of a reliability study: seasonal weather (snow
+    in winter) and incidents from a crash rate, Monday to Friday of the given months (all twelve by
+    default) with the given replications."""
+    winter = [1, 1, 0.6, 0.2, 0, 0, 0, 0, 0, 0.2, 0.6, 1]
+    probabilities = [[0.06, 0.015, 0.04 * w, 0.02 * w, 0.01 * w, 0.004 * w, 0.02 * w, 0.01, 0.004, 0.002]
+                     for w in winter]
+    generation = {
+        "replications": replications,
+        "weather": {"probabilities_by_month": probabilities,
+                    "durations_min": [75, 45, 120, 150, 180, 240, 360, 90, 60, 45]},
+        "incidents": {"crash_rate_per_100mvmt": 40.0},
+        "rng_seed": 2024,
+    }
+    if months is not None:
+        generation["months"] = months
+    facility = json.loads(freeway_facility_document(segments, periods))
+    return json.dumps({"facility": facility, "scenario_generation": generation})
+
+
+# Chapter 11 incident capacity factors of the open lanes by lanes (2 to 8) and lanes closed.
+INCIDENT_CAF = {2: [0.81, 0.70], 3: [0.83, 0.74, 0.51], 4: [0.85, 0.77, 0.50, 0.52],
+                5: [0.87, 0.81, 0.67, 0.50, 0.50], 6: [0.89, 0.85, 0.75, 0.52, 0.52],
+                7: [0.91, 0.88, 0.80, 0.63, 0.63], 8: [0.93, 0.89, 0.84, 0.66, 0.66]}
+LANES_CLOSED = {"Shoulder": 0, "OneLane": 1, "TwoLanes": 2, "ThreeLanes": 3, "FourPlusLanes": 4}
+
+
+def scenario_facility(facility, generation, scenario):
+    """The facility document of one scenario with weather and incidents (the study's demand,
+    capacity and speed factors applied as its run applies them), to count its engine steps."""
+    segments, periods = facility["segments"], len(facility["mainline_demand"])
+    demand = [scenario["daf"]] * periods
+    caf = [[1.0] * periods for _ in segments]
+    saf = [[1.0] * periods for _ in segments]
+    weather_daf = generation.get("weather", {}).get("daf", 1.0)
+    incident_daf = generation.get("incidents", {}).get("daf", 1.0)
+    for event in scenario["weather_events"]:
+        for p in range(event["start_period"], min(periods, event["start_period"] + event["duration_periods"])):
+            for g in range(len(segments)):
+                caf[g][p] *= event["caf"]
+                saf[g][p] *= event["saf"]
+            demand[p] *= weather_daf
+    for incident in scenario["incidents"]:
+        g = min(incident["segment"], len(segments) - 1)
+        lanes, closed = segments[g].get("lanes", 3), LANES_CLOSED[incident["severity"]]
+        row = INCIDENT_CAF[min(max(lanes, 2), 8)]
+        factor = row[closed] * (lanes - closed) / lanes if lanes > closed and closed < len(row) else 1.0
+        for p in range(incident["start_period"],
+                       min(periods, incident["start_period"] + incident["duration_periods"])):
+            caf[g][p] *= factor
+            demand[p] *= incident_daf
+    out = json.loads(json.dumps(facility))
+    out["mainline_demand"] = [d * demand[p] for p, d in enumerate(facility["mainline_demand"])]
+    for g, seg in enumerate(out["segments"]):
+        for key in ("on_ramp_demand", "off_ramp_demand", "ramp_to_ramp_demand"):
+            seg[key] = [v * demand[i] if i < periods else v for i, v in enumerate(seg.get(key, []))]
+        seg["caf_schedule"] = [seg.get("caf", 1.0) * caf[g][p] for p in range(periods)]
+        seg["saf_schedule"] = [seg.get("saf", 1.0) * saf[g][p] for p in range(periods)]
+    return out
+
+
+def bench_freeway_reliability(months, replications):
+    """A reliability study of the congested benchmark facility (30 segments x 24 periods): one
+    facility run per scenario. The segment-steps are those of every scenario's engine."""
+    text = reliability_document(30, 24, months, replications)
+    probe = marvane.FreewayReliability(text)
+    probe.run()
+    document = json.loads(text)
+    steps = 0
+    for scenario in json.loads(probe.scenario_set_json())["scenarios"]:
+        if scenario["work_zones"] or scenario["special_events"]:
+            raise SystemExit("the segment-step count covers weather and incidents only")
+        facility = scenario_facility(document["facility"], document["scenario_generation"], scenario)
+        run = marvane.FreewayFacility(json.dumps(facility))
+        run.run_analysis()
+        first = json.loads(run.to_json())["first_oversat_period"]
+        steps += engine_segment_steps(facility, first) if first is not None else 0
+
+    def run():
+        marvane.FreewayReliability(text).run()
+
+    time_case(f"freeway_reliability {probe.num_scenarios} scenarios", probe.num_scenarios, run, repeat=5,
+              segment_steps=steps)
+
+
 def bench_awsc(with_capacity):
     """A four-leg all-way STOP with a three-lane approach (all 512 occupancy combinations per
     lane), two two-lane approaches and a one-lane approach, with turns and heavy vehicles."""
@@ -258,6 +343,30 @@ def bench_urban_facility(segments, analyses=1000):
     time_case(f"urban_facility {segments}seg aggregate() (segments)", 20 * analyses * segments, aggregate)
 
 
+def bench_twsc(analyses=20000):
+    """A four-leg TWSC: a flared NB approach, an exclusive-left SB approach, two-stage crossings, a
+    shared EB left turn, pedestrians, and platoon blockage computed from two upstream signals (a
+    fresh object per analysis: the computed blockage is stored by the first analysis)."""
+    text = json.dumps({
+        "demand": {"v1": 90, "v1u": 10, "v2": 850, "v3": 90, "v4": 70, "v5": 780, "v6": 110, "v7": 50, "v8": 30,
+                   "v9": 80, "v10": 40, "v11": 25, "v12": 60, "v13": 20, "v16": 15},
+        "geometry": {"major_lanes_per_direction": 2, "major_left_eb": "Shared", "minor_lanes_nb": "SingleShared",
+                     "flare_storage_nb": 2, "minor_lanes_sb": "ExclusiveLeftSharedThroughRight",
+                     "median_storage_nb": 2, "median_storage_sb": 1, "grade_minor_nb_pct": 2},
+        "phf": 0.92, "heavy_vehicle_pct": 4,
+        "upstream_signals": {"cycle_s": 100,
+                             "eastbound": {"distance_ft": 1500, "progression_speed_mph": 35,
+                                           "discharges": [[700, 3600, 0, 45, 18], [120, 1800, 50, 12, 6]]},
+                             "westbound": {"distance_ft": 1100, "progression_speed_mph": 35,
+                                           "discharges": [[650, 3600, 30, 40, 16]], "uniform_volume_veh_h": 60}}})
+
+    def run():
+        for _ in range(analyses):
+            marvane.Twsc(text).analyze()
+
+    time_case("twsc Twsc() + analyze()", analyses, run)
+
+
 def bench_offstreet_bicycle(paths):
     """Off-street paths of 0.5 to 3 mi and 100 to 1,500 users/h, each analysed through all eight
     steps (the passing and meeting integrals dominate)."""
@@ -326,9 +435,47 @@ def bench_signalized_modes(calls):
     time_case("signalized ped+bike+two-stage calls", 3 * calls, run)
 
 
+def signalized_document(protected_permitted):
+    """A four-leg intersection, 120 s cycle: exclusive left lanes, two through lanes and a shared
+    right-through lane per approach. Eight actuated phases with protected-permitted lefts (each
+    left group runs the time-stepped queue polygon), or pretimed protected lefts (no polygon)."""
+    def phase(number, duration, yellow, **settings):
+        return {"phase_no": number, "duration_s": duration, "yellow_s": yellow, "red_clearance_s": 1, **settings}
+
+    def approach(direction, left, through, right, left_no, through_no):
+        return {"direction": direction, "volume_left": left, "volume_through": through, "volume_right": right,
+                "volume_rtor": 0, "peak_hour_factor": 0.92, "pct_heavy_vehicles_left": 2,
+                "pct_heavy_vehicles_through": 3, "platoon_ratio_left": 1.0, "platoon_ratio_through": 1.0,
+                "upstream_filtering_i": 1.0, "initial_queue_through_veh": 2, "initial_queue_left_veh": 0,
+                "ped_flow_ph": 60, "bike_flow_ph": 20, "exclusive_left_lanes": 1, "through_lanes": 2,
+                "exclusive_right_lanes": 0, "shared_left_through_lane": False, "shared_right_through_lane": True,
+                "lane_width_ft": 12, "grade_pct": 0, "receiving_lanes": 3, "parking_present": False,
+                "parking_maneuvers_h": 0, "bus_stops_h": 0, "storage_left_ft": 250, "storage_through_ft": 900,
+                "speed_limit_mph": 40, "opposing_right_turn_influences_gaps": True,
+                "left_turn_mode": "ProtectedPermitted" if protected_permitted else "Protected",
+                "left_turn_sequence": "LeadLead",
+                "left_phase": phase(left_no, 16, 3, max_green_s=15, passage_time_s=2.5),
+                "through_phase": phase(through_no, 44, 4, max_green_s=45, passage_time_s=3, walk_s=7,
+                                       ped_clear_s=15)}
+
+    return json.dumps({"cycle_length_s": 120, "analysis_period_h": 0.25, "base_saturation_flow": 1900,
+                       "area_type_cbd": False, "control": "ActuatedSignal" if protected_permitted else "PretimedSignal",
+                       "sneakers_per_cycle": 2,
+                       "approaches": [approach("NB", 180, 1100, 150, 5, 2), approach("SB", 150, 1000, 120, 1, 6),
+                                      approach("EB", 120, 800, 100, 7, 4), approach("WB", 100, 900, 90, 3, 8)]})
+
+
+def bench_signalized(protected_permitted, analyses):
+    x = marvane.SignalizedIntersection(signalized_document(protected_permitted))
+    name = "signalized analyze " + ("8-phase prot-perm" if protected_permitted else "pretimed")
+    time_case(name, analyses, lambda: [x.analyze() for _ in range(analyses)])
+
+
 CASES = [
     ("freeway_facility 30seg x 24per", lambda: bench_freeway_facility(30, 24)),
     ("freeway_facility 60seg x 96per", lambda: bench_freeway_facility(60, 96)),
+    ("freeway_reliability 240 scenarios", lambda: bench_freeway_reliability(None, 4)),
+    ("freeway_reliability 1000 scenarios", lambda: bench_freeway_reliability(list(range(1, 11)), 20)),
     ("managed_lane_facility 60seg x 96per", lambda: bench_managed_lane_facility(60, 96)),
     ("two_lane_highway 200seg", lambda: bench_two_lane_highway(200)),
     ("awsc analyze", lambda: bench_awsc(False)),
@@ -341,8 +488,11 @@ CASES = [
     ("to_json 240seg x 192per", lambda: bench_to_json(240, 192)),
     ("urban_segment analyze()", lambda: bench_urban_segment()),
     ("urban_facility 20seg", lambda: bench_urban_facility(20)),
+    ("twsc Twsc() + analyze()", lambda: bench_twsc()),
     ("offstreet_bicycle 1000paths", lambda: bench_offstreet_bicycle(1000)),
     ("signalized ped+bike+two-stage calls", lambda: bench_signalized_modes(10000)),
+    ("signalized analyze 8-phase prot-perm", lambda: bench_signalized(True, 5000)),
+    ("signalized analyze pretimed", lambda: bench_signalized(False, 20000)),
 ]
 
 

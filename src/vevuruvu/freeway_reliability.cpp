@@ -1,22 +1,110 @@
-// Python functions of HCM Chapter 11 (planning-level reliability) and Chapter 37 (the capacity
-// factors and the ramp-metering rate that feed a freeway reliability study).
+// Python class and functions of HCM Chapter 11: the freeway reliability study (FreewayReliability),
+// the planning-level method, and the Chapter 37 capacity factors and ramp-metering rate that feed a
+// study.
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <tuple>
 
+#include "base/format.hpp"
 #include "hcm/common/atdm.hpp"
 #include "hcm/freeway_reliability/reliability.hpp"
+#include "hcm/freeway_reliability/reliability_analysis.hpp"
+#include "hcm/freeway_reliability/scenario_json.hpp"
 #include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
+
+namespace rel = hcm::freeway_reliability::reliability;
+
+VEVURUVU_PYTHON_CLASS(rel::ReliabilityAnalysis);
 
 namespace vevuruvu::freeway_reliability {
 
 namespace py = pybind11;
 using namespace boundary;
-namespace rel = hcm::freeway_reliability::reliability;
 namespace atdm = hcm::common::atdm;
+using rel::ReliabilityAnalysis;
+
+namespace {
+
+std::string reliability_str(const ReliabilityAnalysis& a) {
+    return "Freeway reliability analysis with " + std::to_string(a.results.scenario_results.size()) + " scenarios";
+}
+
+std::string reliability_repr(const ReliabilityAnalysis& a) {
+    return "FreewayReliability(scenarios=" + std::to_string(a.results.scenario_results.size()) +
+           ", observations=" + std::to_string(a.results.observations.size()) +
+           ", fftt=" + base::fixed(a.results.free_flow_travel_time_min, 2) + " min)";
+}
+
+void add_freeway_reliability(py::module_& m) {
+    ClassDef<ReliabilityAnalysis>(m, "FreewayReliability", "")
+        .json_document({.read = rel::read_reliability_document, .read_error = "invalid reliability JSON: "})
+        .method_mut("run", "run()\n--\n\nRun the full reliability methodology (Steps B-1 through B-13).",
+                    [](ReliabilityAnalysis& a) { rel::run(a); })
+        .readonly("num_scenarios", "Number of generated scenarios.",
+                  [](const ReliabilityAnalysis& a) { return a.results.scenario_results.size(); })
+        .readonly("num_observations", "Number of observations in the travel time distribution.",
+                  [](const ReliabilityAnalysis& a) { return a.results.observations.size(); })
+        .readonly("free_flow_travel_time_min", "Free-flow facility travel time, min.",
+                  [](const ReliabilityAnalysis& a) { return a.results.free_flow_travel_time_min; })
+        .readonly("expected_vhd",
+                  "Probability-weighted expected vehicle hours of delay per study\nperiod, veh-h.",
+                  [](const ReliabilityAnalysis& a) { return a.results.expected_vhd; })
+        .method("metrics",
+                "metrics()\n--\n\n"
+                "Reliability performance measures (Step B-11) as a JSON object:\n"
+                "tti_mean, tti_50, tti_80, tti_95 (PTI), tti_max, misery_index,\n"
+                "reliability_rating, semi_std_dev, std_dev, pct_tti_above_2.",
+                [](const ReliabilityAnalysis& a) { return hcm::common::reliability::to_json(rel::stored_metrics(a)); })
+        .method("tti_mean", "tti_mean()\n--\n\nMean travel time index.",
+                [](const ReliabilityAnalysis& a) { return rel::tti_mean(a.results.observations); })
+        .method("tti_percentile", "tti_percentile(p)\n--\n\nWeighted percentile TTI (p in 0-100), e.g. 95 for the PTI.",
+                params(req<double>("p")),
+                [](const ReliabilityAnalysis& a, double p) { return rel::tti_percentile(a.results.observations, p); })
+        .method("misery_index", "misery_index()\n--\n\nMisery index (mean of the worst 5% of TTIs).",
+                [](const ReliabilityAnalysis& a) { return rel::misery_index(a.results.observations); })
+        .method("reliability_rating",
+                "reliability_rating()\n--\n\nReliability rating, % (weighted share with TTI < 1.33).",
+                [](const ReliabilityAnalysis& a) { return rel::reliability_rating(a.results.observations); })
+        .method("semi_std_dev", "semi_std_dev()\n--\n\nSemi-standard deviation (one-sided about TTI = 1).",
+                [](const ReliabilityAnalysis& a) { return rel::semi_std_dev(a.results.observations); })
+        .method("failure_pct_below_speed",
+                "failure_pct_below_speed(target_speed_mi_h)\n--\n\n"
+                "Percentage of the weighted distribution below the target space mean\nspeed (failure measure), %.",
+                params(req<double>("target_speed_mi_h")), rel::failure_pct_below_speed)
+        .method("scenario_tti", "scenario_tti()\n--\n\nPer-scenario TTI matrix [scenario][period].",
+                [](const ReliabilityAnalysis& a) {
+                    py::list out(a.results.scenario_results.size());
+                    for (std::size_t i = 0; i < a.results.scenario_results.size(); ++i) {
+                        out[i] = to_py(a.results.scenario_results[i].tti);
+                    }
+                    return out;
+                })
+        .method("scenario_probabilities", "scenario_probabilities()\n--\n\nScenario probabilities.",
+                [](const ReliabilityAnalysis& a) {
+                    py::list out(a.results.scenario_results.size());
+                    for (std::size_t i = 0; i < a.results.scenario_results.size(); ++i) {
+                        out[i] = py::float_(a.results.scenario_results[i].probability);
+                    }
+                    return out;
+                })
+        .method("scenario_set_json",
+                "scenario_set_json()\n--\n\n"
+                "Serialize the generated scenario set (scenarios, expected weather\n"
+                "event counts, monthly incident frequencies) to JSON.",
+                [](const ReliabilityAnalysis& a) {
+                    return hcm::freeway_reliability::scenario_generation::scenario_set_to_json(
+                        rel::stored_scenario_set(a));
+                })
+        .str(reliability_str)
+        .repr(reliability_repr);
+}
+
+}  // namespace
 
 void register_(py::module_& m) {
+    add_freeway_reliability(m);
     add_function(m, "planning_reliability",
                  "planning_reliability(ffs, peak_speed, lanes, vc_ratio)\n--\n\n"
                  "Chapter 11 planning-level reliability method (Equations 11-1 through\n"

@@ -63,6 +63,16 @@ double TravelTimeDistribution::misery_index() const {
     return budget > 0.0 ? sum / budget : 0.0;
 }
 
+double TravelTimeDistribution::percent_weight_above(double tti) const {
+    const double w = total_weight(observations_);
+    if (!(w > 0.0)) return 0.0;
+    double above = 0.0;
+    for (const auto& o : observations_) {
+        if (o.tti > tti) above += o.weight;
+    }
+    return 100.0 * above / w;
+}
+
 ReliabilityMetrics TravelTimeDistribution::metrics() const {
     ReliabilityMetrics m;
     const double w = total_weight(observations_);
@@ -76,11 +86,10 @@ ReliabilityMetrics TravelTimeDistribution::metrics() const {
     m.misery_index = misery_index();
     if (!(w > 0.0)) return m;
 
-    double weighted = 0.0, reliable = 0.0, severe = 0.0, semi = 0.0;
+    double weighted = 0.0, reliable = 0.0, semi = 0.0;
     for (const auto& o : observations_) {
         weighted += o.tti * o.weight;
         if (o.tti <= RELIABLE_TTI) reliable += o.weight;
-        if (o.tti > SEVERE_TTI) severe += o.weight;
         double slower = std::max(o.tti - 1.0, 0.0);
         semi += o.weight * slower * slower;
     }
@@ -88,7 +97,7 @@ ReliabilityMetrics TravelTimeDistribution::metrics() const {
     double spread = 0.0;
     for (const auto& o : observations_) spread += o.weight * (o.tti - m.tti_mean) * (o.tti - m.tti_mean);
     m.reliability_rating = 100.0 * reliable / w;
-    m.pct_tti_above_2 = 100.0 * severe / w;
+    m.pct_tti_above_2 = percent_weight_above(SEVERE_TTI);
     m.semi_std_dev = safe_sqrt(semi / w);
     m.std_dev = safe_sqrt(spread / w);
     return m;

@@ -39,6 +39,8 @@ public:
     double percentile(double p) const;
     // Mean TTI of the worst 5 % of the weight.
     double misery_index() const;
+    // Percent of the total weight carried by observations with a TTI above `tti` (0 without weight).
+    double percent_weight_above(double tti) const;
     ReliabilityMetrics metrics() const;
 
 private:

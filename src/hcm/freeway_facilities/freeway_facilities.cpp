@@ -44,9 +44,12 @@ void require_column(const Matrix& m, std::size_t n, std::size_t period, const ch
     }
 }
 
+// Makes m a rows x cols matrix of `value`, keeping the storage it has (a facility analysed again
+// reuses its result matrices).
 template <class T>
-std::vector<std::vector<T>> filled(std::size_t rows, std::size_t cols, T value) {
-    return std::vector<std::vector<T>>(rows, std::vector<T>(cols, value));
+void refill(std::vector<std::vector<T>>& m, std::size_t rows, std::size_t cols, T value) {
+    m.resize(rows);
+    for (auto& row : m) row.assign(cols, value);
 }
 
 }  // namespace
@@ -157,55 +160,79 @@ double adjusted_ffs(const FreewayFacility& facility, const FacilitySegment& segm
 
 // ---- Demands -----------------------------------------------------------------------------------
 
-std::vector<double> onrd_by_node(const std::vector<FacilitySegment>& segments, std::size_t period) {
-    std::vector<double> on(segments.size() + 1, 0.0);
-    for (std::size_t i = 0; i < segments.size(); ++i) {
-        const auto& s = segments[i];
-        if (s.seg_type == SegmentType::Merge || s.seg_type == SegmentType::Weaving) {
-            on[i] += entry_or(s.on_ramp_demand, period, 0.0) * s.daf;
-        }
-    }
-    return on;
+namespace {
+
+// The on-ramp demand entering at the upstream node of a segment in a period (daf applied).
+double node_on_ramp_demand(const FacilitySegment& s, std::size_t period) {
+    if (s.seg_type != SegmentType::Merge && s.seg_type != SegmentType::Weaving) return 0.0;
+    return entry_or(s.on_ramp_demand, period, 0.0) * s.daf;
 }
 
-std::vector<double> offrd_by_node(const std::vector<FacilitySegment>& segments, std::size_t period) {
-    std::vector<double> off(segments.size() + 1, 0.0);
+}  // namespace
+
+void onrd_by_node(const std::vector<FacilitySegment>& segments, std::size_t period, std::vector<double>& on) {
+    on.assign(segments.size() + 1, 0.0);
+    for (std::size_t i = 0; i < segments.size(); ++i) on[i] += node_on_ramp_demand(segments[i], period);
+}
+
+void offrd_by_node(const std::vector<FacilitySegment>& segments, std::size_t period, std::vector<double>& off) {
+    off.assign(segments.size() + 1, 0.0);
     for (std::size_t i = 0; i < segments.size(); ++i) {
         const auto& s = segments[i];
         if (s.seg_type == SegmentType::Diverge || s.seg_type == SegmentType::Weaving) {
             off[i + 1] += entry_or(s.off_ramp_demand, period, 0.0) * s.daf;
         }
     }
+}
+
+std::vector<double> onrd_by_node(const std::vector<FacilitySegment>& segments, std::size_t period) {
+    std::vector<double> on;
+    onrd_by_node(segments, period, on);
+    return on;
+}
+
+std::vector<double> offrd_by_node(const std::vector<FacilitySegment>& segments, std::size_t period) {
+    std::vector<double> off;
+    offrd_by_node(segments, period, off);
     return off;
 }
 
 void compute_demands(FreewayFacility& facility) {
     const std::size_t n = facility.segments.size();
     const std::size_t periods = num_periods(facility);
-    Matrix demand = filled(n, periods, 0.0);
+    refill(facility.demand, n, periods, 0.0);
+    std::vector<double> on, off;
     for (std::size_t p = 0; p < periods; ++p) {
-        const auto on = onrd_by_node(facility.segments, p);
-        const auto off = offrd_by_node(facility.segments, p);
+        onrd_by_node(facility.segments, p, on);
+        offrd_by_node(facility.segments, p, off);
         double x = facility.mainline_demand[p];
         for (std::size_t i = 0; i < n; ++i) {
             // An off-ramp cannot take more vehicles than arrive: a negative demand would give
             // negative densities downstream.
             x = std::max(x + on[i] - off[i], 0.0);
-            demand[i][p] = x;
+            facility.demand[i][p] = x;
         }
     }
-    facility.demand = std::move(demand);
+}
+
+void diverge_percentages(const FreewayFacility& facility, std::size_t period, const std::vector<double>& off,
+                         std::vector<double>& split) {
+    const std::size_t n = facility.segments.size();
+    split.resize(n + 1);
+    split[0] = 0.0;
+    for (std::size_t i = 1; i <= n; ++i) {
+        const double off_i = off[i];  // `off` may be `split` itself
+        split[i] = 0.0;
+        if (!(off_i > 0.0)) continue;
+        const double upstream = facility.demand.at(i - 1).at(period);
+        split[i] = upstream > 0.0 ? min2(off_i / upstream, 1.0) : 0.0;
+    }
 }
 
 std::vector<double> diverge_percentages(const FreewayFacility& facility, std::size_t period) {
-    const std::size_t n = facility.segments.size();
-    const auto off = offrd_by_node(facility.segments, period);
-    std::vector<double> split(n + 1, 0.0);
-    for (std::size_t i = 1; i <= n; ++i) {
-        if (!(off[i] > 0.0)) continue;
-        const double upstream = facility.demand.at(i - 1).at(period);
-        split[i] = upstream > 0.0 ? min2(off[i] / upstream, 1.0) : 0.0;
-    }
+    std::vector<double> split;
+    offrd_by_node(facility.segments, period, split);
+    diverge_percentages(facility, period, split, split);
     return split;
 }
 
@@ -272,11 +299,10 @@ double calculate_segment_capacity(const FreewayFacility& facility, std::size_t s
 void compute_capacities(FreewayFacility& facility) {
     const std::size_t n = facility.segments.size();
     const std::size_t periods = num_periods(facility);
-    Matrix capacity = filled(n, periods, 0.0);
+    refill(facility.capacity, n, periods, 0.0);  // no capacity reads another
     for (std::size_t i = 0; i < n; ++i) {
-        for (std::size_t p = 0; p < periods; ++p) capacity[i][p] = calculate_segment_capacity(facility, i, p);
+        for (std::size_t p = 0; p < periods; ++p) facility.capacity[i][p] = calculate_segment_capacity(facility, i, p);
     }
-    facility.capacity = std::move(capacity);
 }
 
 // ---- Undersaturated evaluation ------------------------------------------------------------------
@@ -303,23 +329,25 @@ double basic_segment_speed(const FreewayFacility& facility, std::size_t segment,
 SegmentEvaluation engine_eval(const FreewayFacility& facility, std::size_t segment, std::size_t period, double flow,
                               double on_ramp_flow, double off_ramp_flow) {
     const auto& s = facility.segments.at(segment);
-    const double curve = basic_segment_speed(facility, segment, period, flow);
     switch (s.seg_type) {
         case SegmentType::Basic:
         case SegmentType::OverlappingRamp:
-            return {std::nullopt, curve};
+            return {std::nullopt, basic_segment_speed(facility, segment, period, flow)};
         case SegmentType::Merge: {
-            const auto r = evaluate_ramp_segment(facility, segment, period, max2(flow - on_ramp_flow, 0.0), on_ramp_flow);
-            return {r.density, min2(r.speed_avg.value_or(0.0), curve)};
+            const double freeway_flow = max2(flow - on_ramp_flow, 0.0);
+            const auto r = evaluate_ramp_segment(facility, segment, period, freeway_flow, on_ramp_flow);
+            return {r.density, min2(r.speed_avg.value_or(0.0), basic_segment_speed(facility, segment, period, flow))};
         }
         case SegmentType::Diverge: {
             const auto r = evaluate_ramp_segment(facility, segment, period, flow, off_ramp_flow);
-            return {r.density, min2(r.speed_avg.value_or(0.0), curve)};
+            return {r.density, min2(r.speed_avg.value_or(0.0), basic_segment_speed(facility, segment, period, flow))};
         }
         case SegmentType::Weaving: {
+            // A weave shorter than its maximum length runs at the weaving speed, a longer one as a
+            // basic segment.
             const auto w = evaluate_weaving_segment(facility, segment, period, flow);
             if (w.is_weaving) return {std::nullopt, w.speed_avg.value_or(0.0)};
-            return {std::nullopt, curve};
+            return {std::nullopt, basic_segment_speed(facility, segment, period, flow)};
         }
     }
     throw std::logic_error("unknown segment type");
@@ -419,7 +447,7 @@ namespace {
 void compute_dc_ratios(FreewayFacility& f) {
     const std::size_t n = f.segments.size();
     const std::size_t periods = num_periods(f);
-    f.dc_ratio = filled(n, periods, 0.0);
+    refill(f.dc_ratio, n, periods, 0.0);
     f.first_oversat_period.reset();
     for (std::size_t p = 0; p < periods; ++p) {
         for (std::size_t i = 0; i < n; ++i) {
@@ -437,18 +465,17 @@ void reset_results(FreewayFacility& f) {
     const std::size_t periods = num_periods(f);
     for (auto* m : {&f.volume_served, &f.vc_ratio, &f.speed, &f.density_veh, &f.density_pc, &f.queue_length_ft,
                     &f.on_ramp_queue}) {
-        *m = filled(n, periods, 0.0);
+        refill(*m, n, periods, 0.0);
     }
-    f.los = filled(n, periods, LevelOfService::A);
-    f.demand_based_los = filled(n, periods, common::OptionalLos{});
-    f.had_queue = filled(n, periods, false);
+    refill(f.los, n, periods, LevelOfService::A);
+    refill(f.demand_based_los, n, periods, common::OptionalLos{});
+    refill(f.had_queue, n, periods, false);
     f.unserved_entry_veh.assign(periods, 0.0);
 }
 
-std::vector<double> column(const Matrix& m, std::size_t period) {
-    std::vector<double> out(m.size());
+void column(const Matrix& m, std::size_t period, std::vector<double>& out) {
+    out.resize(m.size());
     for (std::size_t i = 0; i < m.size(); ++i) out[i] = m[i][period];
-    return out;
 }
 
 }  // namespace
@@ -466,24 +493,23 @@ oversaturated::OversaturatedEngine oversaturated_engine(const FreewayFacility& f
     return oversaturated::OversaturatedEngine(setup);
 }
 
-oversaturated::OversatPeriodInput oversaturated_period_input(const FreewayFacility& f, std::size_t p) {
+void fill_oversaturated_period_input(const FreewayFacility& f, std::size_t p, oversaturated::OversatPeriodInput& in) {
     const std::size_t n = f.segments.size();
     const double f_hv = heavy_vehicle_factor(f);
-    oversaturated::OversatPeriodInput in;
-    in.on_ramp_demand_veh_h = onrd_by_node(f.segments, p);
-    in.off_ramp_demand_veh_h = offrd_by_node(f.segments, p);
+    onrd_by_node(f.segments, p, in.on_ramp_demand_veh_h);
+    offrd_by_node(f.segments, p, in.off_ramp_demand_veh_h);
     const auto& on = in.on_ramp_demand_veh_h;
     const auto& off = in.off_ramp_demand_veh_h;
-    in.capacity_veh_h = column(f.capacity, p);
-    in.segment_demand_veh_h = column(f.demand, p);
+    column(f.capacity, p, in.capacity_veh_h);
+    column(f.demand, p, in.segment_demand_veh_h);
     in.mainline_demand_veh_h = f.mainline_demand[p];
 
-    // Background density from the expected demand each segment would carry without queueing.
-    const auto expected =
-        oversaturated::OversaturatedEngine::expected_demand(in.capacity_veh_h, on, off, in.mainline_demand_veh_h);
-    in.background_density.resize(n);
+    // Background density from the expected demand each segment would carry without queueing
+    // (the expected demands wait in `background_density` until each is replaced by its density).
+    oversaturated::OversaturatedEngine::expected_demand(in.capacity_veh_h, on, off, in.mainline_demand_veh_h,
+                                                        in.background_density);
     for (std::size_t i = 0; i < n; ++i) {
-        const double ed = expected[i];
+        const double ed = in.background_density[i];
         const double lanes = static_cast<double>(f.segments[i].lanes);
         const double speed = engine_eval(f, i, p, ed, min2(on[i], ed), off[i + 1]).speed;
         in.background_density[i] = speed > 0.0 ? ed / lanes / speed : ed / lanes;
@@ -492,10 +518,10 @@ oversaturated::OversatPeriodInput oversaturated_period_input(const FreewayFacili
     // Front clearing: capacity rises after an oversaturated period and demand falls below it.
     in.front_clearing.assign(n, false);
     if (p > 0) {
-        const auto on_prev = onrd_by_node(f.segments, p - 1);
         for (std::size_t i = 0; i < n; ++i) {
+            const double on_prev = node_on_ramp_demand(f.segments[i], p - 1);
             in.front_clearing[i] = f.capacity[i][p - 1] < f.capacity[i][p] && f.dc_ratio[i][p - 1] > 1.0 &&
-                                   f.capacity[i][p] - on[i] > f.capacity[i][p - 1] - on_prev[i] &&
+                                   f.capacity[i][p] - on[i] > f.capacity[i][p - 1] - on_prev &&
                                    f.demand[i][p] < f.capacity[i][p] - on[i];
         }
     }
@@ -508,31 +534,59 @@ oversaturated::OversatPeriodInput oversaturated_period_input(const FreewayFacili
         if (on[i] > 0.0) in.on_ramp_capacity_veh_h[i] = merge_diverge::ramp_capacity_per_lane(s.ramp_ffs) * f_hv;
         if (s.ramp_metering && p < s.ramp_metering->size()) in.ramp_meter_rate_veh_h[i] = (*s.ramp_metering)[p];
     }
-    in.diverge_split = diverge_percentages(f, p);
-    in.previous_diverge_split = diverge_percentages(f, p > 0 ? p - 1 : p);
+    diverge_percentages(f, p, off, in.diverge_split);
+    offrd_by_node(f.segments, p > 0 ? p - 1 : p, in.previous_diverge_split);
+    diverge_percentages(f, p > 0 ? p - 1 : p, in.previous_diverge_split, in.previous_diverge_split);
+}
+
+oversaturated::OversatPeriodInput oversaturated_period_input(const FreewayFacility& f, std::size_t p) {
+    oversaturated::OversatPeriodInput in;
+    fill_oversaturated_period_input(f, p, in);
     return in;
 }
 
 namespace {
 
-void run_oversaturated_periods(FreewayFacility& f, std::size_t first) {
+// The buffers of one analysis's period loop, reused from period to period.
+struct PeriodBuffers {
+    std::vector<double> flows, on_ramp, off_ramp, queued_speed, unused;
+    std::vector<bool> queued;
+    oversaturated::OversatPeriodInput input;
+    oversaturated::OversatPeriodResult output;
+};
+
+void run_undersaturated_periods(FreewayFacility& f, std::size_t end, PeriodBuffers& b) {
+    const std::size_t n = f.segments.size();
+    b.queued.assign(n, false);
+    b.unused.assign(n, 0.0);
+    for (std::size_t p = 0; p < end; ++p) {
+        column(f.demand, p, b.flows);
+        onrd_by_node(f.segments, p, b.on_ramp);
+        offrd_by_node(f.segments, p, b.off_ramp);
+        evaluate_period_chain(f, p, b.flows, b.on_ramp, b.off_ramp, b.queued, b.unused, b.unused);
+    }
+}
+
+void run_oversaturated_periods(FreewayFacility& f, std::size_t first, PeriodBuffers& b) {
     const std::size_t n = f.segments.size();
     const std::size_t periods = num_periods(f);
     auto engine = oversaturated_engine(f);
-    std::vector<double> queued_speed(n);
+    b.queued_speed.resize(n);
+    const auto& out = b.output;
     for (std::size_t p = first; p < periods; ++p) {
-        const auto in = oversaturated_period_input(f, p);
-        const auto out = engine.run_period(in);
+        fill_oversaturated_period_input(f, p, b.input);
+        engine.run_period(b.input, b.output);
         for (std::size_t i = 0; i < n; ++i) {
             const auto& s = f.segments[i];
             const double lanes = static_cast<double>(s.lanes);
             const double k = out.density_veh[i];
             // While a queue discharges the density is floored at the background level, so the
             // quotient can exceed free-flow speed; no segment runs faster than its S_f.
-            queued_speed[i] = k > 0.0 ? min2(out.flow_veh_h[i] / lanes / k, adjusted_ffs(f, s, p)) : segment_ffs(f, s);
+            b.queued_speed[i] =
+                k > 0.0 ? min2(out.flow_veh_h[i] / lanes / k, adjusted_ffs(f, s, p)) : segment_ffs(f, s);
         }
         evaluate_period_chain(f, p, out.flow_veh_h, out.on_ramp_flow_veh_h, out.off_ramp_flow_veh_h, out.queued,
-                              queued_speed, out.density_veh);
+                              b.queued_speed, out.density_veh);
         for (std::size_t i = 0; i < n; ++i) {
             f.had_queue[i][p] = out.queued[i];
             f.queue_length_ft[i][p] = out.queue_length_ft[i];
@@ -544,11 +598,8 @@ void run_oversaturated_periods(FreewayFacility& f, std::size_t first) {
 
 }  // namespace
 
-void run_analysis(FreewayFacility& facility) {
-    validate(facility);
-    // Every stage works on a copy; the facility takes the results only when all stages succeeded.
-    FreewayFacility f = facility;
-    const std::size_t n = f.segments.size();
+void run_analysis_in_place(FreewayFacility& f) {
+    validate(f);
     const std::size_t periods = num_periods(f);
 
     compute_demands(f);
@@ -557,20 +608,22 @@ void run_analysis(FreewayFacility& facility) {
     reset_results(f);
 
     const std::size_t first = f.first_oversat_period ? static_cast<std::size_t>(*f.first_oversat_period) : periods;
-    const std::vector<bool> none_queued(n, false);
-    const std::vector<double> unused(n, 0.0);
-    for (std::size_t p = 0; p < first; ++p) {
-        evaluate_period_chain(f, p, column(f.demand, p), onrd_by_node(f.segments, p), offrd_by_node(f.segments, p),
-                              none_queued, unused, unused);
-    }
+    PeriodBuffers buffers;
+    run_undersaturated_periods(f, first, buffers);
     if (f.oversaturated) {
         validate_time_step(f.time_step_s);
-        run_oversaturated_periods(f, first);
+        run_oversaturated_periods(f, first, buffers);
     }
 
-    f.facility_performance.clear();
-    f.facility_performance.reserve(periods);
-    for (std::size_t p = 0; p < periods; ++p) f.facility_performance.push_back(calculate_period_performance(f, p));
+    f.facility_performance.resize(periods);
+    for (std::size_t p = 0; p < periods; ++p) f.facility_performance[p] = calculate_period_performance(f, p);
+}
+
+void run_analysis(FreewayFacility& facility) {
+    validate(facility);
+    // Every stage works on a copy; the facility takes the results only when all stages succeeded.
+    FreewayFacility f = facility;
+    run_analysis_in_place(f);
     facility = std::move(f);
 }
 

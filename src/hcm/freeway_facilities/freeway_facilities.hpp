@@ -159,15 +159,22 @@ double adjusted_ffs(const FreewayFacility& facility, const FacilitySegment& segm
 
 // ---- Demands ------------------------------------------------------------------------------------
 
-// On-ramp and off-ramp demands at the n + 1 nodes in one period (daf applied).
+// On-ramp and off-ramp demands at the n + 1 nodes in one period (daf applied); the second forms
+// write into `out`, reusing its storage.
 std::vector<double> onrd_by_node(const std::vector<FacilitySegment>& segments, std::size_t period);
 std::vector<double> offrd_by_node(const std::vector<FacilitySegment>& segments, std::size_t period);
+void onrd_by_node(const std::vector<FacilitySegment>& segments, std::size_t period, std::vector<double>& out);
+void offrd_by_node(const std::vector<FacilitySegment>& segments, std::size_t period, std::vector<double>& out);
 
 // Replaces the demand matrix (n x P) by the mainline demand built up with the ramp demands.
 void compute_demands(FreewayFacility& facility);
 
-// Fraction of the upstream flow leaving at each node's off-ramp in a period (n + 1 values).
+// Fraction of the upstream flow leaving at each node's off-ramp in a period (n + 1 values). The
+// second form takes the period's off-ramp demands by node and writes into `split`, which may be
+// the same vector.
 std::vector<double> diverge_percentages(const FreewayFacility& facility, std::size_t period);
+void diverge_percentages(const FreewayFacility& facility, std::size_t period, const std::vector<double>& off,
+                         std::vector<double>& split);
 
 // The four weaving movement volumes (veh/h) of a Weaving segment for one period and flow.
 struct WeavingVolumes {
@@ -217,10 +224,15 @@ void evaluate_period_chain(FreewayFacility& facility, std::size_t period, const 
 // Both read the demand, capacity and d/c matrices of the analysis.
 oversaturated::OversaturatedEngine oversaturated_engine(const FreewayFacility& facility);
 oversaturated::OversatPeriodInput oversaturated_period_input(const FreewayFacility& facility, std::size_t period);
+void fill_oversaturated_period_input(const FreewayFacility& facility, std::size_t period,
+                                     oversaturated::OversatPeriodInput& input);
 
 // Runs the whole core method and rewrites every result; throws hcm::Error (validation, time step)
 // and then leaves the facility unchanged.
 void run_analysis(FreewayFacility& facility);
+// The same on the facility itself, reusing its result storage: for a caller that analyses one
+// facility again and again with new inputs. After a failure its results are partly rewritten.
+void run_analysis_in_place(FreewayFacility& facility);
 
 // Facility measures of one period from the result matrices.
 PeriodPerformance calculate_period_performance(const FreewayFacility& facility, std::size_t period);

@@ -126,18 +126,26 @@ OversaturatedEngine::OversaturatedEngine(const EngineSetup& setup)
                         plain(queue_discharge_drop_) && plain(steps_per_hour_);
 }
 
-std::vector<double> OversaturatedEngine::expected_demand(const std::vector<double>& capacities,
-                                                         const std::vector<double>& on_ramp_demands,
-                                                         const std::vector<double>& off_ramp_demands,
-                                                         double mainline_demand) {
+void OversaturatedEngine::expected_demand(const std::vector<double>& capacities,
+                                          const std::vector<double>& on_ramp_demands,
+                                          const std::vector<double>& off_ramp_demands, double mainline_demand,
+                                          std::vector<double>& ed) {
     const std::size_t n = capacities.size();
-    std::vector<double> ed(n, 0.0);
+    ed.resize(n);
     double upstream = mainline_demand;
     for (std::size_t i = 0; i < n; ++i) {
         // As in the demand build-up, an off-ramp takes no more than arrives (no negative demand).
         ed[i] = std::max(base::min2(upstream + on_ramp_demands.at(i) - off_ramp_demands.at(i), capacities[i]), 0.0);
         upstream = ed[i];
     }
+}
+
+std::vector<double> OversaturatedEngine::expected_demand(const std::vector<double>& capacities,
+                                                         const std::vector<double>& on_ramp_demands,
+                                                         const std::vector<double>& off_ramp_demands,
+                                                         double mainline_demand) {
+    std::vector<double> ed;
+    expected_demand(capacities, on_ramp_demands, off_ramp_demands, mainline_demand, ed);
     return ed;
 }
 
@@ -159,6 +167,12 @@ std::vector<double> OversaturatedEngine::unserved_veh() const {
 // seeded), the period's inputs become per-step values, the time steps run, and the period closes
 // with the cumulative demand and the period averages.
 OversatPeriodResult OversaturatedEngine::run_period(const OversatPeriodInput& in) {
+    OversatPeriodResult out;
+    run_period(in, out);
+    return out;
+}
+
+void OversaturatedEngine::run_period(const OversatPeriodInput& in, OversatPeriodResult& out) {
     check_input(in);
     plain_arithmetic_ = plain_arithmetic_ && plain_input(in);
     load_background(in);
@@ -174,7 +188,7 @@ OversatPeriodResult OversaturatedEngine::run_period(const OversatPeriodInput& in
     }
 
     add_period_demand(in);
-    return period_result(in);
+    period_result(in, out);
 }
 
 void OversaturatedEngine::check_input(const OversatPeriodInput& in) const {
@@ -381,8 +395,8 @@ inline double OversaturatedEngine::node_mainline_flow(std::size_t i, double main
 
 // ONRF at node i and the ramp queue it leaves.
 template <class MinMax>
-double OversaturatedEngine::serve_on_ramp(std::size_t i, double mainline_input, double capacity,
-                                          double previous_front_output) {
+inline double OversaturatedEngine::serve_on_ramp(std::size_t i, double mainline_input, double capacity,
+                                                 double previous_front_output) {
     NodeState& s = state_[i];
     const NodePeriod& p = period_[i];
     const double want = p.on_ramp_demand + s.on_ramp_queue_veh;
@@ -440,7 +454,7 @@ void OversaturatedEngine::balance_segment(std::size_t i, double inflow, double s
     s.cum_entered_veh += inflow;
     s.vehicles = MinMax::max(s.vehicles, floor);
     s.unserved_veh = MinMax::max(s.vehicles - floor, 0.0);
-    sums.queued |= static_cast<std::uint8_t>(s.unserved_veh > ex::QUEUE_PRESENT_VEH);
+    sums.queued |= static_cast<std::uint32_t>(s.unserved_veh > ex::QUEUE_PRESENT_VEH);
     sums.segment_flow += segment_flow;
     sums.vehicles += s.vehicles;
     s.prev_segment_flow = segment_flow;
@@ -459,12 +473,11 @@ void OversaturatedEngine::add_period_demand(const OversatPeriodInput& in) {
 }
 
 // Period averages of the flows and densities, and the queues standing at the end of the period.
-OversatPeriodResult OversaturatedEngine::period_result(const OversatPeriodInput& in) const {
+void OversaturatedEngine::period_result(const OversatPeriodInput& in, OversatPeriodResult& out) const {
     const std::size_t n = n_;
     const double sph = steps_per_hour_;
     const double k = static_cast<double>(steps_per_period_);
     const double per_hour = sph / k;
-    OversatPeriodResult out;
     out.flow_veh_h.resize(n);
     out.density_veh.resize(n);
     out.queue_length_ft.resize(n);
@@ -494,7 +507,6 @@ OversatPeriodResult OversaturatedEngine::period_result(const OversatPeriodInput&
         out.off_ramp_flow_veh_h[i] = sums_[i].off_ramp_flow * sph / k;
     }
     out.unserved_entry_veh = unserved_entry_veh_;
-    return out;
 }
 
 }  // namespace hcm::freeway_facilities::oversaturated

@@ -114,13 +114,19 @@ class OversaturatedEngine {
 public:
     explicit OversaturatedEngine(const EngineSetup& setup);
 
-    // Advances the state through one analysis period.
+    // Advances the state through one analysis period; the second form writes the period's result
+    // into `result`, reusing its storage.
     OversatPeriodResult run_period(const OversatPeriodInput& input);
+    void run_period(const OversatPeriodInput& input, OversatPeriodResult& result);
 
-    // ED[0] = min(m + a[0] - b[0], c[0]); ED[i] = min(ED[i-1] + a[i] - b[i], c[i]).
+    // ED[0] = min(m + a[0] - b[0], c[0]); ED[i] = min(ED[i-1] + a[i] - b[i], c[i]). The second form
+    // writes into `out`, reusing its storage.
     static std::vector<double> expected_demand(const std::vector<double>& capacities,
                                                const std::vector<double>& on_ramp_demands,
                                                const std::vector<double>& off_ramp_demands, double mainline_demand);
+    static void expected_demand(const std::vector<double>& capacities, const std::vector<double>& on_ramp_demands,
+                                const std::vector<double>& off_ramp_demands, double mainline_demand,
+                                std::vector<double>& out);
 
     // Vehicles on each segment, and those of them queued above its background level, at the end
     // of the last period.
@@ -161,7 +167,7 @@ private:
         double on_ramp_flow = 0.0;
         double off_ramp_flow = 0.0;
         double queue_density = 0.0;  // KQ of the last step
-        std::uint8_t queued = 0;
+        std::uint32_t queued = 0;  // not a character type: its stores alias no other member
     };
 
     void check_input(const OversatPeriodInput& input) const;
@@ -180,7 +186,7 @@ private:
     template <class MinMax>
     void balance_segment(std::size_t i, double inflow, double segment_flow);
     void add_period_demand(const OversatPeriodInput& input);
-    OversatPeriodResult period_result(const OversatPeriodInput& input) const;
+    void period_result(const OversatPeriodInput& input, OversatPeriodResult& out) const;
 
     std::size_t n_;
     std::uint32_t steps_per_period_;
