@@ -772,7 +772,8 @@ double adaptive_signal_sat_flow_adjustment(std::optional<double> target_delay_re
 const UrbanReliabilityResults& run(UrbanReliability& study) {
     check_study(study);  // Step 1: nothing has changed yet
 
-    // Step 2: the base case. A failing aggregation leaves the segments analysed.
+    // Step 2: the base case. A failing aggregation leaves the segments analysed. Aggregation
+    // always stores its results when it returns, so there is no "no results" case to report.
     const double base_fft = urban_facilities::urban_facilities::analyze(study.facility).base_free_flow_travel_time_s;
 
     const UrbanReliabilityConfig& config = study.config;
