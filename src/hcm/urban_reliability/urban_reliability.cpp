@@ -411,11 +411,14 @@ struct SignalOutcome {
 };
 
 // Uniform delay d1 with the platoon ratio (Equation 19-20 with the progression adjustment).
+// With every vehicle arriving on green (P = 1) the delay is 0: the formula's factor 1 - P says so,
+// and at X = 1 its 0 / 0 has that limit too (it would otherwise drop the scenario as NaN).
 double uniform_delay(double cycle, double green, double vc, double platoon_ratio) {
     const double gc = green / cycle;
     if (!(gc < 1.0)) return 0.0;
     const double x = std::min(vc, 1.0);
     const double p = std::min(gc * platoon_ratio, 1.0);
+    if (p == 1.0) return 0.0;
     return 0.5 * cycle * (1.0 - gc) * (1.0 - gc) * ((1.0 - p) / (1.0 - gc)) * (1.0 + x * (gc - p) / (1.0 - gc)) /
            (1.0 - x * p);
 }

@@ -282,6 +282,17 @@ TEST(UrbanReliabilityRun, UnweightedObservationsAndAnEmptyReportingPeriod) {
     EXPECT_TRUE(u.scenarios.empty() && u.observations.empty());
 }
 
+TEST(UrbanReliabilityRun, FullProgressionAtCapacityHasNoUniformDelay) {
+    // g/C x R_p >= 1 puts every arrival on green; at X >= 1 the uniform-delay formula reads 0 / 0.
+    UrbanReliability u = one_segment_study();
+    u.config.boundary_signals[0].platoon_ratio = 2.5;
+    u.config.boundary_signals[0].sat_flow_veh_h_ln = 900.0;  // c = 810 veh/h < 900 veh/h
+    run(u);
+    ASSERT_TRUE(u.scenario_outcomes[0].oversaturated);
+    EXPECT_TRUE(std::isfinite(u.scenario_outcomes[0].tti));
+    EXPECT_EQ(u.observations.size(), 40u);
+}
+
 TEST(UrbanReliabilityRun, NonFiniteTravelTimesAreCountedButNotObserved) {
     UrbanReliability u = one_segment_study();
     u.config.boundary_signals[0].sat_flow_veh_h_ln = 0.0;  // no capacity: infinite delay
