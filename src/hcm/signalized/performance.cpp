@@ -236,19 +236,15 @@ void evaluate_lane_group(const SignalizedIntersection& x, LaneGroup& g, const Si
     estimate_queues(g, a, cycle, period, q1);
 }
 
-// Flow-weighted mean delay: groups without flow do not count.
+// Flow-weighted mean delay: groups without flow do not count; `flow` sums every group's flow.
 struct WeightedDelay {
     double flow = 0.0;
-    double weight = 0.0;
-    double weighted = 0.0;
+    base::WeightedMean mean;
     void add(const LaneGroup& g) {
         flow += g.flow_rate;
-        if (g.flow_rate > 0.0) {
-            weight += g.flow_rate;
-            weighted += g.control_delay_s.value_or(0.0) * g.flow_rate;
-        }
+        mean.add(g.control_delay_s.value_or(0.0), g.flow_rate);
     }
-    double delay() const { return weight > 0.0 ? weighted / weight : 0.0; }
+    double delay() const { return mean.mean_or(0.0); }
 };
 
 // Flow ratios and lost times of one approach for the critical v/c ratio.
