@@ -343,6 +343,30 @@ def bench_urban_facility(segments, analyses=1000):
     time_case(f"urban_facility {segments}seg aggregate() (segments)", 20 * analyses * segments, aggregate)
 
 
+def bench_twsc(analyses=20000):
+    """A four-leg TWSC: a flared NB approach, an exclusive-left SB approach, two-stage crossings, a
+    shared EB left turn, pedestrians, and platoon blockage computed from two upstream signals (a
+    fresh object per analysis: the computed blockage is stored by the first analysis)."""
+    text = json.dumps({
+        "demand": {"v1": 90, "v1u": 10, "v2": 850, "v3": 90, "v4": 70, "v5": 780, "v6": 110, "v7": 50, "v8": 30,
+                   "v9": 80, "v10": 40, "v11": 25, "v12": 60, "v13": 20, "v16": 15},
+        "geometry": {"major_lanes_per_direction": 2, "major_left_eb": "Shared", "minor_lanes_nb": "SingleShared",
+                     "flare_storage_nb": 2, "minor_lanes_sb": "ExclusiveLeftSharedThroughRight",
+                     "median_storage_nb": 2, "median_storage_sb": 1, "grade_minor_nb_pct": 2},
+        "phf": 0.92, "heavy_vehicle_pct": 4,
+        "upstream_signals": {"cycle_s": 100,
+                             "eastbound": {"distance_ft": 1500, "progression_speed_mph": 35,
+                                           "discharges": [[700, 3600, 0, 45, 18], [120, 1800, 50, 12, 6]]},
+                             "westbound": {"distance_ft": 1100, "progression_speed_mph": 35,
+                                           "discharges": [[650, 3600, 30, 40, 16]], "uniform_volume_veh_h": 60}}})
+
+    def run():
+        for _ in range(analyses):
+            marvane.Twsc(text).analyze()
+
+    time_case("twsc Twsc() + analyze()", analyses, run)
+
+
 def bench_offstreet_bicycle(paths):
     """Off-street paths of 0.5 to 3 mi and 100 to 1,500 users/h, each analysed through all eight
     steps (the passing and meeting integrals dominate)."""
@@ -411,6 +435,68 @@ def bench_signalized_modes(calls):
     time_case("signalized ped+bike+two-stage calls", 3 * calls, run)
 
 
+def signalized_document(protected_permitted):
+    """A four-leg intersection, 120 s cycle: exclusive left lanes, two through lanes and a shared
+    right-through lane per approach. Eight actuated phases with protected-permitted lefts (each
+    left group runs the time-stepped queue polygon), or pretimed protected lefts (no polygon)."""
+    def phase(number, duration, yellow, **settings):
+        return {"phase_no": number, "duration_s": duration, "yellow_s": yellow, "red_clearance_s": 1, **settings}
+
+    def approach(direction, left, through, right, left_no, through_no):
+        return {"direction": direction, "volume_left": left, "volume_through": through, "volume_right": right,
+                "volume_rtor": 0, "peak_hour_factor": 0.92, "pct_heavy_vehicles_left": 2,
+                "pct_heavy_vehicles_through": 3, "platoon_ratio_left": 1.0, "platoon_ratio_through": 1.0,
+                "upstream_filtering_i": 1.0, "initial_queue_through_veh": 2, "initial_queue_left_veh": 0,
+                "ped_flow_ph": 60, "bike_flow_ph": 20, "exclusive_left_lanes": 1, "through_lanes": 2,
+                "exclusive_right_lanes": 0, "shared_left_through_lane": False, "shared_right_through_lane": True,
+                "lane_width_ft": 12, "grade_pct": 0, "receiving_lanes": 3, "parking_present": False,
+                "parking_maneuvers_h": 0, "bus_stops_h": 0, "storage_left_ft": 250, "storage_through_ft": 900,
+                "speed_limit_mph": 40, "opposing_right_turn_influences_gaps": True,
+                "left_turn_mode": "ProtectedPermitted" if protected_permitted else "Protected",
+                "left_turn_sequence": "LeadLead",
+                "left_phase": phase(left_no, 16, 3, max_green_s=15, passage_time_s=2.5),
+                "through_phase": phase(through_no, 44, 4, max_green_s=45, passage_time_s=3, walk_s=7,
+                                       ped_clear_s=15)}
+
+    return json.dumps({"cycle_length_s": 120, "analysis_period_h": 0.25, "base_saturation_flow": 1900,
+                       "area_type_cbd": False, "control": "ActuatedSignal" if protected_permitted else "PretimedSignal",
+                       "sneakers_per_cycle": 2,
+                       "approaches": [approach("NB", 180, 1100, 150, 5, 2), approach("SB", 150, 1000, 120, 1, 6),
+                                      approach("EB", 120, 800, 100, 7, 4), approach("WB", 100, 900, 90, 3, 8)]})
+
+
+def bench_signalized(protected_permitted, analyses):
+    x = marvane.SignalizedIntersection(signalized_document(protected_permitted))
+    name = "signalized analyze " + ("8-phase prot-perm" if protected_permitted else "pretimed")
+    time_case(name, analyses, lambda: [x.analyze() for _ in range(analyses)])
+
+
+def bench_urban_reliability(segments=10):
+    """A one-year study (all weekdays, 12 analysis periods a day) of a signalized facility with
+    monthly weather, crashes at every segment and intersection and one ATDM strategy; the work is
+    the number of scenarios, each analysing every segment."""
+    signal = {"n_through_lanes": 2, "speed_limit_mph": 35, "control": "Signalized", "cycle_length_s": 100,
+              "effective_green_s": 45, "sat_flow_veh_h_ln": 1800, "through_capacity_veh_h": 1620,
+              "through_control_delay_s": 20}
+    text = json.dumps({
+        "facility": {"segments": [{**signal, "segment_length_ft": 1000 + 200 * (i % 4),
+                                   "through_demand_veh_h": 900 + 60 * (i % 5)} for i in range(segments)]},
+        "config": {
+            "weather": [{"total_precip_in": 3.0, "days_with_precip": 9, "mean_temp_f": 30 + 4 * m,
+                         "precip_rate_in_h": 0.08} for m in range(12)],
+            "incidents": {"segment_crash_frequencies": [1.0] * segments,
+                          "intersection_crash_frequencies": [2.0] * (segments + 1)},
+            "boundary_signals": [{"effective_green_s": 45 + 2 * (i % 3)} for i in range(segments)]},
+        "atdm_strategies": [{"name": "peak", "periods": [4, 5, 6], "sat_flow_adjustment": 1.05}]})
+    scenarios = marvane.UrbanReliability(text)
+    scenarios.run()
+
+    def run():
+        marvane.UrbanReliability(text).run()
+
+    time_case(f"urban_reliability {segments}seg 1 year (scenarios)", scenarios.num_scenarios, run, repeat=5)
+
+
 CASES = [
     ("freeway_facility 30seg x 24per", lambda: bench_freeway_facility(30, 24)),
     ("freeway_facility 60seg x 96per", lambda: bench_freeway_facility(60, 96)),
@@ -428,8 +514,12 @@ CASES = [
     ("to_json 240seg x 192per", lambda: bench_to_json(240, 192)),
     ("urban_segment analyze()", lambda: bench_urban_segment()),
     ("urban_facility 20seg", lambda: bench_urban_facility(20)),
+    ("urban_reliability 10seg", lambda: bench_urban_reliability(10)),
+    ("twsc Twsc() + analyze()", lambda: bench_twsc()),
     ("offstreet_bicycle 1000paths", lambda: bench_offstreet_bicycle(1000)),
     ("signalized ped+bike+two-stage calls", lambda: bench_signalized_modes(10000)),
+    ("signalized analyze 8-phase prot-perm", lambda: bench_signalized(True, 5000)),
+    ("signalized analyze pretimed", lambda: bench_signalized(False, 20000)),
 ]
 
 

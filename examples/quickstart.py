@@ -238,6 +238,58 @@ ride = marvane.facility_transit_los_score_py([(1320, 2.8), (2640, 3.9), (1000, 3
 print(f"  pedestrian score {walk:.2f} at 35 ft2/p: LOS {marvane.facility_pedestrian_los(walk, 35.0)}; "
       f"transit score {ride:.2f}: LOS {marvane.facility_transit_los(ride)}")
 
+# --- Chapter 19: signalized intersection, motorized vehicles ------------------------------------
+print("\nChapter 19: four-leg actuated intersection, protected-permitted lefts, 100 s cycle")
+
+
+def signal_approach(direction, left, through, right, left_phase, through_phase):
+    phase = lambda no, d, y: {"phase_no": no, "duration_s": d, "yellow_s": y, "red_clearance_s": 1,
+                              "max_green_s": d - y - 1, "passage_time_s": 3}
+    return {"direction": direction, "volume_left": left, "volume_through": through, "volume_right": right,
+            "volume_rtor": 0, "peak_hour_factor": 0.92, "pct_heavy_vehicles_left": 2, "pct_heavy_vehicles_through": 3,
+            "platoon_ratio_left": 1.0, "platoon_ratio_through": 1.0, "upstream_filtering_i": 1.0,
+            "initial_queue_through_veh": 0, "initial_queue_left_veh": 0, "ped_flow_ph": 50, "bike_flow_ph": 0,
+            "exclusive_left_lanes": 1, "through_lanes": 1, "exclusive_right_lanes": 0,
+            "shared_left_through_lane": False, "shared_right_through_lane": True, "lane_width_ft": 12,
+            "grade_pct": 0, "receiving_lanes": 2, "parking_present": False, "parking_maneuvers_h": 0,
+            "bus_stops_h": 0, "storage_left_ft": 150, "storage_through_ft": 600, "speed_limit_mph": 35,
+            "opposing_right_turn_influences_gaps": True, "left_turn_mode": "ProtectedPermitted",
+            "left_turn_sequence": "LeadLead", "left_phase": phase(left_phase, 12, 3),
+            "through_phase": phase(through_phase, 38, 4)}
+
+
+junction = marvane.SignalizedIntersection(json.dumps({
+    "cycle_length_s": 100, "analysis_period_h": 0.25, "base_saturation_flow": 1900, "area_type_cbd": False,
+    "control": "ActuatedSignal", "sneakers_per_cycle": 2,
+    "approaches": [signal_approach("NB", 110, 520, 90, 5, 2), signal_approach("SB", 90, 480, 70, 1, 6),
+                   signal_approach("EB", 70, 380, 60, 7, 4), signal_approach("WB", 60, 420, 50, 3, 8)]}))
+junction.analyze()
+print(f"  {junction}; X_c {junction.critical_vc_ratio:.2f}, {junction.num_lane_groups} lane groups")
+print("  approaches: " + ", ".join(f"{d} {junction.approach_delay_s(d):.1f} s/veh ({junction.approach_los(d)})"
+                                    for d in ("NB", "SB", "EB", "WB")))
+timing = json.loads(junction.actuated_timings_json(simultaneous_gap_out=True))
+print("  actuated phase durations: " + ", ".join(f"{p['phase_no']}: {p['duration_s']:.1f} s" for p in timing))
+
+# --- Chapter 17: urban street reliability --------------------------------------------------------
+print("\nChapter 17: a year of weekday peaks on the same street, with weather, crashes and adaptive signals")
+study = marvane.UrbanReliability(json.dumps({
+    "facility": {"segments": [
+        {**signal, "segment_length_ft": 1320, "through_demand_veh_h": 900, "through_control_delay_s": 18},
+        {**signal, "segment_length_ft": 2640, "through_demand_veh_h": 1200, "through_control_delay_s": 31},
+        {**signal, "segment_length_ft": 1000, "through_demand_veh_h": 800, "through_control_delay_s": 12}]},
+    "config": {
+        "weather": [{"total_precip_in": 3.2, "days_with_precip": 10, "mean_temp_f": 25 + 5 * m,
+                     "precip_rate_in_h": 0.1} for m in range(12)],
+        "incidents": {"segment_crash_frequencies": [2.0, 4.0, 1.5], "intersection_crash_frequencies": [3, 5, 4, 3]},
+        "boundary_signals": [{"cycle_length_s": 100, "effective_green_s": 45, "sat_flow_veh_h_ln": 1800}] * 3},
+    "atdm_strategies": [{"name": "adaptive signals", "periods": [2, 3, 4, 5],
+                         "sat_flow_adjustment": marvane.adaptive_signal_sat_flow_adjustment(10)}],
+}))
+study.run()
+print(f"  {study}: {study.num_weather_events} wet days in two years, {study.num_incidents} incidents")
+print(f"  mean TTI {study.tti_mean():.2f}, planning time index {study.tti_percentile(95):.2f}, "
+      f"{study.reliability_rating():.1f} % of travel at TTI <= 2.5, {study.total_vhd:.0f} veh-h of delay")
+
 # --- Chapter 19: signalized intersection, pedestrian and bicycle modes ------------------------
 print("\nChapter 19: crosswalk, bicycle lane and two-stage crossing at a signalized intersection")
 crosswalk = json.loads(marvane.analyze_signalized_pedestrian(json.dumps(
@@ -252,6 +304,35 @@ print(f"  bicycle lane: capacity {bike_lane['capacity']:.0f} bicycles/h, delay {
 two_stage = marvane.signalized_two_stage_crossing_delay(json.dumps(
     {"cycle_length_s": 100, "first_stage_distance_ft": 35, "walk_start_y_s": 30}))
 print(f"  two-stage crossing, second walk 30 s after the first: {two_stage:.1f} s/p")
+
+# --- Chapter 20: two-way STOP-controlled intersection -------------------------------------------
+print("\nChapter 20: two-way STOP, two-stage NB crossing, shared EB left turn, platoons from upstream")
+twsc = marvane.Twsc(json.dumps({
+    "demand": {"v1": 100, "v2": 900, "v3": 100, "v4": 80, "v5": 800, "v6": 120,
+               "v7": 60, "v8": 40, "v9": 70, "v10": 50, "v11": 30, "v12": 60},
+    "geometry": {"major_lanes_per_direction": 2, "median_storage_nb": 2, "major_left_eb": "Shared",
+                 "minor_lanes_sb": "ExclusiveLeftSharedThroughRight"},
+    # the upstream signal feeding the eastbound traffic: volume, saturation flow, green start and
+    # duration, queue service time of its discharging movement
+    "upstream_signals": {"cycle_s": 90, "eastbound": {"distance_ft": 1200, "progression_speed_mph": 35,
+                                                      "discharges": [[900, 3600, 0, 40, 20]]}}}))
+twsc.analyze()
+print("  platoon blockage pb1..pb12: " + ", ".join(f"{p:.2f}" for p in twsc.platoon_blockage))
+for m in ("1", "4", "7", "8", "9", "10", "11", "12"):
+    print(f"  movement {m:>2}: v_c {twsc.get_conflicting_flow(m):6.0f} veh/h, c_p {twsc.get_potential_capacity(m):6.1f}, "
+          f"c_m {twsc.get_movement_capacity(m):6.1f} veh/h")
+for code in ("NB", "SB"):
+    for i in range(twsc.get_lane_count(code)):
+        cap, delay, los, q95 = twsc.get_lane_result(code, i)
+        print(f"  {code} lane {i}: {cap:.0f} veh/h, {delay:.1f} s/veh, LOS {los}, Q95 {q95:.1f} veh")
+print(f"  EB left turn {twsc.get_movement_delay('1'):.1f} s/veh LOS {twsc.get_movement_los('1')}, rank-1 delay "
+      f"{twsc.rank1_major_delay[0]:.2f} s/veh; approaches " + ", ".join(f"{d:.1f}" for d in twsc.approach_delays))
+print(f"  {twsc!r}")
+crossing = json.loads(marvane.analyze_twsc_pedestrian(json.dumps(
+    {"stages": [{"crossing_length_ft": 24, "conflicting_flow_veh_h": 600}], "motorist_yield_rate": 0.4,
+     "has_marked_crosswalk": True})))
+print(f"  pedestrians: {crossing['delay']:.1f} s ({crossing['delay_interpretation']}), "
+      f"{crossing['proportion_dissatisfied']:.0%} dissatisfied, LOS {crossing['los']}")
 
 # --- Chapters 21 and 22: all-way STOP intersection and roundabout ------------------------------
 print("\nChapter 21: all-way STOP, two-lane eastbound approach, one lane on the others")

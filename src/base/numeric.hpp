@@ -12,6 +12,22 @@ namespace base {
 inline double min2(double a, double b) { return (b < a || std::isnan(a)) ? b : a; }
 inline double max2(double a, double b) { return (b > a || std::isnan(a)) ? b : a; }
 
+// A weighted mean that leaves out the terms whose weight is not above 0: an unused lane or
+// movement (whose value may be undefined, an infinite delay on a zero capacity) weighs nothing,
+// so it cannot turn the mean into not a number. The rule of every flow-weighted average.
+struct WeightedMean {
+    double weighted = 0.0;
+    double weight = 0.0;
+    void add(double value, double w) {
+        if (!(w > 0.0)) return;
+        weighted += value * w;
+        weight += w;
+    }
+    bool any() const { return weight > 0.0; }
+    // The mean, or `fallback` without any term.
+    double mean_or(double fallback) const { return any() ? weighted / weight : fallback; }
+};
+
 // Saturating conversions of a double to an integer, for every count, index or step derived from
 // input (a bare static_cast of a NaN or out-of-range double is undefined behaviour). The value is
 // truncated toward zero; round or floor it first where the method asks for that:

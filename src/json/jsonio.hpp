@@ -55,8 +55,10 @@
 //   invalid type: integer `3`, expected f64 / u32 / a string / a sequence / struct Name /
 //       variant identifier ...           at a scalar's last byte, a container's opening bracket
 //   invalid value: integer `-1`, expected u32   at the number's last byte
-//   invalid length 2, expected struct X with 5 elements / an array of length 4   at the closing bracket
-//                                        (too few elements)
+//   invalid length 2, expected struct X with 5 elements (1 element) / an array of length 4
+//                                        at the closing bracket (too few elements)
+//   invalid type: unit variant, expected struct variant E::V   a payload variant named alone, its
+//                                        payload record named "variant E::V"
 //   trailing characters                  at the first extra element of a record's array form or
 //                                        of a fixed-size array, or the first byte after the document
 //   syntax errors ("expected value", "EOF while parsing an object", ...) at the byte where the

@@ -268,8 +268,16 @@ auto Variants<std::variant<Alts...>>::read_alternative(std::size_t index, std::o
                 if (p && !p->is_null()) detail::invalid_type(*p, "unit variant");
                 return V(std::in_place_index<I>);
             } else {
-                if (!p) detail::invalid_type(w, "unit variant", "struct variant");
-                return V(std::in_place_index<I>, jsonio::read<std::variant_alternative_t<I, V>>(*p));
+                using A = std::variant_alternative_t<I, V>;
+                // A payload variant named without its payload: the expectation names the payload's
+                // record ("struct variant Enum::Variant" when the record is named so).
+                if (!p) {
+                    if constexpr (HasRecord<A>)
+                        detail::invalid_type(w, "unit variant", json_record(Tag<A>{}).struct_name());
+                    else
+                        detail::invalid_type(w, "unit variant", "struct variant");
+                }
+                return V(std::in_place_index<I>, jsonio::read<A>(*p));
             }
         }...};
     }(std::make_index_sequence<kCount>{});

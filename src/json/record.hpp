@@ -215,7 +215,8 @@ public:
         : name_(std::move(name)), fields_(std::move(fields)), unknown_(unknown), array_form_(array_form) {
         if (fields_.size() > kMaxFields) throw std::logic_error("JSON record " + name_ + " has too many fields");
         struct_name_ = "struct " + name_;
-        array_expected_ = struct_name_ + " with " + std::to_string(fields_.size()) + " elements";
+        array_expected_ =
+            struct_name_ + " with " + std::to_string(fields_.size()) + (fields_.size() == 1 ? " element" : " elements");
         std::vector<std::string_view> keys;
         for (const Field<R>& f : fields_) keys.push_back(f.key);
         expected_keys_ = detail::expected_list(keys);
@@ -232,6 +233,8 @@ public:
     }
 
     const std::string& name() const { return name_; }
+    // "struct {name}", the expectation of messages about the record as a whole.
+    const std::string& struct_name() const { return struct_name_; }
     const std::vector<Field<R>>& fields() const { return fields_; }
 
     R read(Value v) const {

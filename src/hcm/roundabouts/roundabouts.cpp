@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/numeric.hpp"
 #include "base/units.hpp"
 #include "hcm/common/common.hpp"
 #include "hcm/common/error.hpp"
@@ -64,17 +65,7 @@ double heavy_vehicle_factor(const RoundaboutApproach& e) { return 1.0 / (1.0 + e
 
 // Step 8's and step 9's flow-weighted delay. Terms whose weight is not above 0 are left out: a
 // lane without flow (whose delay is undefined when its capacity is zero) weighs nothing.
-struct WeightedDelay {
-    double delay_weight = 0.0;
-    double weight = 0.0;
-    void add(double delay, double w) {
-        if (!(w > 0.0)) return;
-        delay_weight += delay * w;
-        weight += w;
-    }
-    bool any() const { return weight > 0.0; }
-    double mean() const { return delay_weight / weight; }
-};
+using WeightedDelay = base::WeightedMean;
 
 // Steps 3-7 for one entry.
 void analyze_entry(Roundabouts& r, std::size_t index, double f_hv) {
@@ -227,12 +218,12 @@ void analyze(Roundabouts& r) {
         for (const RoundaboutLaneResult& lane : e.lanes) entry.add(lane.control_delay, lane.flow_veh);
         if (e.bypass_lane) entry.add(e.bypass_lane->control_delay, e.bypass_lane->flow_veh);
         if (!entry.any()) continue;  // no traffic: the entry keeps its delay and LOS as they were
-        const double delay = entry.mean();
+        const double delay = entry.mean_or(0.0);
         e.control_delay = delay;
         e.los = los_letter(delay);
         intersection.add(delay, entry.weight);
     }
-    const double delay = intersection.any() ? intersection.mean() : 0.0;
+    const double delay = intersection.mean_or(0.0);
     r.intersection_delay = delay;
     r.intersection_los = los_letter(delay);
 }

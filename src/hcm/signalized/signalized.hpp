@@ -13,6 +13,7 @@
 
 #include "hcm/common/common.hpp"
 #include "base/enum_names.hpp"
+#include "base/options.hpp"
 #include "hcm/common/intersection.hpp"
 #include "json/record_fwd.hpp"
 
@@ -172,6 +173,31 @@ struct SignalizedIntersection {
 
     friend bool operator==(const SignalizedIntersection&, const SignalizedIntersection&) = default;
 };
+
+// A direction as callers name it: ASCII upper-cased, then one of the four words.
+inline constexpr base::OptionTable<Direction, 4> DIRECTION_WORDS{
+    base::Normalise::Upper,
+    "unknown direction {}",
+    {{{"NB", Direction::NB}, {"SB", Direction::SB}, {"EB", Direction::EB}, {"WB", Direction::WB}}}};
+
+// The HCM Chapter 19 motorized-vehicle analysis: recomputes the lane groups, their capacity,
+// delay, LOS and queues, the approach and intersection delays and LOS and the critical v/c ratio
+// from the inputs, replacing every stored result. It cannot fail; every delay it stores is finite.
+void analyze(SignalizedIntersection& intersection);
+
+// The stored result of the approach whose direction word equals `direction` upper-cased (the
+// first one); hcm::Error "no approach {direction as given}" when there is none.
+const ApproachResult& approach_result_of(const SignalizedIntersection& intersection, std::string_view direction);
+
+// Right-turn-on-red flow rate (veh/h) of the first approach of direction `d` by the exclusive
+// right-turn lane rule of HCM Chapter 31, Section 8: the protected left-turn flow rate of the
+// complementary cross-street approach (NB-WB, SB-EB, EB-NB, WB-SB), capped at the right-turn flow
+// rate. 0 without exclusive right lanes, without that approach, or when its left turns are not
+// protected.
+double estimate_rtor_volume(const SignalizedIntersection& intersection, Direction d);
+
+// Gives every approach whose right-turn-on-red volume is 0 or less its own estimate (possibly 0).
+void apply_rtor_estimates(SignalizedIntersection& intersection);
 
 // The record tables (json/jsonio.hpp reads and writes through them).
 const jsonio::Record<PhaseTiming>& json_record(jsonio::Tag<PhaseTiming>);

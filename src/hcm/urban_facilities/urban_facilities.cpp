@@ -1,7 +1,5 @@
 #include "hcm/urban_facilities/urban_facilities.hpp"
 
-#include <array>
-#include <cmath>
 #include <string>
 
 #include "base/numeric.hpp"
@@ -17,12 +15,6 @@ namespace {
 using base::max2;
 using base::units::FT_PER_MI;
 using base::units::SECONDS_PER_HOUR;
-
-// Facility automobile traveller perception score (the facility form of Equation 18-17), from the
-// facility spatial stop rate H_F and the proportion of intersections with a left-turn lane P_LTL.
-constexpr double PERCEPTION_LEFT_TURN_LANES = 0.3434;
-constexpr double PERCEPTION_STOPS_PER_MI = -0.253;
-constexpr std::array<double, 5> PERCEPTION_THRESHOLDS = {-1.1614, 0.6234, 1.7389, 2.7047, 3.8044};
 
 // The boundary intersection's through movement over capacity forces LOS F (Exhibit 16-3).
 constexpr double VC_LOS_F_THRESHOLD = 1.0;
@@ -53,13 +45,6 @@ double facility_speed(double length_ft, double time_sum) {
 }
 
 double segment_time(double length_ft, double speed_mph) { return speed_mph > 0.0 ? length_ft / speed_mph : 0.0; }
-
-double perception_score(double prop_left_turn_lanes, double stops_per_mi) {
-    const double x = PERCEPTION_LEFT_TURN_LANES * prop_left_turn_lanes + PERCEPTION_STOPS_PER_MI * stops_per_mi;
-    double score = 1.0;
-    for (double c : PERCEPTION_THRESHOLDS) score += 1.0 / (1.0 + std::exp(x + c));
-    return score;
-}
 
 double travel_time_s(double length_ft, double speed_mph) {
     return SECONDS_PER_HOUR * length_ft / (FT_PER_MI * speed_mph);
@@ -115,8 +100,10 @@ FacilityResults aggregate_segments(std::span<const UrbanSegment> segments,
     r.base_ffs_mph = facility_speed(length, base_time);       // Equation 16-2
     r.travel_speed_mph = facility_speed(length, travel_time);  // Equation 16-3
     if (every_stop_rate) r.spatial_stop_rate_stops_mi = length > 0.0 ? stops / length : 0.0;  // Equation 16-4
+    // The facility perception score takes the segment form of Equation 18-17 with H_F and P_LTL.
     if (r.spatial_stop_rate_stops_mi && prop_left_turn_lanes)
-        r.perception_score = perception_score(*prop_left_turn_lanes, *r.spatial_stop_rate_stops_mi);
+        r.perception_score =
+            urban_segments::urban_segments::perception_score(*prop_left_turn_lanes, *r.spatial_stop_rate_stops_mi);
     r.critical_vc_ratio = critical_vc;
     const bool over_capacity = critical_vc && *critical_vc > VC_LOS_F_THRESHOLD;
     r.los = urban_segments::exhibits::exhibit_18_1_los(over_capacity, r.travel_speed_mph, r.base_ffs_mph);

@@ -13,13 +13,12 @@ using common::LevelOfService;
 // Upper bounds (inclusive) of LOS A to E for a segment LOS score of the pedestrian, bicycle and
 // transit modes.
 inline constexpr std::array<double, 5> SEGMENT_SCORE_LOS_MAX = {2.00, 2.75, 3.50, 4.25, 5.00};
-// Upper bounds (inclusive) of LOS A to E for a pedestrian or bicycle link LOS score.
-inline constexpr std::array<double, 5> LINK_SCORE_LOS_MAX = {1.5, 2.5, 3.5, 4.5, 5.5};
 
 // A score that is not a number (degenerate input: a zero length, zero speeds or rates) is F, never
 // the best letter.
 inline LevelOfService segment_score_los(double score) { return common::los_by_density(SEGMENT_SCORE_LOS_MAX, score); }
-inline LevelOfService link_score_los(double score) { return common::los_by_density(LINK_SCORE_LOS_MAX, score); }
+// A pedestrian or bicycle link LOS score takes the common 1.5-step thresholds.
+inline LevelOfService link_score_los(double score) { return common::los_by_score(score); }
 
 // Cross-section of the outside of the roadway, shared by the pedestrian and bicycle link scores.
 inline constexpr double CURB_SHOULDER_LOSS_FT = 1.5;     // a curb takes this much of the paved shoulder

@@ -247,14 +247,18 @@ void determine_los(UrbanSegment& s) {
 // as the record holds it and the proportion of intersections with a left-turn lane.
 void determine_perception_score(UrbanSegment& s) {
     if (!s.spatial_stop_rate_stops_mi || !s.prop_left_turn_lanes) return;
-    const double x =
-        PERCEPTION_LEFT_TURN_LANES * *s.prop_left_turn_lanes + PERCEPTION_STOPS_PER_MI * *s.spatial_stop_rate_stops_mi;
-    double score = 1.0;
-    for (double c : PERCEPTION_THRESHOLDS) score += 1.0 / (1.0 + std::exp(x + c));
-    s.perception_score = score;
+    s.perception_score = perception_score(*s.prop_left_turn_lanes, *s.spatial_stop_rate_stops_mi);
 }
 
 }  // namespace
+
+double perception_score(double prop_left_turn_lanes, double spatial_stop_rate_stops_mi) {
+    const double x =
+        PERCEPTION_LEFT_TURN_LANES * prop_left_turn_lanes + PERCEPTION_STOPS_PER_MI * spatial_stop_rate_stops_mi;
+    double score = 1.0;
+    for (double c : PERCEPTION_THRESHOLDS) score += 1.0 / (1.0 + std::exp(x + c));
+    return score;
+}
 
 void UrbanSegment::analyze() {
     UrbanSegment& s = *this;

@@ -135,6 +135,11 @@ std::string write_urban_segment(const UrbanSegment& segment);
 double full_stop_rate_signalized(std::uint32_t lanes, double stopped_veh_ln, double queue23_veh_ln, double green_s,
                                  double sat_flow_veh_h_ln, double demand_veh_h, double cycle_s);
 
+// Automobile traveller perception score (Equation 18-17) from the proportion of intersections with
+// a left-turn lane P_LTL and the spatial stop rate (stops/mi); the facility score of Chapter 16
+// takes the same form.
+double perception_score(double prop_left_turn_lanes, double spatial_stop_rate_stops_mi);
+
 }  // namespace hcm::urban_segments::urban_segments
 
 namespace base {

@@ -94,3 +94,16 @@ TEST(ErfApproximation, WithinItsErrorBoundAndOdd) {
     }
     EXPECT_TRUE(std::isnan(base::erf_approximation(std::nan(""))));
 }
+
+TEST(WeightedMean, LeavesOutTermsWithoutWeight) {
+    base::WeightedMean m;
+    EXPECT_EQ(m.mean_or(-1.0), -1.0);
+    m.add(std::numeric_limits<double>::infinity(), 0.0);  // an unused lane with an undefined delay
+    m.add(std::nan(""), -5.0);
+    m.add(10.0, std::nan(""));
+    EXPECT_FALSE(m.any());
+    m.add(10.0, 100.0);
+    m.add(40.0, 50.0);
+    EXPECT_EQ(m.mean_or(-1.0), 20.0);
+    EXPECT_EQ(m.weight, 150.0);
+}

@@ -30,6 +30,32 @@ ff::FreewayFacility one_mile_segments(std::size_t n, std::vector<double> demand)
     return f;
 }
 
+// ---- Free-flow travel time and seed statistics ------------------------------------------------------
+
+// One mile at the facility's 60 mi/h, a half-mile merge at its own 50 mi/h taking 400 and 600 veh/h
+// from its ramp, two four-lane miles at their own 40 mi/h.
+TEST(SeedFacility, FreeFlowTravelTimeAndSeedStatistics) {
+    auto f = one_mile_segments(3, {1000, 2000});
+    f.segments[1].seg_type = ff::SegmentType::Merge;
+    f.segments[1].length_ft = 2640.0;
+    f.segments[1].ffs = 50.0;
+    f.segments[1].on_ramp_demand = {400, 600};
+    f.segments[2].length_ft = 10560.0;
+    f.segments[2].lanes = 4;
+    f.segments[2].ffs = 40.0;
+    const ff::FreewayFacility before = f;
+
+    EXPECT_DOUBLE_EQ(rel::free_flow_travel_time_min(f), 1.0 + 0.6 + 3.0);
+    const sg::SeedStatistics seed = rel::seed_statistics(f);
+    EXPECT_EQ(seed.num_periods, 2u);
+    EXPECT_EQ(seed.ffs, 60.0);  // the facility's, whatever the segments say
+    EXPECT_EQ(seed.segment_lanes, (std::vector<std::uint32_t>{3, 3, 4}));
+    // Quarter-hour vehicle-miles of the built-up demands 1000/2000, 1400/2600, 1400/2600 veh/h.
+    EXPECT_EQ(seed.segment_vmt,
+              (std::vector<std::vector<double>>{{250.0, 500.0}, {175.0, 325.0}, {700.0, 1300.0}}));
+    EXPECT_EQ(f, before);  // the seed itself is not touched
+}
+
 // ---- Scenario factors ----------------------------------------------------------------------------
 
 // Three segments (the middle one two lanes) over four periods.
@@ -240,22 +266,40 @@ TEST(HandCheckedStudy, WeightedByProbabilityAlone) {
     EXPECT_DOUBLE_EQ(rel::failure_pct_below_speed(a, 60.0), 50.0);
 }
 
-// The scratch facility that serves every scenario gives what a fresh copy of the seed gives.
+// The scratch facility that serves every scenario gives what a fresh copy of the seed gives: no
+// incident, weather factor, schedule or result of one scenario reaches the next one, in the TTIs,
+// the observation weights (served VMT) or the delay.
 TEST(HandCheckedStudy, EveryScenarioAsOnAFreshCopyOfTheSeed) {
     auto a = testing_support::benchmark_study(18, 10, 1);
     a.scenario_generation.months = {1, 7};
     rel::run(a);
     const auto& set = *a.results.scenario_set;
+    // The study must hold a scenario without incidents after one with them, else it shows nothing.
+    bool incident_seen = false, clear_after_incident = false;
+    for (const auto& s : set.scenarios) {
+        clear_after_incident = clear_after_incident || (incident_seen && s.incidents.empty());
+        incident_seen = incident_seen || !s.incidents.empty();
+    }
+    ASSERT_TRUE(clear_after_incident);
+
     rel::ScenarioFactors factors;
+    std::vector<rel::TravelTimeObservation> observations;
+    double expected_vhd = 0.0;
     for (std::size_t i = 0; i < set.scenarios.size(); ++i) {
         ff::FreewayFacility copy = a.facility;
         rel::scenario_factors(set.scenarios[i], a.scenario_generation, a.facility, factors);
         rel::apply_scenario(factors, a.facility, copy);
         ff::run_analysis(copy);
-        std::vector<rel::TravelTimeObservation> observations;
         const auto out = rel::evaluate_scenario_run(copy, set.scenarios[i].probability,
                                                     a.results.free_flow_travel_time_min, true, observations);
         EXPECT_EQ(out.result.tti, a.results.scenario_results[i].tti) << "scenario " << i;
+        expected_vhd += out.vhd * set.scenarios[i].probability;
+    }
+    EXPECT_EQ(a.results.expected_vhd, expected_vhd);
+    ASSERT_EQ(a.results.observations.size(), observations.size());
+    for (std::size_t k = 0; k < observations.size(); ++k) {
+        EXPECT_EQ(a.results.observations[k].tti, observations[k].tti) << "observation " << k;
+        EXPECT_EQ(a.results.observations[k].weight, observations[k].weight) << "observation " << k;
     }
 }
 

@@ -211,7 +211,7 @@ inline const jsonio::Variants<Control>& json_variants(jsonio::Tag<Control>) {
 }
 
 inline const jsonio::Record<Signal>& json_record(jsonio::Tag<Signal>) {
-    static const jsonio::Record<Signal> record{"Signal", {jsonio::required("cycle_s", &Signal::cycle_s)}};
+    static const jsonio::Record<Signal> record{"variant Control::Signal", {jsonio::required("cycle_s", &Signal::cycle_s)}};
     return record;
 }
 

@@ -362,7 +362,10 @@ TEST(TaggedEnum, UnitAndPayloadVariants) {
     Control c = jsonio::read_document<Control>(R"({"Signal": {"cycle_s": 90}})");
     ASSERT_EQ(c.index(), 1u);
     EXPECT_EQ(std::get<1>(c).cycle_s, 90.0);
-    EXPECT_EQ(read_error<Control>(R"("Signal")"), "invalid type: unit variant, expected struct variant at line 1 column 8");
+    EXPECT_EQ(read_error<Control>(R"("Signal")"),
+              "invalid type: unit variant, expected struct variant Control::Signal at line 1 column 8");
+    EXPECT_EQ(read_error<Control>(R"({"Signal": []})"),
+              "invalid length 0, expected struct variant Control::Signal with 1 element at line 1 column 13");
     EXPECT_EQ(read_error<Control>(R"({"Signal": {}})"), "missing field `cycle_s` at line 1 column 13");
     EXPECT_EQ(read_error<Control>(R"({"Stop": 1})"), "invalid type: integer `1`, expected unit variant at line 1 column 10");
     EXPECT_EQ(read_error<Control>(R"("Go")"), "unknown variant `Go`, expected one of `Stop`, `Signal`, `Yield` at line 1 column 4");

@@ -155,6 +155,17 @@ INSTANTIATE_TEST_SUITE_P(
         Worked{14.0, 1.0, 1500.0, 0.5, 0.85, false, false, 3, 11.296224575371749, 38.92758674488825,
                0.7646459673824735, 7.341970682974081, 1.5843541122291365, L::F}));
 
+// The three- and four-lane models are clamped to [0, 1]: a saturated 12-ft path (every a_i and
+// b_i 1) would give (0.62 + 4.38 x 5) / (4.38^2 + 1) = 1.115 unclamped; a negative demand on a
+// 16-ft path would give a negative probability.
+TEST(OffStreetBicycle, DelayedPassingProbabilityIsClamped) {
+    const std::tuple<double, double, double> cases[] = {{12.0, 1e6, 1.0}, {16.0, -300.0, 0.0}};
+    for (const auto& [width, two_way, expected] : cases) {
+        OffStreetBicycleFacility f = path(width, 1.0, two_way);
+        EXPECT_EQ(f.calculate_probability_of_delayed_passing(), expected) << width;
+    }
+}
+
 TEST(OffStreetBicycle, DirectionalDemandOverridesTheSplit) {
     OffStreetBicycleFacility f = path(10.0, 1.0, 1000.0);
     f.subject_demand = 85.0;

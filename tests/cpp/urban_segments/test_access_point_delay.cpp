@@ -108,6 +108,12 @@ TEST(ApproachDelay, RightTurnDecelerationModel) {
     EXPECT_DOUBLE_EQ(approach_delay(approach(0, 2300, 100, 0, 1, 0, 0), 60.0, 0.25).delay_right_s, 0.0);
 }
 
+TEST(ApproachDelay, PeriodHeldAtOneMillionthOfAnHour) {
+    const AccessPointApproach a = approach(60, 900, 80, 1, 0, 1, 700, 3);
+    for (double period : {1e-6, 0.0, -1.0})
+        EXPECT_NEAR(approach_delay(a, 35.0, period).delay_total_s, 0.046752793980967974, 1e-12) << period;
+}
+
 TEST(LaneSplit, SharesAndFlows) {
     LaneSplit s = lane_split(approach(40, 500, 50, 0, 1, 0, 400), 1.3, 1.0, 0.5);  // one lane: the shares
     EXPECT_DOUBLE_EQ(s.p_l, 40.0 / 590.0);

@@ -80,6 +80,21 @@ TEST(ArrivalProfile, WrappedGreenEqualsTheSameDeparturesWrittenOut) {
     for (int i = 0; i < 100; ++i) EXPECT_NEAR(whole[i], split[i], 1e-12) << i;
 }
 
+TEST(ArrivalProfile, NegativeGreenStartAndLagKeepTheirSign) {
+    // 0.2-s steps over a 4-s cycle, no travel time: F = 1/2.575 and the lag rounds
+    // 1.25 - 2.575 = -1.325 to -1 (step 19). The green starts at -0.6 s (step -3 = 17) for 5 steps:
+    // 2 at 0.2 veh, then 3 x 1.6/3 veh at steps 17, 18, 19, 0, 1, arriving from step 16 on.
+    const MovementDischarge early{1800.0, 3600.0, -0.6, 1.0, 0.4};
+    const std::vector<double> q = profile_of(early, 20, 0.0, 0.2);
+    EXPECT_NEAR(q[15], 0.0002760337644173895, 1e-12);
+    EXPECT_NEAR(q[16], 0.07783873909862424, 1e-12);  // the first departure arrives
+    EXPECT_NEAR(q[0], 0.4399591323913593, 1e-12);    // the peak, after the last departure
+    EXPECT_NEAR(q[1], 0.2691012168995693, 1e-12);
+    EXPECT_NEAR(sum(q), 2.0, 1e-12);
+    // The same green one cycle later lands on the same steps.
+    EXPECT_EQ(profile_of({1800.0, 3600.0, 3.4, 1.0, 0.4}, 20, 0.0, 0.2), q);
+}
+
 TEST(ArrivalProfile, HugeGreensStepsAndTravelTimesStayBounded) {
     // 10^12 s of green over a 120-s cycle (8 x 10^9 wraps): uniform arrivals of 1000 veh/h.
     const std::vector<double> q = profile_of({1000.0, 1800.0, 0.0, 1e12, 0.0}, 120, 20.0);

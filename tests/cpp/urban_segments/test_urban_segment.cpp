@@ -121,6 +121,25 @@ INSTANTIATE_TEST_SUITE_P(
                       // Uncontrolled: no start-up term, no stops, and no delay even when given.
                       ControlCase{BoundaryControlType::Uncontrolled, 1600.0, 26.268828177498953, 0.0, 0.0, LOS::A}));
 
+TEST(UrbanSegmentAnalysis, MidsegmentFlowFeedsAccessPointsButNotTheStopRate) {
+    UrbanSegment s = signalized_segment();
+    s.midsegment_flow_veh_h = 1400.0;  // 700 veh/h/ln: Exhibit 18-13 gives 0.72 per access point
+    s = analysed(s);
+    EXPECT_NEAR(*s.access_point_delay_total_s, 6.0 * 0.72, 1e-12);
+    EXPECT_NEAR(*s.full_stop_rate, 0.54, 1e-12);  // from the through demand v
+}
+
+TEST(UrbanSegmentAnalysis, CapacityThatIsNotPositive) {
+    UrbanSegment s = signalized_segment();
+    s.through_capacity_veh_h = 0.0;  // present but no capacity: no v/c, not over capacity
+    s = analysed(s);
+    EXPECT_EQ(s.demand_exceeds_capacity, false);
+    EXPECT_FALSE(s.vc_ratio);
+    EXPECT_EQ(s.los, LOS::D);
+    s.through_capacity_veh_h.reset();
+    EXPECT_FALSE(analysed(s).demand_exceeds_capacity);
+}
+
 TEST(UrbanSegmentAnalysis, SpeedAdjustmentLimits) {
     UrbanSegment zero = signalized_segment(), one = signalized_segment();
     zero.n_through_lanes = 0;  // analysed as 1
@@ -159,6 +178,9 @@ TEST(UrbanSegmentAnalysis, AccessPointPaths) {
     s = analysed(s);
     EXPECT_NEAR(*s.access_point_delay_total_s, 0.08781824263485136, 1e-12);
     EXPECT_NEAR(*s.running_time_s, 26.068767632255017, 1e-11);
+    s.access_point_turn_delay_speed_mph = 13.0;  // 19.1 ft/s, below the turning speed: no right-turn delay
+    EXPECT_NEAR(*analysed(s).access_point_delay_total_s, 0.056120608080593985, 1e-12);
+    s.access_point_turn_delay_speed_mph.reset();
     s.access_point_approaches = std::vector<AccessPointApproach>{};  // none: 0 and an empty list
     s = analysed(s);
     EXPECT_DOUBLE_EQ(*s.access_point_delay_total_s, 0.0);
@@ -171,6 +193,11 @@ TEST(UrbanSegmentAnalysis, AccessPointPaths) {
     EXPECT_NEAR(*s.access_point_delay_total_s, 2.0 * 0.25, 1e-12);
     EXPECT_NEAR(*s.f_a_mph, -0.078 * 5280.0 * 6.0 / 1270.0 / 2.0, 1e-12);
     EXPECT_EQ(s.access_point_delays_computed->size(), 3u);  // kept off the per-approach path
+    s.n_influential_access_points.reset();
+    s.prop_opposing_left_accessible = 0.5;  // N_a = 4 + 0.5 x 2; f_A still counts all 6
+    s = analysed(s);
+    EXPECT_NEAR(*s.access_point_delay_total_s, 5.0 * 0.25, 1e-12);
+    EXPECT_NEAR(*s.f_a_mph, -0.078 * 5280.0 * 6.0 / 1270.0 / 2.0, 1e-12);
 }
 
 TEST(UrbanSegmentAnalysis, ProportionArrivingGreen) {
