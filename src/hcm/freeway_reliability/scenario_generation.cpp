@@ -582,19 +582,6 @@ std::vector<double> poisson_probabilities(double lambda) {
     return p;
 }
 
-double erf_approximation(double z) {
-    constexpr double P = 0.3275911;
-    constexpr double A1 = 0.254829592;
-    constexpr double A2 = -0.284496736;
-    constexpr double A3 = 1.421413741;
-    constexpr double A4 = -1.453152027;
-    constexpr double A5 = 1.061405429;
-    const double a = std::abs(z);
-    const double t = 1.0 / (1.0 + P * a);
-    const double e = 1.0 - t * (A1 + t * (A2 + t * (A3 + t * (A4 + t * A5)))) * std::exp(-a * a);
-    return z >= 0.0 ? e : -e;
-}
-
 DurationBins lognormal_bin_probabilities(const IncidentDurationParams& params) {
     const std::size_t hi_bin = std::max<std::size_t>(round_to_count(std::ceil(params.max / MINUTES_PER_PERIOD)), 1);
     std::size_t lo_bin = round_to_count(std::floor(params.min / MINUTES_PER_PERIOD));
@@ -609,7 +596,7 @@ DurationBins lognormal_bin_probabilities(const IncidentDurationParams& params) {
     auto cdf = [&](double minutes) {
         if (params.mean <= 0.0 || minutes <= 0.0) return 0.0;
         const double z = ((std::log(minutes) - mu) / sigma) / 1.4142135623730951;
-        return 0.5 * (1.0 + erf_approximation(z));
+        return 0.5 * (1.0 + base::erf_approximation(z));  // Abramowitz-Stegun 7.1.26
     };
     double total = 0.0;
     for (std::size_t b = lo_bin; b <= hi_bin; ++b) {
