@@ -471,6 +471,32 @@ def bench_signalized(protected_permitted, analyses):
     time_case(name, analyses, lambda: [x.analyze() for _ in range(analyses)])
 
 
+def bench_urban_reliability(segments=10):
+    """A one-year study (all weekdays, 12 analysis periods a day) of a signalized facility with
+    monthly weather, crashes at every segment and intersection and one ATDM strategy; the work is
+    the number of scenarios, each analysing every segment."""
+    signal = {"n_through_lanes": 2, "speed_limit_mph": 35, "control": "Signalized", "cycle_length_s": 100,
+              "effective_green_s": 45, "sat_flow_veh_h_ln": 1800, "through_capacity_veh_h": 1620,
+              "through_control_delay_s": 20}
+    text = json.dumps({
+        "facility": {"segments": [{**signal, "segment_length_ft": 1000 + 200 * (i % 4),
+                                   "through_demand_veh_h": 900 + 60 * (i % 5)} for i in range(segments)]},
+        "config": {
+            "weather": [{"total_precip_in": 3.0, "days_with_precip": 9, "mean_temp_f": 30 + 4 * m,
+                         "precip_rate_in_h": 0.08} for m in range(12)],
+            "incidents": {"segment_crash_frequencies": [1.0] * segments,
+                          "intersection_crash_frequencies": [2.0] * (segments + 1)},
+            "boundary_signals": [{"effective_green_s": 45 + 2 * (i % 3)} for i in range(segments)]},
+        "atdm_strategies": [{"name": "peak", "periods": [4, 5, 6], "sat_flow_adjustment": 1.05}]})
+    scenarios = marvane.UrbanReliability(text)
+    scenarios.run()
+
+    def run():
+        marvane.UrbanReliability(text).run()
+
+    time_case(f"urban_reliability {segments}seg 1 year (scenarios)", scenarios.num_scenarios, run, repeat=5)
+
+
 CASES = [
     ("freeway_facility 30seg x 24per", lambda: bench_freeway_facility(30, 24)),
     ("freeway_facility 60seg x 96per", lambda: bench_freeway_facility(60, 96)),
@@ -488,6 +514,7 @@ CASES = [
     ("to_json 240seg x 192per", lambda: bench_to_json(240, 192)),
     ("urban_segment analyze()", lambda: bench_urban_segment()),
     ("urban_facility 20seg", lambda: bench_urban_facility(20)),
+    ("urban_reliability 10seg", lambda: bench_urban_reliability(10)),
     ("twsc Twsc() + analyze()", lambda: bench_twsc()),
     ("offstreet_bicycle 1000paths", lambda: bench_offstreet_bicycle(1000)),
     ("signalized ped+bike+two-stage calls", lambda: bench_signalized_modes(10000)),

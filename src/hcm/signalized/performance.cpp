@@ -462,7 +462,10 @@ double uniform_delay(double green_s, double cycle_s, double vc_ratio, double p_o
 double incremental_delay(double vc_ratio, double capacity, double k, double upstream_filtering, double period_h) {
     if (!(capacity > 0.0) || !(period_h > 0.0)) return 0.0;
     const double x = vc_ratio;
-    const double root = (x - 1.0) * (x - 1.0) + 8.0 * k * upstream_filtering * x / (period_h * capacity);
+    // I runs from 0 (arrivals fully metered upstream) to 1 (random arrivals); a negative I is taken
+    // as 0, whose delay is the least the term can give (0 below capacity), never a negative one.
+    const double filtering = max2(upstream_filtering, 0.0);
+    const double root = (x - 1.0) * (x - 1.0) + 8.0 * k * filtering * x / (period_h * capacity);
     return 900.0 * period_h * ((x - 1.0) + std::sqrt(max2(root, 0.0)));
 }
 

@@ -510,6 +510,9 @@ double platoon_adjusted_capacity(double v_c, double t_c, double t_f, double p_b,
     if (p_b <= 0.0) return potential_capacity(v_c, t_c, t_f);
     const double platoon_flow = static_cast<double>(n) * PLATOON_FLOW_PER_LANE * p_b;  // L
     if (v_c > platoon_flow) {
+        // Blocked all the time, no gap outside the platoons: the limit of (1 - p_b) cp(v_u) is 0
+        // (the formula itself gives 0 x NaN, which would spread to every lower rank).
+        if (p_b == 1.0) return 0.0;
         const double v_u = (v_c - platoon_flow) / (1.0 - p_b);  // flow outside the platoons
         return (1.0 - p_b) * potential_capacity(v_u, t_c, t_f);
     }

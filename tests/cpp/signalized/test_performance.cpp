@@ -223,7 +223,9 @@ TEST(SignalizedDelay, IncrementalAndInitialQueueDelay) {
     EXPECT_EQ(si::incremental_delay(1.2, 500, 0.5, 1.0, 0.0), 0.0);   // no analysis period
     // X 1: 225 sqrt(8 x 0.5 x 1 / (0.25 x 500)) = 225 sqrt(0.032).
     EXPECT_NEAR(si::incremental_delay(1.0, 500, 0.5, 1.0, 0.25), 225 * std::sqrt(0.032), 1e-12);
-    EXPECT_TRUE(std::isfinite(si::incremental_delay(0.9, 500, 0.5, -1.0, 0.25)));  // a negative I: no NaN
+    // A negative I counts as 0: no NaN and no negative delay; 1,800 T (X - 1) above capacity.
+    EXPECT_NEAR(si::incremental_delay(0.9, 500, 0.5, -1.0, 0.25), 0.0, 1e-12);
+    EXPECT_NEAR(si::incremental_delay(1.2, 500, 0.5, -1.0, 0.25), 450 * 0.2, 1e-12);
 
     // Demand above capacity all period: t_A = T, Q_eo = 25, Q_e = 30;
     // d3 = 24 x ((900 - 625) / 1000 + 0.25 x 10 / 2 - 25 / 1000) = 36.

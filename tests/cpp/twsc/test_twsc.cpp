@@ -466,6 +466,20 @@ TEST(TwscZeroCapacity, MajorLeftTurnWithDemandIsNeverServed) {
     EXPECT_NEAR((*t.approach_delays)[1], 10.8033 * 80 / 1000, 1e-5);
 }
 
+TEST(TwscPlatoons, AlwaysBlockedIsZeroCapacityAboveThePlatoonFlow) {
+    EXPECT_EQ(platoon_adjusted_capacity(1620.0, 4.1, 2.2, 1.0, 1), 0.0);  // v_c above L = 1500
+    EXPECT_EQ(platoon_adjusted_capacity(1400.0, 4.1, 2.2, 1.0, 1), 0.0);
+    Twsc t = worked_example();
+    t.geometry.major_lanes_per_direction = 1;
+    t.demand.v5 = 1500;  // M1 and M1U see 1620 veh/h
+    t.platoon_blockage = PlatoonBlockage{.pb1 = 1.0};
+    analyze(t);
+    for (Mv m : {Mv::M1, Mv::M1U, Mv::M7, Mv::M8}) EXPECT_EQ(*mv(t, m).movement_capacity, 0.0);
+    EXPECT_EQ(*mv(t, Mv::M1).control_delay, INF);
+    EXPECT_EQ(t.lanes_nb[0].capacity, 0.0);
+    EXPECT_EQ(t.lanes_nb[0].los, "F");
+}
+
 TEST(TwscStaleResults, ASecondAnalysisStartsFromBlankMovements) {
     Twsc t = worked_example();
     t.geometry.median_storage_nb = 2;
