@@ -22,17 +22,12 @@ namespace vevuruvu::ramp_terminals {
 
 namespace py = pybind11;
 using namespace boundary;
-using hcm::common::LevelOfService;
 
 namespace {
 
-std::string los_debug(const std::optional<LevelOfService>& los) {
-    return los ? std::string("Some(") + hcm::common::letter(*los) + ")" : "None";
-}
-
 std::string interchange_repr(const rt::Interchange& ix) {
     return "Interchange(form=" + std::string(base::name_of(ix.form)) +
-           ", ett=" + base::debug_opt(ix.interchange_ett_s) + ", los=" + los_debug(ix.interchange_los) + ")";
+           ", ett=" + base::debug_opt(ix.interchange_ett_s) + ", los=" + hcm::common::debug_opt(ix.interchange_los) + ")";
 }
 
 std::vector<hcm::ramp_terminals::exhibits::OdMovement> od_movements(const rt::Interchange& ix) {

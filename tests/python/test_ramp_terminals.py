@@ -138,7 +138,10 @@ def test_round_trip_of_a_lane_group_without_capacity():
 
 
 @settings(max_examples=40, deadline=None)
-@given(demands=st.lists(st.floats(0, 1500), min_size=14, max_size=14), cycle=st.floats(60, 180),
+# Subnormal demands are left out: d * ETT then keeps too few digits for the mean to stay within
+# the travel times it averages.
+@given(demands=st.lists(st.floats(0, 1500, allow_subnormal=False), min_size=14, max_size=14),
+       cycle=st.floats(60, 180),
        form=st.sampled_from(["Diamond", "Ddi", "ParcloA2Q", "ParcloB4Q", "Spui"]))
 def test_delays_are_non_negative_and_the_interchange_ett_is_a_mean(demands, cycle, form):
     ix = Interchange(json.dumps(diamond(form=form, demands=demands, cycle_length_s=cycle)))

@@ -97,17 +97,20 @@ StopJunction evaluate_stop(const StopStep& step, double period_h) {
         out.delay_s = INF;
         out.queue_95_veh = 0.0;
         out.vc_exceeds_one = true;
-        return out;
+    } else {
+        const double x = v / c;
+        const double service = SECONDS_PER_HOUR / c;
+        out.delay_s =
+            service +
+            900.0 * period_h *
+                ((x - 1.0) + std::sqrt((x - 1.0) * (x - 1.0) + service * x / (STOP_DELAY_DIVISOR * period_h))) +
+            STOP_DECELERATION_S;
+        out.queue_95_veh =
+            (c / SECONDS_PER_HOUR) * 900.0 * period_h *
+            ((x - 1.0) + std::sqrt((x - 1.0) * (x - 1.0) + service * x / (QUEUE_95_DIVISOR * period_h)));
+        out.vc_exceeds_one = x > 1.0;
     }
-    const double x = v / c;
-    const double service = SECONDS_PER_HOUR / c;
-    out.delay_s = service +
-                  900.0 * period_h *
-                      ((x - 1.0) + std::sqrt((x - 1.0) * (x - 1.0) + service * x / (STOP_DELAY_DIVISOR * period_h))) +
-                  STOP_DECELERATION_S;
-    out.queue_95_veh = (c / SECONDS_PER_HOUR) * 900.0 * period_h *
-                       ((x - 1.0) + std::sqrt((x - 1.0) * (x - 1.0) + service * x / (QUEUE_95_DIVISOR * period_h)));
-    out.vc_exceeds_one = x > 1.0;
+    // The storage check holds for both: a queue of 0 exceeds only a negative storage.
     out.queue_exceeds_storage = step.storage_ft && out.queue_95_veh * step.queue_spacing_ft > *step.storage_ft;
     return out;
 }

@@ -565,6 +565,9 @@ void determine_effective_green(const Interchange& ix, const std::array<Link, 2>&
 
 // ---- Step 4: capacity ----
 
+// A yielding turn is served only with a finite, positive capacity; any other has none.
+bool yield_has_capacity(double capacity) { return std::isfinite(capacity) && capacity > 0.0; }
+
 // Capacity of a turn yielding to a conflicting stream, veh/h.
 double yield_capacity(const YieldTurnInput& y, double cycle_s) {
     const double g_c = y.conflicting_green_s;
@@ -583,8 +586,10 @@ double yield_capacity(const YieldTurnInput& y, double cycle_s) {
     }
     const double clearance =
         y.clearance_speed_mph > 0.0 ? y.clearance_distance_ft / (ex::FT_S_PER_MI_H * y.clearance_speed_mph) : 0.0;
-    if (!(cycle_s > 0.0)) return 0.0;
     const double t_f = y.follow_up_headway_s;
+    // Without a positive follow-up headway the turn has no defined service rate: no capacity
+    // (3600 / t_f would make it infinite and its delay zero).
+    if (!(cycle_s > 0.0) || !(t_f > 0.0)) return 0.0;
     const double t_c = y.critical_headway_s;
     const double saturation = SECONDS_PER_HOUR / t_f;  // veh/h through the conflicting stream's red
     const double gaps = std::exp(-(t_c - 0.5 * t_f) * y.conflicting_flow_veh_h / SECONDS_PER_HOUR);
@@ -603,7 +608,7 @@ void determine_capacity(const Interchange& ix, const LaneGroupInput& in, LaneGro
         case ControlKind::YieldControlled: {
             const double c = yield_capacity(std::get<1>(in.control), ix.cycle_length_s);
             r.capacity = c;
-            r.vc_ratio = c <= 0.0 ? INF : v / c;
+            r.vc_ratio = yield_has_capacity(c) ? v / c : INF;
             break;
         }
         case ControlKind::FreeFlow: r.vc_ratio = 0.0; break;
@@ -782,7 +787,7 @@ void determine_signalized_delay(const Interchange& ix, const LaneGroupInput& in,
 
 double yield_delay(double period_h, double v, const std::optional<double>& capacity) {
     namespace d = ex::delay;
-    if (!capacity || !(*capacity > 0.0)) return INF;
+    if (!capacity || !yield_has_capacity(*capacity)) return INF;
     const double c = *capacity;
     const double x = v / c;
     const double service = SECONDS_PER_HOUR / c;

@@ -65,9 +65,14 @@ TEST_P(NoCapacity, InfiniteDelayNoQueueAndTheVcFlag) {
     EXPECT_EQ(j.delay_s, kInf);
     EXPECT_EQ(j.queue_95_veh, 0.0);
     EXPECT_TRUE(j.vc_exceeds_one);
+    EXPECT_FALSE(j.queue_exceeds_storage);
     const AltMovementResult r = evaluate(movement("x", Approach::Eb, 100, {GetParam()}));
     EXPECT_EQ(r.ett_s, kInf);
     EXPECT_EQ(r.los, LevelOfService::F);
+    // The storage check still applies to the queue of 0: only a negative storage is exceeded.
+    StopStep negative_storage = GetParam();
+    negative_storage.storage_ft = -1.0;
+    EXPECT_TRUE(evaluate_stop(negative_storage, 0.25).queue_exceeds_storage);
 }
 
 INSTANTIATE_TEST_SUITE_P(Headways, NoCapacity,

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 #include "../support/checks.hpp"
 #include "interchanges.hpp"
@@ -158,6 +159,52 @@ TEST(LaneGroupControls, FreeFlowAndYield) {
     EXPECT_EQ(od_result(ix, "G").los, LevelOfService::F);
     EXPECT_EQ(ix.interchange_ett_s, kInf);
 }
+
+struct YieldCase {
+    const char* name;
+    YieldTurnInput input;
+    double capacity;  // NaN: left undefined
+};
+
+class YieldWithoutCapacity : public ::testing::TestWithParam<YieldCase> {};
+
+// A yielding turn with no follow-up headway (3600 / t_f would give an infinite capacity and a zero
+// delay), or with a capacity that is not finite and positive, cannot enter: v/c and delay are
+// infinite, and so the O-D path's travel time, with LOS F.
+TEST_P(YieldWithoutCapacity, InfiniteVcAndDelay) {
+    const YieldCase& c = GetParam();
+    Interchange ix = diamond();
+    input(ix, "WbExtRight").control = yield_controlled(c.input);
+    analyze(ix);
+    const LaneGroupResult& r = result(ix, "WbExtRight");
+    if (std::isnan(c.capacity)) {
+        EXPECT_TRUE(std::isnan(*r.capacity));
+    } else {
+        EXPECT_EQ(r.capacity, c.capacity);
+    }
+    EXPECT_EQ(r.vc_ratio, kInf);
+    EXPECT_EQ(r.control_delay_s, kInf);
+    EXPECT_TRUE(od_result(ix, "G").vc_exceeds_one);
+    EXPECT_EQ(od_result(ix, "G").ett_s, kInf);
+    EXPECT_EQ(od_result(ix, "G").los, LevelOfService::F);
+}
+
+YieldTurnInput yield_with(double t_c, double t_f, double g_c) {
+    YieldTurnInput y = YIELD_AT_720;
+    y.critical_headway_s = t_c;
+    y.follow_up_headway_s = t_f;
+    y.conflicting_green_s = g_c;
+    return y;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, YieldWithoutCapacity,
+    ::testing::Values(YieldCase{"ZeroFollowUpThroughRed", yield_with(5.0, 0.0, 40.0), 0.0},
+                      YieldCase{"ZeroFollowUpThroughGaps", yield_with(5.0, 0.0, 100.0), 0.0},
+                      YieldCase{"NegativeFollowUp", yield_with(5.0, -3.0, 40.0), 0.0},
+                      YieldCase{"UndefinedCapacity", yield_with(testing_support::kNaN, 3.0, 100.0),
+                                testing_support::kNaN}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UpstreamFiltering, OversaturatedExternalThroughFiltersTheInternalGroups) {
     Interchange ix = diamond();
