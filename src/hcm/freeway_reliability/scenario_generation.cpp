@@ -81,10 +81,13 @@ void validate_day_counts(const ScenarioGenerationConfig& config, std::size_t com
     if (counts.size() != combinations)
         throw Error("day_counts has " + std::to_string(counts.size()) + " entries but there are " +
                     std::to_string(combinations) + " demand combinations");
-    // Weights that are negative, not finite or sum to zero give probabilities that are not.
+    // Weights that are negative, not finite or sum to zero give probabilities that are not; nor
+    // does a sum whose product with the replications overflows (every probability would be 0).
     bool sound = true;
     for (double c : counts) sound = sound && c >= 0.0 && std::isfinite(c);
-    if (!sound || !(sum_of(counts) > 0.0)) throw Error("day_counts must be non-negative with a positive sum");
+    const double denominator = sum_of(counts) * static_cast<double>(config.replications);
+    if (!sound || !(denominator > 0.0 && std::isfinite(denominator)))
+        throw Error("day_counts must be non-negative with a positive sum");
 }
 
 // The seed day's demand multiplier: a seed_month of 0 reads January.
@@ -579,19 +582,6 @@ std::vector<double> poisson_probabilities(double lambda) {
     return p;
 }
 
-double erf_approximation(double z) {
-    constexpr double P = 0.3275911;
-    constexpr double A1 = 0.254829592;
-    constexpr double A2 = -0.284496736;
-    constexpr double A3 = 1.421413741;
-    constexpr double A4 = -1.453152027;
-    constexpr double A5 = 1.061405429;
-    const double a = std::abs(z);
-    const double t = 1.0 / (1.0 + P * a);
-    const double e = 1.0 - t * (A1 + t * (A2 + t * (A3 + t * (A4 + t * A5)))) * std::exp(-a * a);
-    return z >= 0.0 ? e : -e;
-}
-
 DurationBins lognormal_bin_probabilities(const IncidentDurationParams& params) {
     const std::size_t hi_bin = std::max<std::size_t>(round_to_count(std::ceil(params.max / MINUTES_PER_PERIOD)), 1);
     std::size_t lo_bin = round_to_count(std::floor(params.min / MINUTES_PER_PERIOD));
@@ -606,7 +596,7 @@ DurationBins lognormal_bin_probabilities(const IncidentDurationParams& params) {
     auto cdf = [&](double minutes) {
         if (params.mean <= 0.0 || minutes <= 0.0) return 0.0;
         const double z = ((std::log(minutes) - mu) / sigma) / 1.4142135623730951;
-        return 0.5 * (1.0 + erf_approximation(z));
+        return 0.5 * (1.0 + base::erf_approximation(z));  // Abramowitz-Stegun 7.1.26
     };
     double total = 0.0;
     for (std::size_t b = lo_bin; b <= hi_bin; ++b) {

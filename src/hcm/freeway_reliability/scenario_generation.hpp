@@ -184,10 +184,6 @@ std::vector<std::size_t> counts_matching_distribution(std::span<const double> pr
 // tail beyond kmax is left out (the count matching absorbs it). `lambda` must be positive.
 std::vector<double> poisson_probabilities(double lambda);
 
-// erf(z) by the five-term rational approximation of Abramowitz and Stegun (formula 7.1.26),
-// which every platform evaluates alike.
-double erf_approximation(double z);
-
 // Incident durations as whole 15-minute periods lo_bin .. hi_bin with lognormal probabilities:
 // bin b takes the probability of (15b - 7.5, 15b + 7.5] minutes, renormalised over the bins.
 struct DurationBins {

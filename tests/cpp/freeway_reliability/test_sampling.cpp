@@ -45,15 +45,6 @@ TEST(Poisson, ListLengthAndTerms) {
     EXPECT_EQ(counts_matching_distribution(small, 20), (Counts{18, 2, 0, 0, 0, 0, 0}));
 }
 
-TEST(ErfApproximation, AbramowitzStegun7_1_26) {
-    // At 0 the coefficients sum to 0.999999999, leaving 1e-9.
-    EXPECT_NEAR(erf_approximation(0.0), 1e-9, 1e-15);
-    for (double z : {0.3, 1.0, 2.5}) {
-        EXPECT_NEAR(erf_approximation(z), std::erf(z), 1.5e-7) << z;
-        EXPECT_EQ(erf_approximation(-z), -erf_approximation(z));
-    }
-}
-
 struct BinCase {
     IncidentDurationParams params;
     std::size_t first_bin, last_bin, likeliest_bin;

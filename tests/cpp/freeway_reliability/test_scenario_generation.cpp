@@ -80,6 +80,8 @@ const InvalidCase kInvalid[] = {
      "day_counts must be non-negative with a positive sum"},
     {"DayCountsNaN", [](C& c, S&) { (c.day_counts = std::vector<double>(60, 1.0))->at(7) = kNaN; },
      "day_counts must be non-negative with a positive sum"},
+    {"DayCountsSumOverflows", [](C& c, S&) { c.day_counts = std::vector<double>(60, 1e307); },
+     "day_counts must be non-negative with a positive sum"},
     {"SeedMultiplierZero", [](C& c, S&) { c.demand_multipliers[0][0] = 0.0; },
      "seed demand multiplier must be positive"},
     {"SixSeverities", [](C& c, S&) { c.incidents.emplace().severity_distribution = {0.5, 0.5, 0, 0, 0, 0}; },
