@@ -492,9 +492,20 @@ double initial_queue_delay(double initial_veh, double flow, double capacity, dou
     if (!(period_h > 0.0) || !(initial_veh > 0.0) || !(flow > 0.0)) return 0.0;
     const double c = max2(capacity, 1e-9);
     const InitialQueue t = initial_queue_terms(initial_veh, flow, c, period_h);
-    return 3600.0 / (flow * period_h) *
-           ((t.q_e * t.q_e - t.q_eo * t.q_eo) / (2.0 * c) + t.t_a * (initial_veh + t.q_e - t.q_eo) / 2.0 -
-            initial_veh * initial_veh / (2.0 * c));
+    // The bracket of the HCM's d3, (Q_e^2 - Q_eo^2) / 2c + t_A (Q_b + Q_e - Q_eo) / 2 - Q_b^2 / 2c,
+    // in its factored forms: equal in exact arithmetic, never negative, and free of the cancellation
+    // that turns a flow of a few 1e-15 veh/h (the residue of a lane-flow split) into a delay of
+    // several seconds of either sign. Below capacity the bracket is proportional to v, which the
+    // 3600 / (v T) in front then cancels.
+    double per_flow = 0.0;  // bracket / v
+    if (flow >= c) {
+        per_flow = (initial_veh * t.q_eo / c + t.t_a * initial_veh) / flow;
+    } else if (t.t_a < period_h) {
+        per_flow = initial_veh * initial_veh / (2.0 * c * (c - flow));  // queue cleared at t_A
+    } else {
+        per_flow = (initial_veh + t.q_e) * period_h / (2.0 * c);  // queue left at the end of T
+    }
+    return 3600.0 / period_h * per_flow;
 }
 
 LevelOfService los_of_delay(double delay_s) { return common::los_by_density(LOS_DELAY_MAX, delay_s); }

@@ -233,6 +233,15 @@ TEST(SignalizedDelay, IncrementalAndInitialQueueDelay) {
     EXPECT_EQ(si::initial_queue_delay(5, 600, 500, 0.0), 0.0);
     EXPECT_EQ(si::initial_queue_delay(0, 600, 500, 0.25), 0.0);
     EXPECT_EQ(si::initial_queue_delay(5, 600, std::numeric_limits<double>::infinity(), 0.25), 0.0);
+
+    // Below capacity, queue cleared at t_A = 5 / 200 h: d3 = 1,800 Q_b^2 / (T c (c - v)) = 1.8.
+    EXPECT_NEAR(si::initial_queue_delay(5, 300, 500, 0.25), 1.8, 1e-12);
+    // Queue left at the end of T (t_A = T, Q_e = 30): d3 = 1,800 (Q_b + Q_e) / c = 396.
+    EXPECT_NEAR(si::initial_queue_delay(80, 300, 500, 0.25), 396.0, 1e-12);
+    // A flow of a few 1e-15 veh/h (a lane-flow split's residue) tends to 1,800 Q_b^2 / (T c^2),
+    // where the bracket as printed loses every digit to cancellation (it gave -3.5 s).
+    EXPECT_NEAR(si::initial_queue_delay(3.5, 7.105427357601002e-15, 600.5203266970085, 0.25),
+                1800 * 3.5 * 3.5 / (0.25 * 600.5203266970085 * 600.5203266970085), 1e-12);
 }
 
 TEST(SignalizedDelay, ActuatedKFactor) {
