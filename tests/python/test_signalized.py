@@ -6,7 +6,7 @@ import json
 import math
 
 import pytest
-from hypothesis import given
+from hypothesis import given, settings
 from hypothesis import strategies as st
 
 import marvane
@@ -73,6 +73,7 @@ def test_worked_examples_and_json_forms():
 
 
 # Each stage waits less than a cycle.
+@settings(deadline=None)
 @given(st.floats(30, 240), st.floats(0, 20), st.floats(0, 20), st.floats(0, 200), st.floats(-500, 500), st.floats(-500, 500))
 def test_two_stage_wait_is_less_than_two_cycles(cycle, walk_x, walk_y, distance, start_x, start_y):
     config = [cycle, walk_x, walk_y, distance, 3.5, start_x, start_y]
@@ -229,6 +230,7 @@ def intersections(draw):
 
 # Delays are numbers and never negative (beyond rounding), and the analysed document reads back as
 # written.
+@settings(deadline=None)
 @given(intersections())
 def test_delays_are_finite_and_non_negative(text):
     x = marvane.SignalizedIntersection(text)
