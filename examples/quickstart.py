@@ -238,6 +238,26 @@ ride = marvane.facility_transit_los_score_py([(1320, 2.8), (2640, 3.9), (1000, 3
 print(f"  pedestrian score {walk:.2f} at 35 ft2/p: LOS {marvane.facility_pedestrian_los(walk, 35.0)}; "
       f"transit score {ride:.2f}: LOS {marvane.facility_transit_los(ride)}")
 
+# --- Chapter 17: urban street reliability --------------------------------------------------------
+print("\nChapter 17: a year of weekday peaks on the same street, with weather, crashes and adaptive signals")
+study = marvane.UrbanReliability(json.dumps({
+    "facility": {"segments": [
+        {**signal, "segment_length_ft": 1320, "through_demand_veh_h": 900, "through_control_delay_s": 18},
+        {**signal, "segment_length_ft": 2640, "through_demand_veh_h": 1200, "through_control_delay_s": 31},
+        {**signal, "segment_length_ft": 1000, "through_demand_veh_h": 800, "through_control_delay_s": 12}]},
+    "config": {
+        "weather": [{"total_precip_in": 3.2, "days_with_precip": 10, "mean_temp_f": 25 + 5 * m,
+                     "precip_rate_in_h": 0.1} for m in range(12)],
+        "incidents": {"segment_crash_frequencies": [2.0, 4.0, 1.5], "intersection_crash_frequencies": [3, 5, 4, 3]},
+        "boundary_signals": [{"cycle_length_s": 100, "effective_green_s": 45, "sat_flow_veh_h_ln": 1800}] * 3},
+    "atdm_strategies": [{"name": "adaptive signals", "periods": [2, 3, 4, 5],
+                         "sat_flow_adjustment": marvane.adaptive_signal_sat_flow_adjustment(10)}],
+}))
+study.run()
+print(f"  {study}: {study.num_weather_events} wet days in two years, {study.num_incidents} incidents")
+print(f"  mean TTI {study.tti_mean():.2f}, planning time index {study.tti_percentile(95):.2f}, "
+      f"{study.reliability_rating():.1f} % of travel at TTI <= 2.5, {study.total_vhd:.0f} veh-h of delay")
+
 # --- Chapter 19: signalized intersection, motorized vehicles ------------------------------------
 print("\nChapter 19: four-leg actuated intersection, protected-permitted lefts, 100 s cycle")
 
@@ -269,26 +289,6 @@ print("  approaches: " + ", ".join(f"{d} {junction.approach_delay_s(d):.1f} s/ve
                                     for d in ("NB", "SB", "EB", "WB")))
 timing = json.loads(junction.actuated_timings_json(simultaneous_gap_out=True))
 print("  actuated phase durations: " + ", ".join(f"{p['phase_no']}: {p['duration_s']:.1f} s" for p in timing))
-
-# --- Chapter 17: urban street reliability --------------------------------------------------------
-print("\nChapter 17: a year of weekday peaks on the same street, with weather, crashes and adaptive signals")
-study = marvane.UrbanReliability(json.dumps({
-    "facility": {"segments": [
-        {**signal, "segment_length_ft": 1320, "through_demand_veh_h": 900, "through_control_delay_s": 18},
-        {**signal, "segment_length_ft": 2640, "through_demand_veh_h": 1200, "through_control_delay_s": 31},
-        {**signal, "segment_length_ft": 1000, "through_demand_veh_h": 800, "through_control_delay_s": 12}]},
-    "config": {
-        "weather": [{"total_precip_in": 3.2, "days_with_precip": 10, "mean_temp_f": 25 + 5 * m,
-                     "precip_rate_in_h": 0.1} for m in range(12)],
-        "incidents": {"segment_crash_frequencies": [2.0, 4.0, 1.5], "intersection_crash_frequencies": [3, 5, 4, 3]},
-        "boundary_signals": [{"cycle_length_s": 100, "effective_green_s": 45, "sat_flow_veh_h_ln": 1800}] * 3},
-    "atdm_strategies": [{"name": "adaptive signals", "periods": [2, 3, 4, 5],
-                         "sat_flow_adjustment": marvane.adaptive_signal_sat_flow_adjustment(10)}],
-}))
-study.run()
-print(f"  {study}: {study.num_weather_events} wet days in two years, {study.num_incidents} incidents")
-print(f"  mean TTI {study.tti_mean():.2f}, planning time index {study.tti_percentile(95):.2f}, "
-      f"{study.reliability_rating():.1f} % of travel at TTI <= 2.5, {study.total_vhd:.0f} veh-h of delay")
 
 # --- Chapter 19: signalized intersection, pedestrian and bicycle modes ------------------------
 print("\nChapter 19: crosswalk, bicycle lane and two-stage crossing at a signalized intersection")
