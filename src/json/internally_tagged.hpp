@@ -70,10 +70,7 @@ public:
                 w.begin_object();
                 w.key(tag_);
                 w.string(names_.at(value.index()));
-                for (const auto& f : json_record(Tag<std::decay_t<decltype(alt)>>{}).fields()) {
-                    w.key(f.key);
-                    f.write(w, alt);
-                }
+                json_record(Tag<std::decay_t<decltype(alt)>>{}).write_fields(w, alt);
                 w.end_object();
             },
             value);

@@ -255,6 +255,8 @@ public:
 
     // One object with every field, in declaration order (json/writer.hpp).
     void write(Writer& w, const R& r) const;
+    // Every field as key and value, in declaration order, into an object the caller opened.
+    void write_fields(Writer& w, const R& r) const;
 
 private:
     [[noreturn]] void fail_type(Value v) const;

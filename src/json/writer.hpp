@@ -171,12 +171,17 @@ std::string write_document_pretty(const T& x) {
 }
 
 template <class R>
-void Record<R>::write(Writer& w, const R& r) const {
-    w.begin_object();
+void Record<R>::write_fields(Writer& w, const R& r) const {
     for (const Field<R>& f : fields_) {
         w.key(f.key);
         f.write(w, r);
     }
+}
+
+template <class R>
+void Record<R>::write(Writer& w, const R& r) const {
+    w.begin_object();
+    write_fields(w, r);
     w.end_object();
 }
 

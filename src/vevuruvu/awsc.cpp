@@ -17,6 +17,7 @@ namespace vevuruvu::awsc {
 namespace py = pybind11;
 using namespace boundary;
 using aw::Awsc;
+using aw::AwscApproach;
 using aw::AwscLane;
 
 namespace {
@@ -41,6 +42,12 @@ auto lane_field(M AwscLane::*field) {
     return [field](const Awsc& a, const std::string& approach, std::uint64_t lane) {
         return aw::lane_of(a, approach, lane).*field;
     };
+}
+
+// A getter of one approach field by approach text.
+template <class M>
+auto approach_field(M AwscApproach::*field) {
+    return [field](const Awsc& a, const std::string& approach) { return aw::approach_of(a, approach).*field; };
 }
 
 double compute_lane_capacity(Awsc& a, const std::string& approach, std::uint64_t lane) {
@@ -90,9 +97,9 @@ void register_(py::module_& m) {
                     approach_lane, compute_lane_capacity)
         .method("get_approach_delay",
                 "get_approach_delay(approach)\n--\n\nApproach control delay, s/veh (Equation 21-31).", approach,
-                [](const Awsc& a, const std::string& text) { return aw::approach_of(a, text).control_delay; })
+                approach_field(&AwscApproach::control_delay))
         .method("get_approach_los", "get_approach_los(approach)\n--\n\nApproach LOS letter (Exhibit 21-8).",
-                approach, [](const Awsc& a, const std::string& text) { return aw::approach_of(a, text).los; })
+                approach, approach_field(&AwscApproach::los))
         .readonly("intersection_delay", "Intersection control delay, s/veh (Equation 21-32).",
                   &Awsc::intersection_delay)
         .readonly("intersection_los", "Intersection LOS letter (Exhibit 21-8).", &Awsc::intersection_los)

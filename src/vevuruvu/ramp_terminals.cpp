@@ -85,10 +85,7 @@ void register_interchange(py::module_& m) {
                 "get_queue_storage_ratio(movement)\n--\n\n"
                 "Queue storage ratio R_Q of a lane group (None when no storage\n"
                 "length was supplied).",
-                params(req<std::string>("movement")),
-                [](const Interchange& ix, const std::string& movement) {
-                    return rt::queue_storage_ratio(ix, movement);
-                })
+                params(req<std::string>("movement")), rt::queue_storage_ratio)
         .json_document({.param = "config_json",
                         .required = true,
                         .read = rt::read_interchange,

@@ -1,5 +1,6 @@
 // Python class of HCM Chapter 22: Roundabouts.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -37,10 +38,10 @@ LaneTuple lane_tuple(const RoundaboutLaneResult& r) {
     return {r.flow_veh, r.capacity_veh, r.v_c_ratio, r.control_delay, r.los, r.queue_95};
 }
 
-// A getter of one entry field by entry text.
+// A getter of one entry field (a member or a function of the entry) by entry text.
 template <class F>
 auto entry_getter(F get) {
-    return [get](const Roundabouts& r, const std::string& entry) { return get(rb::entry_of(r, entry)); };
+    return [get](const Roundabouts& r, const std::string& entry) { return std::invoke(get, rb::entry_of(r, entry)); };
 }
 
 std::string roundabouts_repr(const Roundabouts& r) {
@@ -69,7 +70,7 @@ void register_(py::module_& m) {
         .method("get_circulating_flow_pce",
                 "get_circulating_flow_pce(entry)\n--\n\n"
                 "Conflicting circulating flow of an entry, pc/h (Equation 22-11).",
-                entry, entry_getter([](const RoundaboutApproach& e) { return e.circulating_flow_pce; }))
+                entry, entry_getter(&RoundaboutApproach::circulating_flow_pce))
         .method("get_lane_count", "get_lane_count(entry)\n--\n\nNumber of entry lanes with results for an entry.",
                 entry, entry_getter([](const RoundaboutApproach& e) { return e.lanes.size(); }))
         .method("get_lane_result",
@@ -87,9 +88,9 @@ void register_(py::module_& m) {
                 }))
         .method("get_approach_delay",
                 "get_approach_delay(entry)\n--\n\nApproach control delay, s/veh (Equation 22-18, bypass included).",
-                entry, entry_getter([](const RoundaboutApproach& e) { return e.control_delay; }))
+                entry, entry_getter(&RoundaboutApproach::control_delay))
         .method("get_approach_los", "get_approach_los(entry)\n--\n\nApproach LOS letter (Exhibit 22-8).", entry,
-                entry_getter([](const RoundaboutApproach& e) { return e.los; }))
+                entry_getter(&RoundaboutApproach::los))
         .json_document({.param = "config_json",
                         .required = true,
                         .read = rb::read_roundabouts,

@@ -96,6 +96,15 @@ struct Meetings {
     double total = 0.0;  // M_T
 };
 
+// Users per mile of each mode from its flow rate; 0 for a mode without a positive speed.
+ModeValues densities(const OffStreetBicycleFacility& f, const ModeValues& rates) {
+    ModeValues k{};
+    for (std::size_t i = 0; i < MODE_COUNT; ++i) {
+        if (f.mode_speeds[i] > 0.0) k[i] = rates[i] / f.mode_speeds[i];
+    }
+    return k;
+}
+
 // Equations 24-13 to 24-16: every opposing user on the segment when the bicyclist enters, plus
 // each user at distance x beyond its end fast enough to enter before the bicyclist leaves (faster
 // than S_0 x / L).
@@ -105,9 +114,7 @@ Meetings meetings(const OffStreetBicycleFacility& f, const ModeValues& opposing_
     const double s0 = f.mode_speeds[0];
     const double length = f.segment_length;
     double density = 0.0;  // opposing users per mile
-    for (std::size_t i = 0; i < MODE_COUNT; ++i) {
-        if (f.mode_speeds[i] > 0.0) density += opposing_rates[i] / f.mode_speeds[i];
-    }
+    for (const double k : densities(f, opposing_rates)) density += k;
     m.on_path = s0 == 0.0 ? 0.0 : (s0 / MINUTES_PER_HOUR) * density;
     m.by_mode = integrate_modes(f, opposing_rates, [&](double mean, double sd, double x) {
         return 1.0 - mode_speed_cdf(mean, sd, s0 * x / length);
@@ -115,15 +122,6 @@ Meetings meetings(const OffStreetBicycleFacility& f, const ModeValues& opposing_
     m.total = m.on_path;
     for (const double met : m.by_mode) m.total += met;
     return m;
-}
-
-// Users per mile of each mode from its flow rate; 0 for a mode without a positive speed.
-ModeValues densities(const OffStreetBicycleFacility& f, const ModeValues& rates) {
-    ModeValues k{};
-    for (std::size_t i = 0; i < MODE_COUNT; ++i) {
-        if (f.mode_speeds[i] > 0.0) k[i] = rates[i] / f.mode_speeds[i];
-    }
-    return k;
 }
 
 // The probability that a user is present within `look_ahead_ft` at `density` users/mi.

@@ -377,21 +377,21 @@ void append_lane_groups(const SignalApproach& a, const ApproachWork& w, std::vec
         g.g_f = w.g_f;
         g.p_left_shared = w.v_slt > 0.0 ? min2(w.v_lsh / w.v_slt, 1.0) : 0.0;
     }
-    if (a.through_lanes > 0) {
-        LaneGroup& g = group(LaneGroupKind::ExclusiveThrough, a.through_lanes, w.v_et);
-        g.sat_flow = w.s_et;
+    // Through and right-turn groups move on the through phase's effective green.
+    const auto through_phase_group = [&](LaneGroupKind kind, std::uint32_t lanes, double flow,
+                                         double sat_flow) -> LaneGroup& {
+        LaneGroup& g = group(kind, lanes, flow);
+        g.sat_flow = sat_flow;
         g.effective_green_s = w.g_t;
-    }
+        return g;
+    };
+    if (a.through_lanes > 0) through_phase_group(LaneGroupKind::ExclusiveThrough, a.through_lanes, w.v_et, w.s_et);
     if (a.shared_right_through_lane) {
-        LaneGroup& g = group(LaneGroupKind::SharedRightThrough, 1, w.v_srt);
-        g.sat_flow = w.s_srt;
-        g.effective_green_s = w.g_t;
+        LaneGroup& g = through_phase_group(LaneGroupKind::SharedRightThrough, 1, w.v_srt, w.s_srt);
         g.p_right_shared = w.v_srt > 0.0 ? min2(w.v_rsh / w.v_srt, 1.0) : 0.0;
     }
     if (a.exclusive_right_lanes > 0) {
-        LaneGroup& g = group(LaneGroupKind::ExclusiveRight, a.exclusive_right_lanes, w.v_er);
-        g.sat_flow = w.s_er;
-        g.effective_green_s = w.g_t;
+        through_phase_group(LaneGroupKind::ExclusiveRight, a.exclusive_right_lanes, w.v_er, w.s_er);
     }
 }
 

@@ -526,11 +526,12 @@ void evaluate_lane_groups(SignalizedIntersection& x, const std::vector<ApproachW
         for (const LaneGroup& g : x.lane_groups) {
             if (g.direction == a.direction) approach.add(g);
         }
-        x.approach_results.push_back({a.direction, approach.flow, approach.delay(), los_of_delay(approach.delay())});
+        const double delay = approach.delay();
+        x.approach_results.push_back({a.direction, approach.flow, delay, los_of_delay(delay)});
     }
     for (const LaneGroup& g : x.lane_groups) all.add(g);
     x.intersection_delay_s = all.delay();
-    x.intersection_los = los_of_delay(all.delay());
+    x.intersection_los = los_of_delay(*x.intersection_delay_s);
     x.critical_vc_ratio = critical_vc_ratio(x, work);
 }
 

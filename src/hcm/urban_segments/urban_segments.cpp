@@ -120,7 +120,11 @@ void determine_proximity_adjustment(UrbanSegment& s) {
 void determine_access_point_delay(UrbanSegment& s) {
     if (s.access_point_approaches) {
         const double speed = s.access_point_turn_delay_speed_mph.value_or(s.speed_limit_mph);
-        std::vector<AccessPointDelay> delays;
+        // The vector of an earlier run is refilled in place: a reliability study re-analyses a
+        // copy of each segment in every scenario, and this keeps that loop free of allocation.
+        if (!s.access_point_delays_computed) s.access_point_delays_computed.emplace();
+        std::vector<AccessPointDelay>& delays = *s.access_point_delays_computed;
+        delays.clear();
         delays.reserve(s.access_point_approaches->size());
         double total = -0.0;  // an empty sum
         for (const AccessPointApproach& a : *s.access_point_approaches) {
@@ -128,7 +132,6 @@ void determine_access_point_delay(UrbanSegment& s) {
             total += delays.back().delay_total_s;
         }
         s.access_point_delay_total_s = total;
-        s.access_point_delays_computed = std::move(delays);
         return;
     }
     if (s.access_point_delays_s) {

@@ -171,17 +171,6 @@ inline py::object to_py(hcm::common::LevelOfService v) { return py::str(std::str
 inline py::object to_py(py::object v) { return v; }
 inline py::object to_py(std::nullopt_t) { return py::none(); }
 
-// The containers convert their elements with each other (a list of tuples, an optional list):
-// declared before any of them is defined.
-template <class T>
-py::object to_py(const std::optional<T>& v);
-template <class T>
-py::object to_py(const std::vector<T>& v);
-template <class... Ts>
-py::object to_py(const std::tuple<Ts...>& t);
-template <class A, class B>
-py::object to_py(const std::pair<A, B>& p);
-
 template <class T>
     requires(std::is_integral_v<T> && !std::is_same_v<T, bool>)
 py::object to_py(T v) {
