@@ -8,6 +8,9 @@
 #include <bit>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
+#include <iterator>
+#include <stdexcept>
 #include <string>
 
 #include "../freeway_facilities/generated_facilities.hpp"
@@ -45,6 +48,19 @@ struct PinnedStudy {
     std::uint64_t tti_hash;
 };
 
+// The metrics as to_json writes them, from their texts in key order.
+std::string metrics_json(std::initializer_list<const char*> values) {
+    static constexpr const char* keys[] = {"tti_mean",        "tti_50",           "tti_80",       "tti_95",
+                                           "tti_max",         "misery_index",     "reliability_rating",
+                                           "semi_std_dev",    "std_dev",          "pct_tti_above_2",
+                                           "num_observations", "total_weight"};
+    if (values.size() != std::size(keys)) throw std::logic_error("metrics_json: one value per key");
+    std::string out;
+    const char* const* key = keys;
+    for (const char* v : values) out += std::string(out.empty() ? "{\"" : ",\"") + *key++ + "\":" + v;
+    return out + "}";
+}
+
 void expect_pinned(const rel::ReliabilityAnalysis& a, const PinnedStudy& pin) {
     const PinnedStudy actual{hcm::common::reliability::to_json(*a.results.metrics),
                              base::num(a.results.expected_vhd), scenario_tti_hash(a.results)};
@@ -62,11 +78,10 @@ TEST(PinnedStudy, BenchmarkStudy) {
     auto a = testing_support::benchmark_study(30, 24, 4);
     rel::run(a);
     ASSERT_EQ(a.results.scenario_results.size(), 240u);
-    expect_pinned(a, {R"({"tti_mean":1.696595430080555,"tti_50":1.7272554669966438,"tti_80":1.759233398499067,)"
-                      R"("tti_95":1.8576266774847376,"tti_max":50.4973612443885,"misery_index":2.8130037538835815,)"
-                      R"("reliability_rating":12.197416279123553,"semi_std_dev":1.0941818636419585,)"
-                      R"("std_dev":0.8437942625509285,"pct_tti_above_2":1.5941748630475878,)"
-                      R"("num_observations":5760,"total_weight":292693.7836549507})",
+    expect_pinned(a, {metrics_json({"1.696595430080555", "1.7272554669966438", "1.759233398499067",
+                                     "1.8576266774847376", "50.4973612443885", "2.8130037538835815",
+                                     "12.197416279123553", "1.0941818636419585", "0.8437942625509285",
+                                     "1.5941748630475878", "5760", "292693.7836549507"}),
                       "3099.4208891675116", 0x6FE1059372D722C8ULL});
 }
 
@@ -105,25 +120,22 @@ struct GeneratedPin {
     PinnedStudy pin;
 };
 
+// Each pin: the metrics in the key order of their JSON (tti_mean, tti_50, tti_80, tti_95, tti_max,
+// misery_index, reliability_rating, semi_std_dev, std_dev, pct_tti_above_2, num_observations,
+// total_weight), then the expected delay and the TTI hash.
 const GeneratedPin kGenerated[] = {
-    {1,
-     {R"({"tti_mean":1.3159860647617083,"tti_50":1.2598678284687959,"tti_80":1.4047888483706414,)"
-      R"("tti_95":2.067611193295722,"tti_max":2.5613719229570595,"misery_index":2.240842914292693,)"
-      R"("reliability_rating":74.98139790431028,"semi_std_dev":0.4264708192466308,"std_dev":0.2864090894949069,)"
-      R"("pct_tti_above_2":5.128049856787893,"num_observations":240,"total_weight":100335.50218538604})",
-      "577.4396583371512", 0xBA68E2007E92AA97ULL}},
-    {3,
-     {R"({"tti_mean":1.5031877986226119,"tti_50":1.4898199412046194,"tti_80":1.7342639118494843,)"
-      R"("tti_95":1.835613092248024,"tti_max":2.319354048479369,"misery_index":1.9698943337365966,)"
-      R"("reliability_rating":21.61849532370644,"semi_std_dev":0.5581737978954766,"std_dev":0.2415782026060917,)"
-      R"("pct_tti_above_2":1.16408721923789,"num_observations":176,"total_weight":136556.10562845704})",
-      "1125.2632022689174", 0x30B8E0840BF98F2AULL}},
-    {5,
-     {R"({"tti_mean":2.1528677517404593,"tti_50":2.113109853377388,"tti_80":2.44834062405863,)"
-      R"("tti_95":2.7356272628606586,"tti_max":3.4462801562036725,"misery_index":2.8918474494009034,)"
-      R"("reliability_rating":5.443731935606347,"semi_std_dev":1.2100363208626648,"std_dev":0.3675375420331263,)"
-      R"("pct_tti_above_2":73.20294568371854,"num_observations":240,"total_weight":384023.0634871446})",
-      "5489.250589244715", 0x4C4BC110ED498569ULL}},
+    {1, {metrics_json({"1.3159860647617083", "1.2598678284687959", "1.4047888483706414", "2.067611193295722",
+                       "2.5613719229570595", "2.240842914292693", "74.98139790431028", "0.4264708192466308",
+                       "0.2864090894949069", "5.128049856787893", "240", "100335.50218538604"}),
+         "577.4396583371512", 0xBA68E2007E92AA97ULL}},
+    {3, {metrics_json({"1.5031877986226119", "1.4898199412046194", "1.7342639118494843", "1.835613092248024",
+                       "2.319354048479369", "1.9698943337365966", "21.61849532370644", "0.5581737978954766",
+                       "0.2415782026060917", "1.16408721923789", "176", "136556.10562845704"}),
+         "1125.2632022689174", 0x30B8E0840BF98F2AULL}},
+    {5, {metrics_json({"2.1528677517404593", "2.113109853377388", "2.44834062405863", "2.7356272628606586",
+                       "3.4462801562036725", "2.8918474494009034", "5.443731935606347", "1.2100363208626648",
+                       "0.3675375420331263", "73.20294568371854", "240", "384023.0634871446"}),
+         "5489.250589244715", 0x4C4BC110ED498569ULL}},
 };
 
 class PinnedGeneratedStudy : public ::testing::TestWithParam<GeneratedPin> {};
