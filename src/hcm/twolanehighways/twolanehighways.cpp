@@ -532,8 +532,7 @@ LevelOfService TwoLaneHighways::determine_segment_los(std::size_t seg_num, doubl
 double TwoLaneHighways::determine_facility_follower_density() {
     std::optional<std::size_t> k;  // the nearest passing lane at or before segment i
     double x = 0.0;                 // from the start of that passing lane to the end of segment i
-    double weighted = 0.0;
-    double length = 0.0;
+    base::WeightedMean by_length;
     for (std::size_t i = 0; i < segments.size(); ++i) {
         const Segment& s = segments[i];
         if (is_passing_lane(s)) {
@@ -548,10 +547,9 @@ double TwoLaneHighways::determine_facility_follower_density() {
             fd = s.fd_mid.value_or(0.0);
         else
             fd = adjusted > 0.0 ? adjusted : s.fd.value_or(0.0);
-        weighted += fd * s.length;
-        length += s.length;
+        by_length.add(fd, s.length);
     }
-    return length > 0.0 ? weighted / length : 0.0;
+    return by_length.mean_or(0.0);
 }
 
 LevelOfService TwoLaneHighways::determine_facility_los(double fd, double s_pl) const {

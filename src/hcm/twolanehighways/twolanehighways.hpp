@@ -191,7 +191,8 @@ struct TwoLaneHighways {
     // Step 8: segment LOS from its follower density; F when its demand exceeds `cap`.
     LevelOfService determine_segment_los(std::size_t seg_num, double s_pl, std::int32_t cap) const;
     // Step 9: length-weighted facility follower density with the downstream adjustments, the
-    // segments adjusted in order. Calling it again gives the same value.
+    // segments adjusted in order; segments without length weigh nothing. Calling it again gives
+    // the same value.
     double determine_facility_follower_density();
     LevelOfService determine_facility_los(double fd, double s_pl) const;
 };

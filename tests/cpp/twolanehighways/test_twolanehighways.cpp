@@ -434,6 +434,11 @@ TEST(TwoLaneAdjustment, NoPassingLaneOrNoLengthGivesPlainMeans) {
     EXPECT_NEAR(f.determine_facility_follower_density(), (9.6 + 7.9 * 1.2 + 8.4 * 2.0 + 9.28 * 10.0) / 14.2, 1e-12);
     EXPECT_EQ(TwoLaneHighways{}.determine_facility_follower_density(), 0.0);
     EXPECT_EQ(facility_of({segment(PASSING_ZONE, 0.0)}).determine_facility_follower_density(), 0.0);
+    // A segment without length weighs nothing, even with a follower density that is not a number.
+    TwoLaneHighways g = facility_of({segment(PASSING_ZONE, 0.0), segment(PASSING_ZONE, 1.0)});
+    g.segments[0].fd = kNaN;
+    g.segments[1].fd = 3.0;
+    EXPECT_EQ(g.determine_facility_follower_density(), 3.0);
 }
 
 // Two passing zones, the passing lane in the middle, then the two passing zones downstream of it.
