@@ -210,8 +210,9 @@ void register_facility(py::module_& m) {
                     })
         .method_mut("determine_adjustment_to_follower_density",
                     "determine_adjustment_to_follower_density(seg_num)\n--\n\n"
-                    "Step 7: follower density downstream of the last passing lane (0 when none applies);\n"
-                    "on the passing lane itself it sets the facility's effective length l_de.",
+                    "Step 7: follower density downstream of the nearest upstream passing lane (0 when\n"
+                    "none applies, as upstream of every passing lane); on a passing lane itself it sets\n"
+                    "the facility's effective length l_de, which the segments after it read.",
                     params(req<std::size_t>("seg_num")), &F::determine_adjustment_to_follower_density)
         .method("determine_segment_los",
                 "determine_segment_los(seg_num, s_pl, cap)\n--\n\n"

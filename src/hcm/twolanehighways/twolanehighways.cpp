@@ -118,13 +118,13 @@ double follower_terms_pl(const ex::FollowerRow& c, double length, double ffs, do
 
 // ---- Step 7 pieces ----
 
-// Index K of the last passing lane of the facility, if it has one.
-std::optional<std::size_t> last_passing_lane(const std::vector<Segment>& segments) {
-    std::optional<std::size_t> last;
-    for (std::size_t i = 0; i < segments.size(); ++i) {
-        if (is_passing_lane(segments[i])) last = i;
+// Index K of the passing lane whose downstream effect reaches segment `seg_num`: the nearest one at
+// or before it, if there is one. A passing lane further downstream has no effect on it.
+std::optional<std::size_t> nearest_upstream_passing_lane(const std::vector<Segment>& segments, std::size_t seg_num) {
+    for (std::size_t i = seg_num + 1; i-- > 0;) {
+        if (is_passing_lane(segments[i])) return i;
     }
-    return last;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -276,9 +276,10 @@ double lane_percent_followers(const Segment& s, double v_lane, double hv_lane) {
     return calc_percent_followers(in);
 }
 
-// Step 7 for segment `seg_num` (not the first) of a facility whose last passing lane is segment
-// k, with x (mi) from the start of that passing lane to the end of the segment (0 upstream of
-// it). On the passing lane itself it sets the effective length `l_de`.
+// Step 7 for segment `seg_num` (not the first) whose nearest passing lane at or before it is
+// segment k, with x (mi) from the start of that passing lane to the end of the segment. On the
+// passing lane itself (k = seg_num) it sets the effective length `l_de` from its own inputs, which
+// the segments after it read.
 double downstream_adjustment(const std::vector<Segment>& segments, std::optional<double>& l_de, std::size_t seg_num,
                              std::size_t k, double x) {
     const Segment& s = segments[seg_num];
@@ -513,12 +514,11 @@ PassingLaneFollowerDensity TwoLaneHighways::determine_follower_density_pl(std::s
 
 double TwoLaneHighways::determine_adjustment_to_follower_density(std::size_t seg_num) {
     segment_at(segments, seg_num);
-    const std::optional<std::size_t> k = last_passing_lane(segments);
-    if (seg_num == 0 || !k) return 0.0;
+    if (seg_num == 0) return 0.0;
+    const std::optional<std::size_t> k = nearest_upstream_passing_lane(segments, seg_num);
+    if (!k) return 0.0;  // upstream of every passing lane
     double x = 0.0;
-    if (seg_num >= *k) {
-        for (std::size_t i = *k; i <= seg_num; ++i) x += segments[i].length;
-    }
+    for (std::size_t i = *k; i <= seg_num; ++i) x += segments[i].length;
     return downstream_adjustment(segments, l_de, seg_num, *k, x);
 }
 
@@ -530,24 +530,26 @@ LevelOfService TwoLaneHighways::determine_segment_los(std::size_t seg_num, doubl
 }
 
 double TwoLaneHighways::determine_facility_follower_density() {
-    const std::optional<std::size_t> k = last_passing_lane(segments);
-    double x = 0.0;  // from the start of the last passing lane to the end of segment i
-    double weighted = 0.0;
-    double length = 0.0;
+    std::optional<std::size_t> k;  // the nearest passing lane at or before segment i
+    double x = 0.0;                 // from the start of that passing lane to the end of segment i
+    base::WeightedMean by_length;
     for (std::size_t i = 0; i < segments.size(); ++i) {
-        if (k && i >= *k) x += segments[i].length;
+        const Segment& s = segments[i];
+        if (is_passing_lane(s)) {
+            k = i;
+            x = 0.0;
+        }
+        if (k) x += s.length;
         // A passing lane sets l_de here, before the segments after it are adjusted.
         const double adjusted = (i == 0 || !k) ? 0.0 : downstream_adjustment(segments, l_de, i, *k, x);
-        const Segment& s = segments[i];
         double fd;
         if (is_passing_lane(s))
             fd = s.fd_mid.value_or(0.0);
         else
             fd = adjusted > 0.0 ? adjusted : s.fd.value_or(0.0);
-        weighted += fd * s.length;
-        length += s.length;
+        by_length.add(fd, s.length);
     }
-    return length > 0.0 ? weighted / length : 0.0;
+    return by_length.mean_or(0.0);
 }
 
 LevelOfService TwoLaneHighways::determine_facility_los(double fd, double s_pl) const {

@@ -156,7 +156,8 @@ struct TwoLaneHighways {
     std::optional<double> shoulder_width;  // ft
     std::optional<double> apd;             // access points/mi
     std::optional<double> pmhvfl;          // share of heavy vehicles in the faster passing lane
-    std::optional<double> l_de;            // effective length of the passing-lane downstream effect, mi
+    std::optional<double> l_de;            // effective length of the passing-lane downstream effect, mi;
+                                           // overwritten by the adjustment of a passing lane
     std::vector<Segment> segments;
 
     double total_length() const;
@@ -183,12 +184,15 @@ struct TwoLaneHighways {
     double determine_follower_density_pc_pz(std::size_t seg_num);
     // Step 6, passing lanes: the faster and slower lane; stores `fd` and `fd_mid`.
     PassingLaneFollowerDensity determine_follower_density_pl(std::size_t seg_num);
-    // Step 7: follower density downstream of the last passing lane (0 when no adjustment
-    // applies); on the passing lane itself it sets the facility's `l_de`.
+    // Step 7: follower density downstream of the nearest passing lane at or before the segment (0
+    // when no adjustment applies, always upstream of every passing lane); on a passing lane itself
+    // it sets the facility's `l_de` from its own inputs, which the segments after it read.
     double determine_adjustment_to_follower_density(std::size_t seg_num);
     // Step 8: segment LOS from its follower density; F when its demand exceeds `cap`.
     LevelOfService determine_segment_los(std::size_t seg_num, double s_pl, std::int32_t cap) const;
-    // Step 9: length-weighted facility follower density with the downstream adjustments.
+    // Step 9: length-weighted facility follower density with the downstream adjustments, the
+    // segments adjusted in order; segments without length weigh nothing. Calling it again gives
+    // the same value.
     double determine_facility_follower_density();
     LevelOfService determine_facility_los(double fd, double s_pl) const;
 };

@@ -434,9 +434,46 @@ TEST(TwoLaneAdjustment, NoPassingLaneOrNoLengthGivesPlainMeans) {
     EXPECT_NEAR(f.determine_facility_follower_density(), (9.6 + 7.9 * 1.2 + 8.4 * 2.0 + 9.28 * 10.0) / 14.2, 1e-12);
     EXPECT_EQ(TwoLaneHighways{}.determine_facility_follower_density(), 0.0);
     EXPECT_EQ(facility_of({segment(PASSING_ZONE, 0.0)}).determine_facility_follower_density(), 0.0);
+    // A segment without length weighs nothing, even with a follower density that is not a number.
+    TwoLaneHighways g = facility_of({segment(PASSING_ZONE, 0.0), segment(PASSING_ZONE, 1.0)});
+    g.segments[0].fd = kNaN;
+    g.segments[1].fd = 3.0;
+    EXPECT_EQ(g.determine_facility_follower_density(), 3.0);
 }
 
-// The last passing lane is the first segment: there is no upstream percent followers, which
+// Two passing zones, the passing lane in the middle, then the two passing zones downstream of it.
+TwoLaneHighways five_segment_facility() {
+    TwoLaneHighways f = passing_lane_facility();
+    f.segments.insert(f.segments.begin(), f.segments[0]);
+    return f;
+}
+
+TEST(TwoLaneAdjustment, UpstreamOfEveryPassingLaneIsNeverAdjusted) {
+    TwoLaneHighways f = five_segment_facility();
+    const double first = f.determine_facility_follower_density();
+    EXPECT_EQ(f.determine_facility_follower_density(), first);  // the l_de of the first call changes nothing
+    EXPECT_NEAR(first, (9.6 * 2.0 + 4.0 * 1.2 + 7.289102847868 * 2.0 + 9.28 * 10.0) / 15.2, 1e-9);
+    EXPECT_EQ(f.l_de, 7.5);
+    EXPECT_EQ(f.determine_adjustment_to_follower_density(1), 0.0);
+    f.l_de = 100.0;  // whatever l_de holds
+    EXPECT_EQ(f.determine_adjustment_to_follower_density(1), 0.0);
+}
+
+// A passing lane further downstream changes nothing for the segments before it: each segment is
+// adjusted from the nearest passing lane at or before it.
+TEST(TwoLaneAdjustment, SecondPassingLaneLeavesTheSegmentsBeforeItAlone) {
+    TwoLaneHighways one = passing_lane_facility();
+    TwoLaneHighways two = passing_lane_facility();
+    two.segments[3].passing_type = PASSING_LANE;
+    two.segments[3].fd_mid = 3.0;
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(two.determine_adjustment_to_follower_density(i), one.determine_adjustment_to_follower_density(i));
+    }
+    EXPECT_NEAR(two.determine_facility_follower_density(),
+                (9.6 * 1.0 + 4.0 * 1.2 + 7.289102847868 * 2.0 + 3.0 * 10.0) / 14.2, 1e-9);
+}
+
+// The only passing lane is the first segment: there is no upstream percent followers, which
 // counts as 0 (a = 0) instead of failing.
 TEST(TwoLaneAdjustment, PassingLaneFirstHasNoUpstreamFollowers) {
     TwoLaneHighways f = passing_lane_facility();
