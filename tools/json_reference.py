@@ -149,8 +149,11 @@ def record_section(name: str, record: dict, notes: dict, used_by: list[str]) -> 
     if rec_notes.get("about"):
         lines += [rec_notes["about"].strip(), ""]
     unknown = "refused (error \"unknown field\")" if record["unknown_keys"] == "refuse" else "skipped without a word"
-    lines.append(f"Used by: {', '.join(used_by)}. Unknown keys: {unknown}. "
-                 f"Array form: {ARRAY_FORM[record['array_form']]}.")
+    if all(u.endswith("(result)") for u in used_by):
+        lines.append(f"Returned by: {', '.join(u[:-len(' (result)')] for u in used_by)} (written, never read).")
+    else:
+        lines.append(f"Used by: {', '.join(used_by)}. Unknown keys: {unknown}. "
+                     f"Array form: {ARRAY_FORM[record['array_form']]}.")
     lines += ["", "| key | type | unit | required / default | meaning |", "|---|---|---|---|---|"]
     for field in record["fields"]:
         note = keys.get(field["key"], ["", ""])
@@ -188,8 +191,8 @@ def document_section(doc: dict, records: dict, notes: dict) -> list[str]:
     dn = notes.get("documents", {}).get(name, {})
     lines = [f'<a id="{anchor("document", name)}"></a>', f"### {name}", ""]
     root = doc["reads"]
-    lines.append(f"`{doc['entry']}` reads one {type_text(root)}"
-                 + (f" ({dn['chapter']})" if dn.get("chapter") else "") + ".")
+    lines.append(f"`{doc['entry']}` reads one {type_text(root)}."
+                 + (f" Method: {dn['chapter']}." if dn.get("chapter") else ""))
     if "returns" in doc:
         lines.append(f"It returns the compact JSON text of one {type_text(doc['returns'])}.")
     lines.append("")
