@@ -8,7 +8,10 @@ examples from docs/reference/examples/. Run after a change to a record table or 
 
     python tools/json_reference.py [--tables build/json_tables] [--check]
 
---check compares instead of writing and exits 1 when the reference is out of date.
+--check compares instead of writing and exits 1 when the reference is out of date. The readers skip
+keys they do not know without a word; to find typos in a document of your own:
+
+    python tools/json_reference.py --unknown-keys Roundabouts my_roundabout.json
 """
 from __future__ import annotations
 
@@ -219,8 +222,9 @@ Rules that hold for every document below (each table says where a record differs
 - **Keys.** Keys may come in any order; a document is written back (`to_json()`) in the order of the
   tables. A key given twice is an error ("duplicate field `k`").
 - **Unknown keys are skipped without a word**, so a misspelt key is silently unused: compare your keys
-  with the tables. The records marked "Unknown keys: refused" reject them instead ("unknown field
-  `k`, expected ...").
+  with the tables, or let `python tools/json_reference.py --unknown-keys Roundabouts my.json` (with
+  the document's name) list every key of your file that its reader skips. The records marked
+  "Unknown keys: refused" reject them instead ("unknown field `k`, expected ...").
 - **Required keys** must be present ("missing field `k`", reported at the record's closing brace).
   A key with a default may be left out; the default column shows what the reader fills in.
 - **null** means absent for optional keys ("optional (null = absent)"). A required number refuses
@@ -317,6 +321,37 @@ def parse_reference(text: str) -> dict[str, dict[str, str]]:
     return out
 
 
+def unknown_keys(tables: dict, document: str, value) -> list[str]:
+    """The keys of a document (parsed JSON) that its readers skip, as paths ("nb.v_lt"): typos
+    and keys of other documents, which the readers pass over without a word."""
+    records = tables["records"]
+    out: list[str] = []
+
+    def walk(t: dict, v, path: str) -> None:
+        kind = t["kind"]
+        if kind == "record" and isinstance(v, dict):
+            fields = {f["key"]: f for f in records[t["name"]]["fields"]}
+            for key, item in v.items():
+                where = f"{path}.{key}" if path else key
+                if key in fields:
+                    walk(fields[key]["type"], item, where)
+                else:
+                    out.append(where)
+        elif kind in ("list", "array") and isinstance(v, list):
+            for i, item in enumerate(v):
+                walk(t["of"], item, f"{path}[{i}]")
+        elif kind == "optional" and v is not None:
+            walk(t["of"], v, path)
+        elif kind == "tagged" and isinstance(v, dict):
+            alt = next((a for a in t["alternatives"] if a["name"] == v.get(t["tag"])), None)
+            if alt:
+                walk({"kind": "record", "name": alt["record"]}, {k: x for k, x in v.items() if k != t["tag"]}, path)
+
+    root = next(d["reads"] for d in tables["documents"] if d["name"] == document)
+    walk(root, value, "")
+    return out
+
+
 def default_program() -> pathlib.Path:
     return ROOT / "build" / "json_tables"
 
@@ -326,8 +361,16 @@ def main() -> int:
     parser.add_argument("--tables", type=pathlib.Path, default=default_program(),
                         help="the json_tables program (default: build/json_tables)")
     parser.add_argument("--check", action="store_true", help="compare instead of writing")
+    parser.add_argument("--unknown-keys", nargs=2, metavar=("DOCUMENT", "FILE"),
+                        help="list the keys of FILE that the reader of DOCUMENT (e.g. Roundabouts) skips")
     args = parser.parse_args()
     tables = load_tables(args.tables)
+    if args.unknown_keys:
+        document, path = args.unknown_keys
+        skipped = unknown_keys(tables, document, json.loads(pathlib.Path(path).read_text()))
+        for key in skipped:
+            print(f"{path}: {key}: no reader of {document} takes this key")
+        return 1 if skipped else 0
     notes = load_notes()
     stale = stale_notes(tables, notes)
     if stale:

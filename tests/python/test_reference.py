@@ -177,3 +177,15 @@ def test_complete_examples_give_every_input_key(tables, notes, document):
 
     _walk(root, given, given, records, visit)
     assert not absent, f"input keys missing from the complete example: {absent}"
+
+
+def test_unknown_keys_are_found_at_every_level(tables):
+    document = json.loads(ref.example_path("SignalizedIntersection", "minimal").read_text())
+    assert ref.unknown_keys(tables, "SignalizedIntersection", document) == []
+    document["cycle_lenght_s"] = 90
+    document["approaches"][1]["through_phase"]["max_green"] = 40
+    alternative = json.loads(ref.example_path("AlternativeIntersection", "minimal").read_text())
+    alternative["movements"][1]["junctions"][2]["storage"] = 100
+    assert ref.unknown_keys(tables, "SignalizedIntersection", document) == [
+        "approaches[1].through_phase.max_green", "cycle_lenght_s"]
+    assert ref.unknown_keys(tables, "AlternativeIntersection", alternative) == ["movements[1].junctions[2].storage"]
