@@ -57,6 +57,10 @@ public:
         }
     }
 
+    const std::string& name() const { return name_; }
+    const std::string& tag() const { return tag_; }
+    const std::vector<std::string>& names() const { return names_; }
+
     V read(Value v) const {
         if (v.is_object()) return read_object(v);
         if (v.is_array()) return read_array(v);

@@ -43,6 +43,7 @@
 // hand-made reader reports its own failures with value.fail("text") (or fail_at_end /
 // fail_at_begin), detail::invalid_type(value, "expected"); a hand-made writer calls
 // jsonio::write_value(w, x) or the Writer's token functions.
+// Every field also keeps how its type reads, for the reference of the documents (json/describe.hpp).
 // Records refusing unknown keys: UnknownKeys::refuse. Array form: ArrayForm::all_fields (the
 // default: every field must be given), ArrayForm::defaults_fill (a short array leaves the
 // trailing defaulted and optional fields at their defaults) or ArrayForm::with_defaults_fill
@@ -65,6 +66,7 @@
 //   parser stopped (for an unexpected token: its first byte; at end of input: the last byte).
 #include <nlohmann/json.hpp>
 
+#include "json/describe.hpp"
 #include "json/reader.hpp"
 #include "json/record.hpp"
 #include "json/tree.hpp"

@@ -24,6 +24,7 @@
 namespace jsonio {
 
 class Writer;
+class Catalog;
 
 template <class T>
 T read(Value value);
@@ -31,6 +32,12 @@ template <class T>
 void write_value(Writer& w, const T& value);
 
 namespace detail {
+// Writes a description of how a value of type M reads (json/describe.hpp), for the reference of
+// the documents; every field keeps a pointer to the one of its member's type.
+template <class M>
+void describe_type(Writer& w, Catalog& catalog);
+using DescribeType = void (*)(Writer&, Catalog&);
+
 // What a null stands for where a float is expected: nothing (an error), or NaN (results).
 enum class NullFloat : std::uint8_t { refused, nan };
 template <class T, NullFloat N>
@@ -93,6 +100,10 @@ struct Field {
     std::function<void(Value, R&)> read;
     std::function<void(R&)> set_default;  // empty for required fields
     std::function<void(Writer&, const R&)> write;
+    // How the value reads (its type, words, nested records), for the reference; none for custom().
+    detail::DescribeType describe = nullptr;
+    // A null read as NaN (a result, see result()).
+    bool null_is_nan = false;
 };
 
 // A member read and written by hand-made functions instead of the generic rules (both given).
@@ -123,20 +134,26 @@ std::function<void(Value, R&)> member_reader(M R::*member) {
 template <class R, class M>
 Field<R> required(std::string key, M R::*member) {
     return {std::move(key), Presence::required, detail::member_reader<R, M, detail::NullFloat::refused>(member), {},
-            detail::member_writer(member)};
+            detail::member_writer(member), &detail::describe_type<M>, false};
 }
 
 template <class R, class M>
 Field<R> with_default(std::string key, M R::*member, std::type_identity_t<M> value) {
-    return {std::move(key), Presence::defaulted, detail::member_reader<R, M, detail::NullFloat::refused>(member),
-            [member, d = std::move(value)](R& r) { r.*member = d; }, detail::member_writer(member)};
+    return {std::move(key),
+            Presence::defaulted,
+            detail::member_reader<R, M, detail::NullFloat::refused>(member),
+            [member, d = std::move(value)](R& r) { r.*member = d; },
+            detail::member_writer(member),
+            &detail::describe_type<M>,
+            false};
 }
 
 template <class R, class M>
 Field<R> optional(std::string key, std::optional<M> R::*member) {
     return {std::move(key), Presence::optional,
             detail::member_reader<R, std::optional<M>, detail::NullFloat::refused>(member),
-            [member](R& r) { r.*member = std::nullopt; }, detail::member_writer(member)};
+            [member](R& r) { r.*member = std::nullopt; }, detail::member_writer(member),
+            &detail::describe_type<std::optional<M>>, false};
 }
 
 // A computed result: a float, or a vector, fixed array or matrix of floats, that may hold NaN or
@@ -149,7 +166,7 @@ template <class R, class M>
 Field<R> result(std::string key, M R::*member) {
     static_assert(detail::holds_float<M>::value, "jsonio::result is for floats and containers of floats");
     return {std::move(key), Presence::required, detail::member_reader<R, M, detail::NullFloat::nan>(member), {},
-            detail::member_writer(member)};
+            detail::member_writer(member), &detail::describe_type<M>, true};
 }
 
 // The same for a result that an unanalysed record leaves at a default (often an empty matrix):
@@ -157,20 +174,26 @@ Field<R> result(std::string key, M R::*member) {
 template <class R, class M>
 Field<R> result_with_default(std::string key, M R::*member, std::type_identity_t<M> value) {
     static_assert(detail::holds_float<M>::value, "jsonio::result_with_default is for floats and containers of floats");
-    return {std::move(key), Presence::defaulted, detail::member_reader<R, M, detail::NullFloat::nan>(member),
-            [member, d = std::move(value)](R& r) { r.*member = d; }, detail::member_writer(member)};
+    return {std::move(key),
+            Presence::defaulted,
+            detail::member_reader<R, M, detail::NullFloat::nan>(member),
+            [member, d = std::move(value)](R& r) { r.*member = d; },
+            detail::member_writer(member),
+            &detail::describe_type<M>,
+            true};
 }
 
 template <class R, class M>
 Field<R> required(std::string key, M R::*member, Codec<M> codec) {
     return {std::move(key), Presence::required, [member, codec](Value v, R& r) { r.*member = codec.read(v); }, {},
-            detail::codec_writer<R, M>(member, codec)};
+            detail::codec_writer<R, M>(member, codec), &detail::describe_type<M>, false};
 }
 
 template <class R, class M>
 Field<R> with_default(std::string key, M R::*member, std::type_identity_t<M> value, Codec<M> codec) {
     return {std::move(key), Presence::defaulted, [member, codec](Value v, R& r) { r.*member = codec.read(v); },
-            [member, d = std::move(value)](R& r) { r.*member = d; }, detail::codec_writer<R, M>(member, codec)};
+            [member, d = std::move(value)](R& r) { r.*member = d; }, detail::codec_writer<R, M>(member, codec),
+            &detail::describe_type<M>, false};
 }
 
 // The codec reads and writes the inner value; null stays "absent".
@@ -190,7 +213,8 @@ Field<R> optional(std::string key, std::optional<M> R::*member, Codec<M> codec) 
                 else
                     r.*member = codec.read(v);
             },
-            [member](R& r) { r.*member = std::nullopt; }, std::move(write)};
+            [member](R& r) { r.*member = std::nullopt; }, std::move(write),
+            &detail::describe_type<std::optional<M>>, false};
 }
 
 // A field read and written by functions of the whole record (cross-field special cases).
@@ -200,7 +224,7 @@ Field<R> custom(std::string key, Presence presence, std::function<void(Value, R&
                 std::function<void(Writer&, const R&)> write, std::function<void(R&)> set_default = {}) {
     if (presence != Presence::required && !set_default)
         throw std::logic_error("JSON field `" + key + "` has a default but no function setting it");
-    return {std::move(key), presence, std::move(read), std::move(set_default), std::move(write)};
+    return {std::move(key), presence, std::move(read), std::move(set_default), std::move(write), nullptr, false};
 }
 
 // The table of a record type R: its name (for messages), its fields in declaration order (the
@@ -257,6 +281,9 @@ public:
     void write(Writer& w, const R& r) const;
     // Every field as key and value, in declaration order, into an object the caller opened.
     void write_fields(Writer& w, const R& r) const;
+    // The table itself: its policies and, per field, its key, presence, type and default
+    // (json/describe.hpp).
+    void describe(Writer& w, Catalog& catalog) const;
 
 private:
     [[noreturn]] void fail_type(Value v) const;
@@ -339,6 +366,7 @@ public:
     }
 
     const std::string& name() const { return name_; }
+    const std::vector<std::string>& names() const { return names_; }
 
     V read(Value v) const;
     void write(Writer& w, const V& value) const;

@@ -44,7 +44,9 @@ void register_interchange(py::module_& m) {
                           "(diamond / parclo / SPUI / DDI).\n\n"
                           "Constructed from a JSON configuration of the interchange (interchange form,\n"
                           "cycle, O-D demands, per-lane-group geometry and signal timing); call\n"
-                          "`analyze()`, then read the per-O-D and interchange results.")
+                          "`analyze()`, then read the per-O-D and interchange results.\n\n"
+                          "The document's keys, units, defaults and words: docs/json-reference.md, section\n"
+                          "Interchange.")
         .method_mut("analyze",
                     "analyze()\n--\n\nRun the complete HCM Chapter 23 Part B procedure (Steps 1-9 of\nExhibit 23-22).",
                     rt::analyze)
@@ -109,7 +111,9 @@ void register_alternative_intersection(py::module_& m) {
         "Constructed from a JSON configuration (form and per-movement junction journeys\n"
         "with EDTT); read the per-movement experienced travel time and LOS and the\n"
         "approach and intersection aggregations (Equations 23-60 through 23-62, LOS\n"
-        "from Exhibit 23-13).")
+        "from Exhibit 23-13).\n\n"
+        "The document's keys, units, defaults and words: docs/json-reference.md, section\n"
+        "AlternativeIntersection.")
         .json_document({.param = "config_json",
                         .required = true,
                         .read = ai::read_alternative_intersection,

@@ -30,7 +30,8 @@ constexpr char kClassDoc[] =
     "type, pedestrians), call `analyze()`, then read per-lane and aggregate results. An entry\n"
     "without traffic keeps the delay and LOS the document gave it; lanes without flow do not\n"
     "weigh in the entry and intersection delays. A lane of zero capacity has an infinite or\n"
-    "undefined delay, which `to_json()` writes as null and the constructor reads back as NaN.";
+    "undefined delay, which `to_json()` writes as null and the constructor reads back as NaN.\n\n"
+    "The document's keys, units, defaults and words: docs/json-reference.md, section Roundabouts.";
 
 using LaneTuple = std::tuple<double, double, double, double, std::string, double>;
 

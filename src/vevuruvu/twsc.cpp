@@ -38,7 +38,8 @@ constexpr char kClassDoc[] =
     "it. Where the major through and right volumes saturate a shared left-turn lane (x >= 1),\n"
     "p*_0 is 1 without left-turn demand and 0 otherwise. `analyze()` raises ValueError\n"
     "\"too many platoon-profile steps: {}\" when the upstream signals' cycle holds more than\n"
-    "1,000,000 time steps, leaving the object unchanged.";
+    "1,000,000 time steps, leaving the object unchanged.\n\n"
+    "The document's keys, units, defaults and words: docs/json-reference.md, section Twsc.";
 
 using BlockageTuple = std::tuple<double, double, double, double, double, double, double, double>;
 

@@ -81,7 +81,8 @@ void register_(py::module_& m) {
         "`UrbanSegment` objects ordered upstream to downstream, plus optional\n"
         "`prop_left_turn_lanes` and `spillback_inputs`. Call `analyze()` (runs the\n"
         "Chapter 18 engine per segment, then aggregates) or `aggregate()` (aggregates\n"
-        "the per-segment measures already supplied), then read the results.")
+        "the per-segment measures already supplied), then read the results.\n\n"
+        "The document's keys, units, defaults and words: docs/json-reference.md, section UrbanFacility.")
         .method_mut("analyze",
                     "analyze()\n--\n\n"
                     "Run the Chapter 18 motorized vehicle pipeline on every segment, then aggregate\n"

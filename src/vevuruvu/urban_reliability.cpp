@@ -64,7 +64,8 @@ void register_(py::module_& m) {
         "`UrbanFacility` schema, subject direction), a `config` key (reliability\n"
         "reporting period, weather statistics, incident inputs, boundary signal data,\n"
         "Monte Carlo seeds) and an optional `atdm_strategies` array of alternative-dataset\n"
-        "hooks. Call `run()`, then read the results.")
+        "hooks. Call `run()`, then read the results.\n\n"
+        "The document's keys, units, defaults and words: docs/json-reference.md, section UrbanReliability.")
         .method_mut("run",
                     "run()\n--\n\n"
                     "Run the study: the base facility, the weather record, the incidents, one\n"

@@ -51,7 +51,9 @@ void register_(py::module_& m) {
                            "methodology, one direction of travel).\n\n"
                            "Construct from a JSON configuration (segment geometry, demand flow rates, and\n"
                            "downstream boundary intersection performance inputs), call `analyze()`, then\n"
-                           "read the results.")
+                           "read the results.\n\n"
+                           "The document's keys, units, defaults and words: docs/json-reference.md, section\n"
+                           "UrbanSegment.")
         .method_mut("analyze", "analyze()\n--\n\nRun the Chapter 18 motorized vehicle pipeline (Steps 1-3 and 5-10).",
                     &UrbanSegment::analyze)
         .property("segment_length_ft", "Segment length L, ft.", &UrbanSegment::segment_length_ft, "l")

@@ -110,11 +110,22 @@ public:
     // JSON document (json_document.hpp).
     ClassDef& json_document(const JsonDocument<T>& doc) {
         if (doc.read == nullptr) throw std::logic_error(name_ + ": a JSON-document class needs a reader");
+        std::string parameters;
         if (doc.required) {
-            define_json_document(doc, params(req<std::string>(doc.param)));
+            auto signature = params(req<std::string>(doc.param));
+            parameters = signature.text();
+            define_json_document(doc, std::move(signature));
         } else {
-            define_json_document(doc, params(opt<std::string>(doc.param)));
+            auto signature = params(opt<std::string>(doc.param));
+            parameters = signature.text();
+            define_json_document(doc, std::move(signature));
         }
+        // __new__ gives the constructor's own signature and where the document's keys are described.
+        if (!reused_)
+            install_new(cls_, new_object<T>,
+                        "__new__($type, " + parameters + ")\n--\n\nCreates a new " + name_ + " from the JSON text `" +
+                            doc.param + "`.\nThe document's keys, units, defaults and words: docs/json-reference.md, " +
+                            "section " + name_ + ".");
         if (doc.write != nullptr) {
             std::string to_json_doc = std::string("to_json()\n--\n\n") + (doc.to_json ? doc.to_json : "");
             method("to_json", to_json_doc.c_str(), [doc](const T& record) { return write_document(doc, record); });

@@ -1,0 +1,191 @@
+"""The JSON reference (docs/json-reference.md) against the readers: every key a reader accepts is
+listed and nothing else, the documented defaults are what the readers fill in, the reference is
+what the generator makes of the record tables and notes, and every example document reads with
+its class or function and analyses."""
+import importlib.util
+import inspect
+import json
+import math
+import pathlib
+import re
+
+import pytest
+
+import marvane
+
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+_source = importlib.util.spec_from_file_location("json_reference", ROOT / "tools" / "json_reference.py")
+ref = importlib.util.module_from_spec(_source)
+_source.loader.exec_module(ref)
+
+
+@pytest.fixture(scope="module")
+def tables():
+    program = pathlib.Path(marvane.__file__).resolve().parent / "json_tables"
+    return ref.load_tables(program)
+
+
+@pytest.fixture(scope="module")
+def notes():
+    return ref.load_notes()
+
+
+def test_reference_and_readers_agree_on_keys_and_defaults(tables):
+    documented = ref.parse_reference(ref.REFERENCE.read_text())
+    declared = {name: {f["key"]: ref.cell(ref.presence_text(f)) for f in rec["fields"]}
+                for name, rec in tables["records"].items()}
+    lacking = [f"{r}.{k}" for r, keys in declared.items() for k in keys if k not in documented.get(r, {})]
+    unread = [f"{r}.{k}" for r, keys in documented.items() for k in keys if k not in declared.get(r, {})]
+    defaults = [f"{r}.{k}: documented {documented[r][k]!r}, read {p!r}" for r, keys in declared.items()
+                for k, p in keys.items() if k in documented.get(r, {}) and not documented[r][k].startswith(p)]
+    assert not lacking, f"keys the readers accept but the reference lacks: {lacking}"
+    assert not unread, f"keys the reference lists but no reader accepts: {unread}"
+    assert not defaults, f"documented defaults that differ from the readers': {defaults}"
+
+
+def test_reference_is_generated_from_the_tables_and_notes(tables, notes):
+    assert not ref.stale_notes(tables, notes), "notes about keys no reader declares"
+    assert ref.REFERENCE.read_text() == ref.render(tables, notes), \
+        "docs/json-reference.md is out of date: run tools/json_reference.py"
+
+
+def test_every_document_of_the_module_has_a_section(tables):
+    names = [d["name"] for d in tables["documents"]]
+    classes = [n for n in names if hasattr(marvane, n) and isinstance(getattr(marvane, n), type)]
+    for cls in classes:
+        new = getattr(marvane, cls).__new__
+        assert new.__text_signature__ == "($type, " + str(inspect.signature(getattr(marvane, cls)))[1:], cls
+        assert f"docs/json-reference.md, section {cls}." in new.__doc__
+    text = ref.REFERENCE.read_text()
+    assert all(f'<a id="{ref.anchor("document", n)}"></a>' in text for n in names)
+    readme_links = re.findall(r"docs/json-reference\.md#([\w-]+)", (ROOT / "README.md").read_text())
+    assert readme_links and all(f'<a id="{a}"></a>' in text for a in readme_links)
+    # Every class built from JSON text and every module function taking one is a document.
+    taking_json = {n for n in marvane.__all__
+                   if getattr(getattr(marvane, n), "__text_signature__", None) in ("(json)", "(json=None)", "(config_json)")}
+    assert taking_json == {n for n in names if "." not in n}
+
+
+# How each document is read and analysed, and one result that the analysis must give.
+def _twsc_with_signals(text):
+    t = marvane.Twsc(ref.example_path("Twsc", "minimal").read_text())
+    t.set_upstream_signals(text)
+    t.analyze()
+    return t.intersection_delay
+
+
+def _analysed(cls, method, result):
+    def run(text):
+        obj = getattr(marvane, cls)(text)
+        getattr(obj, method)()
+        return result(obj)
+    return run
+
+
+def _returned(function):
+    def run(text):
+        out = getattr(marvane, function)(text)
+        return out if isinstance(out, float) else json.loads(out)
+    return run
+
+
+RUNS = {
+    "FreewayFacility": _analysed("FreewayFacility", "run_analysis", lambda f: json.loads(f.to_json())["los"]),
+    "ManagedLaneFacility": _analysed("ManagedLaneFacility", "run_analysis", lambda f: f.to_json()),
+    "PlanningFacility": _analysed("PlanningFacility", "run_analysis", lambda f: f.to_json()),
+    "FreewayReliability": _analysed("FreewayReliability", "run", lambda r: json.loads(r.metrics())["tti_95"]),
+    "UrbanFacility": _analysed("UrbanFacility", "analyze", lambda f: f.los),
+    "UrbanReliability": _analysed("UrbanReliability", "run", lambda r: r.tti_percentile(95)),
+    "UrbanSegment": _analysed("UrbanSegment", "analyze", lambda s: s.to_json()),
+    "SignalizedIntersection": _analysed("SignalizedIntersection", "analyze", lambda s: s.intersection_los),
+    "Twsc": _analysed("Twsc", "analyze", lambda t: t.intersection_delay),
+    "Twsc.set_upstream_signals": _twsc_with_signals,
+    "Awsc": _analysed("Awsc", "analyze", lambda a: a.intersection_los),
+    "Roundabouts": _analysed("Roundabouts", "analyze", lambda r: r.intersection_los),
+    "Interchange": _analysed("Interchange", "analyze", lambda i: i.to_json()),
+    "AlternativeIntersection": lambda text: marvane.AlternativeIntersection(text).get_movements(),
+    "DisplacedLeftTurn": lambda text: marvane.DisplacedLeftTurn(text).los,
+}
+
+EXAMPLES = sorted(p.name for p in ref.EXAMPLES.glob("*.json"))
+
+
+@pytest.mark.parametrize("name", EXAMPLES)
+def test_example_reads_and_analyses(name):
+    document, which, _ = name.rsplit(".", 2)
+    text = (ref.EXAMPLES / name).read_text()
+    result = RUNS.get(document, _returned(document))(text)
+    assert result not in (None, "", [], {}) and not (isinstance(result, float) and math.isnan(result))
+
+
+def _walk(type_, given, written, records, visit):
+    """Calls visit(record name, given object, written object) for each record object of a document,
+    given (the input) and written (to_json()) side by side."""
+    kind = type_["kind"]
+    if kind == "record" and isinstance(given, dict) and isinstance(written, dict):
+        visit(type_["name"], given, written)
+        for field in records[type_["name"]]["fields"]:
+            if field["key"] in given:
+                _walk(field["type"], given[field["key"]], written[field["key"]], records, visit)
+    elif kind == "optional" and given is not None:
+        _walk(type_["of"], given, written, records, visit)
+    elif kind in ("list", "array") and isinstance(given, list) and isinstance(written, list):
+        for g, w in zip(given, written):
+            _walk(type_["of"], g, w, records, visit)
+
+
+@pytest.mark.parametrize("document", [n for n in RUNS if hasattr(getattr(marvane, n, None), "to_json")])
+def test_documented_defaults_are_what_the_reader_fills_in(tables, notes, document):
+    """A key left out of the minimal example is written back by to_json() with its documented
+    default, at every level of the document."""
+    path = ref.example_path(document, "minimal")
+    if not path.exists():
+        pytest.skip("no minimal example")
+    given = json.loads(path.read_text())
+    written = json.loads(getattr(marvane, document)(path.read_text()).to_json())
+    root = next(d["reads"] for d in tables["documents"] if d["name"] == document)
+    records = tables["records"]
+    differing = []
+
+    def visit(name, g, w):
+        filled = notes.get("records", {}).get(name, {}).get("reader_fills", {})
+        for field in records[name]["fields"]:
+            key = field["key"]
+            if key in g or key in filled or field["presence"] == "required":
+                continue
+            expected = field.get("default")
+            if w[key] != expected:
+                differing.append(f"{name}.{key}: documented {expected!r}, read {w[key]!r}")
+
+    _walk(root, given, written, records, visit)
+    assert not differing
+
+
+@pytest.mark.parametrize("document", sorted({p.name.rsplit(".", 2)[0] for p in ref.EXAMPLES.glob("*.complete.json")}))
+def test_complete_examples_give_every_input_key(tables, notes, document):
+    given = json.loads(ref.example_path(document, "complete").read_text())
+    root = next(d["reads"] for d in tables["documents"] if d["name"] == document)
+    records = tables["records"]
+    absent = []
+
+    def visit(name, g, _):
+        keys = notes.get("records", {}).get(name, {}).get("keys", {})
+        for field in records[name]["fields"]:
+            result = field["null_is_nan"] or "result" in keys.get(field["key"], [])[2:]
+            if not result and field["key"] not in g:
+                absent.append(f"{name}.{field['key']}")
+
+    _walk(root, given, given, records, visit)
+    assert not absent, f"input keys missing from the complete example: {absent}"
+
+
+def test_unknown_keys_are_found_at_every_level(tables):
+    document = json.loads(ref.example_path("SignalizedIntersection", "minimal").read_text())
+    assert ref.unknown_keys(tables, "SignalizedIntersection", document) == []
+    document["cycle_lenght_s"] = 90
+    document["approaches"][1]["through_phase"]["max_green"] = 40
+    alternative = json.loads(ref.example_path("AlternativeIntersection", "minimal").read_text())
+    alternative["movements"][1]["junctions"][2]["storage"] = 100
+    assert ref.unknown_keys(tables, "SignalizedIntersection", document) == [
+        "approaches[1].through_phase.max_green", "cycle_lenght_s"]
+    assert ref.unknown_keys(tables, "AlternativeIntersection", alternative) == ["movements[1].junctions[2].storage"]
