@@ -85,7 +85,7 @@ T read_document_with_prefix(std::string_view text, std::string_view prefix) {
     try {
         return read_document<T>(text);
     } catch (const Error& e) {
-        throw base::Error(std::string(prefix) + e.what());
+        throw base::Error(std::string(prefix) + e.message());
     }
 }
 
@@ -96,7 +96,7 @@ std::string write_document_with_prefix(const T& x, std::string_view prefix) {
     try {
         return write_document(x);
     } catch (const base::Error& e) {
-        throw base::Error(std::string(prefix) + e.what());
+        throw base::Error(std::string(prefix) + e.message());
     }
 }
 

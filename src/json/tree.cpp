@@ -76,10 +76,7 @@ class TreeBuilder {
 public:
     using json = nlohmann::json;
 
-    TreeBuilder(std::string_view text, Cursor& cursor, Document& doc) : text_(text), cursor_(cursor), doc_(doc) {
-        // nlohmann skips a UTF-8 byte order mark at the start; so do the offsets.
-        if (text.size() >= 3 && std::memcmp(text.data(), "\xEF\xBB\xBF", 3) == 0) prev_end_ = 3;
-    }
+    TreeBuilder(std::string_view text, Cursor& cursor, Document& doc) : text_(text), cursor_(cursor), doc_(doc) {}
 
     bool null() {
         std::uint32_t b = value_begin();
@@ -375,6 +372,11 @@ Document Document::parse(std::string_view text) {
          ++p)
         doc.line_starts_.push_back(static_cast<std::uint32_t>(p - text.data() + 1));
     doc.nodes_.reserve(text.size() / 8 + 1);
+
+    // Only white space may surround the value, so a leading byte-order mark is a stray byte where a
+    // value must start. nlohmann would skip one (and read any other leading 0xEF as a broken
+    // mark): refuse it here, as a value that cannot start there.
+    if (!text.empty() && static_cast<unsigned char>(text.front()) == 0xEF) throw Error("expected value", doc.position(0));
 
     Cursor cursor{text.data(), text.data() + text.size()};
     TreeBuilder builder(text, cursor, doc);

@@ -1,5 +1,6 @@
 """The boundary conventions, through the test-only extension marvane_boundary_test."""
 import inspect
+import threading
 
 import pytest
 
@@ -167,6 +168,56 @@ def test_broken_invariant_raises_panic_exception_and_leaves_module_usable():
     assert c.total() == 3.0
 
 
+class CounterSub(t.Counter):
+    __slots__ = ()
+
+
+class OtherCounterSub(t.Counter):
+    __slots__ = ()
+
+
+def test_class_assignment_between_subclasses_of_one_class_keeps_working():
+    obj = CounterSub(2.0)
+    obj.__class__ = OtherCounterSub
+    assert type(obj) is OtherCounterSub and obj.total() == 2.0
+    with pytest.raises(TypeError):
+        obj.__class__ = t.Counter
+
+
+def test_running_out_of_memory_raises_memory_error():
+    c = t.Counter(2.0)
+    with pytest.raises(MemoryError):
+        t.exhaust()
+    c.add(1.0)
+    assert c.total() == 3.0
+
+
+def test_method_arguments_convert_before_the_object_is_borrowed():
+    # While a method converts its argument, another thread reads the object.
+    c = t.Counter(1.0)
+    converting, read = threading.Event(), threading.Event()
+    seen = []
+
+    def reader():
+        converting.wait(10)
+        try:
+            seen.append(c.total())
+        except RuntimeError as e:
+            seen.append(e)
+        finally:
+            read.set()
+
+    def wait_for_the_reader():
+        converting.set()
+        read.wait(10)
+
+    thread = threading.Thread(target=reader)
+    thread.start()
+    c.add(FloatLike(2.0, action=wait_for_the_reader))
+    thread.join()
+    assert seen == [1.0] and c.total() == 3.0
+
+
 def test_borrow_conflicts():
     c = t.Counter(1.0)
     # An exclusive borrow asked for during a shared one.
@@ -175,9 +226,8 @@ def test_borrow_conflicts():
     # A shared borrow asked for during an exclusive one.
     with pytest.raises(RuntimeError, match="^Already mutably borrowed$"):
         c.poke(c.total)
-    # Re-entry through an argument's __float__ while the method holds the object exclusively.
-    with pytest.raises(RuntimeError, match="^Already mutably borrowed$"):
-        c.add(FloatLike(1.0, action=c.total))
+    # An argument's __float__ runs before the method borrows the object: it may read it.
+    c.add(FloatLike(0.0, action=c.total))
     # Shared borrows nest, and every borrow ends when its call ends, also after an error.
     assert c.peek(c.total) == 1.0
     c.add(2.0)

@@ -26,6 +26,12 @@ void set_class_doc(py::handle cls, const std::string& name, const std::string& p
     cls.attr("__doc__") = prose.empty() ? py::object(py::none()) : py::object(py::str(prose));
 }
 
+void make_immutable(py::handle cls) {
+    auto* type = reinterpret_cast<PyTypeObject*>(cls.ptr());
+    type->tp_flags |= Py_TPFLAGS_IMMUTABLETYPE;
+    PyType_Modified(type);
+}
+
 void set_property(py::handle cls, const char* name, const char* doc, py::cpp_function getter, py::cpp_function setter) {
     py::cpp_function deleter([](py::handle) {
         PyErr_SetString(PyExc_AttributeError, "can't delete attribute");

@@ -25,10 +25,11 @@
 // start with their text signature ("name(args)", a line "--", a blank line) so that
 // inspect.signature works; methods get "self" inserted as their first parameter (not "$self":
 // pybind11 functions carry a capsule as __self__, which would make inspect drop it twice). `method`
-// borrows the object shared, `method_mut` exclusively (see object.hpp). Callables take the record
-// (const T& or T&) and then the converted arguments, or are member pointers (a field or a member
-// function); their result converts with to_py (void gives None). hcm::Error becomes ValueError;
-// other C++ exceptions PanicException.
+// converts its arguments and then borrows the object shared, `method_mut` exclusively (see
+// object.hpp). Callables take the record (const T& or T&) and then the converted arguments, or are
+// member pointers (a field or a member function); their result converts with to_py (void gives
+// None). hcm::Error becomes ValueError, std::bad_alloc MemoryError; other C++ exceptions
+// PanicException (errors.hpp). Once declared, the class is immutable (make_immutable).
 #include <pybind11/pybind11.h>
 
 #include <functional>
@@ -58,6 +59,12 @@ inline py::object doc_or_none(const char* doc) { return doc ? py::object(py::str
 // A property whose deletion raises AttributeError "can't delete attribute".
 void set_property(py::handle cls, const char* name, const char* doc, py::cpp_function getter,
                   py::cpp_function setter);
+// Makes a complete class immutable, as the interpreter's own classes are. Every class shares one
+// instance layout, so the interpreter would otherwise accept `obj.__class__ = Other` between two
+// of them and hand the record to the other class's getters and destructor; now that assignment,
+// to or from the class, raises TypeError and leaves the object as it was. Setting or deleting an
+// attribute of the class is refused the same way (instances are not affected).
+void make_immutable(py::handle cls);
 // The class docstring "{name}({parameters})\n--\n\n{prose}" (the text signature Python reads),
 // with __doc__ the prose alone, or None when there is none.
 void set_class_doc(py::handle cls, const std::string& name, const std::string& parameters, const std::string& prose);
@@ -85,6 +92,12 @@ public:
         PythonClass<T>::name = name;
         add(m, name, cls_);
     }
+
+    // The declaration ends with its full expression: the class is complete and becomes immutable
+    // (make_immutable). One ClassDef declares a class, so it is never copied.
+    ~ClassDef() { make_immutable(cls_); }
+    ClassDef(const ClassDef&) = delete;
+    ClassDef& operator=(const ClassDef&) = delete;
 
     // The constructor from parameters bound to record fields (fields.hpp): a record starts
     // with its defaults (T{}) and each argument given sets its field.
@@ -278,15 +291,16 @@ private:
         std::string callee = name_ + "." + name + "()";
         auto body = [signature, fn, callee](Obj& self, py::args args, py::kwargs kwargs) mutable {
             return call_guarded([&] {
-                auto slots = signature.bind(callee, args.ptr(), kwargs.ptr());
+                // Every argument converts before the object is borrowed: a conversion may run
+                // Python code (__float__, __index__) that reads the object or lets another thread
+                // read it.
+                auto values = signature.convert(signature.bind(callee, args.ptr(), kwargs.ptr()));
                 if constexpr (Exclusive) {
                     ExclusiveBorrow borrow(self.borrow);
-                    auto values = signature.convert(slots);
                     return std::apply([&](auto&&... xs) { return call_to_py(fn, self.value, std::move(xs)...); },
                                       std::move(values));
                 } else {
                     SharedBorrow borrow(self.borrow);
-                    auto values = signature.convert(slots);
                     return std::apply(
                         [&](auto&&... xs) { return call_to_py(fn, std::as_const(self.value), std::move(xs)...); },
                         std::move(values));

@@ -2,10 +2,12 @@
 
 #include <cstring>
 
+#include "vevuruvu/boundary/errors.hpp"
+
 namespace vevuruvu::boundary {
 
 void raise(PyObject* type, const std::string& message) {
-    PyErr_SetString(type, message.c_str());
+    set_error(type, message);
     throw py::error_already_set();
 }
 

@@ -1,7 +1,7 @@
 #include "vevuruvu/boundary/errors.hpp"
 
-#include <cstring>
 #include <exception>
+#include <new>
 
 #include "hcm/common/error.hpp"
 
@@ -19,18 +19,12 @@ py::handle panic_exception_type() {
     return type;
 }
 
-namespace {
-
-// Raises `type` with the message; bytes that are not UTF-8 become U+FFFD rather than turning
-// the error into a UnicodeDecodeError.
-void set_error(PyObject* type, const char* message) {
-    PyObject* text = PyUnicode_DecodeUTF8(message, static_cast<Py_ssize_t>(std::strlen(message)), "replace");
+void set_error(PyObject* type, std::string_view message) {
+    PyObject* text = PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace");
     if (text == nullptr) return;  // memory exhausted: that error stays set
     PyErr_SetObject(type, text);
     Py_DECREF(text);
 }
-
-}  // namespace
 
 void set_python_error_from_current_exception() {
     try {
@@ -40,7 +34,9 @@ void set_python_error_from_current_exception() {
     } catch (const py::builtin_exception& e) {
         e.set_error();
     } catch (const hcm::Error& e) {
-        set_error(PyExc_ValueError, e.what());
+        set_error(PyExc_ValueError, e.message());
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
     } catch (const std::exception& e) {
         set_error(panic_exception_type().ptr(), e.what());
     } catch (...) {

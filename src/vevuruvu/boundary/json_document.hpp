@@ -54,7 +54,7 @@ auto with_error_prefix(const char* prefix, F fn) {
     try {
         return fn();
     } catch (const base::Error& e) {
-        throw base::Error(prefix + std::string(e.what()));
+        throw base::Error(prefix + e.message());
     }
 }
 

@@ -2,8 +2,9 @@
 // The Python object of one of the module's classes: the chapter's record plus a borrow flag.
 // A call borrows the object shared (getters, read-only methods, repr) or exclusively (setters,
 // methods that change it or store results); a conflicting borrow raises RuntimeError
-// "Already mutably borrowed" or "Already borrowed". Borrows arise only when a call re-enters
-// the same object (for example through an argument's __float__).
+// "Already mutably borrowed" or "Already borrowed". Every argument converts before the borrow
+// is taken, so conflicts arise only when the computation itself calls back into Python (a
+// callable argument) and that code uses the same object.
 #include <pybind11/pybind11.h>
 
 #include <string>

@@ -68,7 +68,14 @@ INSTANTIATE_TEST_SUITE_P(
         // A NUL byte does not end the document early.
         SyntaxCase{"NulAfterDocument", std::string("[1]\0x", 5), "trailing characters at line 1 column 4"},
         SyntaxCase{"NulForValue", std::string("[\0]", 3), "expected value at line 1 column 2"},
-        SyntaxCase{"NulAfterElement", std::string("[1\0]", 4), "expected `,` or `]` at line 1 column 3"}),
+        SyntaxCase{"NulAfterElement", std::string("[1\0]", 4), "expected `,` or `]` at line 1 column 3"},
+        // A byte-order mark is no white space: a value cannot start there, wherever it stands.
+        SyntaxCase{"ByteOrderMark", "\xEF\xBB\xBF{}", "expected value at line 1 column 1"},
+        SyntaxCase{"ByteOrderMarkAlone", "\xEF\xBB\xBF", "expected value at line 1 column 1"},
+        SyntaxCase{"ByteOrderMarkCut", "\xEF\xBB{}", "expected value at line 1 column 1"},
+        SyntaxCase{"ByteOrderMarkAfterSpace", " \xEF\xBB\xBF{}", "expected value at line 1 column 2"},
+        SyntaxCase{"ByteOrderMarkInList", "[\xEF\xBB\xBF" "1]", "expected value at line 1 column 2"},
+        SyntaxCase{"OtherLetterFirst", "\xC3\xA9{}", "expected value at line 1 column 1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Parse, SurroundingWhitespaceIsAllowed) {

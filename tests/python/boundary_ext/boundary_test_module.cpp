@@ -2,6 +2,7 @@
 // classes and functions. Never part of marvane.
 #include <array>
 #include <cstdint>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -196,6 +197,7 @@ PYBIND11_MODULE(marvane_boundary_test, m) {
                  });
     add_function(m, "fail_undecodable", "fail_undecodable()\n--\n\nRaises an error whose text is not UTF-8.",
                  []() -> double { throw hcm::Error("caf\xE9 au lait"); });
+    add_function(m, "exhaust", "exhaust()\n--\n\nRuns out of memory.", []() -> double { throw std::bad_alloc(); });
     add_function(m, "broken", "broken()\n--\n\nBreaks an internal invariant without a message of its own.",
                  []() -> double { throw 42; });
     m.attr("PanicException") = panic_exception_type();
