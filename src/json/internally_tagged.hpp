@@ -133,7 +133,7 @@ private:
     V dispatch(std::size_t index, Fill fill) const {
         V out;
         [&]<std::size_t... I>(std::index_sequence<I...>) {
-            ((index == I ? (fill_alternative<I>(out, fill), true) : false) || ...);
+            ((index == I ? fill_alternative<I>(out, fill) : void()), ...);
         }(std::make_index_sequence<kCount>{});
         return out;
     }

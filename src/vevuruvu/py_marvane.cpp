@@ -50,7 +50,8 @@ const char* const MODULE_DOC =
     ">>> segment = Segment(passing_type=1, length=2.5, grade=3.0, spl=55.0)\n"
     ">>> highway = TwoLaneHighways([segment])\n";
 
-const char* const VERSION = "0.3.7";
+// The package version, compiled in from pyproject.toml (CMakeLists.txt).
+const char* const VERSION = MARVANE_VERSION;
 
 // The module body: every class and function in the fixed order that __all__ records.
 void marvane(py::module_& m) {

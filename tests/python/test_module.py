@@ -1,7 +1,9 @@
 import importlib
 import inspect
 import os
+import pathlib
 import sys
+import tomllib
 
 import pytest
 
@@ -52,6 +54,11 @@ REGISTRATION_ORDER = [
     "hcm_versions", "hcm_latest_version", "hcm_version_changes_chapter", "get_constraints", "validate_input",
     "__doc__", "__version__",
 ]
+
+
+def test_version_is_the_packages():
+    pyproject = pathlib.Path(__file__).resolve().parents[2] / "pyproject.toml"
+    assert marvane.__version__ == tomllib.loads(pyproject.read_text())["project"]["version"]
 
 
 def test_all_follows_the_registration_order():

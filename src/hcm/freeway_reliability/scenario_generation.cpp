@@ -99,7 +99,9 @@ double seed_demand_multiplier(const ScenarioGenerationConfig& config) {
     return *entry;
 }
 
-// Checks the inputs in the documented order and returns the seed day's multiplier.
+// Checks the inputs in this order, so the first fault found is the one reported (months, weekdays,
+// replications, seed periods, month numbers, the 12 multiplier rows, weather, day counts, the seed
+// day's multiplier), and returns the seed day's multiplier.
 double validate_inputs(const ScenarioGenerationConfig& config, const SeedStatistics& seed) {
     if (config.months.empty()) throw Error("RRP must include at least one month");
     if (config.weekdays.empty()) throw Error("RRP must include at least one day of week");

@@ -1,5 +1,6 @@
 // JSON form of the interchange document: one record table per record drives reading and writing.
 #include <string>
+#include <vector>
 
 #include "hcm/ramp_terminals/ramp_terminals.hpp"
 #include "json/jsonio.hpp"
@@ -19,27 +20,36 @@ void write_movement(jsonio::Writer& w, const InterchangeMovement& m) { w.string(
 
 constexpr jsonio::Codec<InterchangeMovement> MOVEMENT{read_movement, write_movement};
 
+// The fourteen O-D demands a..n, each declared by `field` (required() for the inputs, result()
+// for the demands adjusted by the peak hour factor).
+template <class MakeField>
+std::vector<jsonio::Field<OdDemands>> od_fields(MakeField field) {
+    using D = OdDemands;
+    return {field("a", &D::a), field("b", &D::b), field("c", &D::c), field("d", &D::d), field("e", &D::e),
+            field("f", &D::f), field("g", &D::g), field("h", &D::h), field("i", &D::i), field("j", &D::j),
+            field("k", &D::k), field("l", &D::l), field("m", &D::m), field("n", &D::n)};
+}
+
+// The adjusted demands v / PHF are results: a quotient that overflows (a PHF of 1e-308, a demand
+// near the largest double) is written null and reads back as NaN, where an input demand refuses null.
+const jsonio::Record<OdDemands>& adjusted_od_record() {
+    static const jsonio::Record<OdDemands> record{
+        "OdDemands", od_fields([](const char* key, double OdDemands::*member) { return jsonio::result(key, member); })};
+    return record;
+}
+
+OdDemands read_adjusted_od(jsonio::Value v) { return adjusted_od_record().read(v); }
+
+void write_adjusted_od(jsonio::Writer& w, const OdDemands& d) { adjusted_od_record().write(w, d); }
+
+constexpr jsonio::Codec<OdDemands> ADJUSTED_OD{read_adjusted_od, write_adjusted_od};
+
 }  // namespace
 
 const jsonio::Record<OdDemands>& json_record(jsonio::Tag<OdDemands>) {
-    using D = OdDemands;
-    static const jsonio::Record<D> record{"OdDemands",
-                                          {
-                                              jsonio::required("a", &D::a),
-                                              jsonio::required("b", &D::b),
-                                              jsonio::required("c", &D::c),
-                                              jsonio::required("d", &D::d),
-                                              jsonio::required("e", &D::e),
-                                              jsonio::required("f", &D::f),
-                                              jsonio::required("g", &D::g),
-                                              jsonio::required("h", &D::h),
-                                              jsonio::required("i", &D::i),
-                                              jsonio::required("j", &D::j),
-                                              jsonio::required("k", &D::k),
-                                              jsonio::required("l", &D::l),
-                                              jsonio::required("m", &D::m),
-                                              jsonio::required("n", &D::n),
-                                          }};
+    static const jsonio::Record<OdDemands> record{
+        "OdDemands",
+        od_fields([](const char* key, double OdDemands::*member) { return jsonio::required(key, member); })};
     return record;
 }
 
@@ -131,7 +141,7 @@ const jsonio::Record<LaneGroupResult>& json_record(jsonio::Tag<LaneGroupResult>)
         "LaneGroupResult",
         {
             jsonio::required("movement", &R::movement, MOVEMENT),
-            jsonio::required("flow_rate", &R::flow_rate),
+            jsonio::result("flow_rate", &R::flow_rate),
             jsonio::optional("lane_utilization", &R::lane_utilization),
             jsonio::optional("traffic_pressure", &R::traffic_pressure),
             jsonio::optional("sat_flow", &R::sat_flow),
@@ -172,7 +182,7 @@ const jsonio::Record<OdResult>& json_record(jsonio::Tag<OdResult>) {
     static const jsonio::Record<O> record{"OdResult",
                                           {
                                               jsonio::required("movement", &O::movement),
-                                              jsonio::required("demand", &O::demand),
+                                              jsonio::result("demand", &O::demand),
                                               jsonio::result("control_delay_s", &O::control_delay_s),
                                               jsonio::result("edtt_s", &O::edtt_s),
                                               jsonio::result("ett_s", &O::ett_s),
@@ -204,7 +214,7 @@ const jsonio::Record<Interchange>& json_record(jsonio::Tag<Interchange>) {
             jsonio::required("extra_distances", &I::extra_distances),
             jsonio::required("extra_distance_speed_mph", &I::extra_distance_speed_mph),
             jsonio::required("lane_groups", &I::lane_groups),
-            jsonio::optional("od_adjusted", &I::od_adjusted),
+            jsonio::optional("od_adjusted", &I::od_adjusted, ADJUSTED_OD),
             jsonio::with_default("results", &I::results, {}),
             jsonio::with_default("od_results", &I::od_results, {}),
             jsonio::optional("interchange_ett_s", &I::interchange_ett_s),

@@ -81,11 +81,11 @@ const jsonio::Record<BicycleIntersectionAnalysis>& json_record(jsonio::Tag<Bicyc
     using R = BicycleIntersectionAnalysis;
     static const jsonio::Record<R> record{"BicycleIntersectionAnalysis",
                                           {
-                                              jsonio::required("capacity", &R::capacity),
-                                              jsonio::required("delay", &R::delay),
-                                              jsonio::required("f_w", &R::f_w),
-                                              jsonio::required("f_v", &R::f_v),
-                                              jsonio::required("los_score", &R::los_score),
+                                              jsonio::result("capacity", &R::capacity),
+                                              jsonio::result("delay", &R::delay),
+                                              jsonio::result("f_w", &R::f_w),
+                                              jsonio::result("f_v", &R::f_v),
+                                              jsonio::result("los_score", &R::los_score),
                                               jsonio::required("los", &R::los),
                                           }};
     return record;

@@ -136,14 +136,14 @@ const jsonio::Record<PedestrianIntersectionAnalysis>& json_record(jsonio::Tag<Pe
     using R = PedestrianIntersectionAnalysis;
     static const jsonio::Record<R> record{"PedestrianIntersectionAnalysis",
                                           {
-                                              jsonio::required("effective_walk_s", &R::effective_walk_s),
-                                              jsonio::required("delay", &R::delay),
-                                              jsonio::required("n15_per_lane", &R::n15_per_lane),
-                                              jsonio::required("f_w", &R::f_w),
-                                              jsonio::required("f_v", &R::f_v),
-                                              jsonio::required("f_s", &R::f_s),
-                                              jsonio::required("f_delay", &R::f_delay),
-                                              jsonio::required("los_score", &R::los_score),
+                                              jsonio::result("effective_walk_s", &R::effective_walk_s),
+                                              jsonio::result("delay", &R::delay),
+                                              jsonio::result("n15_per_lane", &R::n15_per_lane),
+                                              jsonio::result("f_w", &R::f_w),
+                                              jsonio::result("f_v", &R::f_v),
+                                              jsonio::result("f_s", &R::f_s),
+                                              jsonio::result("f_delay", &R::f_delay),
+                                              jsonio::result("los_score", &R::los_score),
                                               jsonio::required("los", &R::los),
                                           }};
     return record;

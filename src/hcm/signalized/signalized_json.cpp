@@ -148,13 +148,13 @@ const jsonio::Record<ActuatedPhaseResult>& json_record(jsonio::Tag<ActuatedPhase
     static const jsonio::Record<R> record{"ActuatedPhaseResult",
                                           {
                                               jsonio::required("phase_no", &R::phase_no),
-                                              jsonio::required("duration_s", &R::duration_s),
-                                              jsonio::required("green_s", &R::green_s),
-                                              jsonio::required("queue_service_s", &R::queue_service_s),
-                                              jsonio::required("green_extension_s", &R::green_extension_s),
-                                              jsonio::required("mah_star_s", &R::mah_star_s),
-                                              jsonio::required("prob_max_out", &R::prob_max_out),
-                                              jsonio::required("prob_call", &R::prob_call),
+                                              jsonio::result("duration_s", &R::duration_s),
+                                              jsonio::result("green_s", &R::green_s),
+                                              jsonio::result("queue_service_s", &R::queue_service_s),
+                                              jsonio::result("green_extension_s", &R::green_extension_s),
+                                              jsonio::result("mah_star_s", &R::mah_star_s),
+                                              jsonio::result("prob_max_out", &R::prob_max_out),
+                                              jsonio::result("prob_call", &R::prob_call),
                                           }};
     return record;
 }

@@ -229,7 +229,7 @@ struct DelayResult {
 };
 std::optional<DelayResult> evaluate_delay(double v, double c, double t_h);
 
-// ---- queries by label and approach name (hcm::Error with the documented messages) ----
+// ---- queries by label and approach name (each throws hcm::Error with the message given above it) ----
 
 // "unknown TWSC movement label: {}" (the text as given).
 const TwscMovementResult& movement_result(const Twsc& t, std::string_view label);

@@ -7,7 +7,8 @@
 // impedance. A caller that builds the record itself (the freeway facility does, once per segment
 // and period) sets the inputs, leaves the results empty and calls `run_analysis`:
 //
-//   hcm::weaving::weaving::WeavingSegment w;   // inputs start at the documented defaults
+//   hcm::weaving::weaving::WeavingSegment w;   // inputs start at the defaults below (a one-sided
+//                                              // freeway weave, 1,500 ft, 4 lanes, 70 mi/h)
 //   w.length_short = 1200.0; w.v_ff = 3800.0; ...
 //   w.run_analysis();                          // never throws on a well-formed record
 //   double speed = w.speed_avg.value_or(0.0);
@@ -104,7 +105,7 @@ struct WeavingSpeeds {
     double average;     // S
 };
 
-// One weaving segment: inputs (defaults as documented for the Python constructor) and the
+// One weaving segment: inputs (their defaults are the Python constructor's) and the
 // results of the last analysis or step, each empty until a step writes it. Flows pc/h unless
 // stated, lengths ft, speeds mi/h, densities pc/mi/ln.
 struct WeavingSegment {

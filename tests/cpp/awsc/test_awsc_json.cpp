@@ -49,7 +49,8 @@ TEST(AwscJson, ReadingFailures) {
         {R"([[[]],[[]],[[]],[[]],null,0.25,null,null,-1])",
          "invalid value: integer `-1`, expected u32 at line 1 column 43"},
     };
-    for (const auto& [text, message] : cases) EXPECT_EQ(error_of([&] { return read_awsc(text); }), message) << text;
+    for (const auto& [text, message] : cases)
+        EXPECT_EQ(error_of([&text = text] { return read_awsc(text); }), message) << text;
 }
 
 TEST(AwscJson, ArrayFormsAndOneCharacterLetters) {

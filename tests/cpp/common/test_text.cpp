@@ -52,7 +52,7 @@ TEST(TerrainOption, AnyCaseOfTheThreeWords) {
 class UnknownTerrain : public ::testing::TestWithParam<std::pair<std::string_view, std::string_view>> {};
 
 TEST_P(UnknownTerrain, NamesTheLowerCasedWordUntrimmed) {
-    EXPECT_EQ(error_of([this] { parse_option(TERRAIN_WORDS, GetParam().first); }), GetParam().second)
+    EXPECT_EQ(error_of([] { parse_option(TERRAIN_WORDS, GetParam().first); }), GetParam().second)
         << "no error for " << GetParam().first;
 }
 

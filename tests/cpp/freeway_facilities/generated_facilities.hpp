@@ -65,6 +65,13 @@ inline hcm::freeway_facilities::freeway_facilities::FreewayFacility generated_fa
         for (std::uint32_t p = 0; p < periods; ++p) d[p] = base + swing * peak(p);
         return d;
     };
+    // A drawn ramp profile: the swing is drawn before the base (the order the pinned results were
+    // made with), in statements of their own, since the order of a call's arguments is unspecified.
+    auto drawn_ramp_profile = [&](double base_lo, double base_hi, double swing_hi) {
+        const double swing = draw.uniform(0.0, swing_hi);
+        const double base = draw.uniform(base_lo, base_hi);
+        return ramp_profile(base, swing);
+    };
 
     const std::uint32_t base_lanes = draw.integer(2, 4);
     for (std::uint32_t i = 0; i < n; ++i) {
@@ -79,7 +86,7 @@ inline hcm::freeway_facilities::freeway_facilities::FreewayFacility generated_fa
                 if (draw.chance(0.15)) s.lanes = base_lanes + 1;                               // lane add
             } else if (kind < 0.55) {
                 s.seg_type = ff::SegmentType::Merge;
-                s.on_ramp_demand = ramp_profile(draw.uniform(200.0, 600.0), draw.uniform(0.0, 700.0));
+                s.on_ramp_demand = drawn_ramp_profile(200.0, 600.0, 700.0);
                 s.ramp_ffs = draw.pick(std::vector<double>{25.0, 35.0, 45.0, 55.0});
                 if (draw.chance(0.35)) {
                     std::vector<double> meter(draw.integer(periods / 2, periods + 1));
@@ -88,13 +95,13 @@ inline hcm::freeway_facilities::freeway_facilities::FreewayFacility generated_fa
                 }
             } else if (kind < 0.78) {
                 s.seg_type = ff::SegmentType::Diverge;
-                s.off_ramp_demand = ramp_profile(draw.uniform(150.0, 600.0), draw.uniform(0.0, 500.0));
+                s.off_ramp_demand = drawn_ramp_profile(150.0, 600.0, 500.0);
             } else if (kind < 0.95) {
                 s.seg_type = ff::SegmentType::Weaving;
                 s.length_ft = draw.uniform(1000.0, 3000.0);
                 s.lanes = base_lanes + 1;
-                s.on_ramp_demand = ramp_profile(draw.uniform(200.0, 600.0), draw.uniform(0.0, 400.0));
-                s.off_ramp_demand = ramp_profile(draw.uniform(200.0, 600.0), draw.uniform(0.0, 400.0));
+                s.on_ramp_demand = drawn_ramp_profile(200.0, 600.0, 400.0);
+                s.off_ramp_demand = drawn_ramp_profile(200.0, 600.0, 400.0);
                 s.ramp_to_ramp_demand = ramp_profile(draw.uniform(0.0, 100.0), 0.0);
                 s.num_weaving_lanes = draw.integer(2, 3);
             } else {

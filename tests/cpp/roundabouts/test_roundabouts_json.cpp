@@ -48,7 +48,7 @@ TEST(RoundaboutJson, ReadingFailures) {
         {with_nb("true"), "invalid type: boolean `true`, expected struct RoundaboutApproach at line 1 column 10"},
     };
     for (const auto& [text, message] : cases)
-        EXPECT_EQ(error_of([&] { return read_roundabouts(text); }), message) << text;
+        EXPECT_EQ(error_of([&text = text] { return read_roundabouts(text); }), message) << text;
 }
 
 TEST(RoundaboutJson, AnalysedDocumentReadsBack) {

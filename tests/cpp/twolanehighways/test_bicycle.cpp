@@ -173,7 +173,7 @@ class BicycleJsonErrors : public ::testing::TestWithParam<ErrorCase> {};
 
 TEST_P(BicycleJsonErrors, Messages) {
     const auto [text, message] = GetParam();
-    EXPECT_EQ(error_of([&] { return analyze_bicycle_los(text); }),
+    EXPECT_EQ(error_of([text = text] { return analyze_bicycle_los(text); }),
               std::string("invalid bicycle LOS config: ") + message);
 }
 

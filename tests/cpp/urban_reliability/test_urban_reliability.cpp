@@ -430,7 +430,7 @@ TEST(UrbanReliabilityDraws, PinnedWeatherIncidentsAndScenarios) {
               R"("pct_nondry_scenarios":7.142857142857143})");
 }
 
-// ---- Mended cases --------------------------------------------------------------------------------
+// ---- Limits: an incident leaves one lane open, the adaptive-signal target is clamped, 2.5 is reliable
 
 TEST(UrbanReliabilityIncidents, OneLaneAlwaysStaysOpenWithoutWrapping) {
     EXPECT_EQ(lanes_blocked(0, LaneLocation::TwoLanes), 0u);  // N = 0: min(N - 1, 2) stays 0

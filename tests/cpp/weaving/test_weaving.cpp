@@ -324,7 +324,7 @@ TEST(WeavingEdition7_1, RefusesTheSeventhEditionSteps) {
     for (const auto& [name, step] : steps) {
         WeavingSegment w;
         w.version = HcmVersion::Hcm7_1;
-        EXPECT_EQ(error_of([&] { step(w); }), std::string(name) +
+        EXPECT_EQ(error_of([&w, &step = step] { step(w); }), std::string(name) +
                                                   "() implements the 7th Edition step structure, but this segment is "
                                                   "version \"7.1\". Use run_analysis() or analysis_v7_1() instead.")
             << name << " ran on a 7.1 segment";

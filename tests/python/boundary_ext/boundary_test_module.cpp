@@ -98,7 +98,6 @@ void corrupt(D& doc) {
 }  // namespace
 
 VEVURUVU_PYTHON_CLASS(Counter);
-VEVURUVU_PYTHON_CLASS(Walkway);
 VEVURUVU_PYTHON_CLASS(Opaque);
 
 PYBIND11_MODULE(marvane_boundary_test, m) {
