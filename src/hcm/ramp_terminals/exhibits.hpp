@@ -154,9 +154,6 @@ inline constexpr double MIN_RED_S = 1e-9;
 // 45 ft per heavy vehicle).
 inline constexpr double CAR_SPACING_FT = 25.0;
 inline constexpr double HEAVY_SPACING_PER_PCT_FT = 0.45;
-// Yield-controlled turn: delay 3600/c + 900 T [...] + 5 min(x, 1).
-inline constexpr double YIELD_DELAY_DIVISOR = 450.0;
-inline constexpr double YIELD_DECELERATION_S = 5.0;
 }  // namespace delay
 
 // ---- Level of service ----
@@ -164,10 +161,6 @@ inline constexpr double YIELD_DECELERATION_S = 5.0;
 // Interchange O-D movements and the interchange, by experienced travel time (s/veh): upper bounds
 // of A to E (HCM Exhibit 23-10).
 inline constexpr std::array<double, 5> INTERCHANGE_ETT_LOS_MAX = {15.0, 30.0, 55.0, 85.0, 120.0};
-
-// Alternative intersection movements and DLT intersections, by experienced travel time (s/veh):
-// upper bounds of A to E (HCM Exhibit 23-13).
-inline constexpr std::array<double, 5> ALTERNATIVE_ETT_LOS_MAX = {10.0, 20.0, 35.0, 55.0, 80.0};
 
 // ft/s per mi/h as the Chapter 23 equations round it (not 5280 / 3600).
 inline constexpr double FT_S_PER_MI_H = 1.47;

@@ -9,6 +9,7 @@
 #include "base/options.hpp"
 #include "base/units.hpp"
 #include "hcm/common/error.hpp"
+#include "hcm/unsignalized/unsignalized.hpp"
 
 namespace hcm::ramp_terminals::ramp_terminals {
 
@@ -785,16 +786,12 @@ void determine_signalized_delay(const Interchange& ix, const LaneGroupInput& in,
     }
 }
 
+// A yielding turn: the unsignalized control delay with the deceleration term up to capacity.
 double yield_delay(double period_h, double v, const std::optional<double>& capacity) {
-    namespace d = ex::delay;
     if (!capacity || !yield_has_capacity(*capacity)) return INF;
     const double c = *capacity;
-    const double x = v / c;
     const double service = SECONDS_PER_HOUR / c;
-    return service +
-           900.0 * period_h *
-               ((x - 1.0) + std::sqrt((x - 1.0) * (x - 1.0) + service * x / (d::YIELD_DELAY_DIVISOR * period_h))) +
-           d::YIELD_DECELERATION_S * min2(x, 1.0);
+    return unsignalized::control_delay(v / c, service, service, period_h, unsignalized::DecelerationTerm::UpToCapacity);
 }
 
 void determine_delay(const Interchange& ix, const LaneGroupInput& in, LaneGroupResult& r) {
@@ -966,17 +963,14 @@ void analyze(Interchange& ix) {
 
     // O-D experienced travel times and the interchange's demand-weighted ETT.
     std::vector<OdResult> od_results = determine_od_results(ix, paths, od, results);
-    double weighted = 0.0, total = 0.0;
-    for (const OdResult& r : od_results) {
-        weighted += r.demand * r.ett_s;
-        total += r.demand;
-    }
+    base::WeightedMean ett;
+    for (const OdResult& r : od_results) ett.add(r.ett_s, r.demand);
     ix.od_adjusted = od;
     ix.results = std::move(results);
     ix.od_results = std::move(od_results);
-    if (total > 0.0) {
-        ix.interchange_ett_s = weighted / total;
-        ix.interchange_los = interchange_los(weighted / total);
+    if (ett.any()) {
+        ix.interchange_ett_s = ett.mean_or(0.0);
+        ix.interchange_los = interchange_los(*ix.interchange_ett_s);
     }
 }
 

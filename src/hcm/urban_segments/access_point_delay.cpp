@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "base/numeric.hpp"
+#include "hcm/unsignalized/unsignalized.hpp"
 #include "hcm/urban_segments/exhibits.hpp"
 #include "json/jsonio.hpp"
 
@@ -72,10 +73,8 @@ double queue_delay(double q, double s, double period_h) {
 double queue_spacing_ft(double pct_heavy) { return 25.0 * (1.0 - 0.01 * pct_heavy) + 0.45 * pct_heavy; }
 
 double permitted_left_sat_flow(double v_o) {
-    if (v_o <= 0.0) return BASE_SAT_FLOW;
-    const double den = 1.0 - std::exp(-FOLLOW_UP_HEADWAY_LT_S * v_o / 3600.0);
-    if (!(den > 0.0)) return BASE_SAT_FLOW;
-    return v_o * std::exp(-CRITICAL_HEADWAY_LT_S * v_o / 3600.0) / den;
+    return unsignalized::potential_capacity(v_o, CRITICAL_HEADWAY_LT_S, FOLLOW_UP_HEADWAY_LT_S,
+                                            unsignalized::NoConflictingFlow::BaseSaturationFlow);
 }
 
 // Shifted-exponential headways of the outside lane with mean h_m + 1.5 s.
