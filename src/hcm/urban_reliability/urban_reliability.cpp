@@ -553,7 +553,8 @@ double percent(double part, double whole) { return whole > 0.0 ? 100.0 * part / 
 
 UrbanReliabilityResults summarise(const UrbanReliability& study, double base_free_flow_travel_time_s) {
     UrbanReliabilityResults r;
-    r.metrics = TravelTimeDistribution(study.observations).metrics();
+    const TravelTimeDistribution distribution(study.observations);
+    r.metrics = distribution.metrics();
     r.num_scenarios = study.scenario_outcomes.size();
     r.base_free_flow_travel_time_s = base_free_flow_travel_time_s;
     double travel_time = 0.0, vhd = 0.0;
@@ -565,7 +566,7 @@ UrbanReliabilityResults summarise(const UrbanReliability& study, double base_fre
     for (const UrbanScenario& sc : study.scenarios) nondry += sc.condition != WeatherCondition::Dry;
     const auto n = static_cast<double>(r.num_scenarios);
     r.mean_travel_time_s = r.num_scenarios > 0 ? travel_time / n : 0.0;
-    r.reliability_rating_urban = reliability_rating(study.observations);
+    r.reliability_rating_urban = distribution.reliability_rating(URBAN_RELIABLE_TTI);
     r.total_vhd = vhd;
     r.num_weather_events = study.weather_events.size();
     r.num_incidents = study.incidents.size();
@@ -705,21 +706,11 @@ double UrbanReliabilityConfig::base_demand_ratio() const {
 }
 
 double tti_mean(const std::vector<TravelTimeObservation>& observations) {
-    double weight = 0.0, sum = 0.0;
-    for (const TravelTimeObservation& o : observations) {
-        weight += o.weight;
-        sum += o.tti * o.weight;
-    }
-    return weight > 0.0 ? sum / weight : 0.0;
+    return TravelTimeDistribution(observations).mean();
 }
 
 double reliability_rating(const std::vector<TravelTimeObservation>& observations) {
-    double weight = 0.0, reliable = 0.0;
-    for (const TravelTimeObservation& o : observations) {
-        weight += o.weight;
-        if (o.tti <= URBAN_RELIABLE_TTI) reliable += o.weight;
-    }
-    return percent(reliable, weight);
+    return TravelTimeDistribution(observations).reliability_rating(URBAN_RELIABLE_TTI);
 }
 
 std::uint32_t lanes_blocked(std::uint32_t n, LaneLocation where) {
