@@ -9,6 +9,7 @@
 #include "base/options.hpp"
 #include "base/units.hpp"
 #include "hcm/common/error.hpp"
+#include "hcm/common/vehicle_spacing.hpp"
 #include "hcm/signal_delay/signal_delay.hpp"
 #include "hcm/unsignalized/unsignalized.hpp"
 
@@ -690,7 +691,7 @@ void determine_signalized_delay(const Interchange& ix, const LaneGroupInput& in,
     const double back = first_term_back_of_queue(in, r, cycle, g, p) + d2 * c / (SECONDS_PER_HOUR * lanes_of(in));
     r.back_of_queue_veh = back;
     if (in.storage_ft) {
-        const double spacing = signal_delay::queued_vehicle_spacing_ft(in.pct_heavy_vehicles);
+        const double spacing = common::queued_vehicle_spacing_ft(in.pct_heavy_vehicles);
         r.queue_storage_ratio = *in.storage_ft <= 0.0 ? 0.0 : back * spacing / *in.storage_ft;
     }
 }

@@ -43,10 +43,6 @@ constexpr double MIN_QUEUE_CAPACITY = 1e-9;
 // Least red of the first-term queue (s).
 constexpr double MIN_RED_S = 1e-9;
 
-// Queued vehicle spacing (ft): a car and the extra per percent of heavy vehicles.
-constexpr double CAR_SPACING_FT = 25.0;
-constexpr double HEAVY_SPACING_PER_PCT_FT = 0.45;
-
 // Discharge lag of the first-term queue: approach speed S_a = 0.9 (25.6 + 0.47 S_pl) mi/h, the
 // speed gained from 5 mi/h at 1.47 ft/s per mi/h and the acceleration terms.
 constexpr double APPROACH_SPEED_FACTOR = 0.9;
@@ -155,10 +151,6 @@ double initial_queue_delay(double initial_veh, double flow, double capacity, dou
 double carried_queue(double initial_veh, double flow, double capacity, double period_h) {
     if (!(flow > 0.0)) return initial_veh;
     return max2(initial_queue_terms(initial_veh, flow, capacity, period_h).q_e, 0.0);
-}
-
-double queued_vehicle_spacing_ft(double pct_heavy_vehicles) {
-    return CAR_SPACING_FT * (1.0 - 0.01 * pct_heavy_vehicles) + HEAVY_SPACING_PER_PCT_FT * pct_heavy_vehicles;
 }
 
 double queue_discharge_lag_s(double speed_limit_mph) {

@@ -78,10 +78,6 @@ double carried_queue(double initial_veh, double flow, double capacity, double pe
 
 // ---- Back of queue (HCM Chapter 31) ----
 
-// Average spacing of a queued vehicle (ft) with a heavy-vehicle percentage: 25 ft a car, 45 a
-// heavy vehicle.
-double queued_vehicle_spacing_ft(double pct_heavy_vehicles);
-
 // First-term back of queue Q1 (veh/ln) of a group served at one saturation flow in its green: flow,
 // capacity and saturation flow per lane (veh/h/ln), effective green, cycle, proportion on green
 // and the approach's speed limit (mi/h), whose discharge lag the queue leaves out.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/numeric.hpp"
+#include "hcm/common/vehicle_spacing.hpp"
 #include "hcm/signalized/analysis.hpp"
 
 namespace hcm::signalized::actuated {
@@ -96,7 +97,7 @@ double queue_service_time(const ActuatedMovement& m, double g, double cycle) {
 
 // Maximum allowable headway MAH of one movement (s).
 double max_allowable_headway(const ActuatedMovement& m, double passage_time, double approach_speed, double h0) {
-    const double vehicle_length = 25.0 * (1.0 - 0.01 * m.pct_heavy_vehicles) + 0.45 * m.pct_heavy_vehicles;
+    const double vehicle_length = common::queued_vehicle_spacing_ft(m.pct_heavy_vehicles);
     const double mah = passage_time + (m.detector_length_ft + vehicle_length - DETECTED_LENGTH_OFFSET_FT) /
                                           (FT_S_PER_MI_H * approach_speed);
     switch (m.type) {

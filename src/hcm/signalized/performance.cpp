@@ -10,6 +10,7 @@
 
 #include "base/numeric.hpp"
 #include "hcm/common/delay_los.hpp"
+#include "hcm/common/vehicle_spacing.hpp"
 #include "hcm/signalized/analysis.hpp"
 
 namespace hcm::signalized::signalized {
@@ -157,7 +158,7 @@ void estimate_queues(LaneGroup& g, const SignalApproach& a, double cycle, double
     if (!storage) return;
     if (*storage > 0.0) {
         const double pct_heavy = left_kind(g.kind) ? a.pct_heavy_vehicles_left : a.pct_heavy_vehicles_through;
-        const double spacing = signal_delay::queued_vehicle_spacing_ft(pct_heavy);
+        const double spacing = common::queued_vehicle_spacing_ft(pct_heavy);
         g.queue_storage_ratio = queue * spacing / *storage;
         g.queue_storage_ratio_95 = queue_95 * spacing / *storage;
     } else {

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "../support/checks.hpp"
+#include "hcm/common/vehicle_spacing.hpp"
 #include "hcm/signal_delay/signal_delay.hpp"
 
 using namespace testing_support;
@@ -18,7 +19,7 @@ TEST(SignalDelayFactors, ParkingAndBusBlockageShareTheirLossAmongTheLanes) {
     EXPECT_DOUBLE_EQ(sd::parking_factor(3, 400), 2.0 / 3.0);  // 180 maneuvers/h at most: (3 - 0.1 - 0.9) / 3
     EXPECT_DOUBLE_EQ(sd::bus_blockage_factor(2, 100), 0.8);  // (2 - 14.4 x 100 / 3600) / 2
     EXPECT_EQ(sd::bus_blockage_factor(1, 300), 0.05);         // 250 buses/h at most, then the floor
-    EXPECT_DOUBLE_EQ(sd::queued_vehicle_spacing_ft(10), 27.0);  // 25 x 0.9 + 0.45 x 10
+    EXPECT_DOUBLE_EQ(hcm::common::queued_vehicle_spacing_ft(10), 27.0);  // 25 x 0.9 + 0.45 x 10
 }
 
 TEST(SignalDelayPermittedLeft, AnUndefinedOpposingFlowFollowsThePolicy) {
