@@ -15,27 +15,6 @@ using base::units::SECONDS_PER_HOUR;
 
 namespace {
 
-// Exhibit 19-20 and Equations 19-9 to 19-13: lane width bounds (ft) and factors, heavy vehicles
-// and grade, area type, parking and bus blockage.
-constexpr double NARROW_LANE_FT = 10.0;
-constexpr double WIDE_LANE_FT = 12.9;
-constexpr double NARROW_LANE_FACTOR = 0.96;
-constexpr double WIDE_LANE_FACTOR = 1.04;
-constexpr double HV_UPHILL = 0.78;
-constexpr double GRADE_UPHILL_SQUARED = 0.31;
-constexpr double HV_DOWNHILL = 0.79;
-constexpr double GRADE_DOWNHILL = 2.07;
-constexpr double CBD_FACTOR = 0.9;
-constexpr double PARKING_LOSS_LANES = 0.1;
-constexpr double PARKING_MANEUVER_S = 18.0;
-constexpr double MAX_PARKING_MANEUVERS_H = 180.0;
-constexpr double BUS_BLOCKAGE_S = 14.4;
-constexpr double MAX_BUSES_H = 250.0;
-constexpr double MIN_BLOCKAGE_FACTOR = 0.05;
-// Exhibit 19-15: lane utilization of two and of three or more through lanes.
-constexpr double LANE_UTILIZATION_2 = 0.952;
-constexpr double LANE_UTILIZATION_3 = 0.908;
-
 // The largest g/C the progression factor takes (its 1 - g/C divides).
 constexpr double MAX_PROGRESSION_GC = 0.999999;
 // Least capacity of the initial-queue delay (veh/h).
@@ -54,35 +33,6 @@ constexpr double ACCELERATION_DIVISOR = 2.94;
 constexpr double ACCELERATION_TIME_FACTOR = 0.5357142857142857;
 
 }  // namespace
-
-double lane_width_factor(double width_ft) {
-    if (width_ft < NARROW_LANE_FT) return NARROW_LANE_FACTOR;
-    return width_ft <= WIDE_LANE_FT ? 1.0 : WIDE_LANE_FACTOR;
-}
-
-double heavy_vehicle_grade_factor(double pct_heavy_vehicles, double grade_pct) {
-    if (grade_pct >= 0.0)
-        return (100.0 - HV_UPHILL * pct_heavy_vehicles - GRADE_UPHILL_SQUARED * grade_pct * grade_pct) / 100.0;
-    return (100.0 - HV_DOWNHILL * pct_heavy_vehicles - GRADE_DOWNHILL * grade_pct) / 100.0;
-}
-
-double area_type_factor(bool cbd) { return cbd ? CBD_FACTOR : 1.0; }
-
-double parking_factor(double lanes, double maneuvers_h) {
-    const double n_m = min2(maneuvers_h, MAX_PARKING_MANEUVERS_H);
-    return max2((lanes - PARKING_LOSS_LANES - PARKING_MANEUVER_S * n_m / SECONDS_PER_HOUR) / lanes,
-                MIN_BLOCKAGE_FACTOR);
-}
-
-double bus_blockage_factor(double lanes, double buses_h) {
-    const double n_b = min2(buses_h, MAX_BUSES_H);
-    return max2((lanes - BUS_BLOCKAGE_S * n_b / SECONDS_PER_HOUR) / lanes, MIN_BLOCKAGE_FACTOR);
-}
-
-double through_lane_utilization_factor(std::uint32_t lanes) {
-    if (lanes <= 1) return 1.0;
-    return lanes == 2 ? LANE_UTILIZATION_2 : LANE_UTILIZATION_3;
-}
 
 double permitted_left_sat_flow(double opposing_veh_h, UndefinedOpposingFlow undefined) {
     const double v_o = undefined == UndefinedOpposingFlow::Trickle && std::isnan(opposing_veh_h) ? 0.0 : opposing_veh_h;

@@ -6,22 +6,80 @@
 // ramp terminals and urban street reliability call them; none keeps a copy.
 #include <cstdint>
 
+#include "base/numeric.hpp"
+#include "base/units.hpp"
+
 namespace hcm::signal_delay {
 
 // ---- Adjusted saturation flow rate (Equation 19-8 and its factors) ----
+// Inline: the interchange computes them for every lane group of every analysis.
 
-double lane_width_factor(double width_ft);                                       // f_w
-double heavy_vehicle_grade_factor(double pct_heavy_vehicles, double grade_pct);  // f_HVg
-double area_type_factor(bool cbd);                                               // f_a
-// f_p = (N - 0.1 - 18 N_m / 3600) / N, N_m at most 180 maneuvers/h, the factor at least 0.05.
-double parking_factor(double lanes, double maneuvers_h);
-// f_bb = (N - 14.4 N_b / 3600) / N, N_b at most 250 buses/h, the factor at least 0.05.
-double bus_blockage_factor(double lanes, double buses_h);
-// f_LU of a through lane group of `lanes` lanes (1, 0.952 for two, 0.908 for more), and the
-// defaults of two or more exclusive left- and right-turn lanes.
-double through_lane_utilization_factor(std::uint32_t lanes);
+// Exhibit 19-20 and Equations 19-9 to 19-13: lane width bounds (ft) and factors, heavy vehicles
+// and grade, area type, parking and bus blockage.
+namespace saturation {
+inline constexpr double NARROW_LANE_FT = 10.0;
+inline constexpr double WIDE_LANE_FT = 12.9;
+inline constexpr double NARROW_LANE_FACTOR = 0.96;
+inline constexpr double WIDE_LANE_FACTOR = 1.04;
+inline constexpr double HV_UPHILL = 0.78;
+inline constexpr double GRADE_UPHILL_SQUARED = 0.31;
+inline constexpr double HV_DOWNHILL = 0.79;
+inline constexpr double GRADE_DOWNHILL = 2.07;
+inline constexpr double CBD_FACTOR = 0.9;
+inline constexpr double PARKING_LOSS_LANES = 0.1;
+inline constexpr double PARKING_MANEUVER_S = 18.0;
+inline constexpr double MAX_PARKING_MANEUVERS_H = 180.0;
+inline constexpr double BUS_BLOCKAGE_S = 14.4;
+inline constexpr double MAX_BUSES_H = 250.0;
+inline constexpr double MIN_BLOCKAGE_FACTOR = 0.05;
+// Exhibit 19-15: lane utilization of two and of three or more through lanes, and of two or more
+// exclusive left- and right-turn lanes.
+inline constexpr double LANE_UTILIZATION_2 = 0.952;
+inline constexpr double LANE_UTILIZATION_3 = 0.908;
+}  // namespace saturation
 inline constexpr double LEFT_LANE_UTILIZATION = 0.971;
 inline constexpr double RIGHT_LANE_UTILIZATION = 0.885;
+
+// f_w.
+inline double lane_width_factor(double width_ft) {
+    namespace s = saturation;
+    if (width_ft < s::NARROW_LANE_FT) return s::NARROW_LANE_FACTOR;
+    return width_ft <= s::WIDE_LANE_FT ? 1.0 : s::WIDE_LANE_FACTOR;
+}
+
+// f_HVg: heavy vehicles and grade, uphill (with the grade squared) or downhill.
+inline double heavy_vehicle_grade_factor(double pct_heavy_vehicles, double grade_pct) {
+    namespace s = saturation;
+    if (grade_pct >= 0.0)
+        return (100.0 - s::HV_UPHILL * pct_heavy_vehicles - s::GRADE_UPHILL_SQUARED * grade_pct * grade_pct) / 100.0;
+    return (100.0 - s::HV_DOWNHILL * pct_heavy_vehicles - s::GRADE_DOWNHILL * grade_pct) / 100.0;
+}
+
+// f_a.
+inline double area_type_factor(bool cbd) { return cbd ? saturation::CBD_FACTOR : 1.0; }
+
+// f_p = (N - 0.1 - 18 N_m / 3600) / N, N_m at most 180 maneuvers/h, the factor at least 0.05.
+inline double parking_factor(double lanes, double maneuvers_h) {
+    namespace s = saturation;
+    const double n_m = base::min2(maneuvers_h, s::MAX_PARKING_MANEUVERS_H);
+    return base::max2((lanes - s::PARKING_LOSS_LANES - s::PARKING_MANEUVER_S * n_m / base::units::SECONDS_PER_HOUR) /
+                          lanes,
+                      s::MIN_BLOCKAGE_FACTOR);
+}
+
+// f_bb = (N - 14.4 N_b / 3600) / N, N_b at most 250 buses/h, the factor at least 0.05.
+inline double bus_blockage_factor(double lanes, double buses_h) {
+    namespace s = saturation;
+    const double n_b = base::min2(buses_h, s::MAX_BUSES_H);
+    return base::max2((lanes - s::BUS_BLOCKAGE_S * n_b / base::units::SECONDS_PER_HOUR) / lanes,
+                      s::MIN_BLOCKAGE_FACTOR);
+}
+
+// f_LU of a through lane group of `lanes` lanes.
+inline double through_lane_utilization_factor(std::uint32_t lanes) {
+    if (lanes <= 1) return 1.0;
+    return lanes == 2 ? saturation::LANE_UTILIZATION_2 : saturation::LANE_UTILIZATION_3;
+}
 
 // Permitted left-turn gap acceptance: critical and follow-up headways (s).
 inline constexpr double PERMITTED_CRITICAL_HEADWAY_S = 4.5;
