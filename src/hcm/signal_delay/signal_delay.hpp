@@ -84,18 +84,15 @@ inline double through_lane_utilization_factor(std::uint32_t lanes) {
 // Permitted left-turn gap acceptance: critical and follow-up headways (s).
 inline constexpr double PERMITTED_CRITICAL_HEADWAY_S = 4.5;
 inline constexpr double PERMITTED_FOLLOW_UP_HEADWAY_S = 2.5;
-// The opposing flow that stands in for none (veh/h): the gap-acceptance formula's 0 / 0 at v_o = 0
-// is taken at this trickle instead.
-inline constexpr double TRICKLE_OPPOSING_FLOW = 0.1;
 
-// What an opposing flow that is not a number gives: the trickle, as for no opposing flow (the
-// signalized intersection), or a saturation flow that is not a number either (the interchange,
-// whose undefined inputs show as undefined results).
+// What an opposing flow that is not a number gives: the trickle of 0.1 veh/h that stands in for no
+// opposing flow (the signalized intersection), or a saturation flow that is not a number either
+// (the interchange, whose undefined inputs show as undefined results).
 enum class UndefinedOpposingFlow : std::uint8_t { Trickle, Propagates };
 
 // Permitted left-turn saturation flow s_p = v_o e^(-4.5 v_o / 3600) / (1 - e^(-2.5 v_o / 3600))
-// (veh/h/ln, before the lane group's factors) facing an opposing flow v_o; v_o of 0 or less counts
-// as the trickle.
+// (veh/h/ln, before the lane group's factors) facing an opposing flow v_o, by gap acceptance; v_o of
+// 0 or less counts as the trickle (unsignalized::NoConflictingFlow::TrickleFlow).
 double permitted_left_sat_flow(double opposing_veh_h, UndefinedOpposingFlow undefined);
 
 // ---- Delay (Equations 19-18 to 19-24) ----
