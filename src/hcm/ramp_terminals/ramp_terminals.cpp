@@ -381,8 +381,7 @@ void determine_saturation_flow(const Interchange& ix, const OdDemands& od, const
                               ? *ppl.permitted_sat_flow_override
                               : signal_delay::permitted_left_sat_flow(ppl.opposing_flow_veh_h,
                                                                       signal_delay::UndefinedOpposingFlow::Propagates) *
-                                    f_lu * f_tp * f_a * f_bb * f_p *
-                                    f_hvg * f_w * n;
+                                    f_lu * f_tp * f_a * f_bb * f_p * f_hvg * f_w * n;
     const double g_x = max2(g_total - g_p, 0.0);
     if (g_p + g_x > 0.0) r.sat_flow = (s * g_x + s_perm * g_u) / (g_p + g_x);
     r.protected_sat_flow = s;
