@@ -7,7 +7,9 @@
 #include "base/numeric.hpp"
 #include "base/units.hpp"
 #include "hcm/common/common.hpp"
+#include "hcm/common/delay_los.hpp"
 #include "hcm/common/error.hpp"
+#include "hcm/unsignalized/unsignalized.hpp"
 
 namespace hcm::awsc::awsc {
 
@@ -234,8 +236,9 @@ HeadwayOutputs solve_headways(const HeadwayInputs& in, double tolerance_s) {
     return out;
 }
 
-std::string los_letter(double delay) {
-    return std::string(1, common::letter(common::los_by_density(LOS_DELAY_MAX, delay)));
+std::string los_letter(double delay, bool over_capacity = false) {
+    const common::LevelOfService los = common::los_of_delay(common::UNSIGNALIZED_DELAY_LOS_MAX, delay, over_capacity);
+    return std::string(1, common::letter(los));
 }
 
 }  // namespace
@@ -333,40 +336,35 @@ void calculate_lane_results(Awsc& a) {
             const double service_time = h - move_up;  // Equation 21-29
             // Equation 21-30.
             const double delay =
-                service_time + 900.0 * t * ((x - 1.0) + std::sqrt((x - 1.0) * (x - 1.0) + h * x / (450.0 * t))) + 5.0;
+                unsignalized::control_delay(x, h, service_time, t, unsignalized::DecelerationTerm::Full);
             lane.service_time = service_time;
             lane.control_delay = delay;
-            lane.los = x > 1.0 ? std::string("F") : los_letter(delay);
+            lane.los = los_letter(delay, x > 1.0);
             // Equation 21-33, with the lane capacity 3,600 / h_d.
-            lane.queue_95 =
-                h > 0.0 ? (900.0 * t / h) * ((x - 1.0) + std::sqrt((x - 1.0) * (x - 1.0) + h * x / (150.0 * t))) : 0.0;
+            lane.queue_95 = h > 0.0 ? unsignalized::queue_95(x, SECONDS_PER_HOUR / h, t) : 0.0;
         }
     }
 }
 
 void step15_aggregate_delay(Awsc& a) {
-    double weighted = 0.0, total_flow = 0.0;
-    bool any = false;
+    base::WeightedMean intersection;
     for (auto member : APPROACHES) {
         AwscApproach& approach = a.*member;
-        double delay_flow = 0.0, flow = 0.0;
+        base::WeightedMean lanes;
         bool has_lane = false;
         for (const AwscLane& lane : approach.lanes) {
             if (!lane.control_delay || !lane.flow_rate) continue;
             has_lane = true;
-            delay_flow += *lane.control_delay * *lane.flow_rate;
-            flow += *lane.flow_rate;
+            lanes.add(*lane.control_delay, *lane.flow_rate);
         }
         if (!has_lane) continue;
-        const double delay = flow > 0.0 ? delay_flow / flow : 0.0;  // Equation 21-31
+        const double delay = lanes.mean_or(0.0);  // Equation 21-31
         approach.control_delay = delay;
         approach.los = los_letter(delay);
-        weighted += delay * flow;
-        total_flow += flow;
-        any = true;
+        intersection.add(delay, lanes.weight);
     }
     // Equation 21-32.
-    const double delay = (any && total_flow > 0.0) ? weighted / total_flow : 0.0;
+    const double delay = intersection.mean_or(0.0);
     a.intersection_delay = delay;
     a.intersection_los = los_letter(delay);
 }

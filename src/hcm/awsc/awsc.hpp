@@ -81,9 +81,6 @@ inline constexpr std::size_t EB = 0, WB = 1, NB = 2, SB = 3;
 inline constexpr base::OptionTable<std::size_t, 4> APPROACH_WORDS{
     base::Normalise::Upper, "approach must be EB/WB/NB/SB, got {}", {{{"EB", EB}, {"WB", WB}, {"NB", NB}, {"SB", SB}}}};
 
-// Exhibit 21-8: inclusive upper control-delay bounds (s/veh) of LOS A to E.
-inline constexpr std::array<double, 5> LOS_DELAY_MAX = {10.0, 15.0, 25.0, 35.0, 50.0};
-
 // Tolerances (s) of the departure-headway iteration: the analysis, and the capacity search.
 inline constexpr double ANALYSIS_TOLERANCE_S = 0.1;
 inline constexpr double CAPACITY_SEARCH_TOLERANCE_S = 0.01;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "base/numeric.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::common::reliability {
@@ -73,7 +74,23 @@ double TravelTimeDistribution::percent_weight_above(double tti) const {
     return 100.0 * above / w;
 }
 
-ReliabilityMetrics TravelTimeDistribution::metrics() const {
+double TravelTimeDistribution::mean() const {
+    base::WeightedMean mean;
+    for (const auto& o : observations_) mean.add(o.tti, o.weight);
+    return mean.mean_or(0.0);
+}
+
+double TravelTimeDistribution::reliability_rating(double reliable_tti) const {
+    const double w = total_weight(observations_);
+    if (!(w > 0.0)) return 0.0;
+    double reliable = 0.0;
+    for (const auto& o : observations_) {
+        if (o.tti <= reliable_tti) reliable += o.weight;
+    }
+    return 100.0 * reliable / w;
+}
+
+ReliabilityMetrics TravelTimeDistribution::metrics(double reliable_tti) const {
     ReliabilityMetrics m;
     const double w = total_weight(observations_);
     m.num_observations = observations_.size();
@@ -86,17 +103,15 @@ ReliabilityMetrics TravelTimeDistribution::metrics() const {
     m.misery_index = misery_index();
     if (!(w > 0.0)) return m;
 
-    double weighted = 0.0, reliable = 0.0, semi = 0.0;
+    double semi = 0.0;
     for (const auto& o : observations_) {
-        weighted += o.tti * o.weight;
-        if (o.tti <= RELIABLE_TTI) reliable += o.weight;
         double slower = std::max(o.tti - 1.0, 0.0);
         semi += o.weight * slower * slower;
     }
-    m.tti_mean = weighted / w;
+    m.tti_mean = mean();
     double spread = 0.0;
     for (const auto& o : observations_) spread += o.weight * (o.tti - m.tti_mean) * (o.tti - m.tti_mean);
-    m.reliability_rating = 100.0 * reliable / w;
+    m.reliability_rating = reliability_rating(reliable_tti);
     m.pct_tti_above_2 = percent_weight_above(SEVERE_TTI);
     m.semi_std_dev = safe_sqrt(semi / w);
     m.std_dev = safe_sqrt(spread / w);

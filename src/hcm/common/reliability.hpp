@@ -9,6 +9,11 @@
 
 namespace hcm::common::reliability {
 
+// Thresholds of the summary metrics.
+inline constexpr double RELIABLE_TTI = 1.33;
+inline constexpr double SEVERE_TTI = 2.0;
+inline constexpr double MISERY_SHARE = 0.05;
+
 struct TravelTimeObservation {
     double tti;     // travel time / free-flow travel time
     double weight;  // probability or share of time; non-negative
@@ -21,7 +26,7 @@ struct ReliabilityMetrics {
     double tti_95 = 0.0;
     double tti_max = 0.0;
     double misery_index = 0.0;
-    double reliability_rating = 0.0;  // percent of the weight with TTI <= 1.33
+    double reliability_rating = 0.0;  // percent of the weight with TTI <= the reliable TTI (1.33)
     double semi_std_dev = 0.0;        // deviation from TTI 1.0, counting only slower observations
     double std_dev = 0.0;
     double pct_tti_above_2 = 0.0;  // percent of the weight with TTI > 2.0
@@ -41,7 +46,12 @@ public:
     double misery_index() const;
     // Percent of the total weight carried by observations with a TTI above `tti` (0 without weight).
     double percent_weight_above(double tti) const;
-    ReliabilityMetrics metrics() const;
+    // The weighted mean TTI (0 without weight).
+    double mean() const;
+    // Percent of the total weight with a TTI of at most `reliable_tti` (0 without weight).
+    double reliability_rating(double reliable_tti) const;
+    // Every metric; the reliability rating against `reliable_tti` (urban streets take 2.5).
+    ReliabilityMetrics metrics(double reliable_tti = RELIABLE_TTI) const;
 
 private:
     std::span<const TravelTimeObservation> observations_;
@@ -52,10 +62,5 @@ const jsonio::Record<ReliabilityMetrics>& json_record(jsonio::Tag<ReliabilityMet
 
 // The metrics as one compact JSON object.
 std::string to_json(const ReliabilityMetrics& metrics);
-
-// Thresholds of the summary metrics.
-inline constexpr double RELIABLE_TTI = 1.33;
-inline constexpr double SEVERE_TTI = 2.0;
-inline constexpr double MISERY_SHARE = 0.05;
 
 }  // namespace hcm::common::reliability

@@ -4,9 +4,12 @@
 #include <limits>
 #include <type_traits>
 
+#include "base/numeric.hpp"
 #include "base/units.hpp"
+#include "hcm/common/delay_los.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/ramp_terminals/exhibits.hpp"
+#include "hcm/unsignalized/unsignalized.hpp"
 #include "json/internally_tagged.hpp"
 #include "json/jsonio.hpp"
 
@@ -17,13 +20,11 @@ namespace {
 constexpr double SECONDS_PER_HOUR = base::units::SECONDS_PER_HOUR;
 constexpr double INF = std::numeric_limits<double>::infinity();
 
-// Delay of a STOP junction: 3600/c + 900 T [(x - 1) + sqrt((x - 1)^2 + (3600/c) x / (450 T))] + 5.
-constexpr double STOP_DELAY_DIVISOR = 450.0;
-constexpr double STOP_DECELERATION_S = 5.0;
-// 95th-percentile queue: the same form with 150 T.
-constexpr double QUEUE_95_DIVISOR = 150.0;
-
-LevelOfService ett_los(double ett_s) { return common::los_by_density(exhibits::ALTERNATIVE_ETT_LOS_MAX, ett_s); }
+// Movements and DLT intersections are rated by experienced travel time on the signalized delay
+// table (Exhibit 23-13).
+LevelOfService ett_los(double ett_s, bool over_capacity = false) {
+    return common::los_of_delay(common::SIGNALIZED_DELAY_LOS_MAX, ett_s, over_capacity);
+}
 
 // Delay of one junction step; sets the flags the junction raises.
 double junction_delay(const JunctionStep& step, double period_h, bool& vc_exceeds_one, bool& queue_exceeds_storage) {
@@ -70,14 +71,11 @@ Journey travel(const AltMovement& m, OnStep on_step) {
 // so that an unused movement with an infinite ETT cannot make the average undefined.
 template <class Include>
 std::optional<double> weighted_ett(const AlternativeIntersection& ai, Include include) {
-    double weighted = 0.0;
-    double demand = 0.0;
+    base::WeightedMean ett;
     for (const AltMovement& m : ai.movements) {
-        if (!include(m) || !(m.demand_veh_h > 0.0)) continue;
-        weighted += travel(m, [](double) {}).ett_s * m.demand_veh_h;
-        demand += m.demand_veh_h;
+        if (include(m) && m.demand_veh_h > 0.0) ett.add(travel(m, [](double) {}).ett_s, m.demand_veh_h);
     }
-    if (demand > 0.0) return weighted / demand;
+    if (ett.any()) return ett.mean_or(0.0);
     return std::nullopt;
 }
 
@@ -87,9 +85,8 @@ StopJunction evaluate_stop(const StopStep& step, double period_h) {
     const double v = step.flow_veh_h;
     const double v_c = step.conflicting_flow_veh_h;
     const double t_f = step.followup_headway_s;
-    const double c = v_c > 0.0 ? v_c * std::exp(-v_c * step.critical_headway_s / SECONDS_PER_HOUR) /
-                                     (1.0 - std::exp(-v_c * t_f / SECONDS_PER_HOUR))
-                               : SECONDS_PER_HOUR / t_f;
+    const double c = unsignalized::potential_capacity(v_c, step.critical_headway_s, t_f,
+                                                      unsignalized::NoConflictingFlow::FollowUpRate);
     StopJunction out;
     out.capacity_veh_h = c;
     // No follow-up headway, or no finite positive capacity: the movement cannot enter.
@@ -100,14 +97,8 @@ StopJunction evaluate_stop(const StopStep& step, double period_h) {
     } else {
         const double x = v / c;
         const double service = SECONDS_PER_HOUR / c;
-        out.delay_s =
-            service +
-            900.0 * period_h *
-                ((x - 1.0) + std::sqrt((x - 1.0) * (x - 1.0) + service * x / (STOP_DELAY_DIVISOR * period_h))) +
-            STOP_DECELERATION_S;
-        out.queue_95_veh =
-            (c / SECONDS_PER_HOUR) * 900.0 * period_h *
-            ((x - 1.0) + std::sqrt((x - 1.0) * (x - 1.0) + service * x / (QUEUE_95_DIVISOR * period_h)));
+        out.delay_s = unsignalized::control_delay(x, service, service, period_h, unsignalized::DecelerationTerm::Full);
+        out.queue_95_veh = unsignalized::queue_95(x, c, period_h);
         out.vc_exceeds_one = x > 1.0;
     }
     // The storage check holds for both: a queue of 0 exceeds only a negative storage.
@@ -125,7 +116,7 @@ AltMovementResult evaluate(const AltMovement& movement) {
     r.ett_s = j.ett_s;
     r.vc_exceeds_one = j.vc_exceeds_one;
     r.queue_exceeds_storage = j.queue_exceeds_storage;
-    r.los = j.vc_exceeds_one || j.queue_exceeds_storage ? LevelOfService::F : ett_los(j.ett_s);
+    r.los = ett_los(j.ett_s, j.vc_exceeds_one || j.queue_exceeds_storage);
     return r;
 }
 

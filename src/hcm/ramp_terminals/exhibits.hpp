@@ -36,14 +36,6 @@ enum class DdiLaneConfiguration : std::uint8_t {
 
 // ---- Lane utilisation (HCM Chapter 23 lane utilisation models) ----
 
-// Fixed factors of the lane groups the models do not cover (the Chapter 19 defaults).
-namespace lane_utilization {
-inline constexpr double LEFT = 0.971;
-inline constexpr double RIGHT = 0.885;
-inline constexpr double THROUGH_TWO_LANES = 0.952;
-inline constexpr double THROUGH_MORE_LANES = 0.908;
-}  // namespace lane_utilization
-
 // Share of the most used lane on a DDI external approach, s = a + b p with p the traffic pressure
 // ratio, for p up to `p_max` (the last band of a configuration has p_max = infinity).
 struct DdiShareBand {
@@ -89,23 +81,8 @@ inline constexpr std::array<std::array<LaneShareCoefficients, 3>, 5> LANE_SHARE_
     {{{0.0, 0.468, 0.0, 0.0, 0.0}, {0.0, 0.735, 0.0, 0.0, -0.308}, {0.0, 0.768, 0.0, 0.0, -0.202}}},
 }};
 
-// ---- Saturation flow adjustments (HCM Chapter 19 factors as Chapter 23 applies them) ----
+// ---- Saturation flow adjustments of Chapter 23 (the Chapter 19 factors are the kernel's) ----
 namespace saturation {
-inline constexpr double NARROW_LANE_FT = 10.0;
-inline constexpr double WIDE_LANE_FT = 12.9;
-inline constexpr double F_W_NARROW = 0.96;
-inline constexpr double F_W_WIDE = 1.04;
-inline constexpr double HV_UPHILL = 0.78;
-inline constexpr double GRADE_UPHILL_SQUARED = 0.31;
-inline constexpr double HV_DOWNHILL = 0.79;
-inline constexpr double GRADE_DOWNHILL = 2.07;
-inline constexpr double PARKING_LOSS = 0.1;
-inline constexpr double PARKING_SECONDS = 18.0;
-inline constexpr double PARKING_MAX_MANEUVERS_H = 180.0;
-inline constexpr double BUS_SECONDS = 14.4;
-inline constexpr double BUS_MAX_H = 250.0;
-inline constexpr double MIN_LANE_FACTOR = 0.05;
-inline constexpr double F_A_CBD = 0.9;
 inline constexpr double TURN_RADIUS_CONSTANT_FT = 5.61;
 // Traffic pressure: f_tp = P_L / (1.07 - 0.00672 v_ol) + (1 - P_L) / (1.07 - 0.00486 v_ol).
 inline constexpr double PRESSURE_BASE = 1.07;
@@ -113,10 +90,6 @@ inline constexpr double PRESSURE_LEFT = 0.00672;
 inline constexpr double PRESSURE_OTHER = 0.00486;
 inline constexpr double PRESSURE_MAX_VEH_PER_CYCLE = 30.0;
 inline constexpr double F_DDI_CROSSOVER = 0.913;
-// Permitted left-turn saturation flow through the opposing flow v_o.
-inline constexpr double PERMITTED_CRITICAL = 4.5;
-inline constexpr double PERMITTED_FOLLOW_UP = 2.5;
-inline constexpr double PERMITTED_MIN_OPPOSING = 0.1;
 }  // namespace saturation
 
 // ---- Lost time between the two intersections (HCM Chapter 23 queue spillback and starvation) ----
@@ -134,6 +107,8 @@ inline constexpr double MIN_HEADWAY_S = 1e-9;
 namespace delay {
 // Platoon ratio R_p by arrival type 1 to 6 (HCM Chapter 19).
 inline constexpr std::array<double, 6> PLATOON_RATIO = {0.33, 0.67, 1.0, 1.33, 1.67, 2.0};
+// Incremental-delay factor k: every signal is taken as pretimed.
+inline constexpr double PRETIMED_K = 0.5;
 // Upstream filtering I = max(1 - 0.91 X_u^2.68, 0.09) of the internal lane groups.
 inline constexpr double FILTERING_A = 0.91;
 inline constexpr double FILTERING_EXPONENT = 2.68;
@@ -142,21 +117,6 @@ inline constexpr double FILTERING_MIN = 0.09;
 inline constexpr double QUEUE_SETTLED_VEH = 1e-9;
 inline constexpr double QUEUE_DIVERGED_VEH = 1'000'000.0;
 inline constexpr int MAX_CYCLES = 60;
-// Back of queue: acceleration distance from the approach speed (speed limit, mi/h).
-inline constexpr double SPEED_FROM_LIMIT = 0.47;
-inline constexpr double SPEED_CONSTANT = 25.6;
-inline constexpr double SPEED_FACTOR = 0.9;
-inline constexpr double ACCEL_SPEED_OFFSET = 5.0;
-inline constexpr double ACCEL_DIVISOR = 2.94;
-inline constexpr double ACCEL_TIME_FACTOR = 0.5357142857142857;
-inline constexpr double MIN_RED_S = 1e-9;
-// Queue storage ratio: queued vehicle spacing 25 (1 - 0.01 P_HV) + 0.45 P_HV ft (25 ft per car,
-// 45 ft per heavy vehicle).
-inline constexpr double CAR_SPACING_FT = 25.0;
-inline constexpr double HEAVY_SPACING_PER_PCT_FT = 0.45;
-// Yield-controlled turn: delay 3600/c + 900 T [...] + 5 min(x, 1).
-inline constexpr double YIELD_DELAY_DIVISOR = 450.0;
-inline constexpr double YIELD_DECELERATION_S = 5.0;
 }  // namespace delay
 
 // ---- Level of service ----
@@ -164,10 +124,6 @@ inline constexpr double YIELD_DECELERATION_S = 5.0;
 // Interchange O-D movements and the interchange, by experienced travel time (s/veh): upper bounds
 // of A to E (HCM Exhibit 23-10).
 inline constexpr std::array<double, 5> INTERCHANGE_ETT_LOS_MAX = {15.0, 30.0, 55.0, 85.0, 120.0};
-
-// Alternative intersection movements and DLT intersections, by experienced travel time (s/veh):
-// upper bounds of A to E (HCM Exhibit 23-13).
-inline constexpr std::array<double, 5> ALTERNATIVE_ETT_LOS_MAX = {10.0, 20.0, 35.0, 55.0, 80.0};
 
 // ft/s per mi/h as the Chapter 23 equations round it (not 5280 / 3600).
 inline constexpr double FT_S_PER_MI_H = 1.47;

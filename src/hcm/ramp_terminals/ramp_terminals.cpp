@@ -9,6 +9,9 @@
 #include "base/options.hpp"
 #include "base/units.hpp"
 #include "hcm/common/error.hpp"
+#include "hcm/common/vehicle_spacing.hpp"
+#include "hcm/signal_delay/signal_delay.hpp"
+#include "hcm/unsignalized/unsignalized.hpp"
 
 namespace hcm::ramp_terminals::ramp_terminals {
 
@@ -243,31 +246,8 @@ double total_green(const LaneGroupInput& in) {
     return g;
 }
 
-double lane_width_factor(double width_ft) {
-    namespace s = ex::saturation;
-    if (width_ft < s::NARROW_LANE_FT) return s::F_W_NARROW;
-    if (width_ft > s::WIDE_LANE_FT) return s::F_W_WIDE;
-    return 1.0;
-}
-
-double heavy_vehicle_grade_factor(double pct_hv, double grade_pct) {
-    namespace s = ex::saturation;
-    if (grade_pct >= 0.0)
-        return (100.0 - s::HV_UPHILL * pct_hv - s::GRADE_UPHILL_SQUARED * grade_pct * grade_pct) / 100.0;
-    return (100.0 - s::HV_DOWNHILL * pct_hv - s::GRADE_DOWNHILL * grade_pct) / 100.0;
-}
-
 double parking_factor(const std::optional<double>& maneuvers_h, double lanes) {
-    namespace s = ex::saturation;
-    if (!maneuvers_h) return 1.0;
-    const double n_m = min2(*maneuvers_h, s::PARKING_MAX_MANEUVERS_H);
-    return max2((lanes - s::PARKING_LOSS - s::PARKING_SECONDS * n_m / SECONDS_PER_HOUR) / lanes, s::MIN_LANE_FACTOR);
-}
-
-double bus_blockage_factor(double buses_h, double lanes) {
-    namespace s = ex::saturation;
-    const double n_b = min2(buses_h, s::BUS_MAX_H);
-    return max2((lanes - s::BUS_SECONDS * n_b / SECONDS_PER_HOUR) / lanes, s::MIN_LANE_FACTOR);
+    return maneuvers_h ? signal_delay::parking_factor(lanes, *maneuvers_h) : 1.0;
 }
 
 // Left- or right-turn factor of the turning share `p` on a turn of radius `radius_ft`.
@@ -356,36 +336,27 @@ double external_lane_utilization(const Interchange& ix, const OdDemands& od, Int
 }
 
 double lane_utilization_factor(const Interchange& ix, const LaneGroupInput& in, const OdDemands& od) {
-    namespace lu = ex::lane_utilization;
     if (in.lane_utilization_override) return *in.lane_utilization_override;
     if (in.lanes < 2) return 1.0;
     const InterchangeMovement& m = in.movement;
-    if (m.turn == Turn::Left) return lu::LEFT;
-    if (m.turn == Turn::Right) return lu::RIGHT;
+    if (m.turn == Turn::Left) return signal_delay::LEFT_LANE_UTILIZATION;
+    if (m.turn == Turn::Right) return signal_delay::RIGHT_LANE_UTILIZATION;
     const bool external_arterial = (m.approach == A::Eb || m.approach == A::Wb) && m.leg == Leg::Ext;
     if (!external_arterial || ix.form == InterchangeForm::Spui)
-        return in.lanes == 2 ? lu::THROUGH_TWO_LANES : lu::THROUGH_MORE_LANES;
+        return signal_delay::through_lane_utilization_factor(in.lanes);
     if (ix.form == InterchangeForm::Ddi) return ddi_lane_utilization(ix, od, m.approach, in.lanes);
     return external_lane_utilization(ix, od, m.approach, in.lanes);
-}
-
-// Permitted left-turn saturation flow through an opposing flow (before the lane group's factors).
-double permitted_left_base_flow(double opposing_veh_h) {
-    namespace s = ex::saturation;
-    const double v_o = opposing_veh_h <= 0.0 ? s::PERMITTED_MIN_OPPOSING : opposing_veh_h;
-    return v_o * std::exp(-s::PERMITTED_CRITICAL * v_o / SECONDS_PER_HOUR) /
-           (1.0 - std::exp(-s::PERMITTED_FOLLOW_UP * v_o / SECONDS_PER_HOUR));
 }
 
 // Step 3 for one lane group: its adjustment factors and saturation flow into `r`.
 void determine_saturation_flow(const Interchange& ix, const OdDemands& od, const LaneGroupInput& in,
                                double od_demand, double left_demand, double right_demand, LaneGroupResult& r) {
     const double n = lanes_of(in);
-    const double f_w = lane_width_factor(in.lane_width_ft);
-    const double f_hvg = heavy_vehicle_grade_factor(in.pct_heavy_vehicles, in.grade_pct);
+    const double f_w = signal_delay::lane_width_factor(in.lane_width_ft);
+    const double f_hvg = signal_delay::heavy_vehicle_grade_factor(in.pct_heavy_vehicles, in.grade_pct);
     const double f_p = parking_factor(in.parking_maneuvers_h, n);
-    const double f_bb = bus_blockage_factor(in.bus_stops_h, n);
-    const double f_a = ix.area_type_cbd ? ex::saturation::F_A_CBD : 1.0;
+    const double f_bb = signal_delay::bus_blockage_factor(n, in.bus_stops_h);
+    const double f_a = signal_delay::area_type_factor(ix.area_type_cbd);
     const double f_lu = lane_utilization_factor(ix, in, od);
     const double v_d = max2(od_demand, 1e-9);
     const double p_left = left_demand / v_d;
@@ -408,8 +379,9 @@ void determine_saturation_flow(const Interchange& ix, const OdDemands& od, const
     const double g_u = min2(max2(ppl.unblocked_green_s, 0.0), g_p);
     const double s_perm = ppl.permitted_sat_flow_override
                               ? *ppl.permitted_sat_flow_override
-                              : permitted_left_base_flow(ppl.opposing_flow_veh_h) * f_lu * f_tp * f_a * f_bb * f_p *
-                                    f_hvg * f_w * n;
+                              : signal_delay::permitted_left_sat_flow(ppl.opposing_flow_veh_h,
+                                                                      signal_delay::UndefinedOpposingFlow::Propagates) *
+                                    f_lu * f_tp * f_a * f_bb * f_p * f_hvg * f_w * n;
     const double g_x = max2(g_total - g_p, 0.0);
     if (g_p + g_x > 0.0) r.sat_flow = (s * g_x + s_perm * g_u) / (g_p + g_x);
     r.protected_sat_flow = s;
@@ -649,13 +621,6 @@ double proportion_on_green(std::uint8_t arrival_type, double g_over_c) {
     return min2(g_over_c, 1.0);
 }
 
-// Progression factor; with no effective green its limit, 1 (P vanishes with g/C).
-double progression_factor(double p, double g_over_c, double x) {
-    if (g_over_c >= 1.0 || g_over_c == 0.0) return 1.0;
-    return ((1.0 - p) / (1.0 - g_over_c)) * ((1.0 - x * g_over_c) / (1.0 - x * p)) *
-           (1.0 + x * g_over_c * (1.0 - p / g_over_c) / (1.0 - g_over_c));
-}
-
 // Uniform delay of a protected-permitted left turn by accumulating its queue over one lane
 // through red, protected green, blocked and unblocked permitted green, cycle after cycle until
 // the end-of-cycle queue settles.
@@ -697,104 +662,44 @@ double protected_permitted_uniform_delay(const LaneGroupInput& in, const LaneGro
     return area / (cycle_s * arrivals);
 }
 
-double incremental_delay(double period_h, double x, double filtering, const std::optional<double>& capacity) {
-    if (!capacity || !(*capacity > 0.0)) return 0.0;
-    const double c = *capacity;
-    return 900.0 * period_h * ((x - 1.0) + std::sqrt((x - 1.0) * (x - 1.0) + 4.0 * filtering * x / (period_h * c)));
-}
-
-double initial_queue_delay(double period_h, double initial_queue, double v, const std::optional<double>& capacity) {
-    if (!(period_h > 0.0 && initial_queue > 0.0 && v > 0.0)) return 0.0;
-    const double c = capacity.value_or(1e-9);
-    double t, u, end_queue;
-    if (c <= v) {
-        t = period_h;
-        u = period_h * (v - c);
-        end_queue = initial_queue + u;
-    } else {
-        t = min2(initial_queue / (c - v), period_h);
-        u = 0.0;
-        end_queue = initial_queue + (v - c) * t;
-    }
-    return (SECONDS_PER_HOUR / (period_h * v)) *
-           ((end_queue * end_queue - u * u) / (2.0 * c) + t * (initial_queue + end_queue - u) / 2.0 -
-            initial_queue * initial_queue / (2.0 * c));
-}
-
-// First term of the back of queue, veh/ln: the queue at the end of red plus its growth while the
-// queue discharges at the accelerating speed of the approach.
+// First term of the back of queue, veh/ln (the Chapter 19 kernel's, per lane).
 double first_term_back_of_queue(const LaneGroupInput& in, const LaneGroupResult& r, double cycle_s, double g,
                                 double p) {
-    namespace d = ex::delay;
     const double n = lanes_of(in);
-    const double v = r.flow_rate / n;
-    const double s = r.sat_flow.value_or(0.0) / n;
-    const double c = r.capacity.value_or(0.0) / n;
-    if (!(g > 0.0 && v > 0.0 && s > 0.0)) return 0.0;
-    const double speed = (d::SPEED_FROM_LIMIT * in.speed_limit_mph + d::SPEED_CONSTANT) * d::SPEED_FACTOR;
-    const double accel = (speed - d::ACCEL_SPEED_OFFSET) * ex::FT_S_PER_MI_H;
-    const double t_a = accel * accel / (d::ACCEL_DIVISOR * speed) * d::ACCEL_TIME_FACTOR;
-    const double x_l = c <= 0.0 ? 1.0 : v / c;
-    const double x_lim = min2(x_l, 1.0);
-    const double q = min2(v, c) / SECONDS_PER_HOUR;
-    const double s_sec = s / SECONDS_PER_HOUR;
-    const double red = cycle_s - g;
-    const double q_r = cycle_s * (1.0 - p) * q / max2(red, d::MIN_RED_S);
-    double q1;
-    if (t_a <= g * (1.0 - p) * x_l) {
-        q1 = red * q_r + (cycle_s * p * q / g) *
-                             (cycle_s * q * ((1.0 - p) - p * t_a / g) / ((1.0 - p * x_lim) * s_sec) - t_a);
-    } else {
-        q1 = q_r * ((red - t_a) + (1.0 - p) * cycle_s * q * (red - t_a) / ((red - g * (1.0 - p) * x_lim) * s_sec));
-    }
-    return max2(q1, 0.0);
+    return signal_delay::first_term_queue(r.flow_rate / n, r.capacity.value_or(0.0) / n, r.sat_flow.value_or(0.0) / n,
+                                          g, cycle_s, p, in.speed_limit_mph);
 }
 
 void determine_signalized_delay(const Interchange& ix, const LaneGroupInput& in, LaneGroupResult& r) {
-    namespace d = ex::delay;
     const double cycle = ix.cycle_length_s;
     const double period = ix.analysis_period_h;
     const double x = r.vc_ratio.value_or(0.0);
     const double g = r.effective_green_s.value_or(0.0);
-    const double g_over_c = g / cycle;
-    const double x_lim = min2(x, 1.0);
-    const double p = proportion_on_green(in.arrival_type, g_over_c);
-    double d1;
-    if (in.protected_permitted_left) {
-        d1 = protected_permitted_uniform_delay(in, r, cycle, x);
-    } else if (g_over_c < 1.0) {
-        const double f = progression_factor(p, g_over_c, x_lim);
-        d1 = 0.5 * cycle * (1.0 - g_over_c) * (1.0 - g_over_c) * f / (1.0 - x_lim * g_over_c);
-    } else {
-        d1 = 0.0;
-    }
-    const double d2 = incremental_delay(period, x, r.upstream_filtering.value_or(1.0), r.capacity);
-    const double d3 = initial_queue_delay(period, in.initial_queue_veh, r.flow_rate, r.capacity);
+    const double c = r.capacity.value_or(0.0);
+    const double p = proportion_on_green(in.arrival_type, g / cycle);
+    const double d1 = in.protected_permitted_left ? protected_permitted_uniform_delay(in, r, cycle, x)
+                                                  : signal_delay::uniform_delay(g, cycle, x, p);
+    const double d2 = signal_delay::incremental_delay(x, c, ex::delay::PRETIMED_K, r.upstream_filtering.value_or(1.0),
+                                                      period, signal_delay::WithoutPeriod::Undefined);
+    const double d3 = signal_delay::initial_queue_delay(in.initial_queue_veh, r.flow_rate, c, period);
     r.uniform_delay_s = d1;
     r.incremental_delay_s = d2;
     r.initial_queue_delay_s = d3;
     r.control_delay_s = d1 + d2 + d3;
     // Back of queue and queue storage ratio.
-    const double c = r.capacity.value_or(0.0);
     const double back = first_term_back_of_queue(in, r, cycle, g, p) + d2 * c / (SECONDS_PER_HOUR * lanes_of(in));
     r.back_of_queue_veh = back;
     if (in.storage_ft) {
-        const double p_hv = in.pct_heavy_vehicles;
-        const double spacing = d::CAR_SPACING_FT * (1.0 - 0.01 * p_hv) + d::HEAVY_SPACING_PER_PCT_FT * p_hv;
+        const double spacing = common::queued_vehicle_spacing_ft(in.pct_heavy_vehicles);
         r.queue_storage_ratio = *in.storage_ft <= 0.0 ? 0.0 : back * spacing / *in.storage_ft;
     }
 }
 
 double yield_delay(double period_h, double v, const std::optional<double>& capacity) {
-    namespace d = ex::delay;
     if (!capacity || !yield_has_capacity(*capacity)) return INF;
     const double c = *capacity;
-    const double x = v / c;
     const double service = SECONDS_PER_HOUR / c;
-    return service +
-           900.0 * period_h *
-               ((x - 1.0) + std::sqrt((x - 1.0) * (x - 1.0) + service * x / (d::YIELD_DELAY_DIVISOR * period_h))) +
-           d::YIELD_DECELERATION_S * min2(x, 1.0);
+    return unsignalized::control_delay(v / c, service, service, period_h, unsignalized::DecelerationTerm::UpToCapacity);
 }
 
 void determine_delay(const Interchange& ix, const LaneGroupInput& in, LaneGroupResult& r) {
@@ -966,17 +871,14 @@ void analyze(Interchange& ix) {
 
     // O-D experienced travel times and the interchange's demand-weighted ETT.
     std::vector<OdResult> od_results = determine_od_results(ix, paths, od, results);
-    double weighted = 0.0, total = 0.0;
-    for (const OdResult& r : od_results) {
-        weighted += r.demand * r.ett_s;
-        total += r.demand;
-    }
+    base::WeightedMean ett;
+    for (const OdResult& r : od_results) ett.add(r.ett_s, r.demand);
     ix.od_adjusted = od;
     ix.results = std::move(results);
     ix.od_results = std::move(od_results);
-    if (total > 0.0) {
-        ix.interchange_ett_s = weighted / total;
-        ix.interchange_los = interchange_los(weighted / total);
+    if (ett.any()) {
+        ix.interchange_ett_s = ett.mean_or(0.0);
+        ix.interchange_los = interchange_los(*ix.interchange_ett_s);
     }
 }
 

@@ -6,7 +6,9 @@
 #include "base/numeric.hpp"
 #include "base/units.hpp"
 #include "hcm/common/common.hpp"
+#include "hcm/common/delay_los.hpp"
 #include "hcm/common/error.hpp"
+#include "hcm/unsignalized/unsignalized.hpp"
 
 namespace hcm::roundabouts::roundabouts {
 
@@ -52,8 +54,9 @@ double clamp_unit(double f) {
     return f;
 }
 
-std::string los_letter(double delay) {
-    return std::string(1, common::letter(common::los_by_density(LOS_DELAY_MAX, delay)));
+std::string los_letter(double delay, bool over_capacity = false) {
+    const common::LevelOfService los = common::los_of_delay(common::UNSIGNALIZED_DELAY_LOS_MAX, delay, over_capacity);
+    return std::string(1, common::letter(los));
 }
 
 // Step 1: demand flow rates (pc/h) of the four movements, with a heavy vehicle as two cars.
@@ -169,17 +172,12 @@ void fill_lane_performance(RoundaboutLaneResult& lane, double t_h) {
     const double ratio = c > 0.0 ? x : 0.0;
     const double service = SECONDS_PER_HOUR / c;
     // Computed with x itself, so that a lane of zero capacity gets an infinite or undefined delay.
-    const double delay = service +
-                         900.0 * t_h * ((x - 1.0) + std::sqrt((x - 1.0) * (x - 1.0) + service * x / (450.0 * t_h))) +
-                         5.0 * std::min(x, 1.0);
+    const double delay =
+        unsignalized::control_delay(x, service, service, t_h, unsignalized::DecelerationTerm::UpToCapacity);
     lane.v_c_ratio = ratio;
     lane.control_delay = delay;
-    lane.los = ratio > 1.0 ? std::string("F") : los_letter(delay);
-    lane.queue_95 = c <= 0.0 ? 0.0
-                             : 900.0 * t_h *
-                                   ((ratio - 1.0) +
-                                    std::sqrt((1.0 - ratio) * (1.0 - ratio) + service * ratio / (150.0 * t_h))) *
-                                   c / SECONDS_PER_HOUR;
+    lane.los = los_letter(delay, ratio > 1.0);
+    lane.queue_95 = c <= 0.0 ? 0.0 : unsignalized::queue_95(ratio, c, t_h);
 }
 
 void analyze(Roundabouts& r) {

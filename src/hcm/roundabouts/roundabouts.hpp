@@ -102,9 +102,6 @@ inline constexpr std::size_t NB = 0, SB = 1, EB = 2, WB = 3;
 inline constexpr base::OptionTable<std::size_t, 4> ENTRY_WORDS{
     base::Normalise::Upper, "entry must be NB/SB/EB/WB, got {}", {{{"NB", NB}, {"SB", SB}, {"EB", EB}, {"WB", WB}}}};
 
-// Exhibit 22-8: inclusive upper control-delay bounds (s/veh) of LOS A to E.
-inline constexpr std::array<double, 5> LOS_DELAY_MAX = {10.0, 15.0, 25.0, 35.0, 50.0};
-
 // An exponential capacity model c = intercept exp(-slope v_c), c and v_c in pc/h: the HCM's
 // one- and two-lane entry and bypass models, or a local calibration (Equations 22-21 to 22-23).
 struct CapacityModel {

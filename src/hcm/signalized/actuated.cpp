@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/numeric.hpp"
+#include "hcm/common/vehicle_spacing.hpp"
 #include "hcm/signalized/analysis.hpp"
 
 namespace hcm::signalized::actuated {
@@ -96,7 +97,7 @@ double queue_service_time(const ActuatedMovement& m, double g, double cycle) {
 
 // Maximum allowable headway MAH of one movement (s).
 double max_allowable_headway(const ActuatedMovement& m, double passage_time, double approach_speed, double h0) {
-    const double vehicle_length = 25.0 * (1.0 - 0.01 * m.pct_heavy_vehicles) + 0.45 * m.pct_heavy_vehicles;
+    const double vehicle_length = common::queued_vehicle_spacing_ft(m.pct_heavy_vehicles);
     const double mah = passage_time + (m.detector_length_ft + vehicle_length - DETECTED_LENGTH_OFFSET_FT) /
                                           (FT_S_PER_MI_H * approach_speed);
     switch (m.type) {
@@ -118,7 +119,8 @@ PhaseValues phase_values(const ActuatedPhaseInput& p, double green, double cycle
     const double g = max2((green - LOST_TIME_S) + LOST_TIME_S, 0.1);
     const double approach_speed = (0.47 * p.speed_limit_mph + 25.6) * 0.9;
     PhaseValues v;
-    double weighted_mah = 0.0, weighted_delta = 0.0, bunching = 0.0;
+    base::WeightedMean mah, delta_mean;  // weighted by the flow of free headways lambda
+    double bunching = 0.0;
     for (const ActuatedMovement& m : p.movements) {
         v.g_s = max2(v.g_s, queue_service_time(m, g, cycle));
         const double delta = m.lanes >= 2 ? 0.5 : 1.5;
@@ -127,15 +129,15 @@ PhaseValues phase_values(const ActuatedPhaseInput& p, double green, double cycle
         double lambda = q_m * std::exp(-b * delta * q_m);
         if (1.0 - delta * q_m > 0.0) lambda /= 1.0 - delta * q_m;
         v.lambda += lambda;
-        weighted_mah += lambda * max_allowable_headway(m, p.passage_time_s, approach_speed, h0);
-        weighted_delta += delta * lambda;
+        mah.add(max_allowable_headway(m, p.passage_time_s, approach_speed, h0), lambda);
+        delta_mean.add(delta, lambda);
         bunching += b * delta * q_m;
         v.q += q_m;
         v.flow += m.flow;
     }
     if (v.lambda > 0.0) {
-        v.mah_star = weighted_mah / v.lambda;
-        v.delta = weighted_delta / v.lambda;
+        v.mah_star = mah.mean_or(0.0);
+        v.delta = delta_mean.mean_or(0.0);
     }
     v.phi = std::exp(-bunching);
     return v;
@@ -146,8 +148,13 @@ PhaseValues combined(const PhaseValues& own, const PhaseValues& partner) {
     PhaseValues c = own;
     c.lambda = own.lambda + partner.lambda;
     if (c.lambda > 0.0) {
-        c.mah_star = (own.lambda * own.mah_star + partner.lambda * partner.mah_star) / c.lambda;
-        c.delta = (own.lambda * own.delta + partner.lambda * partner.delta) / c.lambda;
+        base::WeightedMean mah, delta;
+        for (const PhaseValues* values : {&own, &partner}) {
+            mah.add(values->mah_star, values->lambda);
+            delta.add(values->delta, values->lambda);
+        }
+        c.mah_star = mah.mean_or(0.0);
+        c.delta = delta.mean_or(0.0);
     }
     c.phi = own.phi * partner.phi;
     c.q = own.q + partner.q;

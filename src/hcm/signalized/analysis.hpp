@@ -13,12 +13,10 @@
 #include <optional>
 #include <vector>
 
+#include "hcm/signal_delay/signal_delay.hpp"
 #include "hcm/signalized/signalized.hpp"
 
 namespace hcm::signalized::signalized {
-
-// Exhibit 19-8: inclusive upper control-delay bounds (s/veh) of LOS A to E.
-inline constexpr std::array<double, 5> LOS_DELAY_MAX = {10.0, 20.0, 35.0, 55.0, 80.0};
 
 // Start-up lost time and green extension of every phase (s).
 inline constexpr double START_UP_LOST_TIME_S = 2.0;
@@ -27,10 +25,6 @@ inline constexpr double GREEN_EXTENSION_S = 2.0;
 // Through-car equivalents: a protected left turn, a right turn; the default of a permitted left.
 inline constexpr double LEFT_TURN_EQUIVALENT = 1.05;
 inline constexpr double RIGHT_TURN_EQUIVALENT = 1.18;
-
-// Permitted left-turn gap acceptance: critical and follow-up headways (s).
-inline constexpr double CRITICAL_HEADWAY_S = 4.5;
-inline constexpr double FOLLOW_UP_HEADWAY_S = 2.5;
 
 inline bool has_permitted_period(LeftTurnMode mode) {
     return mode == LeftTurnMode::Permitted || mode == LeftTurnMode::ProtectedPermitted;
@@ -48,13 +42,14 @@ std::array<std::size_t, 4> first_of_each_direction(const std::vector<SignalAppro
 // Yellow change and red clearance of a phase, Y + R (s).
 inline double change_interval(const PhaseTiming& p) { return p.yellow_s + p.red_clearance_s; }
 
-// The adjustment factors of the adjusted saturation flow rate.
-double lane_width_factor(double width_ft);                                 // f_w
-double heavy_vehicle_grade_factor(double pct_heavy_vehicles, double grade_pct);  // f_HVg
-double area_type_factor(bool cbd);                                         // f_a
-double bus_blockage_factor(double bus_stops_h);                            // f_bb
-double parking_factor(bool parking_present, double maneuvers_h);          // f_p (shared lanes)
-double lane_utilization_factor(std::uint32_t through_lanes);              // f_LU
+// The adjustment factors of the adjusted saturation flow rate (the Chapter 19 kernel's; bus
+// blockage and parking those of the one shared lane).
+using signal_delay::area_type_factor;            // f_a
+using signal_delay::heavy_vehicle_grade_factor;  // f_HVg
+using signal_delay::lane_width_factor;           // f_w
+double bus_blockage_factor(double bus_stops_h);                    // f_bb
+double parking_factor(bool parking_present, double maneuvers_h);  // f_p (shared lanes)
+double lane_utilization_factor(std::uint32_t through_lanes);      // f_LU
 
 // Pedestrian (and bicycle) occupancy of the conflict zone during the walk and clearance time
 // g_w of a crosswalk with `ped_flow_ph` (HCM Chapter 31, Section 1).
@@ -148,24 +143,16 @@ double polygon_uniform_delay(const QueuePolygon& polygon, double arrival_rate, d
 double polygon_first_term_queue(const QueuePolygon& polygon, double arrival_rate, double cycle_s,
                                 double speed_limit_mph);
 
-// Uniform delay d1 (s/veh) by the progression-adjusted formula: effective green g, cycle C,
-// v/c ratio X, proportion on green P. A group without green waits the half cycle of the limit
-// g -> 0 (progression factor 1).
-double uniform_delay(double green_s, double cycle_s, double vc_ratio, double p_on_green);
-// Incremental delay d2 (s/veh); 0 without capacity or without an analysis period.
-double incremental_delay(double vc_ratio, double capacity, double k, double upstream_filtering, double period_h);
+// Uniform delay d1, incremental delay d2 and the initial-queue delay d3 with its terms: the
+// Chapter 19 kernel's.
+using signal_delay::incremental_delay;
+using signal_delay::initial_queue_delay;
+using signal_delay::initial_queue_terms;
+using signal_delay::InitialQueue;
+using signal_delay::uniform_delay;
 // Incremental-delay factor k of an actuated phase with unit extension UE and the degree of
 // saturation at maximum green X_A.
 double actuated_k_factor(double unit_extension_s, double x_at_max_green);
-
-// Initial-queue delay d3 and its terms (HCM Chapter 31 initial queue model).
-struct InitialQueue {
-    double t_a = 0.0;   // duration of unmet demand, h
-    double q_e = 0.0;   // queue at the end of the analysis period
-    double q_eo = 0.0;  // its part formed by demand above capacity
-};
-InitialQueue initial_queue_terms(double initial_veh, double flow, double capacity, double period_h);
-double initial_queue_delay(double initial_veh, double flow, double capacity, double period_h);
 
 // LOS of a lane group (F above capacity) and of a delay alone.
 LevelOfService los_of_delay(double delay_s);

@@ -19,25 +19,6 @@ using base::min2;
 
 namespace {
 
-// Lane width bounds (ft) and their factors.
-constexpr double NARROW_LANE_FT = 10.0;
-constexpr double WIDE_LANE_FT = 12.9;
-constexpr double NARROW_LANE_FACTOR = 0.96;
-constexpr double WIDE_LANE_FACTOR = 1.04;
-
-// Bus blockage: 14.4 s per bus, at most 250 buses/h; parking: 18 s per maneuver, at most 180/h.
-constexpr double BUS_BLOCKAGE_S = 14.4;
-constexpr double MAX_BUSES_H = 250.0;
-constexpr double PARKING_MANEUVER_S = 18.0;
-constexpr double MAX_PARKING_MANEUVERS_H = 180.0;
-constexpr double MIN_BLOCKAGE_FACTOR = 0.05;
-
-// Lane utilization: through lanes (2, 3 or more), exclusive left and right lanes (2 or more).
-constexpr double LANE_UTILIZATION_2 = 0.952;
-constexpr double LANE_UTILIZATION_3 = 0.908;
-constexpr double LEFT_LANE_UTILIZATION = 0.971;
-constexpr double RIGHT_LANE_UTILIZATION = 0.885;
-
 // Through lanes beside a shared left-through lane with permitted left turns.
 constexpr double SHARED_LEFT_THROUGH_BLOCKAGE = 0.91;
 
@@ -98,8 +79,8 @@ void calculate_base_saturation_flows(const SignalizedIntersection& x, const Sign
     w.s_sh = s0 * w.f_w * f_hvg * w.f_a * f_bb * parking_factor(a.parking_present, a.parking_maneuvers_h);
 
     w.f_hvg_left = heavy_vehicle_grade_factor(a.pct_heavy_vehicles_left, a.grade_pct);
-    w.f_lu_left = a.exclusive_left_lanes >= 2 ? LEFT_LANE_UTILIZATION : 1.0;
-    const double f_lu_right = a.exclusive_right_lanes >= 2 ? RIGHT_LANE_UTILIZATION : 1.0;
+    w.f_lu_left = a.exclusive_left_lanes >= 2 ? signal_delay::LEFT_LANE_UTILIZATION : 1.0;
+    const double f_lu_right = a.exclusive_right_lanes >= 2 ? signal_delay::RIGHT_LANE_UTILIZATION : 1.0;
     w.s_lprot = s0 * w.f_w * w.f_hvg_left * w.f_a * w.f_lu_left / LEFT_TURN_EQUIVALENT;
     w.s_et_base = a.shared_left_through_lane && has_permitted_period(a.left_turn_mode)
                       ? w.s_t * SHARED_LEFT_THROUGH_BLOCKAGE
@@ -404,30 +385,15 @@ std::array<std::size_t, 4> first_of_each_direction(const std::vector<SignalAppro
     return first;
 }
 
-double lane_width_factor(double width_ft) {
-    if (width_ft < NARROW_LANE_FT) return NARROW_LANE_FACTOR;
-    return width_ft <= WIDE_LANE_FT ? 1.0 : WIDE_LANE_FACTOR;
-}
-
-double heavy_vehicle_grade_factor(double pct_heavy_vehicles, double grade_pct) {
-    if (grade_pct >= 0.0) return (100.0 - 0.78 * pct_heavy_vehicles - 0.31 * grade_pct * grade_pct) / 100.0;
-    return (100.0 - 0.79 * pct_heavy_vehicles - 2.07 * grade_pct) / 100.0;
-}
-
-double area_type_factor(bool cbd) { return cbd ? 0.9 : 1.0; }
-
-double bus_blockage_factor(double bus_stops_h) {
-    return max2(1.0 - BUS_BLOCKAGE_S * min2(bus_stops_h, MAX_BUSES_H) / 3600.0, MIN_BLOCKAGE_FACTOR);
-}
+// The shared lane's bus and parking factors are those of one lane.
+double bus_blockage_factor(double bus_stops_h) { return signal_delay::bus_blockage_factor(1.0, bus_stops_h); }
 
 double parking_factor(bool parking_present, double maneuvers_h) {
-    if (!parking_present) return 1.0;
-    return max2(0.9 - PARKING_MANEUVER_S * min2(maneuvers_h, MAX_PARKING_MANEUVERS_H) / 3600.0, MIN_BLOCKAGE_FACTOR);
+    return parking_present ? signal_delay::parking_factor(1.0, maneuvers_h) : 1.0;
 }
 
 double lane_utilization_factor(std::uint32_t through_lanes) {
-    if (through_lanes <= 1) return 1.0;
-    return through_lanes == 2 ? LANE_UTILIZATION_2 : LANE_UTILIZATION_3;
+    return signal_delay::through_lane_utilization_factor(through_lanes);
 }
 
 double pedestrian_occupancy(double cycle_s, double ped_flow_ph, double walk_green_s) {
@@ -436,8 +402,7 @@ double pedestrian_occupancy(double cycle_s, double ped_flow_ph, double walk_gree
 }
 
 double permitted_left_sat_flow(double opposing_flow) {
-    const double v = opposing_flow > 0.0 ? opposing_flow : 0.1;
-    return v * std::exp(-CRITICAL_HEADWAY_S * v / 3600.0) / (1.0 - std::exp(-FOLLOW_UP_HEADWAY_S * v / 3600.0));
+    return signal_delay::permitted_left_sat_flow(opposing_flow, signal_delay::UndefinedOpposingFlow::Trickle);
 }
 
 double shared_lane_free_green(double p_left, double g_p, double l_p, double g_perm, double left_turns_per_cycle,

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "base/numeric.hpp"
+#include "hcm/common/delay_los.hpp"
+#include "hcm/common/vehicle_spacing.hpp"
 #include "hcm/signalized/analysis.hpp"
 
 namespace hcm::signalized::signalized {
@@ -49,19 +51,6 @@ bool left_kind(LaneGroupKind kind) {
 // The through phase's maximum green, or its duration less the change interval.
 double through_max_green(const PhaseTiming& p) {
     return p.max_green_s ? *p.max_green_s : p.duration_s - change_interval(p);
-}
-
-// Average vehicle spacing in a queue (ft) with a heavy-vehicle percentage.
-double queued_vehicle_spacing_ft(double pct_heavy_vehicles) {
-    return 25.0 * (1.0 - 0.01 * pct_heavy_vehicles) + 0.45 * pct_heavy_vehicles;
-}
-
-// The time (s) of a queue's discharge that the first-term queue leaves out, from the approach
-// speed S_a = 0.9 (25.6 + 0.47 S_pl) mi/h.
-double queue_discharge_lag_s(double speed_limit_mph) {
-    const double s_a = 0.9 * (25.6 + 0.47 * speed_limit_mph);
-    const double v = (s_a - 5.0) * 1.47;
-    return v * v / (2.94 * s_a) * 0.5357142857142857;
 }
 
 struct Capacity {
@@ -124,27 +113,8 @@ double k_factor(const SignalizedIntersection& x, const LaneGroup& g, const Signa
 // First-term back of queue (veh/ln) of a group served at one saturation flow in its green.
 double first_term_queue(const LaneGroup& g, double capacity, double cycle, double p_on_green, double speed_limit) {
     const double lanes = std::max(static_cast<double>(g.lanes), 1.0);
-    const double s = g.sat_flow.value_or(0.0), green = g.effective_green_s.value_or(0.0);
-    const double v_lane = g.flow_rate / lanes;
-    if (!(s > 0.0) || !(v_lane > 0.0) || !(green > 0.0)) return 0.0;
-    const double t_a = queue_discharge_lag_s(speed_limit);
-    const double q = min2(v_lane, capacity / lanes) / 3600.0;
-    const double s_sec = s / 3600.0;
-    const double red = cycle - green;
-    const double x_lane = capacity > 0.0 ? v_lane / (capacity / lanes) : 1.0;
-    const double x_capped = min2(x_lane, 1.0);
-    const double q_r = cycle * q * (1.0 - p_on_green) / max2(red, 1e-9);
-    double q1 = 0.0;
-    if (t_a <= x_lane * (1.0 - p_on_green) * green) {
-        const double q_g = cycle * q * p_on_green / green;
-        q1 = red * q_r + q_g * (cycle * q * (1.0 - p_on_green - t_a * p_on_green / green) /
-                                    (s_sec * (1.0 - x_capped * p_on_green)) -
-                                t_a);
-    } else {
-        q1 = q_r * (red - t_a + cycle * q * (1.0 - p_on_green) * (red - t_a) /
-                                    (s_sec * (red - x_capped * (1.0 - p_on_green) * green)));
-    }
-    return max2(q1, 0.0);
+    return signal_delay::first_term_queue(g.flow_rate / lanes, capacity / lanes, g.sat_flow.value_or(0.0),
+                                          g.effective_green_s.value_or(0.0), cycle, p_on_green, speed_limit);
 }
 
 // The initial queue of a lane group: the left-turn queue, or the through queue's share by lanes.
@@ -187,8 +157,8 @@ void estimate_queues(LaneGroup& g, const SignalApproach& a, double cycle, double
         g.kind == LaneGroupKind::ExclusiveLeft ? a.storage_left_ft : a.storage_through_ft;
     if (!storage) return;
     if (*storage > 0.0) {
-        const double spacing =
-            queued_vehicle_spacing_ft(left_kind(g.kind) ? a.pct_heavy_vehicles_left : a.pct_heavy_vehicles_through);
+        const double pct_heavy = left_kind(g.kind) ? a.pct_heavy_vehicles_left : a.pct_heavy_vehicles_through;
+        const double spacing = common::queued_vehicle_spacing_ft(pct_heavy);
         g.queue_storage_ratio = queue * spacing / *storage;
         g.queue_storage_ratio_95 = queue_95 * spacing / *storage;
     } else {
@@ -232,7 +202,7 @@ void evaluate_lane_group(const SignalizedIntersection& x, LaneGroup& g, const Si
     g.incremental_delay_s = d2;
     g.initial_queue_delay_s = d3;
     g.control_delay_s = delay;
-    g.los = ratio > 1.0 ? LevelOfService::F : los_of_delay(delay);
+    g.los = common::los_of_delay(common::SIGNALIZED_DELAY_LOS_MAX, delay, ratio > 1.0);
     estimate_queues(g, a, cycle, period, q1);
 }
 
@@ -444,29 +414,8 @@ double polygon_first_term_queue(const QueuePolygon& polygon, double arrival_rate
         }
     }
     // 3. The vehicles arriving over that time, less those that join during the discharge lag.
-    return max2(arrival_rate * longest - 0.5 * queue_discharge_lag_s(speed_limit_mph) * arrival_rate, 0.0);
-}
-
-double uniform_delay(double green_s, double cycle_s, double vc_ratio, double p_on_green) {
-    if (!(green_s > 0.0)) return 0.5 * cycle_s;  // the limit g -> 0, progression factor 1
-    const double gc = green_s / cycle_s;
-    if (!(gc < 1.0)) return 0.0;
-    const double gc_capped = min2(gc, 0.999999), x = min2(vc_ratio, 1.0), p = p_on_green;
-    // Every arrival on green at or above capacity: the progression factor's limit is 0.
-    if (x * p == 1.0) return 0.0;
-    const double pf = ((1.0 - p) / (1.0 - gc_capped)) * ((1.0 - x * gc_capped) / (1.0 - x * p)) *
-                      (1.0 + x * gc_capped * (1.0 - p / gc_capped) / (1.0 - gc_capped));
-    return 0.5 * cycle_s * (1.0 - gc) * (1.0 - gc) * pf / (1.0 - x * gc);
-}
-
-double incremental_delay(double vc_ratio, double capacity, double k, double upstream_filtering, double period_h) {
-    if (!(capacity > 0.0) || !(period_h > 0.0)) return 0.0;
-    const double x = vc_ratio;
-    // I runs from 0 (arrivals fully metered upstream) to 1 (random arrivals); a negative I is taken
-    // as 0, whose delay is the least the term can give (0 below capacity), never a negative one.
-    const double filtering = max2(upstream_filtering, 0.0);
-    const double root = (x - 1.0) * (x - 1.0) + 8.0 * k * filtering * x / (period_h * capacity);
-    return 900.0 * period_h * ((x - 1.0) + std::sqrt(max2(root, 0.0)));
+    const double lag_s = signal_delay::queue_discharge_lag_s(speed_limit_mph);
+    return max2(arrival_rate * longest - 0.5 * lag_s * arrival_rate, 0.0);
 }
 
 double actuated_k_factor(double unit_extension_s, double x_at_max_green) {
@@ -475,40 +424,7 @@ double actuated_k_factor(double unit_extension_s, double x_at_max_green) {
     return min2(max2(k_min + (1.0 - 2.0 * k_min) * (x_at_max_green - 0.5), k_min), PRETIMED_K);
 }
 
-InitialQueue initial_queue_terms(double initial_veh, double flow, double capacity, double period_h) {
-    InitialQueue t;
-    if (flow >= capacity) {
-        t.t_a = period_h;
-        t.q_eo = period_h * (flow - capacity);
-    } else {
-        t.t_a = min2(initial_veh / (capacity - flow), period_h);
-    }
-    // Without unmet demand (an unbounded capacity clears it at once) the queue stays as it was.
-    t.q_e = t.t_a > 0.0 ? initial_veh + t.t_a * (flow - capacity) : initial_veh;
-    return t;
-}
-
-double initial_queue_delay(double initial_veh, double flow, double capacity, double period_h) {
-    if (!(period_h > 0.0) || !(initial_veh > 0.0) || !(flow > 0.0)) return 0.0;
-    const double c = max2(capacity, 1e-9);
-    const InitialQueue t = initial_queue_terms(initial_veh, flow, c, period_h);
-    // The bracket of the HCM's d3, (Q_e^2 - Q_eo^2) / 2c + t_A (Q_b + Q_e - Q_eo) / 2 - Q_b^2 / 2c,
-    // in its factored forms: equal in exact arithmetic, never negative, and free of the cancellation
-    // that turns a flow of a few 1e-15 veh/h (the residue of a lane-flow split) into a delay of
-    // several seconds of either sign. Below capacity the bracket is proportional to v, which the
-    // 3600 / (v T) in front then cancels.
-    double per_flow = 0.0;  // bracket / v
-    if (flow >= c) {
-        per_flow = (initial_veh * t.q_eo / c + t.t_a * initial_veh) / flow;
-    } else if (t.t_a < period_h) {
-        per_flow = initial_veh * initial_veh / (2.0 * c * (c - flow));  // queue cleared at t_A
-    } else {
-        per_flow = (initial_veh + t.q_e) * period_h / (2.0 * c);  // queue left at the end of T
-    }
-    return 3600.0 / period_h * per_flow;
-}
-
-LevelOfService los_of_delay(double delay_s) { return common::los_by_density(LOS_DELAY_MAX, delay_s); }
+LevelOfService los_of_delay(double delay_s) { return common::los_of_delay(common::SIGNALIZED_DELAY_LOS_MAX, delay_s); }
 
 void evaluate_lane_groups(SignalizedIntersection& x, const std::vector<ApproachWork>& work) {
     const auto first = first_of_each_direction(x.approaches);

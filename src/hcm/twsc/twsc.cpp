@@ -7,7 +7,9 @@
 
 #include "base/numeric.hpp"
 #include "hcm/common/common.hpp"
+#include "hcm/common/delay_los.hpp"
 #include "hcm/common/error.hpp"
+#include "hcm/unsignalized/unsignalized.hpp"
 
 namespace hcm::twsc::twsc {
 
@@ -501,9 +503,7 @@ double followup_headway(const Twsc& t, Mv m) {
 }
 
 double potential_capacity(double v_c, double t_c, double t_f) {
-    if (v_c > 0.0)
-        return v_c * std::exp(-v_c * t_c / SECONDS_PER_HOUR) / (1.0 - std::exp(-v_c * t_f / SECONDS_PER_HOUR));
-    return SECONDS_PER_HOUR / t_f;
+    return unsignalized::potential_capacity(v_c, t_c, t_f, unsignalized::NoConflictingFlow::FollowUpRate);
 }
 
 double platoon_adjusted_capacity(double v_c, double t_c, double t_f, double p_b, std::uint32_t n) {
@@ -607,9 +607,9 @@ std::optional<DelayResult> evaluate_delay(double v, double c, double t_h) {
     }
     const double x = v / c;
     const double service = SECONDS_PER_HOUR / c;
-    const double delay = service + 900.0 * t_h * ((x - 1.0) + std::sqrt((x - 1.0) * (x - 1.0) + service * x / (450.0 * t_h))) + 5.0;
-    const double queue = 900.0 * t_h * ((x - 1.0) + std::sqrt((x - 1.0) * (x - 1.0) + service * x / (150.0 * t_h))) * c / SECONDS_PER_HOUR;
-    const char los = v > c ? 'F' : common::letter(common::los_by_density(LOS_DELAY_MAX, delay));
+    const double delay = unsignalized::control_delay(x, service, service, t_h, unsignalized::DecelerationTerm::Full);
+    const double queue = unsignalized::queue_95(x, c, t_h);
+    const char los = common::letter(common::los_of_delay(common::UNSIGNALIZED_DELAY_LOS_MAX, delay, v > c));
     return DelayResult{delay, los, queue};
 }
 

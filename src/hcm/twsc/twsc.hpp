@@ -180,9 +180,6 @@ struct Twsc {
 
 enum class MinorApproach : std::uint8_t { NB, SB };
 
-// Exhibit 20-2: inclusive upper control-delay bounds (s/veh) of LOS A to E.
-inline constexpr std::array<double, 5> LOS_DELAY_MAX = {10.0, 15.0, 25.0, 35.0, 50.0};
-
 // The whole procedure. Computes the platoon blockage from the upstream signals first when none
 // is stored (hcm::Error "too many platoon-profile steps: {n}" for a cycle of more than a million
 // profile steps, the record unchanged), then clears the 14 movement records and runs every step.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/numeric.hpp"
 #include "hcm/urban_segments/multimodal.hpp"
 #include "hcm/urban_segments/pedestrian.hpp"
 
@@ -17,27 +18,20 @@ constexpr double SCORE_OFFSET = 0.125;
 }  // namespace
 
 double facility_pedestrian_or_bicycle_los_score(std::span<const SegmentModeScore> segments) {
-    double total_time = 0.0, weighted = 0.0;
+    base::WeightedMean cubes;  // weighted by travel time; an entry without one weighs nothing
     for (const SegmentModeScore& s : segments) {
         const double t = s.travel_speed_mph > 0.0 ? s.length_ft / s.travel_speed_mph : 0.0;
-        if (!(t > 0.0)) continue;
         const double position = (s.score - SCORE_OFFSET) / SCORE_SCALE;
-        total_time += t;
-        weighted += t * position * position * position;
+        cubes.add(position * position * position, t);
     }
-    if (!(total_time > 0.0)) return 0.0;
-    return SCORE_SCALE * std::cbrt(weighted / total_time) + SCORE_OFFSET;
+    if (!cubes.any()) return 0.0;
+    return SCORE_SCALE * std::cbrt(cubes.mean_or(0.0)) + SCORE_OFFSET;
 }
 
 double facility_transit_los_score(std::span<const SegmentTransitScore> segments) {
-    double total_length = 0.0, weighted = 0.0;
-    for (const SegmentTransitScore& s : segments) {
-        if (!(s.length_ft > 0.0)) continue;
-        total_length += s.length_ft;
-        weighted += s.length_ft * s.score;
-    }
-    if (!(total_length > 0.0)) return 0.0;
-    return weighted / total_length;
+    base::WeightedMean score;  // length-weighted
+    for (const SegmentTransitScore& s : segments) score.add(s.score, s.length_ft);
+    return score.mean_or(0.0);
 }
 
 using urban_segments::multimodal::segment_score_los;

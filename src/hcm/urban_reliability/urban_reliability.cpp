@@ -11,6 +11,7 @@
 #include "base/units.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/common/prng.hpp"
+#include "hcm/signal_delay/signal_delay.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::urban_reliability::urban_reliability {
@@ -381,7 +382,6 @@ using base::units::FT_PER_MI;
 using base::units::SECONDS_PER_HOUR;
 constexpr double FT_S_PER_MI_H = 1.4666666666666666;  // 5280 / 3600
 constexpr double MIN_INCIDENT_SAT_FLOW_FACTOR = 0.1;
-constexpr double INCREMENTAL_DELAY_SCALE = 225.0;  // 900 T with T = 0.25 h
 constexpr double MIN_VMT_WEIGHT = 1e-9;
 
 // The worst incident of one kind affecting a segment: most lanes blocked, lowest type.
@@ -409,42 +409,6 @@ struct SignalOutcome {
     double delay_s;     // d1 + d2 + d3
     double vc;          // X
 };
-
-// Uniform delay d1 with the platoon ratio (Equation 19-20 with the progression adjustment).
-// With every vehicle arriving on green (P = 1) the delay is 0: the formula's factor 1 - P says so,
-// and at X = 1 its 0 / 0 has that limit too (it would otherwise drop the scenario as NaN).
-double uniform_delay(double cycle, double green, double vc, double platoon_ratio) {
-    const double gc = green / cycle;
-    if (!(gc < 1.0)) return 0.0;
-    const double x = std::min(vc, 1.0);
-    const double p = std::min(gc * platoon_ratio, 1.0);
-    if (p == 1.0) return 0.0;
-    return 0.5 * cycle * (1.0 - gc) * (1.0 - gc) * ((1.0 - p) / (1.0 - gc)) * (1.0 + x * (gc - p) / (1.0 - gc)) /
-           (1.0 - x * p);
-}
-
-// Initial-queue delay d3 of a queue Q carried into the period (Equation 19-24 form).
-double initial_queue_delay(double queue, double demand, double capacity) {
-    if (!(queue > 0.0 && demand > 0.0)) return 0.0;
-    const double t = demand >= capacity ? PERIOD_H : std::min(queue / (capacity - demand), PERIOD_H);
-    const double q = (demand - capacity) * t;
-    const double e = demand >= capacity ? q : 0.0;
-    return SECONDS_PER_HOUR / (PERIOD_H * demand) *
-           (((queue + q) * (queue + q) - e * e) / (2.0 * capacity) + t * (2.0 * queue + q - e) / 2.0 -
-            queue * queue / (2.0 * capacity));
-}
-
-// Residual queue at the end of the period.
-double carried_queue(double queue, double demand, double capacity) {
-    if (!(demand > 0.0)) return queue;
-    const double t = capacity > demand ? std::min(queue / (capacity - demand), PERIOD_H) : PERIOD_H;
-    return std::max(queue + (demand - capacity) * t, 0.0);
-}
-
-double incremental_delay(double vc, double capacity, double k, double i) {
-    return INCREMENTAL_DELAY_SCALE *
-           (vc - 1.0 + std::sqrt((vc - 1.0) * (vc - 1.0) + 8.0 * k * i * vc / (PERIOD_H * capacity)));
-}
 
 struct ScenarioContext {
     const UrbanReliability& study;
@@ -503,11 +467,15 @@ bool evaluate_segment(const ScenarioContext& cx, std::size_t s, const UrbanScena
     const double capacity = sat_flow * n * green / cycle;
     const double vc = capacity > 0.0 ? v / capacity : std::numeric_limits<double>::infinity();
 
+    // Chapter 19 delay terms; a signal without capacity never clears its queue.
     const bool queue_in = queue > 0.0;
-    const double d1 = uniform_delay(cycle, green, vc, signal.platoon_ratio);
-    const double d3 = initial_queue_delay(queue, v, capacity);
-    queue = carried_queue(queue, v, capacity);
-    const double d2 = incremental_delay(vc, capacity, signal.k_factor, signal.i_factor);
+    const double p_on_green = std::min(green / cycle * signal.platoon_ratio, 1.0);
+    const double d1 = signal_delay::uniform_delay(green, cycle, vc, p_on_green);
+    const double d3 = signal_delay::initial_queue_delay(queue, v, capacity, PERIOD_H);
+    queue = signal_delay::carried_queue(queue, v, capacity, PERIOD_H);
+    const double d2 = capacity > 0.0
+                          ? signal_delay::incremental_delay(vc, capacity, signal.k_factor, signal.i_factor, PERIOD_H)
+                          : std::numeric_limits<double>::infinity();
 
     copy.through_capacity_veh_h = capacity;
     copy.through_control_delay_s = d1 + d2 + d3;
@@ -585,7 +553,8 @@ double percent(double part, double whole) { return whole > 0.0 ? 100.0 * part / 
 
 UrbanReliabilityResults summarise(const UrbanReliability& study, double base_free_flow_travel_time_s) {
     UrbanReliabilityResults r;
-    r.metrics = TravelTimeDistribution(study.observations).metrics();
+    const TravelTimeDistribution distribution(study.observations);
+    r.metrics = distribution.metrics();
     r.num_scenarios = study.scenario_outcomes.size();
     r.base_free_flow_travel_time_s = base_free_flow_travel_time_s;
     double travel_time = 0.0, vhd = 0.0;
@@ -597,7 +566,7 @@ UrbanReliabilityResults summarise(const UrbanReliability& study, double base_fre
     for (const UrbanScenario& sc : study.scenarios) nondry += sc.condition != WeatherCondition::Dry;
     const auto n = static_cast<double>(r.num_scenarios);
     r.mean_travel_time_s = r.num_scenarios > 0 ? travel_time / n : 0.0;
-    r.reliability_rating_urban = reliability_rating(study.observations);
+    r.reliability_rating_urban = distribution.reliability_rating(URBAN_RELIABLE_TTI);
     r.total_vhd = vhd;
     r.num_weather_events = study.weather_events.size();
     r.num_incidents = study.incidents.size();
@@ -737,21 +706,11 @@ double UrbanReliabilityConfig::base_demand_ratio() const {
 }
 
 double tti_mean(const std::vector<TravelTimeObservation>& observations) {
-    double weight = 0.0, sum = 0.0;
-    for (const TravelTimeObservation& o : observations) {
-        weight += o.weight;
-        sum += o.tti * o.weight;
-    }
-    return weight > 0.0 ? sum / weight : 0.0;
+    return TravelTimeDistribution(observations).mean();
 }
 
 double reliability_rating(const std::vector<TravelTimeObservation>& observations) {
-    double weight = 0.0, reliable = 0.0;
-    for (const TravelTimeObservation& o : observations) {
-        weight += o.weight;
-        if (o.tti <= URBAN_RELIABLE_TTI) reliable += o.weight;
-    }
-    return percent(reliable, weight);
+    return TravelTimeDistribution(observations).reliability_rating(URBAN_RELIABLE_TTI);
 }
 
 std::uint32_t lanes_blocked(std::uint32_t n, LaneLocation where) {

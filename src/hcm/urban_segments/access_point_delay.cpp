@@ -5,6 +5,8 @@
 #include <cstddef>
 
 #include "base/numeric.hpp"
+#include "hcm/common/vehicle_spacing.hpp"
+#include "hcm/unsignalized/unsignalized.hpp"
 #include "hcm/urban_segments/exhibits.hpp"
 #include "json/jsonio.hpp"
 
@@ -68,14 +70,9 @@ double queue_delay(double q, double s, double period_h) {
            900.0 * period_h * (x1 + std::sqrt(x1 * x1 + 8.0 * q / (period_h * s * s)));
 }
 
-// Effective length of a queued vehicle (ft) with `pct_heavy` percent heavy vehicles.
-double queue_spacing_ft(double pct_heavy) { return 25.0 * (1.0 - 0.01 * pct_heavy) + 0.45 * pct_heavy; }
-
 double permitted_left_sat_flow(double v_o) {
-    if (v_o <= 0.0) return BASE_SAT_FLOW;
-    const double den = 1.0 - std::exp(-FOLLOW_UP_HEADWAY_LT_S * v_o / 3600.0);
-    if (!(den > 0.0)) return BASE_SAT_FLOW;
-    return v_o * std::exp(-CRITICAL_HEADWAY_LT_S * v_o / 3600.0) / den;
+    return unsignalized::potential_capacity(v_o, CRITICAL_HEADWAY_LT_S, FOLLOW_UP_HEADWAY_LT_S,
+                                            unsignalized::NoConflictingFlow::BaseSaturationFlow);
 }
 
 // Shifted-exponential headways of the outside lane with mean h_m + 1.5 s.
@@ -96,8 +93,8 @@ double right_turn_deceleration_delay(const AccessPointApproach& a, double e_l, d
     if (hw.h_m <= 0.0) return 0.0;
 
     // First follower.
-    double t = max2(REACTION_TIME_S + (s - TURN_SPEED_FT_S) / DECEL_FT_S2 + queue_spacing_ft(a.pct_heavy_veh) / s,
-                    MIN_HEADWAY_S);
+    const double spacing_ft = common::queued_vehicle_spacing_ft(a.pct_heavy_veh);
+    double t = max2(REACTION_TIME_S + (s - TURN_SPEED_FT_S) / DECEL_FT_S2 + spacing_ft / s, MIN_HEADWAY_S);
     double e = hw.tail(t);
     const double slowed = max2(s - DECEL_FT_S2 * (t - hw.mean_below(t, e)), TURN_SPEED_FT_S);
     double d = (s - slowed) * (s - slowed) / (2.0 * s) * DECEL_ACCEL_FACTOR;
@@ -211,10 +208,9 @@ AccessPointDelay approach_delay(const AccessPointApproach& a, double speed_mph, 
     }
 
     // Probability that the left-turn queue overflows into the inside lane.
+    const double spacing_ft = common::queued_vehicle_spacing_ft(a.pct_heavy_veh);
     const double m =
-        a.left_turn_bay
-            ? 1.0 + a.left_bay_storage_ft * static_cast<double>(a.n_lt_lanes) / queue_spacing_ft(a.pct_heavy_veh)
-            : 1.0;
+        a.left_turn_bay ? 1.0 + a.left_bay_storage_ft * static_cast<double>(a.n_lt_lanes) / spacing_ft : 1.0;
     const double p_ov = s_lt > 0.0 ? min2(std::pow(a.v_lt / s_lt, m), 1.0) : 1.0;
 
     AccessPointDelay out;

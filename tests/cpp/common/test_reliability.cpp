@@ -57,6 +57,17 @@ TEST(Metrics, ThresholdsInclusiveForRatingExclusiveAboveTwo) {
     EXPECT_DOUBLE_EQ(m.pct_tti_above_2, 0.0);
 }
 
+TEST(Metrics, ReliableTtiIsAnArgument) {
+    // kThree: TTIs 1.0, 1.5 and 3.0 with weights 1, 1, 2 of 4.
+    const TravelTimeDistribution d(kThree);
+    EXPECT_DOUBLE_EQ(d.metrics(2.5).reliability_rating, 50.0);  // the urban street threshold
+    EXPECT_DOUBLE_EQ(d.reliability_rating(3.0), 100.0);         // inclusive
+    EXPECT_EQ(d.reliability_rating(0.5), 0.0);
+    EXPECT_EQ(d.metrics(2.5).tti_mean, d.mean());
+    EXPECT_EQ(TravelTimeDistribution({}).reliability_rating(2.5), 0.0);  // no weight
+    EXPECT_EQ(TravelTimeDistribution({}).mean(), 0.0);
+}
+
 TEST(MiseryIndex, SplitsTheObservationAtTheBudgetEdge) {
     // Budget 0.05 x 10 = 0.5: 0.25 from the 4.0 observation, 0.25 from the 2.0 one.
     std::vector<TravelTimeObservation> obs = {{1.0, 9.5}, {2.0, 0.25}, {4.0, 0.25}};
