@@ -99,6 +99,25 @@ double seed_demand_multiplier(const ScenarioGenerationConfig& config) {
     return *entry;
 }
 
+// Scenarios of the study: one per month, weekday and replication (saturated at the largest count).
+std::uint64_t scenario_count(const ScenarioGenerationConfig& config) {
+    std::uint64_t count = 0;
+    if (__builtin_mul_overflow(std::uint64_t{config.months.size()}, std::uint64_t{config.weekdays.size()}, &count) ||
+        __builtin_mul_overflow(count, std::uint64_t{config.replications}, &count)) {
+        return std::numeric_limits<std::uint64_t>::max();
+    }
+    return count;
+}
+
+void check_study_size(const ScenarioGenerationConfig& config) {
+    const std::uint64_t count = scenario_count(config);
+    if (count <= MAX_SCENARIOS) return;
+    throw Error("study would build " +
+                (count == std::numeric_limits<std::uint64_t>::max() ? std::string("more than ") : std::string()) +
+                std::to_string(count) + " scenarios (months x weekdays x replications); at most " +
+                std::to_string(MAX_SCENARIOS) + " are allowed");
+}
+
 // Checks the inputs in the documented order and returns the seed day's multiplier.
 double validate_inputs(const ScenarioGenerationConfig& config, const SeedStatistics& seed) {
     if (config.months.empty()) throw Error("RRP must include at least one month");
@@ -111,6 +130,7 @@ double validate_inputs(const ScenarioGenerationConfig& config, const SeedStatist
         throw Error("demand_multipliers must have 12 rows (Jan-Dec)");
     if (config.weather) validate_weather(*config.weather);
     validate_day_counts(config, config.months.size() * config.weekdays.size());
+    check_study_size(config);
     return seed_demand_multiplier(config);
 }
 
