@@ -170,12 +170,17 @@ double platoon_ratio_of(const UrbanSegment& s) {
 }
 
 // Proportion arriving on green from the dispersed upstream discharge, or nothing when the
-// profile would have no steps or more than the profile limit (a step far too small for the
-// cycle): the ratio path then applies.
+// profile would have no steps (a step over twice the cycle): the ratio path then applies. A step
+// that would cut the cycle into more than the profile limit is widened to cycle / limit, so the
+// result stays on the dispersion path and changes continuously across the limit.
 std::optional<double> dispersion_proportion(const UrbanSegment& s, double green_s, double cycle_s) {
-    const double dt = max2(s.flow_profile_time_step_s, MIN_PROFILE_STEP_S);
-    const std::uint64_t n = platoon_dispersion::whole_steps(cycle_s / dt);
-    if (n == 0 || n > platoon_dispersion::MAX_PROFILE_STEPS) return std::nullopt;
+    double dt = max2(s.flow_profile_time_step_s, MIN_PROFILE_STEP_S);
+    std::uint64_t n = platoon_dispersion::whole_steps(cycle_s / dt);
+    if (n == 0) return std::nullopt;
+    if (n > platoon_dispersion::MAX_PROFILE_STEPS) {
+        n = platoon_dispersion::MAX_PROFILE_STEPS;
+        dt = cycle_s / static_cast<double>(n);
+    }
     const std::vector<double> profile = platoon_dispersion::combined_arrival_profile(
         *s.upstream_discharge_profiles, n, s.arrival_uniform_volume_veh_h, dt, *s.running_time_s);
     const std::uint64_t start =
