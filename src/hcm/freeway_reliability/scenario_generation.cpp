@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "base/cancel.hpp"
 #include "base/format.hpp"
 #include "base/numeric.hpp"
 #include "hcm/common/error.hpp"
@@ -690,6 +691,7 @@ std::vector<IncidentPlace> place_incidents(std::span<const std::size_t> segment_
     out.reserve(incidents.size());
 
     for (const PendingIncident& incident : incidents) {
+        base::poll_cancel();
         if (incident.scenario >= by_scenario.size()) by_scenario.resize(incident.scenario + 1);
         const std::vector<PlacedIncident>& existing = by_scenario[incident.scenario];
         const std::size_t d = incident.duration_periods;

@@ -1,7 +1,9 @@
 #include "hcm/urban_facilities/urban_facilities.hpp"
 
 #include <string>
+#include <utility>
 
+#include "base/cancel.hpp"
 #include "base/numeric.hpp"
 #include "base/units.hpp"
 #include "hcm/common/error.hpp"
@@ -134,7 +136,13 @@ const FacilityResults& aggregate(UrbanFacility& facility) {
 }
 
 const FacilityResults& analyze(UrbanFacility& facility) {
-    for (UrbanSegment& segment : facility.segments) segment.analyze();
+    // The segments are analysed on a copy, so that a cancelled analysis leaves the facility as it was.
+    std::vector<UrbanSegment> segments = facility.segments;
+    for (UrbanSegment& segment : segments) {
+        base::poll_cancel();
+        segment.analyze();
+    }
+    facility.segments = std::move(segments);
     return aggregate(facility);
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "base/cancel.hpp"
 #include "base/numeric.hpp"
 #include "hcm/common/error.hpp"
 #include "json/jsonio.hpp"
@@ -84,6 +85,7 @@ void disperse(std::span<const double> departures, double smoothing, std::span<do
     const std::size_t n = profile.size();
     const double keep = 1.0 - smoothing;
     for (int pass = 0; pass < MAX_PASSES; ++pass) {
+        base::poll_cancel();
         double y = profile[n - 1];
         double change = 0.0;
         for (std::size_t i = 0; i < n; ++i) {

@@ -268,14 +268,16 @@ double perception_score(double prop_left_turn_lanes, double spatial_stop_rate_st
     return score;
 }
 
-void UrbanSegment::analyze() {
-    UrbanSegment& s = *this;
+namespace {
+
+void run_motorized_vehicle_steps(UrbanSegment& s) {
     // Step 1: demand against the through capacity.
-    if (through_capacity_veh_h)
-        demand_exceeds_capacity = *through_capacity_veh_h > 0.0 && through_demand_veh_h > *through_capacity_veh_h;
+    if (s.through_capacity_veh_h)
+        s.demand_exceeds_capacity =
+            *s.through_capacity_veh_h > 0.0 && s.through_demand_veh_h > *s.through_capacity_veh_h;
     else
-        demand_exceeds_capacity = std::nullopt;
-    const ControlTerms control_row = control_terms(control, through_demand_veh_h, through_capacity_veh_h);
+        s.demand_exceeds_capacity = std::nullopt;
+    const ControlTerms control_row = control_terms(s.control, s.through_demand_veh_h, s.through_capacity_veh_h);
     determine_base_free_flow_speed(s);
     determine_free_flow_speed(s);
     determine_proximity_adjustment(s);
@@ -287,6 +289,20 @@ void UrbanSegment::analyze() {
     determine_travel_speed(s);
     determine_los(s);
     determine_perception_score(s);
+}
+
+}  // namespace
+
+void UrbanSegment::analyze() {
+    // Only an arrival profile (Step 7) can stop part-way, when the call is cancelled: while one
+    // is built the steps run on a copy, so that a cancelled analysis leaves the record as it was.
+    if (control == BoundaryControlType::Signalized && upstream_discharge_profiles) {
+        UrbanSegment analysed = *this;
+        run_motorized_vehicle_steps(analysed);
+        *this = std::move(analysed);
+        return;
+    }
+    run_motorized_vehicle_steps(*this);
 }
 
 double full_stop_rate_signalized(std::uint32_t lanes, double stopped_veh_ln, double queue23_veh_ln, double green_s,

@@ -111,10 +111,11 @@ struct UrbanSegment {
     std::optional<double> perception_score;     // I_a,seg (Equation 18-17)
 
     // The Chapter 18 motorized-vehicle procedure (Steps 1-3 and 5-10), writing its results into
-    // this record. Never throws: degenerate inputs give non-finite results. A Signalized segment
-    // without timing keeps its proportion arriving on green; the full stop rate, spatial stop rate
-    // and perception score keep their values when their inputs are absent; the computed
-    // access-point delays are replaced only on the per-approach path.
+    // this record. Fails only when cancelled (base::Cancelled, the record unchanged); degenerate
+    // inputs give non-finite results. A Signalized segment without timing keeps its proportion
+    // arriving on green; the full stop rate, spatial stop rate and perception score keep their
+    // values when their inputs are absent; the computed access-point delays are replaced only on
+    // the per-approach path.
     void analyze();
 
     friend bool operator==(const UrbanSegment&, const UrbanSegment&) = default;

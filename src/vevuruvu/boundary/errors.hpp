@@ -5,6 +5,8 @@
 //   any other C++ exception          -> PanicException (a BaseException) carrying its message
 #include <pybind11/pybind11.h>
 
+#include "vevuruvu/boundary/interrupt.hpp"
+
 namespace vevuruvu::boundary {
 
 // The PanicException type, created once per process.
@@ -13,12 +15,12 @@ pybind11::handle panic_exception_type();
 // Sets the Python error for the exception being handled (call only inside a catch block).
 void set_python_error_from_current_exception();
 
-// Runs `fn`, converting any C++ exception to the Python error of the rules above.
-// Returns false (with the Python error set) on failure.
+// Runs `fn` (interruptible by a pending signal), converting any C++ exception to the Python
+// error of the rules above. Returns false (with the Python error set) on failure.
 template <class F>
 bool run_guarded(F&& fn) {
     try {
-        fn();
+        interruptible(fn);
         return true;
     } catch (...) {
         set_python_error_from_current_exception();
@@ -26,12 +28,13 @@ bool run_guarded(F&& fn) {
     }
 }
 
-// Runs `fn` and returns its result; a failure becomes a pybind11::error_already_set carrying the
-// Python error of the rules above, so that pybind11 re-raises it unchanged.
+// Runs `fn` (interruptible by a pending signal) and returns its result; a failure becomes a
+// pybind11::error_already_set carrying the Python error of the rules above, so that pybind11
+// re-raises it unchanged.
 template <class F>
 decltype(auto) call_guarded(F&& fn) {
     try {
-        return fn();
+        return interruptible(fn);
     } catch (pybind11::error_already_set&) {
         throw;
     } catch (...) {
