@@ -169,18 +169,26 @@ double platoon_ratio_of(const UrbanSegment& s) {
     return 1.0;
 }
 
+// The arrival profile's grid over a cycle: n steps of dt (none for a step over twice the cycle). A
+// step that would cut the cycle into more than the profile limit is widened to cycle / limit, so
+// the result stays on the dispersion path and changes continuously across the limit.
+struct ProfileGrid {
+    std::uint64_t steps;
+    double step_s;
+};
+
+ProfileGrid profile_grid(const UrbanSegment& s, double cycle_s) {
+    const double dt = max2(s.flow_profile_time_step_s, MIN_PROFILE_STEP_S);
+    const std::uint64_t n = platoon_dispersion::whole_steps(cycle_s / dt);
+    if (n <= platoon_dispersion::MAX_PROFILE_STEPS) return {n, dt};
+    return {platoon_dispersion::MAX_PROFILE_STEPS, cycle_s / static_cast<double>(platoon_dispersion::MAX_PROFILE_STEPS)};
+}
+
 // Proportion arriving on green from the dispersed upstream discharge, or nothing when the
-// profile would have no steps (a step over twice the cycle): the ratio path then applies. A step
-// that would cut the cycle into more than the profile limit is widened to cycle / limit, so the
-// result stays on the dispersion path and changes continuously across the limit.
+// profile would have no steps: the ratio path then applies.
 std::optional<double> dispersion_proportion(const UrbanSegment& s, double green_s, double cycle_s) {
-    double dt = max2(s.flow_profile_time_step_s, MIN_PROFILE_STEP_S);
-    std::uint64_t n = platoon_dispersion::whole_steps(cycle_s / dt);
+    const auto [n, dt] = profile_grid(s, cycle_s);
     if (n == 0) return std::nullopt;
-    if (n > platoon_dispersion::MAX_PROFILE_STEPS) {
-        n = platoon_dispersion::MAX_PROFILE_STEPS;
-        dt = cycle_s / static_cast<double>(n);
-    }
     const std::vector<double> profile = platoon_dispersion::combined_arrival_profile(
         *s.upstream_discharge_profiles, n, s.arrival_uniform_volume_veh_h, dt, *s.running_time_s);
     const std::uint64_t start =
@@ -293,10 +301,18 @@ void run_motorized_vehicle_steps(UrbanSegment& s) {
 
 }  // namespace
 
+bool analysis_polls_cancellation(const UrbanSegment& s) {
+    if (s.control != BoundaryControlType::Signalized || !s.upstream_discharge_profiles || !s.cycle_length_s) {
+        return false;
+    }
+    return platoon_dispersion::profile_polls(s.upstream_discharge_profiles->size(),
+                                             profile_grid(s, *s.cycle_length_s).steps);
+}
+
 void UrbanSegment::analyze() {
-    // Only an arrival profile (Step 7) can stop part-way, when the call is cancelled: while one
-    // is built the steps run on a copy, so that a cancelled analysis leaves the record as it was.
-    if (control == BoundaryControlType::Signalized && upstream_discharge_profiles) {
+    // Only a profile that polls (Step 7) can stop part-way, when the call is cancelled: the steps
+    // then run on a copy, so that a cancelled analysis leaves the record as it was.
+    if (analysis_polls_cancellation(*this)) {
         UrbanSegment analysed = *this;
         run_motorized_vehicle_steps(analysed);
         *this = std::move(analysed);

@@ -130,6 +130,10 @@ UrbanSegment read_urban_segment(std::string_view text);
 // The pretty (two-space) document of the whole record, inputs and results, every key written.
 std::string write_urban_segment(const UrbanSegment& segment);
 
+// Whether the segment's analysis builds an arrival profile large enough to poll for cancellation
+// (platoon_dispersion::profile_polls), the only part of it that can stop part-way.
+bool analysis_polls_cancellation(const UrbanSegment& segment);
+
 // Full stop rate h (stops/veh) at a signalized boundary from the stopped vehicles per lane, the
 // second- and third-term back-of-queue sum per lane, the effective green (s), the saturation flow
 // per lane, the demand (veh/h) and the cycle (s); 0 when any of g, s, v, C is not positive.

@@ -84,6 +84,7 @@ UrbanSegment profile_segment() {
     s.effective_green_s = 45.0;
     s.sat_flow_veh_h_ln = 1900.0;
     s.upstream_discharge_profiles = std::vector<MovementDischarge>{{900, 3600, 0, 40, 15}};
+    s.flow_profile_time_step_s = 1e-3;  // 10^5 steps: a profile that polls
     return s;
 }
 
@@ -132,7 +133,6 @@ TEST(CancelledCalls, UrbanSegment) {
     UrbanSegment s = profile_segment();
     s.analyze();
     s.through_demand_veh_h = 1200.0;
-    s.flow_profile_time_step_s = 0.01;
     expect_cancellations_leave_the_record<UrbanSegment>(
         s, [](UrbanSegment& r) { r.analyze(); },
         [](const UrbanSegment& r) { return hcm::urban_segments::urban_segments::write_urban_segment(r); });
@@ -142,6 +142,12 @@ TEST(CancelledCalls, UrbanFacility) {
     expect_cancellations_leave_the_record<uf::UrbanFacility>(
         urban_facility(), [](uf::UrbanFacility& f) { uf::analyze(f); },
         [](const uf::UrbanFacility& f) { return uf::write_urban_facility(f); });
+}
+
+TEST(CancelledCalls, SmallProfilesNeverStop) {
+    uf::UrbanFacility f = urban_facility();
+    for (UrbanSegment& s : f.segments) s.flow_profile_time_step_s = 0.01;  // 10^4 steps
+    EXPECT_EQ(run_stopping_at<uf::UrbanFacility>(f, [](uf::UrbanFacility& r) { uf::analyze(r); }, 1), 0);
 }
 
 TEST(CancelledCalls, UrbanReliability) {
