@@ -180,8 +180,9 @@ struct ProfileGrid {
 ProfileGrid profile_grid(const UrbanSegment& s, double cycle_s) {
     const double dt = max2(s.flow_profile_time_step_s, MIN_PROFILE_STEP_S);
     const std::uint64_t n = platoon_dispersion::whole_steps(cycle_s / dt);
-    if (n <= platoon_dispersion::MAX_PROFILE_STEPS) return {n, dt};
-    return {platoon_dispersion::MAX_PROFILE_STEPS, cycle_s / static_cast<double>(platoon_dispersion::MAX_PROFILE_STEPS)};
+    constexpr std::uint64_t limit = platoon_dispersion::MAX_PROFILE_STEPS;
+    if (n <= limit) return {n, dt};
+    return {limit, cycle_s / static_cast<double>(limit)};
 }
 
 // Proportion arriving on green from the dispersed upstream discharge, or nothing when the
