@@ -178,3 +178,12 @@ def test_weighted_by_probability_alone():
     study.run()
     assert json.loads(study.metrics())["total_weight"] == 2.0
     assert study.tti_mean() == pytest.approx(1.25)
+
+
+def test_a_study_of_more_than_a_million_scenarios_is_refused_before_generation():
+    study = FreewayReliability(json.dumps({"facility": {"segments": [{}], "mainline_demand": [1000]},
+                                           "scenario_generation": {"replications": 300000}}))
+    with pytest.raises(ValueError, match=r"^study would build 18000000 scenarios \(months x weekdays x "
+                                         r"replications\); at most 1000000 are allowed$"):
+        study.run()
+    assert study.num_scenarios == 0

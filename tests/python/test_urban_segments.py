@@ -139,3 +139,45 @@ def test_physically_possible_results(length, lanes, limit, demand, control, dela
     first = segment.to_json()
     segment.analyze()
     assert segment.to_json() == first
+
+
+# The quickstart's signalized segment fed by an upstream signal (a 120-s cycle: a million profile
+# steps of 1.2e-4 s).
+PROFILED = {"segment_length_ft": 1800, "n_through_lanes": 2, "speed_limit_mph": 35, "through_demand_veh_h": 1100,
+            "control": "Signalized", "through_capacity_veh_h": 1750, "through_control_delay_s": 22.0,
+            "cycle_length_s": 120, "effective_green_s": 55, "downstream_green_start_s": 40,
+            "upstream_discharge_profiles": [[900, 3600, 0, 50, 20], [200, 1800, 55, 15, 8]]}
+
+
+def segment_p(step):
+    s = UrbanSegment(json.dumps({**PROFILED, "flow_profile_time_step_s": step}))
+    s.analyze()
+    return s.proportion_arriving_green
+
+
+def facility_p(step):
+    f = marvane.UrbanFacility(json.dumps({"segments": [{**PROFILED, "flow_profile_time_step_s": step}]}))
+    f.analyze()
+    return json.loads(f.to_json())["segments"][0]["proportion_arriving_green"]
+
+
+@pytest.mark.parametrize("proportion", [segment_p, facility_p], ids=["UrbanSegment", "UrbanFacility"])
+def test_profile_steps_beyond_the_limit_stay_on_the_dispersion_path(proportion):
+    at_limit = proportion(1.2e-4)
+    assert abs(at_limit - 55 / 120) > 0.1  # not the ratio path's g/C
+    assert proportion(1e-4) == proportion(1e-6) == at_limit  # finer steps are widened to the limit
+    assert proportion(2e-4) == pytest.approx(at_limit, abs=1e-3)
+
+
+def test_reliability_scenarios_widen_the_profile_step_alike():
+    def results(step):
+        weather = [{"total_precip_in": 3.0, "days_with_precip": 9, "mean_temp_f": 50, "precip_rate_in_h": 0.08}] * 12
+        config = {"months": [1], "days_of_week": [1], "analysis_periods_per_day": 1, "weather": weather,
+                  "boundary_signals": [{}], "incidents": {"segment_crash_frequencies": [5.0],
+                                                          "intersection_crash_frequencies": [8.0, 8.0]}}
+        segment = {**PROFILED, "flow_profile_time_step_s": step}
+        u = marvane.UrbanReliability(json.dumps({"facility": {"segments": [segment]}, "config": config}))
+        u.run()
+        return u.results()
+
+    assert results(1e-5) == results(1.2e-4)

@@ -5,6 +5,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "base/cancel.hpp"
 #include "base/format.hpp"
 #include "base/numeric.hpp"
 #include "base/units.hpp"
@@ -301,6 +302,7 @@ void compute_capacities(FreewayFacility& facility) {
     const std::size_t periods = num_periods(facility);
     refill(facility.capacity, n, periods, 0.0);  // no capacity reads another
     for (std::size_t i = 0; i < n; ++i) {
+        base::poll_cancel();
         for (std::size_t p = 0; p < periods; ++p) facility.capacity[i][p] = calculate_segment_capacity(facility, i, p);
     }
 }
@@ -560,6 +562,7 @@ void run_undersaturated_periods(FreewayFacility& f, std::size_t end, PeriodBuffe
     b.queued.assign(n, false);
     b.unused.assign(n, 0.0);
     for (std::size_t p = 0; p < end; ++p) {
+        base::poll_cancel();
         column(f.demand, p, b.flows);
         onrd_by_node(f.segments, p, b.on_ramp);
         offrd_by_node(f.segments, p, b.off_ramp);
@@ -574,6 +577,7 @@ void run_oversaturated_periods(FreewayFacility& f, std::size_t first, PeriodBuff
     b.queued_speed.resize(n);
     const auto& out = b.output;
     for (std::size_t p = first; p < periods; ++p) {
+        base::poll_cancel();
         fill_oversaturated_period_input(f, p, b.input);
         engine.run_period(b.input, b.output);
         for (std::size_t i = 0; i < n; ++i) {

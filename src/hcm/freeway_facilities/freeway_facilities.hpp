@@ -228,7 +228,7 @@ void fill_oversaturated_period_input(const FreewayFacility& facility, std::size_
                                      oversaturated::OversatPeriodInput& input);
 
 // Runs the whole core method and rewrites every result; throws hcm::Error (validation, time step)
-// and then leaves the facility unchanged.
+// or base::Cancelled (a cancelled call) and then leaves the facility unchanged.
 void run_analysis(FreewayFacility& facility);
 // The same on the facility itself, reusing its result storage: for a caller that analyses one
 // facility again and again with new inputs. After a failure its results are partly rewritten.

@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "base/cancel.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/freeway_facilities/facility_json.hpp"
 #include "hcm/weaving/weaving.hpp"
@@ -196,6 +197,7 @@ MlCellResults evaluate_ml_cells(const ManagedLaneFacility& facility, Matrix ml_d
     for (std::size_t i = 0; i < n; ++i) {
         const auto& entry = facility.ml.at(i);
         if (!entry) continue;
+        base::poll_cancel();
         const double capacity = calculate_ml_capacity(*entry, facility.ml_ffs, f_hv);
         const double ffs = ml_free_flow_speed(*entry, facility.ml_ffs);
         const double lanes = ml_lanes(*entry);
@@ -253,10 +255,19 @@ PeriodMeasures calculate_period_measures(const ManagedLaneFacility& facility, co
     return out;
 }
 
-void run_analysis(ManagedLaneFacility& facility) {
+void run_analysis(ManagedLaneFacility& target) {
+    // The steps work on a copy, which the facility takes when they have all finished, or when the
+    // GP run fails (the entry steps stay; the failed run changed nothing): a cancelled analysis
+    // leaves the facility as it was.
+    ManagedLaneFacility facility = target;
     identify_lane_group_entries(facility);
     determine_cross_weave_caf_schedules(facility);
-    ff::run_analysis(facility.gp);
+    try {
+        ff::run_analysis(facility.gp);
+    } catch (const Error&) {
+        target = std::move(facility);
+        throw;
+    }
 
     MlCellResults cells = evaluate_ml_cells(facility, estimate_ml_demands(facility));
     const std::size_t periods = num_periods(facility);
@@ -266,6 +277,7 @@ void run_analysis(ManagedLaneFacility& facility) {
     ml_group.reserve(periods);
     combined.reserve(periods);
     for (std::size_t p = 0; p < periods; ++p) {
+        base::poll_cancel();
         PeriodMeasures m = calculate_period_measures(facility, cells, p);
         gp_group.push_back(m.gp_group);
         ml_group.push_back(m.ml_group);
@@ -283,6 +295,7 @@ void run_analysis(ManagedLaneFacility& facility) {
     facility.gp_group_performance = std::move(gp_group);
     facility.ml_group_performance = std::move(ml_group);
     facility.facility_performance = std::move(combined);
+    target = std::move(facility);
 }
 
 const PeriodPerformance& period_performance(const ManagedLaneFacility& facility, std::size_t period) {

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/cancel.hpp"
 #include "base/numeric.hpp"
 #include "base/units.hpp"
 
@@ -26,6 +27,15 @@ struct PlainComparison {
     static double min(double a, double b) { return b < a ? b : a; }
     static double max(double a, double b) { return b > a ? b : a; }
 };
+
+// The time steps of a period run in stretches of about this many segment-steps (a few
+// milliseconds), with a poll for cancellation before each: a long facility can stop within a period.
+constexpr std::size_t SEGMENT_STEPS_PER_POLL = 1'000'000;
+
+std::uint32_t steps_between_polls(std::size_t segments) {
+    const std::size_t steps = SEGMENT_STEPS_PER_POLL / std::max<std::size_t>(segments, 1);
+    return static_cast<std::uint32_t>(std::clamp<std::size_t>(steps, 1, UINT32_MAX));
+}
 
 template <class MinMax, class... T>
 inline double min_of(double a, double b, T... rest) {
@@ -181,10 +191,15 @@ void OversaturatedEngine::run_period(const OversatPeriodInput& in, OversatPeriod
     std::fill(sums_.begin(), sums_.end(), NodeSums{});
 
     const double mainline_step = in.mainline_demand_veh_h / steps_per_hour_;
-    if (plain_arithmetic_) {
-        for (std::uint32_t step = 0; step < steps_per_period_; ++step) advance_one_step<PlainComparison>(mainline_step);
-    } else {
-        for (std::uint32_t step = 0; step < steps_per_period_; ++step) advance_one_step<NanIgnoring>(mainline_step);
+    const std::uint32_t per_poll = steps_between_polls(n_);
+    for (std::uint32_t step = 0; step < steps_per_period_;) {
+        base::poll_cancel();
+        const std::uint32_t end = step + std::min(per_poll, steps_per_period_ - step);
+        if (plain_arithmetic_) {
+            for (; step < end; ++step) advance_one_step<PlainComparison>(mainline_step);
+        } else {
+            for (; step < end; ++step) advance_one_step<NanIgnoring>(mainline_step);
+        }
     }
 
     add_period_demand(in);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <utility>
 
+#include "base/cancel.hpp"
 #include "base/units.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/freeway_facilities/facility_json.hpp"
@@ -231,6 +232,7 @@ void run(ReliabilityAnalysis& analysis) {
     FreewayFacility scratch = seed;
     ScenarioFactors factors;
     for (const FreewayScenario& scenario : set.scenarios) {
+        base::poll_cancel();
         scenario_factors(scenario, analysis.scenario_generation, seed, factors);
         apply_scenario(factors, seed, scratch);
         ff::run_analysis_in_place(scratch);

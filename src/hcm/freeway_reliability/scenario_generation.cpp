@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "base/cancel.hpp"
 #include "base/format.hpp"
 #include "base/numeric.hpp"
 #include "hcm/common/error.hpp"
@@ -99,6 +100,25 @@ double seed_demand_multiplier(const ScenarioGenerationConfig& config) {
     return *entry;
 }
 
+// Scenarios of the study: one per month, weekday and replication (saturated at the largest count).
+std::uint64_t scenario_count(const ScenarioGenerationConfig& config) {
+    std::uint64_t count = 0;
+    if (__builtin_mul_overflow(std::uint64_t{config.months.size()}, std::uint64_t{config.weekdays.size()}, &count) ||
+        __builtin_mul_overflow(count, std::uint64_t{config.replications}, &count)) {
+        return std::numeric_limits<std::uint64_t>::max();
+    }
+    return count;
+}
+
+void check_study_size(const ScenarioGenerationConfig& config) {
+    const std::uint64_t count = scenario_count(config);
+    if (count <= MAX_SCENARIOS) return;
+    throw Error("study would build " +
+                (count == std::numeric_limits<std::uint64_t>::max() ? std::string("more than ") : std::string()) +
+                std::to_string(count) + " scenarios (months x weekdays x replications); at most " +
+                std::to_string(MAX_SCENARIOS) + " are allowed");
+}
+
 // Checks the inputs in this order, so the first fault found is the one reported (months, weekdays,
 // replications, seed periods, month numbers, the 12 multiplier rows, weather, day counts, the seed
 // day's multiplier), and returns the seed day's multiplier.
@@ -113,6 +133,7 @@ double validate_inputs(const ScenarioGenerationConfig& config, const SeedStatist
         throw Error("demand_multipliers must have 12 rows (Jan-Dec)");
     if (config.weather) validate_weather(*config.weather);
     validate_day_counts(config, config.months.size() * config.weekdays.size());
+    check_study_size(config);
     return seed_demand_multiplier(config);
 }
 
@@ -672,6 +693,7 @@ std::vector<IncidentPlace> place_incidents(std::span<const std::size_t> segment_
     out.reserve(incidents.size());
 
     for (const PendingIncident& incident : incidents) {
+        base::poll_cancel();
         if (incident.scenario >= by_scenario.size()) by_scenario.resize(incident.scenario + 1);
         const std::vector<PlacedIncident>& existing = by_scenario[incident.scenario];
         const std::size_t d = incident.duration_periods;

@@ -206,6 +206,8 @@ double interpolate_weather_factor(const exhibits::WeatherRow& row, double ffs);
 // Limits that keep one study's generation bounded.
 inline constexpr double MAX_INCIDENT_DURATION_MIN = 10000.0;
 inline constexpr double MAX_EXPECTED_INCIDENTS_PER_SCENARIO = 100.0;
+// Every scenario is analysed while the caller waits: a larger study is refused before any draw.
+inline constexpr std::uint64_t MAX_SCENARIOS = 1'000'000;
 // Random placements tried for a weather event before the scan for the first free place.
 inline constexpr std::size_t WEATHER_PLACEMENT_ATTEMPTS = 1000;
 

@@ -9,7 +9,9 @@
 #include <numbers>
 #include <optional>
 #include <string>
+#include <utility>
 
+#include "base/cancel.hpp"
 #include "base/numeric.hpp"
 #include "base/units.hpp"
 #include "hcm/common/error.hpp"
@@ -67,6 +69,7 @@ ModeValues integrate_modes(const OffStreetBicycleFacility& f, const ModeValues& 
         const double speed = f.mode_speeds[i];
         if (!(rates[i] > 0.0) || !(speed > 0.0)) continue;
         const double sd = f.mode_speed_sds[i];
+        base::poll_cancel();
         out[i] = time_averaged_integral(*grid, rates[i] / speed, [&](double x) { return share(speed, sd, x); });
     }
     return out;
@@ -122,6 +125,16 @@ Meetings meetings(const OffStreetBicycleFacility& f, const ModeValues& opposing_
     m.total = m.on_path;
     for (const double met : m.by_mode) m.total += met;
     return m;
+}
+
+// Runs `step` on a copy of the record, which replaces the record once the step has finished: a
+// step whose integration is cancelled part-way leaves the record as it was.
+template <class Step>
+auto on_copy(OffStreetBicycleFacility& record, Step step) {
+    OffStreetBicycleFacility copy = record;
+    const auto result = step(copy);
+    record = std::move(copy);
+    return result;
 }
 
 // The probability that a user is present within `look_ahead_ft` at `density` users/mi.
@@ -247,18 +260,22 @@ std::pair<ModeValues, ModeValues> OffStreetBicycleFacility::stored_flow_rates() 
 }
 
 double OffStreetBicycleFacility::calculate_active_passings_per_minute() {
-    const Passings p = active_passings(*this, stored_flow_rates().first);
-    active_passings_by_mode = p.by_mode;
-    active_passings_per_minute = p.total;
-    return p.total;
+    return on_copy(*this, [](OffStreetBicycleFacility& f) {
+        const Passings p = active_passings(f, f.stored_flow_rates().first);
+        f.active_passings_by_mode = p.by_mode;
+        f.active_passings_per_minute = p.total;
+        return p.total;
+    });
 }
 
 double OffStreetBicycleFacility::calculate_meetings_per_minute() {
-    const Meetings m = meetings(*this, stored_flow_rates().second);
-    on_path_meetings = m.on_path;
-    meetings_by_mode = m.by_mode;
-    meetings_per_minute = m.total;
-    return m.total;
+    return on_copy(*this, [](OffStreetBicycleFacility& f) {
+        const Meetings m = meetings(f, f.stored_flow_rates().second);
+        f.on_path_meetings = m.on_path;
+        f.meetings_by_mode = m.by_mode;
+        f.meetings_per_minute = m.total;
+        return m.total;
+    });
 }
 
 std::uint8_t OffStreetBicycleFacility::determine_number_of_effective_lanes() {
@@ -289,16 +306,18 @@ double OffStreetBicycleFacility::calculate_delayed_passings_per_minute() {
 }
 
 double OffStreetBicycleFacility::determine_blos() {
-    const double a_t = stored_active_passings();
-    const double m_t = meetings_per_minute ? *meetings_per_minute : calculate_meetings_per_minute();
-    const double dp = delayed_passings_per_minute ? *delayed_passings_per_minute
-                                                  : calculate_delayed_passings_per_minute();
-    const double events = ACTIVE_PASSING_WEIGHT * a_t + m_t;
-    const double score = blos_of(*this, events, dp);
-    weighted_events_per_minute = events;
-    blos_score = score;
-    los = bicycle_los(score);
-    return score;
+    return on_copy(*this, [](OffStreetBicycleFacility& f) {
+        const double a_t = f.stored_active_passings();
+        const double m_t = f.meetings_per_minute ? *f.meetings_per_minute : f.calculate_meetings_per_minute();
+        const double dp = f.delayed_passings_per_minute ? *f.delayed_passings_per_minute
+                                                        : f.calculate_delayed_passings_per_minute();
+        const double events = ACTIVE_PASSING_WEIGHT * a_t + m_t;
+        const double score = blos_of(f, events, dp);
+        f.weighted_events_per_minute = events;
+        f.blos_score = score;
+        f.los = bicycle_los(score);
+        return score;
+    });
 }
 
 LevelOfService OffStreetBicycleFacility::adjust_los_for_low_volume_paths() {
@@ -315,14 +334,16 @@ LevelOfService OffStreetBicycleFacility::adjust_los_for_low_volume_paths() {
 }
 
 LevelOfService OffStreetBicycleFacility::analyze() {
-    calculate_directional_flow_rates();
-    calculate_active_passings_per_minute();
-    calculate_meetings_per_minute();
-    determine_number_of_effective_lanes();
-    calculate_probability_of_delayed_passing();
-    calculate_delayed_passings_per_minute();
-    determine_blos();
-    return adjust_los_for_low_volume_paths();
+    return on_copy(*this, [](OffStreetBicycleFacility& f) {
+        f.calculate_directional_flow_rates();
+        f.calculate_active_passings_per_minute();
+        f.calculate_meetings_per_minute();
+        f.determine_number_of_effective_lanes();
+        f.calculate_probability_of_delayed_passing();
+        f.calculate_delayed_passings_per_minute();
+        f.determine_blos();
+        return f.adjust_los_for_low_volume_paths();
+    });
 }
 
 }  // namespace hcm::offstreet_pedbike

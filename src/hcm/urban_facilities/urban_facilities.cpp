@@ -1,6 +1,8 @@
 #include "hcm/urban_facilities/urban_facilities.hpp"
 
+#include <algorithm>
 #include <string>
+#include <utility>
 
 #include "base/numeric.hpp"
 #include "base/units.hpp"
@@ -134,7 +136,17 @@ const FacilityResults& aggregate(UrbanFacility& facility) {
 }
 
 const FacilityResults& analyze(UrbanFacility& facility) {
-    for (UrbanSegment& segment : facility.segments) segment.analyze();
+    // A segment whose analysis can stop part-way (a large arrival profile, when the call is
+    // cancelled) makes the segments run on a copy, so that a cancelled analysis leaves the
+    // facility as it was.
+    const auto& all = facility.segments;
+    if (std::any_of(all.begin(), all.end(), urban_segments::urban_segments::analysis_polls_cancellation)) {
+        std::vector<UrbanSegment> segments = all;
+        for (UrbanSegment& segment : segments) segment.analyze();
+        facility.segments = std::move(segments);
+    } else {
+        for (UrbanSegment& segment : facility.segments) segment.analyze();
+    }
     return aggregate(facility);
 }
 

@@ -116,7 +116,8 @@ FacilityResults aggregate_segments(std::span<const UrbanSegment> segments,
 const FacilityResults& aggregate(UrbanFacility& facility);
 
 // The full facility analysis: the Chapter 18 procedure on every segment in order, then
-// aggregate(). A failing aggregation leaves the segments analysed.
+// aggregate(). A failing aggregation leaves the segments analysed; a cancelled analysis
+// (base::Cancelled) leaves the facility as it was.
 const FacilityResults& analyze(UrbanFacility& facility);
 
 // Queue-storage check: true when the back of queue, at the given vehicle spacing, needs more than

@@ -7,6 +7,7 @@
 #include <span>
 #include <utility>
 
+#include "base/cancel.hpp"
 #include "base/numeric.hpp"
 #include "base/units.hpp"
 #include "hcm/common/error.hpp"
@@ -303,6 +304,7 @@ std::vector<UrbanIncident> draw_incidents(const IncidentContext& cx, const std::
     const auto column = static_cast<std::size_t>(cx.config.functional_class);
     const std::span<const UrbanWeatherEvent> all(events);
     for (const RrpDay& day : days) {
+        base::poll_cancel();
         double atdm = 1.0;
         for (const AtdmStrategy& s : cx.strategies)
             if (matches_day(s, day.month, day.day_of_week)) atdm *= s.crash_frequency_adjustment;
@@ -347,6 +349,7 @@ std::vector<UrbanScenario> build_scenarios(const UrbanReliabilityConfig& config,
     const std::span<const UrbanWeatherEvent> all(events);
     std::size_t first_incident = 0;  // incidents are in day order
     for (const RrpDay& day : days) {
+        base::poll_cancel();
         const auto day_events = all.subspan(events_first[day.day], events_first[day.day + 1] - events_first[day.day]);
         while (first_incident < incidents.size() && incidents[first_incident].day < day.day) ++first_incident;
         for (std::uint64_t p = 0; p < config.analysis_periods_per_day; ++p) {
@@ -731,30 +734,50 @@ double adaptive_signal_sat_flow_adjustment(std::optional<double> target_delay_re
     return 1.0 / (1.0 - p / 100.0);
 }
 
+namespace {
+
+// Step 2: the base case, on the study's copy of the facility. A failing aggregation leaves the
+// study's segments analysed, as the facility analysis does.
+double analyze_base_case(UrbanReliability& study, UrbanFacility& facility) {
+    try {
+        return urban_facilities::urban_facilities::analyze(facility).base_free_flow_travel_time_s;
+    } catch (const Error&) {
+        study.facility.segments = std::move(facility.segments);
+        throw;
+    }
+}
+
+// Swaps the run's weather events, incidents and scenarios with the study's.
+void swap_run_state(UrbanReliability& study, std::vector<UrbanWeatherEvent>& events,
+                    std::vector<UrbanIncident>& incidents, std::vector<UrbanScenario>& scenarios) {
+    std::swap(study.weather_events, events);
+    std::swap(study.incidents, incidents);
+    std::swap(study.scenarios, scenarios);
+}
+
+}  // namespace
+
 const UrbanReliabilityResults& run(UrbanReliability& study) {
     check_study(study);  // Step 1: nothing has changed yet
 
-    // Step 2: the base case. A failing aggregation leaves the segments analysed. Aggregation
-    // always stores its results when it returns, so there is no "no results" case to report.
-    const double base_fft = urban_facilities::urban_facilities::analyze(study.facility).base_free_flow_travel_time_s;
+    // The run works on a copy of the facility and on local state; the study takes them at the end,
+    // so that a cancelled run leaves it as it was.
+    UrbanFacility facility = study.facility;
+    const double base_fft = analyze_base_case(study, facility);  // Step 2
 
     const UrbanReliabilityConfig& config = study.config;
     std::vector<UrbanWeatherEvent> events = weather_record(config);                      // Step 3
     const DryCrashRates rates = dry_crash_rates(config.incidents, events);               // Step 4
     const std::vector<RrpDay> days = reporting_period_days(config);                      // Step 5
     const std::vector<std::size_t> events_first = events_by_day(events, WEATHER_RECORD_DAYS);
-    const IncidentContext incident_cx{study.facility, config, study.atdm_strategies, rates,
+    const IncidentContext incident_cx{facility, config, study.atdm_strategies, rates,
                                       crash_adjustment_factors(config.incidents)};
     std::vector<UrbanIncident> incidents = draw_incidents(incident_cx, days, events, events_first);  // Step 6
     std::vector<UrbanScenario> scenarios = build_scenarios(config, days, events, events_first, incidents);  // Step 7
 
-    // Nothing fails from here on: the run-time state is replaced in place.
-    study.weather_events = std::move(events);
-    study.incidents = std::move(incidents);
-    study.scenarios = std::move(scenarios);
-
-    // Step 8.
-    const std::span<const UrbanSegment> base(study.facility.segments);
+    // Step 8. The scenarios read the run's incidents from the study: the run's state is swapped
+    // in, and back out when the loop does not finish.
+    const std::span<const UrbanSegment> base(facility.segments);
     double fft = 0.0, demand = 0.0;
     for (const UrbanSegment& s : base) {
         const double ffs = s.free_flow_speed_mph.value_or(std::numeric_limits<double>::quiet_NaN());
@@ -764,22 +787,33 @@ const UrbanReliabilityResults& run(UrbanReliability& study) {
     const ScenarioContext cx{study, base, fft, demand / static_cast<double>(base.size())};
     std::vector<double> queues(base.size(), 0.0);
     std::vector<UrbanSegment> copies(base.begin(), base.end());
-    study.scenario_outcomes.clear();
-    study.scenario_outcomes.reserve(study.scenarios.size());
-    study.observations.clear();
-    std::uint64_t day = std::numeric_limits<std::uint64_t>::max();
-    for (const UrbanScenario& sc : study.scenarios) {
-        if (sc.day != day) {
-            std::fill(queues.begin(), queues.end(), 0.0);
-            day = sc.day;
+    std::vector<UrbanScenarioOutcome> outcomes;
+    std::vector<TravelTimeObservation> observations;
+    swap_run_state(study, events, incidents, scenarios);
+    try {
+        outcomes.reserve(study.scenarios.size());
+        std::uint64_t day = std::numeric_limits<std::uint64_t>::max();
+        for (const UrbanScenario& sc : study.scenarios) {
+            base::poll_cancel();
+            if (sc.day != day) {
+                std::fill(queues.begin(), queues.end(), 0.0);
+                day = sc.day;
+            }
+            const UrbanScenarioOutcome outcome = evaluate_scenario(cx, sc, queues, copies);
+            const double weight = config.vmt_weighted ? std::max(outcome.vmt, MIN_VMT_WEIGHT) : 1.0;
+            // A scenario without a finite TTI counts as a scenario but leaves no observation.
+            if (weight > 0.0 && std::isfinite(outcome.tti)) observations.push_back({outcome.tti, weight});
+            outcomes.push_back(outcome);
         }
-        const UrbanScenarioOutcome outcome = evaluate_scenario(cx, sc, queues, copies);
-        const double weight = config.vmt_weighted ? std::max(outcome.vmt, MIN_VMT_WEIGHT) : 1.0;
-        // A scenario without a finite TTI counts as a scenario but leaves no observation.
-        if (weight > 0.0 && std::isfinite(outcome.tti)) study.observations.push_back({outcome.tti, weight});
-        study.scenario_outcomes.push_back(outcome);
+    } catch (...) {
+        swap_run_state(study, events, incidents, scenarios);
+        throw;
     }
 
+    // Nothing fails from here on: the run's state replaces the previous run's.
+    study.facility = std::move(facility);
+    study.scenario_outcomes = std::move(outcomes);
+    study.observations = std::move(observations);
     return study.results.emplace(summarise(study, base_fft));  // Step 9
 }
 

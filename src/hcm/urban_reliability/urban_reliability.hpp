@@ -209,9 +209,10 @@ std::string write_results(const UrbanReliabilityResults& results);
 
 // The whole study. Throws hcm::Error for the checks of the document, before anything changes,
 // and for a failing facility aggregation, which leaves the segments analysed; in both cases the
-// state of the previous run stays as it was. Otherwise replaces that state and returns the stored
-// results. A scenario whose TTI is not finite (a boundary signal without capacity) counts in
-// num_scenarios and the means but leaves no observation in the TTI distribution.
+// state of the previous run stays as it was. A cancelled run (base::Cancelled) leaves the study
+// as it was. Otherwise replaces that state and returns the stored results. A scenario whose TTI
+// is not finite (a boundary signal without capacity) counts in num_scenarios and the means but
+// leaves no observation in the TTI distribution.
 const UrbanReliabilityResults& run(UrbanReliability& study);
 
 // A study builds at most this many scenarios (reporting-period days x analysis periods).

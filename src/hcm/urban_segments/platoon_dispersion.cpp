@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "base/cancel.hpp"
 #include "base/numeric.hpp"
 #include "hcm/common/error.hpp"
 #include "json/jsonio.hpp"
@@ -79,11 +80,13 @@ void add_departures(const MovementDischarge& m, double step_s, std::uint64_t lag
 
 // Disperses the (already lagged) departures over repeated cycles until the profile settles:
 // y_i = (1 - F) y_(i-1) + F departures_i, carried over from the end of the previous cycle.
-// `profile` holds n zeros on entry and the dispersed arrivals on return.
-void disperse(std::span<const double> departures, double smoothing, std::span<double> profile) {
+// `profile` holds n zeros on entry and the dispersed arrivals on return. With `poll`, each pass
+// first polls for cancellation.
+void disperse(std::span<const double> departures, double smoothing, std::span<double> profile, bool poll) {
     const std::size_t n = profile.size();
     const double keep = 1.0 - smoothing;
     for (int pass = 0; pass < MAX_PASSES; ++pass) {
+        if (poll) base::poll_cancel();
         double y = profile[n - 1];
         double change = 0.0;
         for (std::size_t i = 0; i < n; ++i) {
@@ -123,6 +126,7 @@ std::vector<double> combined_arrival_profile(std::span<const MovementDischarge> 
         const double smoothing = 1.0 / (1.0 + SMOOTHING_TRAVEL_COEFF * travel_steps + SMOOTHING_STEP_COEFF / dt);
         const std::uint64_t lag = wrap_step(whole_steps_signed(travel_steps - 1.0 / smoothing + LAG_OFFSET_STEPS), n);
 
+        const bool poll = profile_polls(discharges.size(), n);
         std::vector<double> scratch(2 * n);
         std::span<double> departures(scratch.data(), n);
         std::span<double> profile(scratch.data() + n, n);
@@ -130,7 +134,7 @@ std::vector<double> combined_arrival_profile(std::span<const MovementDischarge> 
             if (!(m.green_duration_s > 0.0)) continue;  // disperses to all zeros
             std::fill(scratch.begin(), scratch.end(), 0.0);
             add_departures(m, step_s, lag, departures);
-            disperse(departures, smoothing, profile);
+            disperse(departures, smoothing, profile, poll);
             for (std::size_t i = 0; i < n; ++i) total[i] += profile[i];
         }
     }

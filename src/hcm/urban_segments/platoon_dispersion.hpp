@@ -55,12 +55,24 @@ inline std::uint64_t wrap_step(std::int64_t k, std::uint64_t n) {
 // into their own fallback or refusal before asking for the profile.
 inline constexpr std::uint64_t MAX_PROFILE_STEPS = 1'000'000;
 
+// A profile of at least this much work (discharges x steps) polls for cancellation before every
+// pass of its dispersion; a smaller one takes milliseconds at most and never stops part-way, so
+// that its callers need not prepare for a cancelled profile.
+inline constexpr std::uint64_t MIN_POLLED_PROFILE_WORK = 100'000;
+
+// Whether a profile of n steps from that many discharges polls for cancellation (n at most
+// MAX_PROFILE_STEPS).
+inline bool profile_polls(std::size_t discharges, std::uint64_t n) {
+    return static_cast<std::uint64_t>(discharges) * n >= MIN_POLLED_PROFILE_WORK;
+}
+
 // Arrival profile at the downstream point: entry i is the number of vehicles arriving during step
 // i of one cycle of n steps of `step_s` seconds, from the upstream `discharges` dispersed over
 // the travel time `travel_time_s`, plus `uniform_volume_veh_h` spread evenly over the cycle when
 // positive. A green that is not positive (or not a number) contributes nothing; green starts
 // before zero and greens longer than the cycle wrap modulo n. n = 0 gives an empty profile.
-// Throws hcm::Error for n above MAX_PROFILE_STEPS.
+// Throws hcm::Error for n above MAX_PROFILE_STEPS, and base::Cancelled when a profile that polls
+// (profile_polls) is cancelled.
 std::vector<double> combined_arrival_profile(std::span<const MovementDischarge> discharges, std::uint64_t n,
                                              double uniform_volume_veh_h, double step_s, double travel_time_s);
 

@@ -169,13 +169,27 @@ double platoon_ratio_of(const UrbanSegment& s) {
     return 1.0;
 }
 
-// Proportion arriving on green from the dispersed upstream discharge, or nothing when the
-// profile would have no steps or more than the profile limit (a step far too small for the
-// cycle): the ratio path then applies.
-std::optional<double> dispersion_proportion(const UrbanSegment& s, double green_s, double cycle_s) {
+// The arrival profile's grid over a cycle: n steps of dt (none for a step over twice the cycle). A
+// step that would cut the cycle into more than the profile limit is widened to cycle / limit, so
+// the result stays on the dispersion path and changes continuously across the limit.
+struct ProfileGrid {
+    std::uint64_t steps;
+    double step_s;
+};
+
+ProfileGrid profile_grid(const UrbanSegment& s, double cycle_s) {
     const double dt = max2(s.flow_profile_time_step_s, MIN_PROFILE_STEP_S);
     const std::uint64_t n = platoon_dispersion::whole_steps(cycle_s / dt);
-    if (n == 0 || n > platoon_dispersion::MAX_PROFILE_STEPS) return std::nullopt;
+    constexpr std::uint64_t limit = platoon_dispersion::MAX_PROFILE_STEPS;
+    if (n <= limit) return {n, dt};
+    return {limit, cycle_s / static_cast<double>(limit)};
+}
+
+// Proportion arriving on green from the dispersed upstream discharge, or nothing when the
+// profile would have no steps: the ratio path then applies.
+std::optional<double> dispersion_proportion(const UrbanSegment& s, double green_s, double cycle_s) {
+    const auto [n, dt] = profile_grid(s, cycle_s);
+    if (n == 0) return std::nullopt;
     const std::vector<double> profile = platoon_dispersion::combined_arrival_profile(
         *s.upstream_discharge_profiles, n, s.arrival_uniform_volume_veh_h, dt, *s.running_time_s);
     const std::uint64_t start =
@@ -263,14 +277,16 @@ double perception_score(double prop_left_turn_lanes, double spatial_stop_rate_st
     return score;
 }
 
-void UrbanSegment::analyze() {
-    UrbanSegment& s = *this;
+namespace {
+
+void run_motorized_vehicle_steps(UrbanSegment& s) {
     // Step 1: demand against the through capacity.
-    if (through_capacity_veh_h)
-        demand_exceeds_capacity = *through_capacity_veh_h > 0.0 && through_demand_veh_h > *through_capacity_veh_h;
+    if (s.through_capacity_veh_h)
+        s.demand_exceeds_capacity =
+            *s.through_capacity_veh_h > 0.0 && s.through_demand_veh_h > *s.through_capacity_veh_h;
     else
-        demand_exceeds_capacity = std::nullopt;
-    const ControlTerms control_row = control_terms(control, through_demand_veh_h, through_capacity_veh_h);
+        s.demand_exceeds_capacity = std::nullopt;
+    const ControlTerms control_row = control_terms(s.control, s.through_demand_veh_h, s.through_capacity_veh_h);
     determine_base_free_flow_speed(s);
     determine_free_flow_speed(s);
     determine_proximity_adjustment(s);
@@ -282,6 +298,28 @@ void UrbanSegment::analyze() {
     determine_travel_speed(s);
     determine_los(s);
     determine_perception_score(s);
+}
+
+}  // namespace
+
+bool analysis_polls_cancellation(const UrbanSegment& s) {
+    if (s.control != BoundaryControlType::Signalized || !s.upstream_discharge_profiles || !s.cycle_length_s) {
+        return false;
+    }
+    return platoon_dispersion::profile_polls(s.upstream_discharge_profiles->size(),
+                                             profile_grid(s, *s.cycle_length_s).steps);
+}
+
+void UrbanSegment::analyze() {
+    // Only a profile that polls (Step 7) can stop part-way, when the call is cancelled: the steps
+    // then run on a copy, so that a cancelled analysis leaves the record as it was.
+    if (analysis_polls_cancellation(*this)) {
+        UrbanSegment analysed = *this;
+        run_motorized_vehicle_steps(analysed);
+        *this = std::move(analysed);
+        return;
+    }
+    run_motorized_vehicle_steps(*this);
 }
 
 double full_stop_rate_signalized(std::uint32_t lanes, double stopped_veh_ln, double queue23_veh_ln, double green_s,

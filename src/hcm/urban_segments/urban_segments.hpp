@@ -111,10 +111,11 @@ struct UrbanSegment {
     std::optional<double> perception_score;     // I_a,seg (Equation 18-17)
 
     // The Chapter 18 motorized-vehicle procedure (Steps 1-3 and 5-10), writing its results into
-    // this record. Never throws: degenerate inputs give non-finite results. A Signalized segment
-    // without timing keeps its proportion arriving on green; the full stop rate, spatial stop rate
-    // and perception score keep their values when their inputs are absent; the computed
-    // access-point delays are replaced only on the per-approach path.
+    // this record. Fails only when cancelled (base::Cancelled, the record unchanged); degenerate
+    // inputs give non-finite results. A Signalized segment without timing keeps its proportion
+    // arriving on green; the full stop rate, spatial stop rate and perception score keep their
+    // values when their inputs are absent; the computed access-point delays are replaced only on
+    // the per-approach path.
     void analyze();
 
     friend bool operator==(const UrbanSegment&, const UrbanSegment&) = default;
@@ -128,6 +129,10 @@ UrbanSegment read_urban_segment(std::string_view text);
 
 // The pretty (two-space) document of the whole record, inputs and results, every key written.
 std::string write_urban_segment(const UrbanSegment& segment);
+
+// Whether the segment's analysis builds an arrival profile large enough to poll for cancellation
+// (platoon_dispersion::profile_polls), the only part of it that can stop part-way.
+bool analysis_polls_cancellation(const UrbanSegment& segment);
 
 // Full stop rate h (stops/veh) at a signalized boundary from the stopped vehicles per lane, the
 // second- and third-term back-of-queue sum per lane, the effective green (s), the saturation flow

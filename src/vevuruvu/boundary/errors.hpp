@@ -9,6 +9,8 @@
 
 #include <string_view>
 
+#include "vevuruvu/boundary/interrupt.hpp"
+
 namespace vevuruvu::boundary {
 
 // The PanicException type, created once per process.
@@ -21,12 +23,12 @@ void set_error(PyObject* type, std::string_view message);
 // Sets the Python error for the exception being handled (call only inside a catch block).
 void set_python_error_from_current_exception();
 
-// Runs `fn`, converting any C++ exception to the Python error of the rules above.
-// Returns false (with the Python error set) on failure.
+// Runs `fn` (interruptible by a pending signal), converting any C++ exception to the Python
+// error of the rules above. Returns false (with the Python error set) on failure.
 template <class F>
 bool run_guarded(F&& fn) {
     try {
-        fn();
+        interruptible(fn);
         return true;
     } catch (...) {
         set_python_error_from_current_exception();
@@ -34,12 +36,13 @@ bool run_guarded(F&& fn) {
     }
 }
 
-// Runs `fn` and returns its result; a failure becomes a pybind11::error_already_set carrying the
-// Python error of the rules above, so that pybind11 re-raises it unchanged.
+// Runs `fn` (interruptible by a pending signal) and returns its result; a failure becomes a
+// pybind11::error_already_set carrying the Python error of the rules above, so that pybind11
+// re-raises it unchanged.
 template <class F>
 decltype(auto) call_guarded(F&& fn) {
     try {
-        return fn();
+        return interruptible(fn);
     } catch (pybind11::error_already_set&) {
         throw;
     } catch (...) {

@@ -82,6 +82,15 @@ const InvalidCase kInvalid[] = {
      "day_counts must be non-negative with a positive sum"},
     {"DayCountsSumOverflows", [](C& c, S&) { c.day_counts = std::vector<double>(60, 1e307); },
      "day_counts must be non-negative with a positive sum"},
+    {"MoreThanAMillionScenarios", [](C& c, S&) { c.replications = 16'667; },
+     "study would build 1000020 scenarios (months x weekdays x replications); at most 1000000 are allowed"},
+    {"OneScenarioTooMany",
+     [](C& c, S&) {
+         c.months = {7};
+         c.weekdays = {Weekday::Friday};
+         c.replications = 1'000'001;
+     },
+     "study would build 1000001 scenarios (months x weekdays x replications); at most 1000000 are allowed"},
     {"SeedMultiplierZero", [](C& c, S&) { c.demand_multipliers[0][0] = 0.0; },
      "seed demand multiplier must be positive"},
     {"SixSeverities", [](C& c, S&) { c.incidents.emplace().severity_distribution = {0.5, 0.5, 0, 0, 0, 0}; },

@@ -237,18 +237,24 @@ TEST(UrbanSegmentAnalysis, ProportionArrivingGreen) {
     EXPECT_DOUBLE_EQ(*analysed(s).proportion_arriving_green, 0.123);
 }
 
-TEST(UrbanSegmentAnalysis, ProfileStepsBeyondTheLimitTakeTheRatioPath) {
+TEST(UrbanSegmentAnalysis, ProfileStepsBeyondTheLimitWidenTheStep) {
     UrbanSegment s = signalized_segment();
     s.upstream_discharge_profiles = std::vector<MovementDischarge>{{900, 3600, 0, 40, 15}};
-    s.arrival_type = 3;
+    s.arrival_type = 3;  // the ratio path would give 0.45
+    s.flow_profile_time_step_s = 1e-4;  // exactly 10^6 steps of the 100-s cycle: the limit
+    const double at_limit = *analysed(s).proportion_arriving_green;
+    EXPECT_GT(at_limit, 0.45 + 0.1);  // the dispersed platoon arrives mostly on green
     // 100 s / 1e-6 s would be 10^8 steps (the step is held at 1e-6 s, even when 0 or negative);
-    // 100 s / 5e-5 s is 2 x 10^6.
+    // 100 s / 5e-5 s is 2 x 10^6: each profile is built with the 1e-4-s step instead.
     for (double step : {1e-9, 0.0, -1.0, 5e-5}) {
         s.flow_profile_time_step_s = step;
-        EXPECT_DOUBLE_EQ(*analysed(s).proportion_arriving_green, 0.45) << step;
+        EXPECT_EQ(*analysed(s).proportion_arriving_green, at_limit) << step;
     }
-    s.flow_profile_time_step_s = 1e-4;  // exactly 10^6 steps: the profile is built
-    EXPECT_NE(*analysed(s).proportion_arriving_green, 0.45);
+    // Continuous across the limit: 999,999.6 steps round to the limit, 1,000,000.6 are widened.
+    for (double steps : {999'999.6, 1'000'000.6}) {
+        s.flow_profile_time_step_s = 100.0 / steps;
+        EXPECT_NEAR(*analysed(s).proportion_arriving_green, at_limit, 1e-6) << steps;
+    }
     // Greens far longer than the cycle and starts far off the axis do not walk step by step.
     s.flow_profile_time_step_s = 1.0;
     s.upstream_discharge_profiles = std::vector<MovementDischarge>{{900, 3600, -1e15, 1e13, 15}};
