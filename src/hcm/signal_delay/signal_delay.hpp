@@ -124,10 +124,17 @@ struct InitialQueue {
 };
 inline InitialQueue initial_queue_terms(double initial_veh, double flow, double capacity, double period_h);
 
+// What a capacity of 0 (or below) gives the initial-queue delay of a carried queue: the delay at
+// the least capacity of 1e-9 veh/h, huge but finite (the signalized intersection), or the unbounded
+// delay of a queue that never clears, +inf (the interchange and urban street reliability). Any
+// other capacity below 1e-9 veh/h counts as 1e-9 under both.
+enum class ZeroCapacity : std::uint8_t { Floor, Unbounded };
+
 // Initial-queue delay d3 (s/veh) of a queue Q_b carried into the period, in the factored forms of
 // the HCM's bracket: never negative and free of its cancellation at a vanishing flow. 0 without a
-// queue, flow or period; a capacity below 1e-9 veh/h counts as 1e-9.
-inline double initial_queue_delay(double initial_veh, double flow, double capacity, double period_h);
+// queue, flow or period; a capacity of 0 or below follows `zero_capacity`.
+inline double initial_queue_delay(double initial_veh, double flow, double capacity, double period_h,
+                                  ZeroCapacity zero_capacity = ZeroCapacity::Floor);
 
 // The queue left at the end of the period (veh, at least 0) from Q_b at the start; without flow
 // the queue is carried as it is.
@@ -209,8 +216,10 @@ inline InitialQueue initial_queue_terms(double initial_veh, double flow, double 
     return t;
 }
 
-inline double initial_queue_delay(double initial_veh, double flow, double capacity, double period_h) {
+inline double initial_queue_delay(double initial_veh, double flow, double capacity, double period_h,
+                                  ZeroCapacity zero_capacity) {
     if (!(period_h > 0.0) || !(initial_veh > 0.0) || !(flow > 0.0)) return 0.0;
+    if (zero_capacity == ZeroCapacity::Unbounded && capacity <= 0.0) return base::units::INF;
     const double c = base::max2(capacity, detail::MIN_QUEUE_CAPACITY);
     const InitialQueue t = initial_queue_terms(initial_veh, flow, c, period_h);
     // The bracket of the HCM's d3, (Q_e^2 - Q_eo^2) / 2c + t_A (Q_b + Q_e - Q_eo) / 2 - Q_b^2 / 2c,

@@ -195,7 +195,7 @@ void evaluate_lane_group(const SignalizedIntersection& x, LaneGroup& g, const Si
     }
     const double k = k_factor(x, g, a, cap.c_a);
     const double d2 = incremental_delay(ratio, cap.c, k, a.upstream_filtering_i, period);
-    const double d3 = initial_queue_delay(initial_queue_of(g, a), v, cap.c, period);
+    const double d3 = initial_queue_delay(initial_queue_of(g, a), v, cap.c, period, signal_delay::ZeroCapacity::Floor);
     const double delay = d1 + d2 + d3;
     g.k_factor = k;
     g.uniform_delay_s = d1;

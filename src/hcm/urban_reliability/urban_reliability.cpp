@@ -471,7 +471,7 @@ bool evaluate_segment(const ScenarioContext& cx, std::size_t s, const UrbanScena
     const bool queue_in = queue > 0.0;
     const double p_on_green = std::min(green / cycle * signal.platoon_ratio, 1.0);
     const double d1 = signal_delay::uniform_delay(green, cycle, vc, p_on_green);
-    const double d3 = signal_delay::initial_queue_delay(queue, v, capacity, PERIOD_H);
+    const double d3 = signal_delay::initial_queue_delay(queue, v, capacity, PERIOD_H, signal_delay::ZeroCapacity::Unbounded);
     queue = signal_delay::carried_queue(queue, v, capacity, PERIOD_H);
     const double d2 = capacity > 0.0
                           ? signal_delay::incremental_delay(vc, capacity, signal.k_factor, signal.i_factor, PERIOD_H)
