@@ -21,8 +21,8 @@ namespace ex = exhibits;
 
 namespace {
 
-constexpr double SECONDS_PER_HOUR = base::units::SECONDS_PER_HOUR;
-constexpr double INF = std::numeric_limits<double>::infinity();
+using base::units::SECONDS_PER_HOUR;
+using base::units::INF;
 
 using A = InterchangeApproach;
 using Leg = InterchangeLeg;

@@ -9,6 +9,7 @@
 
 #include "base/format.hpp"
 #include "base/search.hpp"
+#include "base/units.hpp"
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/common/pce_table.hpp"
@@ -20,7 +21,7 @@ namespace {
 namespace bf = basicfreeways::basicfreeways;
 namespace pce = common::pce_table;
 
-constexpr double INF = std::numeric_limits<double>::infinity();
+using base::units::INF;
 
 // Maximum weaving length, L_MAX = 5728 (1 + VR)^1.6 - 1566 N_WL.
 constexpr double L_MAX_BASE = 5728.0;
