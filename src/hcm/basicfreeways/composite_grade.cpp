@@ -134,8 +134,10 @@ double evaluate_segment(const CompositeGrade& in, const GradeSegment& seg, doubl
     r.travel_time = SECONDS_PER_HOUR * seg.length / r.s_mix;
 
     // 3.7 speeds by vehicle type
-    r.spot_speeds = {SECONDS_PER_HOUR / r.tau_f_a, SECONDS_PER_HOUR / (delta + r.tau_f_sut_kin), SECONDS_PER_HOUR / (delta + r.tau_f_tt_kin)};
-    r.space_speeds = {SECONDS_PER_HOUR / r.tau_s_a, SECONDS_PER_HOUR / (delta + r.tau_s_sut_kin), SECONDS_PER_HOUR / (delta + r.tau_s_tt_kin)};
+    r.spot_speeds = {SECONDS_PER_HOUR / r.tau_f_a, SECONDS_PER_HOUR / (delta + r.tau_f_sut_kin),
+                     SECONDS_PER_HOUR / (delta + r.tau_f_tt_kin)};
+    r.space_speeds = {SECONDS_PER_HOUR / r.tau_s_a, SECONDS_PER_HOUR / (delta + r.tau_s_sut_kin),
+                      SECONDS_PER_HOUR / (delta + r.tau_s_tt_kin)};
     return tau_ao;
 }
 
@@ -173,12 +175,14 @@ CompositeGradeResult analyze(const CompositeGrade& in) {
         tt_entry = r.tau_f_tt_kin;
         out.total_length += seg.length;
         out.total_travel_time += r.travel_time;
-        for (std::size_t k = 0; k < space_time.size(); ++k) space_time[k] += SECONDS_PER_HOUR * seg.length / r.space_speeds[k];
+        for (std::size_t k = 0; k < space_time.size(); ++k)
+            space_time[k] += SECONDS_PER_HOUR * seg.length / r.space_speeds[k];
     }
 
     // Step 4: totals.
     out.s_mix_overall = SECONDS_PER_HOUR * out.total_length / out.total_travel_time;
-    for (std::size_t k = 0; k < space_time.size(); ++k) out.overall_space_speeds[k] = SECONDS_PER_HOUR * out.total_length / space_time[k];
+    for (std::size_t k = 0; k < space_time.size(); ++k)
+        out.overall_space_speeds[k] = SECONDS_PER_HOUR * out.total_length / space_time[k];
     out.oversaturated = out.capacity_mix < in.v_mix;
     return out;
 }

@@ -51,7 +51,8 @@ double calculate_mixed_speed_at(const MixedFlowSegment& s, const MixedFlowResult
     const double auto_rate = SECONDS_PER_HOUR / calculate_auto_speed(s.ffs, r.capacity_ao, r.bp_ao, u);
     const double delta = calculate_congestion_delay(r.caf_mix, auto_rate, t_ff);
     const double tau_a =
-        t_ff + delta + sut_term(TRUCKS, s.p_sut, q / ex::FLOW_UNIT_VEH_H, x_sut) + tt_term(TRUCKS, s.p_tt, q / ex::FLOW_UNIT_VEH_H, x_tt);
+        t_ff + delta + sut_term(TRUCKS, s.p_sut, q / ex::FLOW_UNIT_VEH_H, x_sut) +
+        tt_term(TRUCKS, s.p_tt, q / ex::FLOW_UNIT_VEH_H, x_tt);
     const double tau_mix = (r.tau_tt_kin + delta) * s.p_tt + (r.tau_sut_kin + delta) * s.p_sut + (1.0 - p_t) * tau_a;
     return SECONDS_PER_HOUR / tau_mix;
 }
@@ -88,9 +89,13 @@ double calculate_caf_g_mix(double rho, double grade, double length_mi) {
            max0(c::LENGTH_COEFF * (1.0 - c::LENGTH_SCALE * std::exp(-c::LENGTH_EXP * length_mi)));
 }
 
-double calculate_capacity_ao(double ffs) { return ex::BASIC_CAPACITY_BASE + ex::BASIC_CAPACITY_SLOPE * (ffs - ex::BASIC_CAPACITY_REF_FFS); }
+double calculate_capacity_ao(double ffs) {
+    return ex::BASIC_CAPACITY_BASE + ex::BASIC_CAPACITY_SLOPE * (ffs - ex::BASIC_CAPACITY_REF_FFS);
+}
 
-double calculate_bp_ao(double ffs, double caf_ao) { return (ex::BASIC_BP_BASE + ex::BASIC_BP_SLOPE * (ex::BP_REFERENCE_FFS - ffs)) * caf_ao * caf_ao; }
+double calculate_bp_ao(double ffs, double caf_ao) {
+    return (ex::BASIC_BP_BASE + ex::BASIC_BP_SLOPE * (ex::BP_REFERENCE_FFS - ffs)) * caf_ao * caf_ao;
+}
 
 double calculate_auto_speed(double ffs, double capacity_ao, double bp_ao, double u) {
     if (u <= bp_ao) return ffs;

@@ -108,7 +108,9 @@ void calculate_base_saturation_flows(const SignalizedIntersection& x, const Sign
         }
         const double receiving_beyond = std::max(static_cast<double>(a.exclusive_right_lanes) +
                                                      flag(a.shared_right_through_lane), 1.0);
-        w.a_pbt = static_cast<double>(a.receiving_lanes) > receiving_beyond ? 1.0 - pb::SPARE_RECEIVING_LANE_SHARE * occ_r : 1.0 - occ_r;
+        w.a_pbt = static_cast<double>(a.receiving_lanes) > receiving_beyond
+                      ? 1.0 - pb::SPARE_RECEIVING_LANE_SHARE * occ_r
+                      : 1.0 - occ_r;
     }
     w.s_er = w.a_pbt * s0 * w.f_w * f_hvg * w.f_a * f_lu_right / RIGHT_TURN_EQUIVALENT;
 }
@@ -202,10 +204,12 @@ void model_permitted_left_turns(const SignalizedIntersection& x, const std::vect
         const double g_q = max2(w.g_p - w.g_u, 0.0);
         const double occ_pedu = g_q < g_w ? (1.0 - 0.5 * g_q / max2(g_w, MIN_DIVISOR_S)) * occ_pedg : 0.0;
         const double occ_r =
-            std::exp(-pb::OPPOSING_FLOW_EXPONENT * v_o / SECONDS_PER_HOUR) * max2(g_w - g_q, 0.0) / max2(w.g_p - g_q, MIN_DIVISOR_S) * occ_pedu;
+            std::exp(-pb::OPPOSING_FLOW_EXPONENT * v_o / SECONDS_PER_HOUR) * max2(g_w - g_q, 0.0) /
+            max2(w.g_p - g_q, MIN_DIVISOR_S) * occ_pedu;
         const double own_lanes = std::max(static_cast<double>(a.exclusive_left_lanes) +
                                               flag(a.shared_left_through_lane), 1.0);
-        w.a_pbl = static_cast<double>(a.receiving_lanes) <= own_lanes ? 1.0 - occ_r : 1.0 - pb::SPARE_RECEIVING_LANE_SHARE * occ_r;
+        w.a_pbl = static_cast<double>(a.receiving_lanes) <= own_lanes ? 1.0 - occ_r
+                                                                        : 1.0 - pb::SPARE_RECEIVING_LANE_SHARE * occ_r;
     }
 }
 

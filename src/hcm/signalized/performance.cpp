@@ -26,6 +26,7 @@ using base::units::INF;
 using base::units::SECONDS_PER_HOUR;
 namespace bq = exhibits::back_of_queue;
 namespace ak = exhibits::actuated;
+using exhibits::permitted_left::PROTECTED_SHARED_LEFT_EQUIVALENT;
 
 // Queue accumulation polygon: cycles to a steady queue (delay, start queue), their tolerances and
 // the bound of a queue that grows without end; time step of the queue's two stepped cycles.
@@ -77,7 +78,8 @@ Capacity calculate_capacity(const LaneGroup& g, const SignalApproach& a, const A
     } else if (g.kind == LaneGroupKind::SharedLeftThrough && has_permitted_period(mode)) {
         const double p_left = g.p_left_shared.value_or(0.0);
         cap.c = ((1.0 + p_left) * SECONDS_PER_HOUR + w.g_p * w.s_slt) / cycle;
-        if (mode == LeftTurnMode::ProtectedPermitted) cap.c += w.s_sh / (1.0 + exhibits::permitted_left::PROTECTED_SHARED_LEFT_EQUIVALENT * p_left) * w.g_l / cycle;
+        if (mode == LeftTurnMode::ProtectedPermitted)
+            cap.c += w.s_sh / (1.0 + PROTECTED_SHARED_LEFT_EQUIVALENT * p_left) * w.g_l / cycle;
         const double unsaturated = w.s_sh / (1.0 + p_left * (w.e_l1 / w.a_pbl - 1.0));
         cap.c_a = max2(cap.c + unsaturated * max2(g_max - w.g_p, 0.0) / cycle, cap.c);
     } else {
@@ -309,7 +311,7 @@ QueuePolygon left_turn_polygon(const LaneGroup& g, const SignalApproach& a, cons
         const bool protected_part = a.left_turn_mode == LeftTurnMode::ProtectedPermitted;
         const double g_f = min2(w.g_f, g_p);
         const double blocked = max2(g_p - g_u_served - g_f, 0.0);
-        if (protected_part && g_l > 0.0) p.add(g_l, w.s_sh / (1.0 + exhibits::permitted_left::PROTECTED_SHARED_LEFT_EQUIVALENT * p_left), 0.0);
+        if (protected_part && g_l > 0.0) p.add(g_l, w.s_sh / (1.0 + PROTECTED_SHARED_LEFT_EQUIVALENT * p_left), 0.0);
         p.add(g_f, w.s_sh, 0.0);
         p.add(blocked, w.s_sh / (1.0 + p_left * (w.e_l2 / w.a_pbl - 1.0)), 0.0);
         p.add(max2(g_p - g_f - blocked, 0.0), w.s_sh / (1.0 + p_left * (w.e_l1 / w.a_pbl - 1.0)), 1.0 + p_left);
@@ -419,7 +421,8 @@ double polygon_first_term_queue(const QueuePolygon& polygon, double arrival_rate
 
 double actuated_k_factor(double unit_extension_s, double x_at_max_green) {
     const double ue = unit_extension_s;
-    const double k_min = max2(ak::K_MIN_UE3 * ue * ue * ue - ak::K_MIN_UE2 * ue * ue + ak::K_MIN_UE * ue - ak::K_MIN_CONSTANT, ak::MIN_K);
+    const double k_min =
+        max2(ak::K_MIN_UE3 * ue * ue * ue - ak::K_MIN_UE2 * ue * ue + ak::K_MIN_UE * ue - ak::K_MIN_CONSTANT, ak::MIN_K);
     return min2(max2(k_min + (1.0 - 2.0 * k_min) * (x_at_max_green - 0.5), k_min), ak::PRETIMED_K);
 }
 
