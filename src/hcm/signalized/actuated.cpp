@@ -32,7 +32,9 @@ namespace {
 constexpr int MAX_ITERATIONS = 80;
 constexpr double GREEN_TOLERANCE_S = 0.05;
 constexpr double MIN_CYCLE_S = 1.0;
-constexpr double LOST_TIME_S = 2.0;  // start-up lost time, which the green extension returns
+// Start-up lost time l1 and green extension e (equal: g = G - l1 + e).
+using signalized::GREEN_EXTENSION_S;
+using signalized::START_UP_LOST_TIME_S;
 
 // The eight phases of the dual ring, and the phase each of 2, 4, 6 and 8 gaps out with.
 constexpr std::size_t RING_PHASES = 8;
@@ -115,7 +117,7 @@ double max_allowable_headway(const ActuatedMovement& m, double passage_time, dou
 
 // Step a: the headway distribution and queue service of one phase at green G and cycle C.
 PhaseValues phase_values(const ActuatedPhaseInput& p, double green, double cycle, double h0) {
-    const double g = max2((green - LOST_TIME_S) + LOST_TIME_S, ex::MIN_EFFECTIVE_GREEN_S);
+    const double g = max2((green - START_UP_LOST_TIME_S) + GREEN_EXTENSION_S, ex::MIN_EFFECTIVE_GREEN_S);
     const double approach_speed = signal_delay::approach_speed_mph(p.speed_limit_mph);
     PhaseValues v;
     base::WeightedMean mah, delta_mean;  // weighted by the flow of free headways lambda
@@ -172,7 +174,7 @@ ActuatedPhaseResult phase_result(const ActuatedPhaseInput& p, const PhaseValues&
     r.queue_service_s = own.g_s;
     r.mah_star_s = v.mah_star;
     if (prob > 0.0 && prob < 1.0 && v.q > 0.0) {
-        const double n = max2(v.q * (g_max - (own.g_s + LOST_TIME_S)), 0.0);
+        const double n = max2(v.q * (g_max - (own.g_s + START_UP_LOST_TIME_S)), 0.0);
         r.green_extension_s = prob * prob * (1.0 - std::pow(prob, n)) / (v.q * (1.0 - prob));
     }
     if (v.lambda > 0.0 && prob > 0.0) {
@@ -181,7 +183,7 @@ ActuatedPhaseResult phase_result(const ActuatedPhaseInput& p, const PhaseValues&
             const double h = (v.delta + v.phi / v.lambda - (v.mah_star + 1.0 / v.lambda) * free_headways) /
                              (1.0 - free_headways);
             if (h > 0.0) {
-                const double n = max2((g_max - v.mah_star - (own.g_s + LOST_TIME_S)) / h, 0.0);
+                const double n = max2((g_max - v.mah_star - (own.g_s + START_UP_LOST_TIME_S)) / h, 0.0);
                 r.prob_max_out = min2(max2(std::pow(prob, n), 0.0), 1.0);
             }
         }
@@ -193,7 +195,7 @@ ActuatedPhaseResult phase_result(const ActuatedPhaseInput& p, const PhaseValues&
         r.green_s = g_max;
         r.prob_call = 1.0;
     } else {
-        double g_v = max2(own.g_s + LOST_TIME_S + r.green_extension_s, p.min_green_s);
+        double g_v = max2(own.g_s + START_UP_LOST_TIME_S + r.green_extension_s, p.min_green_s);
         if (!p.left && p.ped_time_s && *p.ped_time_s > 0.0) {
             const double t_ped = *p.ped_time_s;
             g_v = (1.0 - p_vehicle) * p_ped * t_ped + (1.0 - p_ped) * p_vehicle * g_v +
