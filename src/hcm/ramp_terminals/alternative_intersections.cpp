@@ -17,8 +17,8 @@ namespace hcm::ramp_terminals::alternative_intersections {
 
 namespace {
 
-constexpr double SECONDS_PER_HOUR = base::units::SECONDS_PER_HOUR;
-constexpr double INF = std::numeric_limits<double>::infinity();
+using base::units::SECONDS_PER_HOUR;
+using base::units::INF;
 
 // Movements and DLT intersections are rated by experienced travel time on the signalized delay
 // table (Exhibit 23-13).

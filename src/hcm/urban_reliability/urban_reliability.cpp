@@ -30,7 +30,7 @@ constexpr std::array<std::uint32_t, 12> MONTH_LENGTHS = {31, 28, 31, 30, 31, 30,
 constexpr std::uint64_t DAYS_PER_YEAR = 365;
 constexpr std::uint64_t WEATHER_RECORD_DAYS = 2 * DAYS_PER_YEAR;
 constexpr double HOURS_PER_DAY = 24.0;
-constexpr double HOURS_PER_YEAR = 8760.0;
+using base::units::HOURS_PER_YEAR;
 constexpr double WEATHER_RECORD_HOURS = 2.0 * HOURS_PER_YEAR;
 
 // Month (1-12) of a day of a 365-day year (0-364).
@@ -241,7 +241,7 @@ AtdmEffect atdm_effect(const std::vector<AtdmStrategy>& strategies, const UrbanS
 
 // Incident durations: gamma with a coefficient of variation of 0.8.
 constexpr double INCIDENT_DURATION_CV = 0.8;
-constexpr double MINUTES_PER_HOUR = 60.0;
+using base::units::MINUTES_PER_HOUR;
 
 bool snowy(WeatherCondition c) { return c == WeatherCondition::Snowfall || c == WeatherCondition::SnowPavement; }
 
@@ -383,7 +383,7 @@ std::vector<UrbanScenario> build_scenarios(const UrbanReliabilityConfig& config,
 
 using base::units::FT_PER_MI;
 using base::units::SECONDS_PER_HOUR;
-constexpr double FT_S_PER_MI_H = 1.4666666666666666;  // 5280 / 3600
+using base::units::FT_S_PER_MI_H;
 constexpr double MIN_INCIDENT_SAT_FLOW_FACTOR = 0.1;
 constexpr double MIN_VMT_WEIGHT = 1e-9;
 
@@ -468,17 +468,17 @@ bool evaluate_segment(const ScenarioContext& cx, std::size_t s, const UrbanScena
     const double cycle = signal.cycle_length_s;  // at least 2 s (checked before the run)
     const double green = std::clamp(signal.effective_green_s + atdm.green_s, 1.0, cycle - 1.0);
     const double capacity = sat_flow * n * green / cycle;
-    const double vc = capacity > 0.0 ? v / capacity : std::numeric_limits<double>::infinity();
+    const double vc = capacity > 0.0 ? v / capacity : base::units::INF;
 
     // Chapter 19 delay terms; a signal without capacity never clears its queue.
     const bool queue_in = queue > 0.0;
     const double p_on_green = std::min(green / cycle * signal.platoon_ratio, 1.0);
     const double d1 = signal_delay::uniform_delay(green, cycle, vc, p_on_green);
-    const double d3 = signal_delay::initial_queue_delay(queue, v, capacity, PERIOD_H);
+    const double d3 = signal_delay::initial_queue_delay(queue, v, capacity, PERIOD_H, signal_delay::ZeroCapacity::Unbounded);
     queue = signal_delay::carried_queue(queue, v, capacity, PERIOD_H);
     const double d2 = capacity > 0.0
                           ? signal_delay::incremental_delay(vc, capacity, signal.k_factor, signal.i_factor, PERIOD_H)
-                          : std::numeric_limits<double>::infinity();
+                          : base::units::INF;
 
     copy.through_capacity_veh_h = capacity;
     copy.through_control_delay_s = d1 + d2 + d3;
