@@ -29,6 +29,12 @@ def freeway(segments, periods):
     return {"segments": [{}] * segments, "mainline_demand": [9e3] * periods, "time_step_s": 0.25}
 
 
+def freeway_study(**generation):
+    """A one-segment study whose scenario generation alone takes seconds."""
+    return marvane.FreewayReliability(json.dumps({"facility": {"segments": [{}], "mainline_demand": [1000]},
+                                                  "scenario_generation": generation}))
+
+
 def urban_reliability():
     config = {"analysis_periods_per_day": 4, "weather": WEATHER, "boundary_signals": [{}],
               "incidents": {"segment_crash_frequencies": [5.0], "intersection_crash_frequencies": [8.0, 8.0]}}
@@ -73,6 +79,15 @@ LONG_CALLS = [
                                                     "scenario_generation": {"replications": 4}})),
      lambda o: o.run(),
      readings("num_scenarios", "num_observations", "free_flow_travel_time_min", "expected_vhd", "scenario_tti")),
+    # 180,000 scenarios, each month's weather events placed by draws over all of its scenarios.
+    ("FreewayReliability.run weather placement",
+     lambda: freeway_study(replications=3000, weather={"probabilities_by_month": [[0.5] + [0] * 9] * 12,
+                                                       "durations_min": [15] + [0] * 9}),
+     lambda o: o.run(), readings("num_scenarios", "num_observations", "scenario_tti")),
+    # 100 incidents in each of 60,000 scenarios.
+    ("FreewayReliability.run incidents",
+     lambda: freeway_study(replications=1000, incidents={"monthly_frequencies": [100] * 12}),
+     lambda o: o.run(), readings("num_scenarios", "num_observations", "scenario_tti")),
     ("UrbanSegment.analyze", lambda: marvane.UrbanSegment(json.dumps(SLOW_SEGMENT)), lambda o: o.analyze(),
      json_state),
     ("UrbanFacility.analyze",

@@ -159,6 +159,7 @@ std::vector<FreewayScenario> demand_pattern_scenarios(const ScenarioGenerationCo
             const double multiplier =
                 multiplier_entry(config.demand_multipliers, month - 1, weekday).value_or(1.0);
             for (std::uint32_t r = 0; r < replications; ++r) {
+                base::poll_cancel();
                 FreewayScenario s;
                 s.id = scenarios.size();
                 s.month = month;
@@ -181,6 +182,7 @@ std::vector<FreewayScenario> demand_pattern_scenarios(const ScenarioGenerationCo
 // weekday) combination it lists.
 void place_work_zones(const ScenarioGenerationConfig& config, std::vector<FreewayScenario>& scenarios) {
     for (std::size_t k = 0; k < config.work_zones.size(); ++k) {
+        base::poll_cancel();  // each zone walks every scenario
         const WorkZoneEvent& zone = config.work_zones[k];
         const std::size_t active = std::min<std::size_t>(
             round_to_count(zone.active_day_ratio * static_cast<double>(config.replications)), config.replications);
@@ -193,6 +195,7 @@ void place_work_zones(const ScenarioGenerationConfig& config, std::vector<Freewa
 
 void place_special_events(const ScenarioGenerationConfig& config, std::vector<FreewayScenario>& scenarios) {
     for (std::size_t j = 0; j < config.special_events.size(); ++j) {
+        base::poll_cancel();  // each event walks every scenario
         const SpecialEvent& event = config.special_events[j];
         for (FreewayScenario& s : scenarios) {
             if (s.month == event.month && s.weekday == event.weekday && s.replication == event.replication)
@@ -277,6 +280,7 @@ void place_weather_type(WeatherType type, std::size_t count, std::size_t duratio
     for (std::size_t e = 0; e < count; ++e) {
         std::optional<WeatherSlot> slot;
         for (std::size_t attempt = 0; attempt < WEATHER_PLACEMENT_ATTEMPTS && !slot; ++attempt) {
+            base::poll_cancel();  // each try walks the month's weights
             const std::size_t i = rng.weighted_index(month.weights);
             const std::size_t start = rng.index_below(num_periods);
             if (occupancy.is_free(i, start, clamped_end(start, duration, num_periods))) slot = WeatherSlot{i, start};
@@ -407,6 +411,7 @@ void assign_severities(const IncidentInputs& inputs, Prng& rng, std::vector<Year
 // shuffled over the incidents of that severity.
 void assign_durations(const IncidentInputs& inputs, Prng& rng, std::vector<YearIncident>& incidents) {
     for (std::size_t s = 0; s < INCIDENT_SEVERITIES; ++s) {
+        base::poll_cancel();
         std::vector<std::size_t> positions;
         for (std::size_t j = 0; j < incidents.size(); ++j)
             if (incidents[j].severity == s) positions.push_back(j);
@@ -448,22 +453,31 @@ void place_incident_events(const IncidentInputs& inputs, const std::vector<std::
         std::vector<std::size_t> per_scenario =
             expand_counts(counts_matching_distribution(poisson_probabilities(lambda), ids.size()), ids.size());
         rng.shuffle(per_scenario);
-        for (std::size_t i = 0; i < ids.size(); ++i)
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+            base::poll_cancel();
             incidents.insert(incidents.end(), per_scenario[i], YearIncident{ids[i], 0, 1});
+        }
     }
     const std::size_t n = incidents.size();
     set.total_incidents = n;
     if (n == 0) return;
 
+    // The year's incidents can number a hundred per scenario: a poll between the passes over them.
+    base::poll_cancel();
     assign_severities(inputs, rng, incidents);
+    base::poll_cancel();
     assign_durations(inputs, rng, incidents);
+    base::poll_cancel();
 
     std::vector<std::size_t> segment_list =
         expand_counts(counts_matching_distribution(location_distribution(seed), n), n);
     std::vector<std::size_t> start_list =
         expand_counts(counts_matching_distribution(start_time_distribution(seed), n), n);
+    base::poll_cancel();
     rng.shuffle(segment_list);
+    base::poll_cancel();
     rng.shuffle(start_list);
+    base::poll_cancel();
 
     std::vector<PendingIncident> pending;
     pending.reserve(n);
@@ -471,6 +485,7 @@ void place_incident_events(const IncidentInputs& inputs, const std::vector<std::
     const std::vector<IncidentPlace> places = place_incidents(segment_list, start_list, pending, seed.num_periods);
 
     for (std::size_t j = 0; j < n; ++j) {
+        base::poll_cancel();
         const auto severity = fit_severity(static_cast<IncidentSeverity>(incidents[j].severity),
                                            seed.segment_lanes.at(places[j].segment));
         set.scenarios[incidents[j].scenario].incidents.push_back(
