@@ -7,6 +7,7 @@
 
 #include "base/format.hpp"
 #include "base/numeric.hpp"
+#include "hcm/basicfreeways/exhibits.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/common/pce_table.hpp"
 
@@ -16,63 +17,12 @@ namespace {
 using base::num;
 using hcm::common::pce_table::PceTable;
 
-// ---- Exhibit 12-20: lane-width adjustment f_LW (mi/h) ----------------------------------------
-constexpr double LANE_WIDTH_11_FT_ADJ = 1.9;  // 11 ft <= width < 12 ft
-constexpr double LANE_WIDTH_10_FT_ADJ = 6.6;  // 10 ft <= width < 11 ft
-
-// ---- Exhibit 12-21: right-side lateral clearance adjustment f_RLC (mi/h), basic freeways ----
-constexpr std::array<double, 7> RIGHT_CLEARANCE_AXIS_FT = {6, 5, 4, 3, 2, 1, 0};
-constexpr std::array<std::array<double, 7>, 4> RIGHT_CLEARANCE_ADJ = {{
-    {0.0, 0.6, 1.2, 1.8, 2.4, 3.0, 3.6},  // 2 lanes
-    {0.0, 0.4, 0.8, 1.2, 1.6, 2.0, 2.4},  // 3 lanes
-    {0.0, 0.2, 0.4, 0.6, 0.8, 1.0, 1.2},  // 4 lanes
-    {0.0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6},  // 5 or more lanes (and any other count)
-}};
-constexpr double MAX_RIGHT_CLEARANCE_FT = 6.0;
-// Equation 12-2: ramp-density term 3.22 x TRD^0.84.
-constexpr double RAMP_DENSITY_COEFF = 3.22;
-constexpr double RAMP_DENSITY_EXP = 0.84;
-
-// ---- Exhibit 12-22: total lateral clearance adjustment f_LC (mi/h), multilane highways ------
-constexpr std::array<double, 7> TOTAL_CLEARANCE_AXIS_FT = {12, 10, 8, 6, 4, 2, 0};
-constexpr std::array<std::array<double, 7>, 2> TOTAL_CLEARANCE_ADJ = {{
-    {0.0, 0.4, 0.9, 1.3, 1.8, 3.6, 5.4},  // four-lane highways (fewer than 3 lanes per direction)
-    {0.0, 0.4, 0.9, 1.3, 1.7, 2.8, 3.9},  // six-lane highways (3 or more lanes per direction)
-}};
-constexpr double MAX_SIDE_CLEARANCE_FT = 6.0;
-// Exhibit 12-23: undivided median adjustment f_M (mi/h).
-constexpr double UNDIVIDED_MEDIAN_ADJ = 1.6;
-// Exhibit 12-24: access-point adjustment f_A = 0.25 mi/h per access point/mi, at most 10 mi/h.
-constexpr double ACCESS_POINT_ADJ_PER_POINT = 0.25;
-constexpr double MAX_ACCESS_POINT_ADJ = 10.0;
+using namespace exhibits;
 
 // Neighbouring clearances closer than this are treated as one point.
 constexpr double CLEARANCE_TOLERANCE_FT = 0.001;
-
-// ---- Speed-flow curve: breakpoint and exponent ------------------------------------------------
-constexpr double BASIC_BP_BASE = 1000.0;   // pc/h/ln at FFS 75 mi/h
-constexpr double BASIC_BP_SLOPE = 40.0;    // pc/h/ln per mi/h below 75
-constexpr double BP_REFERENCE_FFS = 75.0;
-constexpr double MULTILANE_BP = 1400.0;
-constexpr double BASIC_EXPONENT = 2.0;
-constexpr double MULTILANE_EXPONENT = 1.31;
+// Speed at capacity = c / 45.
 constexpr double DENSITY_AT_CAPACITY = BASIC_FREEWAY_DENSITY_AT_CAPACITY;  // speed at capacity = c / 45
-
-// ---- Capacity (Equations 12-6 and 12-7) --------------------------------------------------------
-constexpr double BASIC_CAPACITY_BASE = 2200.0;  // at FFS 50 mi/h
-constexpr double BASIC_CAPACITY_SLOPE = 10.0;
-constexpr double BASIC_CAPACITY_REF_FFS = 50.0;
-constexpr double BASIC_CAPACITY_MAX = 2400.0;
-constexpr double MULTILANE_CAPACITY_BASE = 1900.0;  // at FFS 45 mi/h
-constexpr double MULTILANE_CAPACITY_SLOPE = 20.0;
-constexpr double MULTILANE_CAPACITY_REF_FFS = 45.0;
-constexpr double MULTILANE_CAPACITY_MAX = 2300.0;
-constexpr double OTHER_CAPACITY = 2000.0;
-
-// ---- Exhibit 12-25: general-terrain E_T -------------------------------------------------------
-constexpr double ET_LEVEL = 2.0;
-constexpr double ET_ROLLING = 3.0;
-constexpr double ET_MOUNTAINOUS = 2.5;
 
 // The terrain words of the segment constructors, with this procedure's own message.
 constexpr base::OptionTable<common::Terrain, 3> GENERAL_TERRAIN_WORDS{
@@ -132,9 +82,9 @@ double interpolate_clearance(std::span<const double> axis, std::span<const doubl
 double lane_width_adjustment(std::optional<double> lane_width) {
     if (!lane_width) return 0.0;
     double w = *lane_width;
-    if (w >= 12.0) return 0.0;
-    if (w >= 11.0) return LANE_WIDTH_11_FT_ADJ;
-    if (w >= 10.0) return LANE_WIDTH_10_FT_ADJ;
+    if (w >= FULL_LANE_WIDTH_FT) return 0.0;
+    if (w >= LANE_WIDTH_11_FT) return LANE_WIDTH_11_FT_ADJ;
+    if (w >= LANE_WIDTH_10_FT) return LANE_WIDTH_10_FT_ADJ;
     return 0.0;  // below the exhibit (or not a number): no adjustment
 }
 

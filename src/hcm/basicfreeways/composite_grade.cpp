@@ -7,6 +7,7 @@
 
 #include "base/format.hpp"
 #include "base/units.hpp"
+#include "hcm/basicfreeways/exhibits.hpp"
 #include "hcm/basicfreeways/mixed_flow.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/common/truck_curves.hpp"
@@ -20,6 +21,7 @@ namespace mf = hcm::basicfreeways::mixed_flow;
 namespace tc = hcm::common::truck_curves;
 
 using base::units::FT_PER_MI;
+using base::units::SECONDS_PER_HOUR;
 
 namespace {
 
@@ -73,12 +75,12 @@ struct TruckRates {
 // exit rate a segment length further; the average rate comes from the Chapter 25 travel-time
 // curve of the nearest digitised initial speed.
 TruckRates determine_truck_rates(tc::TruckClass cls, double entry_rate, const GradeSegment& seg, double ffs) {
-    const double t_ff = 3600.0 / ffs;
+    const double t_ff = SECONDS_PER_HOUR / ffs;
     const double crawl_rate = tc::spot_rate(cls, false, seg.grade, tc::CURVE_END_FT);
     const bool accel = crawl_rate <= entry_rate;
     const double entry_distance = tc::spot_distance(cls, accel, seg.grade, entry_rate);
     const double exit_rate = tc::spot_rate(cls, accel, seg.grade, entry_distance + FT_PER_MI * seg.length);
-    const std::uint32_t initial_speed = tc::nearest_exhibit(cls, 3600.0 / entry_rate);
+    const std::uint32_t initial_speed = tc::nearest_exhibit(cls, SECONDS_PER_HOUR / entry_rate);
     const double average = tc::travel_time_rate(cls, false, initial_speed, seg.grade, seg.length, ffs);
     return {std::max(exit_rate, t_ff), std::max(average, t_ff)};
 }
@@ -88,7 +90,7 @@ TruckRates determine_truck_rates(tc::TruckClass cls, double entry_rate, const Gr
 double evaluate_segment(const CompositeGrade& in, const GradeSegment& seg, double capacity_ao, double bp_ao,
                         double sut_entry, double tt_entry, SegmentResult& r) {
     const double ffs = in.ffs;
-    const double t_ff = 3600.0 / ffs;
+    const double t_ff = SECONDS_PER_HOUR / ffs;
     const double p_t = in.p_sut + in.p_tt;
 
     // 3.1 automobile-only speed and congestion delay
@@ -98,7 +100,7 @@ double evaluate_segment(const CompositeGrade& in, const GradeSegment& seg, doubl
         throw Error("the automobile speed-flow curve gives no positive speed at " + num(u) + " veh/h/ln on the " +
                     num(seg.grade) + "% grade; demand is far above capacity");
     }
-    r.d_tau_ti = mf::calculate_congestion_delay(r.caf_mix, 3600.0 / r.s_ao, t_ff);
+    r.d_tau_ti = mf::calculate_congestion_delay(r.caf_mix, SECONDS_PER_HOUR / r.s_ao, t_ff);
     const double delta = r.d_tau_ti;
     const double tau_ao = t_ff + delta;
 
@@ -114,7 +116,7 @@ double evaluate_segment(const CompositeGrade& in, const GradeSegment& seg, doubl
     r.decelerating = sut_entry < r.tau_f_sut_kin && tt_entry < r.tau_f_tt_kin;
 
     // 3.4 automobile spot rate at the end of the segment
-    const double q = in.v_mix / 1000.0;
+    const double q = in.v_mix / exhibits::FLOW_UNIT_VEH_H;
     const double end_rate = tau_ao + truck_terms(END_OF_SEGMENT, in.p_sut, in.p_tt, q,
                                                  mf::calculate_truck_excess(r.tau_f_sut_kin, ffs),
                                                  mf::calculate_truck_excess(r.tau_f_tt_kin, ffs));
@@ -128,12 +130,14 @@ double evaluate_segment(const CompositeGrade& in, const GradeSegment& seg, doubl
 
     // 3.6 mixed-flow rate, speed and travel time
     r.tau_mix = in.p_tt * (delta + r.tau_s_tt_kin) + in.p_sut * (delta + r.tau_s_sut_kin) + (1.0 - p_t) * r.tau_s_a;
-    r.s_mix = 3600.0 / r.tau_mix;
-    r.travel_time = 3600.0 * seg.length / r.s_mix;
+    r.s_mix = SECONDS_PER_HOUR / r.tau_mix;
+    r.travel_time = SECONDS_PER_HOUR * seg.length / r.s_mix;
 
     // 3.7 speeds by vehicle type
-    r.spot_speeds = {3600.0 / r.tau_f_a, 3600.0 / (delta + r.tau_f_sut_kin), 3600.0 / (delta + r.tau_f_tt_kin)};
-    r.space_speeds = {3600.0 / r.tau_s_a, 3600.0 / (delta + r.tau_s_sut_kin), 3600.0 / (delta + r.tau_s_tt_kin)};
+    r.spot_speeds = {SECONDS_PER_HOUR / r.tau_f_a, SECONDS_PER_HOUR / (delta + r.tau_f_sut_kin),
+                     SECONDS_PER_HOUR / (delta + r.tau_f_tt_kin)};
+    r.space_speeds = {SECONDS_PER_HOUR / r.tau_s_a, SECONDS_PER_HOUR / (delta + r.tau_s_sut_kin),
+                      SECONDS_PER_HOUR / (delta + r.tau_s_tt_kin)};
     return tau_ao;
 }
 
@@ -144,7 +148,7 @@ CompositeGradeResult analyze(const CompositeGrade& in) {
     check_inputs(in);
     const double capacity_ao = mf::calculate_capacity_ao(in.ffs);
     const double bp_ao = mf::calculate_bp_ao(in.ffs, in.caf_ao);
-    const double t_ff = 3600.0 / in.ffs;
+    const double t_ff = SECONDS_PER_HOUR / in.ffs;
 
     CompositeGradeResult out;
     out.segments.resize(in.segments.size());
@@ -166,17 +170,19 @@ CompositeGradeResult analyze(const CompositeGrade& in) {
         const GradeSegment& seg = in.segments[i];
         SegmentResult& r = out.segments[i];
         const double tau_ao = evaluate_segment(in, seg, capacity_ao, bp_ao, sut_entry, tt_entry, r);
-        if (i == 0) out.entry_spot_speeds.fill(3600.0 / tau_ao);
+        if (i == 0) out.entry_spot_speeds.fill(SECONDS_PER_HOUR / tau_ao);
         sut_entry = r.tau_f_sut_kin;
         tt_entry = r.tau_f_tt_kin;
         out.total_length += seg.length;
         out.total_travel_time += r.travel_time;
-        for (std::size_t k = 0; k < space_time.size(); ++k) space_time[k] += 3600.0 * seg.length / r.space_speeds[k];
+        for (std::size_t k = 0; k < space_time.size(); ++k)
+            space_time[k] += SECONDS_PER_HOUR * seg.length / r.space_speeds[k];
     }
 
     // Step 4: totals.
-    out.s_mix_overall = 3600.0 * out.total_length / out.total_travel_time;
-    for (std::size_t k = 0; k < space_time.size(); ++k) out.overall_space_speeds[k] = 3600.0 * out.total_length / space_time[k];
+    out.s_mix_overall = SECONDS_PER_HOUR * out.total_length / out.total_travel_time;
+    for (std::size_t k = 0; k < space_time.size(); ++k)
+        out.overall_space_speeds[k] = SECONDS_PER_HOUR * out.total_length / space_time[k];
     out.oversaturated = out.capacity_mix < in.v_mix;
     return out;
 }

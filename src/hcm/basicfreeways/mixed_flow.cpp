@@ -7,6 +7,8 @@
 #include "base/format.hpp"
 #include "base/numeric.hpp"
 #include "base/units.hpp"
+#include "hcm/basicfreeways/basicfreeways.hpp"
+#include "hcm/basicfreeways/exhibits.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/common/truck_curves.hpp"
 #include "json/jsonio.hpp"
@@ -16,6 +18,8 @@ namespace hcm::basicfreeways::mixed_flow {
 using base::fixed;
 using base::num;
 namespace tc = hcm::common::truck_curves;
+namespace ex = exhibits;
+using base::units::SECONDS_PER_HOUR;
 
 namespace {
 
@@ -41,15 +45,16 @@ std::uint32_t ffs_key(double ffs) { return base::to_unsigned_sat<std::uint32_t>(
 // Step 7: mixed-flow speed at flow q (veh/h/ln).
 double calculate_mixed_speed_at(const MixedFlowSegment& s, const MixedFlowResult& r, double x_sut, double x_tt,
                                 double q) {
-    const double t_ff = 3600.0 / s.ffs;
+    const double t_ff = SECONDS_PER_HOUR / s.ffs;
     const double p_t = s.p_sut + s.p_tt;
     const double u = q / r.caf_mix;
-    const double auto_rate = 3600.0 / calculate_auto_speed(s.ffs, r.capacity_ao, r.bp_ao, u);
+    const double auto_rate = SECONDS_PER_HOUR / calculate_auto_speed(s.ffs, r.capacity_ao, r.bp_ao, u);
     const double delta = calculate_congestion_delay(r.caf_mix, auto_rate, t_ff);
     const double tau_a =
-        t_ff + delta + sut_term(TRUCKS, s.p_sut, q / 1000.0, x_sut) + tt_term(TRUCKS, s.p_tt, q / 1000.0, x_tt);
+        t_ff + delta + sut_term(TRUCKS, s.p_sut, q / ex::FLOW_UNIT_VEH_H, x_sut) +
+        tt_term(TRUCKS, s.p_tt, q / ex::FLOW_UNIT_VEH_H, x_tt);
     const double tau_mix = (r.tau_tt_kin + delta) * s.p_tt + (r.tau_sut_kin + delta) * s.p_sut + (1.0 - p_t) * tau_a;
-    return 3600.0 / tau_mix;
+    return SECONDS_PER_HOUR / tau_mix;
 }
 
 }  // namespace
@@ -72,37 +77,44 @@ void check_traffic_inputs(double ffs, const std::optional<double>& length, const
     }
 }
 
-double calculate_caf_t_mix(double p_t) { return 0.53 * std::pow(p_t, 0.72); }
+double calculate_caf_t_mix(double p_t) { return ex::caf::TRUCK_COEFF * std::pow(p_t, ex::caf::TRUCK_EXP); }
 
-double calculate_rho_g_mix(double p_t) { return p_t < 0.01 ? 8.0 * p_t : 0.126 - 0.03 * p_t; }
+double calculate_rho_g_mix(double p_t) { namespace c = ex::caf;
+    return p_t < c::LOW_TRUCK_SHARE ? c::LOW_TRUCK_SLOPE * p_t : c::GRADE_WEIGHT_CONSTANT - c::GRADE_WEIGHT_SLOPE * p_t; }
 
 double calculate_caf_g_mix(double rho, double grade, double length_mi) {
+    namespace c = ex::caf;
     const double g = grade / 100.0;
-    return rho * max0(0.69 * (std::exp(12.9 * g) - 1.0)) * max0(1.72 * (1.0 - 1.71 * std::exp(-3.16 * length_mi)));
+    return rho * max0(c::GRADE_COEFF * (std::exp(c::GRADE_EXP * g) - 1.0)) *
+           max0(c::LENGTH_COEFF * (1.0 - c::LENGTH_SCALE * std::exp(-c::LENGTH_EXP * length_mi)));
 }
 
-double calculate_capacity_ao(double ffs) { return 2200.0 + 10.0 * (ffs - 50.0); }
+double calculate_capacity_ao(double ffs) {
+    return ex::BASIC_CAPACITY_BASE + ex::BASIC_CAPACITY_SLOPE * (ffs - ex::BASIC_CAPACITY_REF_FFS);
+}
 
-double calculate_bp_ao(double ffs, double caf_ao) { return (1000.0 + 40.0 * (75.0 - ffs)) * caf_ao * caf_ao; }
+double calculate_bp_ao(double ffs, double caf_ao) {
+    return (ex::BASIC_BP_BASE + ex::BASIC_BP_SLOPE * (ex::BP_REFERENCE_FFS - ffs)) * caf_ao * caf_ao;
+}
 
 double calculate_auto_speed(double ffs, double capacity_ao, double bp_ao, double u) {
     if (u <= bp_ao) return ffs;
     const double over = u - bp_ao;
     const double span = capacity_ao - bp_ao;
-    return ffs - (ffs - capacity_ao / 45.0) * over * over / (span * span);
+    return ffs - (ffs - capacity_ao / basicfreeways::BASIC_FREEWAY_DENSITY_AT_CAPACITY) * over * over / (span * span);
 }
 
 double calculate_congestion_delay(double caf_mix, double auto_rate, double t_ff) {
-    return (3.0 * (1.0 / caf_mix - 1.0) + 1.0) * (auto_rate - t_ff);
+    return (ex::CONGESTION_DELAY_FACTOR * (1.0 / caf_mix - 1.0) + 1.0) * (auto_rate - t_ff);
 }
 
-double calculate_truck_excess(double tau, double ffs) { return max0(tau / 100.0 - 36.0 / ffs); }
+double calculate_truck_excess(double tau, double ffs) { return max0(tau / 100.0 - ex::FREE_FLOW_RATE_PER_100 / ffs); }
 
 MixedFlowResult analyze(const MixedFlowSegment& s) {
     // Step 1: checks.
     check_traffic_inputs(s.ffs, s.length, s.grade, s.v_mix, s.p_sut, s.p_tt, s.caf_ao);
     const double p_t = s.p_sut + s.p_tt;
-    const double t_ff = 3600.0 / s.ffs;
+    const double t_ff = SECONDS_PER_HOUR / s.ffs;
     MixedFlowResult r;
 
     // Step 2: capacity adjustment factor.
@@ -131,22 +143,23 @@ MixedFlowResult analyze(const MixedFlowSegment& s) {
     r.tau_a_ffs = t_ff + LOW_FLOW_SUT_COEFF * std::pow(s.p_sut, TRUCKS.sut_p_exp) * std::pow(x_sut, TRUCKS.sut_x_exp) +
                   LOW_FLOW_TT_COEFF * std::pow(s.p_tt, TRUCKS.tt_p_exp) * std::pow(x_tt, TRUCKS.tt_x_exp);
     r.tau_mix_ffs = s.p_tt * r.tau_tt_kin + s.p_sut * r.tau_sut_kin + (1.0 - p_t) * r.tau_a_ffs;
-    r.ffs_mix = 3600.0 / r.tau_mix_ffs;
+    r.ffs_mix = SECONDS_PER_HOUR / r.tau_mix_ffs;
     r.saf_mix = r.ffs_mix / s.ffs;
 
     // Step 6: breakpoints.
     r.bp_ao = calculate_bp_ao(s.ffs, s.caf_ao);
-    r.bp_mix = max0(r.bp_ao * (1.0 - 0.4 * std::pow(p_t, 0.1) * (std::exp(30.0 * s.grade / 100.0) + 1.0) *
-                                        std::pow(base::units::FT_PER_MI * s.length, 0.01)));
+    r.bp_mix = max0(r.bp_ao * (1.0 - ex::MIX_BREAKPOINT_COEFF * std::pow(p_t, ex::MIX_BREAKPOINT_TRUCK_EXP) *
+                                         (std::exp(ex::MIX_BREAKPOINT_GRADE_EXP * s.grade / 100.0) + 1.0) *
+                                         std::pow(base::units::FT_PER_MI * s.length, ex::MIX_BREAKPOINT_LENGTH_EXP)));
 
     // Step 7: calibration speeds at capacity and at 90 % of capacity.
     r.s_calib_cap = calculate_mixed_speed_at(s, r, x_sut, x_tt, r.capacity_mix);
-    r.s_calib_90cap = calculate_mixed_speed_at(s, r, x_sut, x_tt, 0.9 * r.capacity_mix);
+    r.s_calib_90cap = calculate_mixed_speed_at(s, r, x_sut, x_tt, ex::CALIBRATION_CAPACITY_SHARE * r.capacity_mix);
 
     // Step 8: speed-flow exponent (floating-point rules where the logarithms are undefined).
     const double s0 = r.ffs_mix;
     r.phi_mix = PHI_SCALE * std::log((s0 - r.s_calib_90cap) / (s0 - r.s_calib_cap)) /
-                std::log((0.9 * r.capacity_mix - r.bp_mix) / (r.capacity_mix - r.bp_mix));
+                std::log((ex::CALIBRATION_CAPACITY_SHARE * r.capacity_mix - r.bp_mix) / (r.capacity_mix - r.bp_mix));
 
     // Step 9: speed and density.
     const double v = s.v_mix;

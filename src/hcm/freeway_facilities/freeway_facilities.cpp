@@ -454,7 +454,7 @@ void compute_dc_ratios(FreewayFacility& f) {
     for (std::size_t p = 0; p < periods; ++p) {
         for (std::size_t i = 0; i < n; ++i) {
             const double cap = f.capacity[i][p];
-            const double dc = cap > 0.0 ? f.demand[i][p] / cap : std::numeric_limits<double>::infinity();
+            const double dc = cap > 0.0 ? f.demand[i][p] / cap : base::units::INF;
             f.dc_ratio[i][p] = dc;
             if (dc > 1.0 && !f.first_oversat_period) f.first_oversat_period = p;
         }

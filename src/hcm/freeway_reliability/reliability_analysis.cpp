@@ -23,7 +23,7 @@ using scenario_generation::SpecialEvent;
 using scenario_generation::WeatherEventAssignment;
 using scenario_generation::WorkZoneEvent;
 
-constexpr double MINUTES_PER_HOUR = 60.0;
+using base::units::MINUTES_PER_HOUR;
 constexpr double HOURS_PER_PERIOD = 0.25;
 
 // The periods [start, start + duration) of an event that lie within the P analysis periods.

@@ -10,6 +10,7 @@
 #include "base/cancel.hpp"
 #include "base/format.hpp"
 #include "base/numeric.hpp"
+#include "base/units.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/common/study_size.hpp"
 
@@ -20,7 +21,7 @@ using exhibits::INCIDENT_SEVERITIES;
 using exhibits::WEATHER_EVENT_TYPES;
 
 constexpr double MINUTES_PER_PERIOD = 15.0;
-constexpr double MINUTES_PER_HOUR = 60.0;
+using base::units::MINUTES_PER_HOUR;
 constexpr double SEVERITY_SUM_TOLERANCE = 1e-6;
 constexpr double MIN_WEATHER_FFS = 55.0;
 constexpr double MAX_WEATHER_FFS = 75.0;

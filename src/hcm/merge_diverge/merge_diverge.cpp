@@ -7,9 +7,11 @@
 #include <string>
 
 #include "base/search.hpp"
+#include "base/units.hpp"
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/common/pce_table.hpp"
+#include "hcm/merge_diverge/exhibits.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::merge_diverge {
@@ -17,83 +19,9 @@ namespace {
 
 namespace bf = basicfreeways::basicfreeways;
 
-constexpr double INF = std::numeric_limits<double>::infinity();
+using base::units::INF;
 
-// ---- Default lane lengths when absent (ft) ------------------------------------------------------
-constexpr double DEFAULT_ACCEL_LENGTH = 800.0;
-constexpr double DEFAULT_DECEL_LENGTH = 400.0;
-constexpr double MAX_EFFECTIVE_LANE_LENGTH = 1500.0;  // two-lane ramps: min(2 L1 + L2, 1500)
-
-// ---- Five-lane sections: flow in the lanes beyond four, v_F >= threshold -> share of v_F ------
-struct FlowBeyondFour {
-    double min_flow;
-    double share;
-};
-constexpr double MERGE_FIXED_BEYOND_FOUR_FLOW = 8500.0;  // at or above: a fixed 2500 pc/h
-constexpr double MERGE_FIXED_BEYOND_FOUR = 2500.0;
-constexpr FlowBeyondFour MERGE_BEYOND_FOUR[] = {{7500.0, 0.285}, {6500.0, 0.27}, {5500.0, 0.24}, {0.0, 0.22}};
-constexpr FlowBeyondFour DIVERGE_BEYOND_FOUR[] = {{7000.0, 0.20}, {5500.0, 0.15}, {4000.0, 0.10}};
-
-// ---- P_FM, share of the approaching freeway flow in lanes 1 and 2 at a merge ------------------
-constexpr double PFM_TWO_LANE_RAMP_N3 = 0.555;
-constexpr double PFM_TWO_LANE_RAMP_OTHER = 0.209;
-// isolated ramp on three lanes
-constexpr double PFM3_ISOLATED_CONST = 0.5775, PFM3_ISOLATED_LA = 0.000028;
-// upstream off-ramp on three lanes, with its equilibrium-distance test
-constexpr double PFM3_UP_CONST = 0.7289, PFM3_UP_FLOW = 0.0000135, PFM3_UP_SFR = 0.003296, PFM3_UP_LUP = 0.000063;
-constexpr double LEQ_UP_FLOW = 0.214, LEQ_UP_LA = 0.444, LEQ_UP_SFR = 52.32, LEQ_UP_CONST = 2403.0;
-// downstream off-ramp on three lanes, with its equilibrium-distance test
-constexpr double PFM3_DOWN_CONST = 0.5487, PFM3_DOWN_RATIO = 0.2628;
-constexpr double LEQ_DOWN_CONST = 0.1096, LEQ_DOWN_LA = 0.000107;
-// four lanes
-constexpr double PFM4_CONST = 0.2178, PFM4_VR = 0.000125, PFM4_LA_SFR = 0.01115;
-constexpr double PFM4_MAX_VF_OVER_SFR = 72.0;
-
-// ---- P_FD, share of the approaching freeway flow in lanes 1 and 2 at a diverge ----------------
-constexpr double PFD_TWO_LANE_RAMP_N3 = 0.450;
-constexpr double PFD_TWO_LANE_RAMP_OTHER = 0.260;
-constexpr double PFD3_ISOLATED_CONST = 0.760, PFD3_ISOLATED_VF = 0.000025, PFD3_ISOLATED_VR = 0.000046;
-// upstream on-ramp on three lanes
-constexpr double PFD3_UP_MAX_RATIO = 0.2;
-constexpr double LEQ_DUP_CONST = 0.071, LEQ_DUP_VF = 0.000023, LEQ_DUP_VR = 0.000076;
-constexpr double PFD3_UP_CONST = 0.717, PFD3_UP_VF = 0.000039, PFD3_UP_RATIO = 0.604;
-// downstream off-ramp on three lanes
-constexpr double LEQ_DDOWN_CONST = 1.15, LEQ_DDOWN_VF = 0.000032, LEQ_DDOWN_VR = 0.000369;
-constexpr double PFD3_DOWN_CONST = 0.616, PFD3_DOWN_VF = 0.000021, PFD3_DOWN_RATIO = 0.124;
-constexpr double PFD4 = 0.436;
-
-// ---- Left-side ramps: v12 multipliers -----------------------------------------------------------
-constexpr double LEFT_MERGE_N3 = 1.12, LEFT_MERGE_N4 = 1.20;
-constexpr double LEFT_DIVERGE_N3 = 1.05, LEFT_DIVERGE_N4 = 1.10;
-
-// ---- Outer-lane checks (reasonableness of v12) --------------------------------------------------
-constexpr double MAX_OUTER_LANE_FLOW = 2700.0;
-constexpr double OUTER_TO_V12_RATIO = 1.5;  // v_OA must not exceed 1.5 x v12 / 2
-constexpr double N4_OUTER_FLOW_OFFSET = 5400.0, N4_SHARE_DIVISOR = 2.5;
-constexpr double N3_OUTER_FLOW_OFFSET = 2700.0, N3_SHARE_DIVISOR = 1.75;
-
-// ---- Capacities ---------------------------------------------------------------------------------
-constexpr double MAX_DESIRABLE_VR12_MERGE = 4600.0;
-constexpr double MAX_DESIRABLE_V12_DIVERGE = 4400.0;
-
-// ---- Ramp influence-area density ----------------------------------------------------------------
-constexpr double DR_MERGE_CONST = 5.475, DR_MERGE_VR = 0.00734, DR_MERGE_V12 = 0.0078, DR_MERGE_LA = 0.00627;
-constexpr double DR_DIVERGE_CONST = 4.252, DR_DIVERGE_V12 = 0.0086, DR_DIVERGE_LD = 0.009;
-constexpr double DR_MAJOR_DIVERGE = 0.0175;
-
-// ---- Speeds: ramp influence area (M_S, D_S) and outer lanes ------------------------------------
-constexpr double SPEED_FLOOR = 42.0;  // S_R = FFS - (FFS - 42) M
-constexpr double MS_CONST = 0.321, MS_EXP = 0.0039, MS_VR12_CAP = 4600.0, MS_LA_SFR = 0.002;
-constexpr double DS_CONST = 0.883, DS_VR = 0.00009, DS_SFR = 0.013;
-constexpr double SO_MERGE_LOW = 500.0, SO_MERGE_HIGH = 2300.0;
-constexpr double SO_MERGE_SLOPE1 = 0.0036, SO_MERGE_DROP_AT_HIGH = 6.53, SO_MERGE_SLOPE2 = 0.006;
-constexpr double SO_DIVERGE_FACTOR = 1.097, SO_DIVERGE_LOW = 1000.0, SO_DIVERGE_SLOPE = 0.0039;
-
-// ---- Edition 7.1: ramp speed impedance and capacity density ---------------------------------------
-constexpr double K_MERGE = 0.00408;
-constexpr double K_DIVERGE = 0.00014, K_DIVERGE_EXPONENT = 0.536;
-constexpr double IMPEDANCE_FREE_FLOW_PER_LANE = 500.0;
-constexpr double CAPACITY_DENSITY = 35.0;  // capacity is reached at 35 pc/mi/ln
+using namespace exhibits;
 
 // ---- Shared pieces of the steps -----------------------------------------------------------------
 
@@ -487,18 +415,20 @@ RampLanes ramp_lanes_from_count(std::uint32_t lanes) {
 }
 
 double freeway_capacity_per_lane(double ffs) {
-    if (ffs >= 70.0) return 2400.0;
-    if (ffs >= 65.0) return 2350.0;
-    if (ffs >= 60.0) return 2300.0;
-    return 2250.0;
+    using namespace exhibits;
+    if (ffs >= FREEWAY_FFS_70) return FREEWAY_CAPACITY_70;
+    if (ffs >= FREEWAY_FFS_65) return FREEWAY_CAPACITY_65;
+    if (ffs >= FREEWAY_FFS_60) return FREEWAY_CAPACITY_60;
+    return FREEWAY_CAPACITY_BELOW_60;
 }
 
 double ramp_capacity_per_lane(double ramp_ffs) {
-    if (ramp_ffs > 50.0) return 2200.0;
-    if (ramp_ffs > 40.0) return 2100.0;
-    if (ramp_ffs > 30.0) return 2000.0;
-    if (ramp_ffs >= 20.0) return 1900.0;
-    return 1800.0;
+    using namespace exhibits;
+    if (ramp_ffs > RAMP_FFS_50) return RAMP_CAPACITY_ABOVE_50;
+    if (ramp_ffs > RAMP_FFS_40) return RAMP_CAPACITY_ABOVE_40;
+    if (ramp_ffs > RAMP_FFS_30) return RAMP_CAPACITY_ABOVE_30;
+    if (ramp_ffs >= RAMP_FFS_20) return RAMP_CAPACITY_FROM_20;
+    return RAMP_CAPACITY_BELOW_20;
 }
 
 std::optional<LevelOfService> RampSegment::run_analysis() {

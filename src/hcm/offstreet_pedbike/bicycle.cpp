@@ -24,7 +24,7 @@ namespace {
 using namespace exhibits;
 using base::units::FT_PER_MI;
 
-constexpr double MINUTES_PER_HOUR = 60.0;
+using base::units::MINUTES_PER_HOUR;
 
 // The trapezoid grid over the segment [0, L] and the subject bicyclist's travel time on it,
 // T = 60 L / S_0 (min). None when nothing is integrated: no positive finite length, no positive

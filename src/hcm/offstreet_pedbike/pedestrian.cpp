@@ -2,6 +2,7 @@
 #include <limits>
 #include <optional>
 
+#include "base/units.hpp"
 #include "hcm/offstreet_pedbike/exhibits.hpp"
 #include "hcm/offstreet_pedbike/offstreet_pedbike.hpp"
 
@@ -10,7 +11,7 @@ namespace {
 
 using namespace exhibits;
 
-constexpr double INF = std::numeric_limits<double>::infinity();
+using base::units::INF;
 
 // Equation 24-1: W_E = W_T - W_o, not below 0 (a difference that is not a number gives 0).
 double walkway_effective_width(const ExclusivePedestrianFacility& f) {

@@ -1,7 +1,6 @@
 #include "hcm/ramp_terminals/capacity_delay.hpp"
 
 #include <cmath>
-#include <limits>
 #include <optional>
 #include <utility>
 #include <variant>
@@ -21,8 +20,8 @@ namespace ex = exhibits;
 
 namespace {
 
-constexpr double SECONDS_PER_HOUR = base::units::SECONDS_PER_HOUR;
-constexpr double INF = std::numeric_limits<double>::infinity();
+using base::units::SECONDS_PER_HOUR;
+using base::units::INF;
 
 using A = InterchangeApproach;
 using Leg = InterchangeLeg;
@@ -181,7 +180,8 @@ void determine_signalized_delay(const Interchange& ix, const LaneGroupInput& in,
                                                   : signal_delay::uniform_delay(g, cycle, x, p);
     const double d2 = signal_delay::incremental_delay(x, c, ex::delay::PRETIMED_K, r.upstream_filtering.value_or(1.0),
                                                       period, signal_delay::WithoutPeriod::Undefined);
-    const double d3 = signal_delay::initial_queue_delay(in.initial_queue_veh, r.flow_rate, c, period);
+    const double d3 = signal_delay::initial_queue_delay(in.initial_queue_veh, r.flow_rate, c, period,
+                                                        signal_delay::ZeroCapacity::Unbounded);
     r.uniform_delay_s = d1;
     r.incremental_delay_s = d2;
     r.initial_queue_delay_s = d3;

@@ -24,7 +24,7 @@ double total_green(const LaneGroupInput& in) {
 
 namespace {
 
-constexpr double SECONDS_PER_HOUR = base::units::SECONDS_PER_HOUR;
+using base::units::SECONDS_PER_HOUR;
 
 using A = InterchangeApproach;
 using Leg = InterchangeLeg;

@@ -2,7 +2,6 @@
 // journey through its junctions, its ETT and LOS, and the demand-weighted ETT of an approach and
 // of the intersection.
 #include <cmath>
-#include <limits>
 #include <string>
 #include <type_traits>
 
@@ -16,8 +15,8 @@ namespace hcm::ramp_terminals::alternative_intersections {
 
 namespace {
 
-constexpr double SECONDS_PER_HOUR = base::units::SECONDS_PER_HOUR;
-constexpr double INF = std::numeric_limits<double>::infinity();
+using base::units::SECONDS_PER_HOUR;
+using base::units::INF;
 
 // Delay of one junction step; sets the flags the junction raises.
 double junction_delay(const JunctionStep& step, double period_h, bool& vc_exceeds_one, bool& queue_exceeds_storage) {

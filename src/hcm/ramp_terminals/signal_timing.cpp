@@ -16,7 +16,7 @@ namespace ex = exhibits;
 
 namespace {
 
-constexpr double SECONDS_PER_HOUR = base::units::SECONDS_PER_HOUR;
+using base::units::SECONDS_PER_HOUR;
 
 using A = InterchangeApproach;
 using Leg = InterchangeLeg;

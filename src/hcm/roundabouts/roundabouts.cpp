@@ -8,6 +8,7 @@
 #include "hcm/common/common.hpp"
 #include "hcm/common/delay_los.hpp"
 #include "hcm/common/error.hpp"
+#include "hcm/roundabouts/exhibits.hpp"
 #include "hcm/unsignalized/unsignalized.hpp"
 
 namespace hcm::roundabouts::roundabouts {
@@ -41,12 +42,6 @@ constexpr CapacityModel BYPASS_TWO_EXIT_LANES = {1420.0, 0.00085};
 constexpr double DEFAULT_LEFT_SHARE = 0.47;
 constexpr double DEFAULT_LEFT_SHARE_LEFT_AND_ALL = 0.53;
 
-// Pedestrian impedance of a one-lane entry: no effect above this circulating flow (pc/h), and the
-// straight line in the pedestrian flow up to the given pedestrian flow (p/h).
-constexpr double ONE_LANE_PED_CIRCULATING_LIMIT = 881.0;
-constexpr double ONE_LANE_PED_LINEAR_LIMIT = 101.0;
-// Two-lane entry: the ratio form from this pedestrian flow (p/h), a straight line below it.
-constexpr double TWO_LANE_PED_LINEAR_LIMIT = 100.0;
 
 double clamp_unit(double f) {
     if (f < 0.0) return 0.0;
@@ -116,15 +111,18 @@ void analyze_entry(Roundabouts& r, std::size_t index, double f_hv) {
 double CapacityModel::at(double conflicting_flow) const { return intercept * std::exp(-slope * conflicting_flow); }
 
 double pedestrian_impedance(std::uint32_t entry_lanes, double vc, double n) {
+    namespace f = exhibits::pedestrian_impedance;
     if (entry_lanes <= 1) {
-        if (vc > ONE_LANE_PED_CIRCULATING_LIMIT) return 1.0;
-        if (n <= ONE_LANE_PED_LINEAR_LIMIT) return std::min(1.0 - 0.000137 * n, 1.0);
-        return clamp_unit((1119.5 - 0.715 * vc - 0.644 * n + 0.00073 * vc * n) / (1068.6 - 0.654 * vc));
+        if (vc > f::ONE_LANE_CIRCULATING_LIMIT) return 1.0;
+        if (n <= f::ONE_LANE_LINEAR_LIMIT) return std::min(1.0 - f::ONE_LANE_LINEAR_SLOPE * n, 1.0);
+        return clamp_unit((f::ONE_LANE_CONSTANT - f::ONE_LANE_CIRCULATING * vc - f::ONE_LANE_PEDESTRIAN * n +
+                           f::ONE_LANE_PRODUCT * vc * n) /
+                          (f::ONE_LANE_DIVISOR_CONSTANT - f::ONE_LANE_DIVISOR_CIRCULATING * vc));
     }
-    const double a = 1260.6 - 0.329 * vc;
-    const double d = 1380.0 - 0.5 * vc;
-    if (n < TWO_LANE_PED_LINEAR_LIMIT) return clamp_unit(1.0 - (n / 100.0) * (1.0 - (a - 38.1) / d));
-    return clamp_unit((a - 0.381 * n) / d);
+    const double a = f::TWO_LANE_CONSTANT - f::TWO_LANE_CIRCULATING * vc;
+    const double d = f::TWO_LANE_DIVISOR_CONSTANT - 0.5 * vc;
+    if (n < f::TWO_LANE_LINEAR_LIMIT) return clamp_unit(1.0 - (n / 100.0) * (1.0 - (a - f::TWO_LANE_AT_LINEAR_LIMIT) / d));
+    return clamp_unit((a - f::TWO_LANE_PEDESTRIAN * n) / d);
 }
 
 CapacityModel entry_capacity_model(std::uint32_t entry_lanes, std::uint32_t circulating_lanes, std::size_t lane) {

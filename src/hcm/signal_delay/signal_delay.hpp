@@ -124,10 +124,17 @@ struct InitialQueue {
 };
 inline InitialQueue initial_queue_terms(double initial_veh, double flow, double capacity, double period_h);
 
+// What a capacity of 0 (or below) gives the initial-queue delay of a carried queue: the delay at
+// the least capacity of 1e-9 veh/h, huge but finite (the signalized intersection), or the unbounded
+// delay of a queue that never clears, +inf (the interchange and urban street reliability). Any
+// other capacity below 1e-9 veh/h counts as 1e-9 under both.
+enum class ZeroCapacity : std::uint8_t { Floor, Unbounded };
+
 // Initial-queue delay d3 (s/veh) of a queue Q_b carried into the period, in the factored forms of
 // the HCM's bracket: never negative and free of its cancellation at a vanishing flow. 0 without a
-// queue, flow or period; a capacity below 1e-9 veh/h counts as 1e-9.
-inline double initial_queue_delay(double initial_veh, double flow, double capacity, double period_h);
+// queue, flow or period; a capacity of 0 or below follows `zero_capacity`.
+inline double initial_queue_delay(double initial_veh, double flow, double capacity, double period_h,
+                                  ZeroCapacity zero_capacity = ZeroCapacity::Floor);
 
 // The queue left at the end of the period (veh, at least 0) from Q_b at the start; without flow
 // the queue is carried as it is.
@@ -141,8 +148,11 @@ inline double carried_queue(double initial_veh, double flow, double capacity, do
 inline double first_term_queue(double flow_per_lane, double capacity_per_lane, double sat_flow_per_lane,
                                double green_s, double cycle_s, double p_on_green, double speed_limit_mph);
 
+// Approach speed S_a = 0.9 (25.6 + 0.47 S_pl) mi/h of an approach with speed limit S_pl.
+inline double approach_speed_mph(double speed_limit_mph);
+
 // The time (s) of a queue's discharge that the first-term queue leaves out, from the approach
-// speed S_a = 0.9 (25.6 + 0.47 S_pl) mi/h.
+// speed S_a.
 inline double queue_discharge_lag_s(double speed_limit_mph);
 
 
@@ -151,6 +161,10 @@ inline double queue_discharge_lag_s(double speed_limit_mph);
 
 namespace detail {
 
+// Incremental delay d2 = 900 T [(X - 1) + sqrt((X - 1)^2 + 8 k I X / (c T))]: 900,
+// a quarter of the seconds per hour, and the 8 of the random-arrival term.
+inline constexpr double INCREMENTAL_DELAY_SCALE_S = 900.0;
+inline constexpr double INCREMENTAL_DELAY_RANDOM_TERM = 8.0;
 // The largest g/C the progression factor takes (its 1 - g/C divides).
 inline constexpr double MAX_PROGRESSION_GC = 0.999999;
 // Least capacity of the initial-queue delay (veh/h).
@@ -192,8 +206,9 @@ inline double incremental_delay(double vc_ratio, double capacity, double k, doub
     // I runs from 0 (arrivals fully metered upstream) to 1 (random arrivals); a negative I is taken
     // as 0, whose delay is the least the term can give (0 below capacity), never a negative one.
     const double filtering = base::max2(upstream_filtering, 0.0);
-    const double root = (x - 1.0) * (x - 1.0) + 8.0 * k * filtering * x / (period_h * capacity);
-    return 900.0 * period_h * ((x - 1.0) + std::sqrt(base::max2(root, 0.0)));
+    const double root =
+        (x - 1.0) * (x - 1.0) + detail::INCREMENTAL_DELAY_RANDOM_TERM * k * filtering * x / (period_h * capacity);
+    return detail::INCREMENTAL_DELAY_SCALE_S * period_h * ((x - 1.0) + std::sqrt(base::max2(root, 0.0)));
 }
 
 inline InitialQueue initial_queue_terms(double initial_veh, double flow, double capacity, double period_h) {
@@ -209,8 +224,10 @@ inline InitialQueue initial_queue_terms(double initial_veh, double flow, double 
     return t;
 }
 
-inline double initial_queue_delay(double initial_veh, double flow, double capacity, double period_h) {
+inline double initial_queue_delay(double initial_veh, double flow, double capacity, double period_h,
+                                  ZeroCapacity zero_capacity) {
     if (!(period_h > 0.0) || !(initial_veh > 0.0) || !(flow > 0.0)) return 0.0;
+    if (zero_capacity == ZeroCapacity::Unbounded && capacity <= 0.0) return base::units::INF;
     const double c = base::max2(capacity, detail::MIN_QUEUE_CAPACITY);
     const InitialQueue t = initial_queue_terms(initial_veh, flow, c, period_h);
     // The bracket of the HCM's d3, (Q_e^2 - Q_eo^2) / 2c + t_A (Q_b + Q_e - Q_eo) / 2 - Q_b^2 / 2c,
@@ -234,10 +251,14 @@ inline double carried_queue(double initial_veh, double flow, double capacity, do
     return base::max2(initial_queue_terms(initial_veh, flow, capacity, period_h).q_e, 0.0);
 }
 
+inline double approach_speed_mph(double speed_limit_mph) {
+    namespace d = detail;
+    return d::APPROACH_SPEED_FACTOR * (d::APPROACH_SPEED_CONSTANT + d::APPROACH_SPEED_FROM_LIMIT * speed_limit_mph);
+}
+
 inline double queue_discharge_lag_s(double speed_limit_mph) {
     namespace d = detail;
-    const double s_a =
-        d::APPROACH_SPEED_FACTOR * (d::APPROACH_SPEED_CONSTANT + d::APPROACH_SPEED_FROM_LIMIT * speed_limit_mph);
+    const double s_a = approach_speed_mph(speed_limit_mph);
     const double v = (s_a - d::DISCHARGE_SPEED_OFFSET) * d::FT_S_PER_MI_H;
     return v * v / (d::ACCELERATION_DIVISOR * s_a) * d::ACCELERATION_TIME_FACTOR;
 }

@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "base/numeric.hpp"
+#include "base/units.hpp"
 #include "hcm/common/vehicle_spacing.hpp"
 #include "hcm/signalized/analysis.hpp"
+#include "hcm/signalized/exhibits.hpp"
 
 namespace hcm::signalized::actuated {
 
@@ -22,18 +24,17 @@ using signalized::LaneGroupKind;
 using signalized::LeftTurnMode;
 using signalized::PhaseTiming;
 using signalized::SignalApproach;
+using base::units::SECONDS_PER_HOUR;
+namespace ex = exhibits::actuated;
 
 namespace {
 
 constexpr int MAX_ITERATIONS = 80;
 constexpr double GREEN_TOLERANCE_S = 0.05;
 constexpr double MIN_CYCLE_S = 1.0;
-constexpr double LOST_TIME_S = 2.0;  // start-up lost time, which the green extension returns
-// Detection: the part of a vehicle's length counted in the headway, and the speed unit (ft/s per mi/h).
-constexpr double DETECTED_LENGTH_OFFSET_FT = 8.0;
-constexpr double FT_S_PER_MI_H = 1.47;
-// Pedestrian call probability: share of the crosswalk flow that pushes the button.
-constexpr double PED_CALL_SHARE = 0.51;
+// Start-up lost time l1 and green extension e (equal: g = G - l1 + e).
+using signalized::GREEN_EXTENSION_S;
+using signalized::START_UP_LOST_TIME_S;
 
 // The eight phases of the dual ring, and the phase each of 2, 4, 6 and 8 gaps out with.
 constexpr std::size_t RING_PHASES = 8;
@@ -69,7 +70,7 @@ bool uses_permitted_green(MovementType t) {
 // What step a gives of one phase.
 struct PhaseValues {
     double lambda = 0.0;      // flow rate parameter of the combined headway distribution, veh/s
-    double mah_star = 3.0;    // equivalent maximum allowable headway, s
+    double mah_star = ex::NO_FLOW_MAH_STAR_S;  // equivalent maximum allowable headway, s
     double delta = 0.0;       // minimum headway, s
     double phi = 1.0;         // proportion of free (unbunched) vehicles
     double q = 0.0;           // arrival rate, veh/s
@@ -80,34 +81,34 @@ struct PhaseValues {
 // Queue service time g_s of one movement with effective green g: its own green, or the
 // unsaturated permitted green of a movement that yields to the opposing flow.
 double queue_service_time(const ActuatedMovement& m, double g, double cycle) {
-    const double q = m.flow / std::max(static_cast<double>(m.lanes), 1.0) / 3600.0;
+    const double q = m.flow / std::max(static_cast<double>(m.lanes), 1.0) / SECONDS_PER_HOUR;
     if (uses_permitted_green(m.type)) {
         if (!(m.g_u > 0.0) || !(cycle > 0.0) || !(m.flow > 0.0) || !(m.sat_flow_permitted > 0.0)) return 0.0;
-        if (cycle * q >= m.g_u * m.sat_flow_permitted / 3600.0) return m.g_u;
+        if (cycle * q >= m.g_u * m.sat_flow_permitted / SECONDS_PER_HOUR) return m.g_u;
         const double u = min2(m.g_u / cycle, 1.0);
-        const double d = m.sat_flow_permitted / 3600.0 - u * cycle * q / m.g_u;
+        const double d = m.sat_flow_permitted / SECONDS_PER_HOUR - u * cycle * q / m.g_u;
         return d > 0.0 ? min2((1.0 - u) * cycle * q / d, m.g_u) : m.g_u;
     }
     if (!(min2(m.flow, m.sat_flow) > 0.0) || !(min2(g, cycle) > 0.0)) return 0.0;
-    if (cycle * q >= g * m.sat_flow / 3600.0) return g;
+    if (cycle * q >= g * m.sat_flow / SECONDS_PER_HOUR) return g;
     const double x_g = min2(g / cycle, 1.0);
-    const double d = m.sat_flow / 3600.0 - x_g * cycle * q / g;
+    const double d = m.sat_flow / SECONDS_PER_HOUR - x_g * cycle * q / g;
     return d > 0.0 ? min2((1.0 - x_g) * cycle * q / d, g) : g;
 }
 
 // Maximum allowable headway MAH of one movement (s).
 double max_allowable_headway(const ActuatedMovement& m, double passage_time, double approach_speed, double h0) {
     const double vehicle_length = common::queued_vehicle_spacing_ft(m.pct_heavy_vehicles);
-    const double mah = passage_time + (m.detector_length_ft + vehicle_length - DETECTED_LENGTH_OFFSET_FT) /
-                                          (FT_S_PER_MI_H * approach_speed);
+    const double mah = passage_time + (m.detector_length_ft + vehicle_length - ex::DETECTED_LENGTH_OFFSET_FT) /
+                                          (ex::FT_S_PER_MI_H * approach_speed);
     switch (m.type) {
-        case MovementType::ProtectedLeft: return mah + 0.05 * h0;
-        case MovementType::ExclusiveRight: return mah + 0.18 * h0;
-        case MovementType::SharedRightThrough: return mah + (1.18 / 1.0 - 1.0) * h0;
+        case MovementType::ProtectedLeft: return mah + ex::PROTECTED_LEFT_MAH_H0 * h0;
+        case MovementType::ExclusiveRight: return mah + ex::EXCLUSIVE_RIGHT_MAH_H0 * h0;
+        case MovementType::SharedRightThrough: return mah + (signalized::RIGHT_TURN_EQUIVALENT / 1.0 - 1.0) * h0;
         case MovementType::PermittedLeft:
         case MovementType::SharedLeftThrough: {
-            const double s_p = m.sat_flow_permitted > 0.0 ? m.sat_flow_permitted : 0.1;
-            return 3600.0 / s_p + mah - 2.5;
+            const double s_p = m.sat_flow_permitted > 0.0 ? m.sat_flow_permitted : ex::MIN_PERMITTED_SAT_FLOW;
+            return SECONDS_PER_HOUR / s_p + mah - ex::PERMITTED_LEFT_MAH_OFFSET_S;
         }
         case MovementType::Through: break;
     }
@@ -116,16 +117,17 @@ double max_allowable_headway(const ActuatedMovement& m, double passage_time, dou
 
 // Step a: the headway distribution and queue service of one phase at green G and cycle C.
 PhaseValues phase_values(const ActuatedPhaseInput& p, double green, double cycle, double h0) {
-    const double g = max2((green - LOST_TIME_S) + LOST_TIME_S, 0.1);
-    const double approach_speed = (0.47 * p.speed_limit_mph + 25.6) * 0.9;
+    const double g = max2((green - START_UP_LOST_TIME_S) + GREEN_EXTENSION_S, ex::MIN_EFFECTIVE_GREEN_S);
+    const double approach_speed = signal_delay::approach_speed_mph(p.speed_limit_mph);
     PhaseValues v;
     base::WeightedMean mah, delta_mean;  // weighted by the flow of free headways lambda
     double bunching = 0.0;
     for (const ActuatedMovement& m : p.movements) {
         v.g_s = max2(v.g_s, queue_service_time(m, g, cycle));
-        const double delta = m.lanes >= 2 ? 0.5 : 1.5;
-        const double b = m.lanes <= 1 ? 0.6 : (m.lanes == 2 ? 0.5 : 0.8);
-        const double q_m = m.flow / 3600.0;
+        const double delta = m.lanes >= 2 ? ex::MIN_HEADWAY_MULTILANE_S : ex::MIN_HEADWAY_ONE_LANE_S;
+        const double b = m.lanes <= 1 ? ex::BUNCHING_ONE_LANE
+                                      : (m.lanes == 2 ? ex::BUNCHING_TWO_LANES : ex::BUNCHING_THREE_LANES);
+        const double q_m = m.flow / SECONDS_PER_HOUR;
         double lambda = q_m * std::exp(-b * delta * q_m);
         if (1.0 - delta * q_m > 0.0) lambda /= 1.0 - delta * q_m;
         v.lambda += lambda;
@@ -172,7 +174,7 @@ ActuatedPhaseResult phase_result(const ActuatedPhaseInput& p, const PhaseValues&
     r.queue_service_s = own.g_s;
     r.mah_star_s = v.mah_star;
     if (prob > 0.0 && prob < 1.0 && v.q > 0.0) {
-        const double n = max2(v.q * (g_max - (own.g_s + LOST_TIME_S)), 0.0);
+        const double n = max2(v.q * (g_max - (own.g_s + START_UP_LOST_TIME_S)), 0.0);
         r.green_extension_s = prob * prob * (1.0 - std::pow(prob, n)) / (v.q * (1.0 - prob));
     }
     if (v.lambda > 0.0 && prob > 0.0) {
@@ -181,19 +183,19 @@ ActuatedPhaseResult phase_result(const ActuatedPhaseInput& p, const PhaseValues&
             const double h = (v.delta + v.phi / v.lambda - (v.mah_star + 1.0 / v.lambda) * free_headways) /
                              (1.0 - free_headways);
             if (h > 0.0) {
-                const double n = max2((g_max - v.mah_star - (own.g_s + LOST_TIME_S)) / h, 0.0);
+                const double n = max2((g_max - v.mah_star - (own.g_s + START_UP_LOST_TIME_S)) / h, 0.0);
                 r.prob_max_out = min2(max2(std::pow(prob, n), 0.0), 1.0);
             }
         }
     }
-    const double p_vehicle = 1.0 - std::exp(-cycle * own.flow / 3600.0);
-    const double p_ped = p.left ? 0.0 : 1.0 - std::exp(-PED_CALL_SHARE * cycle * p.ped_flow_ph / 3600.0);
+    const double p_vehicle = 1.0 - std::exp(-cycle * own.flow / SECONDS_PER_HOUR);
+    const double p_ped = p.left ? 0.0 : 1.0 - std::exp(-ex::PED_CALL_SHARE * cycle * p.ped_flow_ph / SECONDS_PER_HOUR);
     r.prob_call = p.left ? p_vehicle : 1.0 - (1.0 - p_vehicle) * (1.0 - p_ped);
     if (p.recall_max) {
         r.green_s = g_max;
         r.prob_call = 1.0;
     } else {
-        double g_v = max2(own.g_s + LOST_TIME_S + r.green_extension_s, p.min_green_s);
+        double g_v = max2(own.g_s + START_UP_LOST_TIME_S + r.green_extension_s, p.min_green_s);
         if (!p.left && p.ped_time_s && *p.ped_time_s > 0.0) {
             const double t_ped = *p.ped_time_s;
             g_v = (1.0 - p_vehicle) * p_ped * t_ped + (1.0 - p_ped) * p_vehicle * g_v +
@@ -293,7 +295,7 @@ std::vector<ActuatedPhaseResult> estimate_fully_actuated(const std::vector<Actua
         if (ring[k] < n) cycle += phases[ring[k]].max_green_s + change_interval(phases[ring[k]]);
     }
     cycle = max2(cycle, MIN_CYCLE_S);
-    const double h0 = 3600.0 / base_saturation_flow;
+    const double h0 = SECONDS_PER_HOUR / base_saturation_flow;
 
     std::vector<PhaseValues> values(n);
     std::vector<ActuatedPhaseResult> results(n);

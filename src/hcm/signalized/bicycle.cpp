@@ -3,20 +3,15 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/units.hpp"
+#include "hcm/signalized/exhibits.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::signalized::bicycle {
 
 namespace {
 
-// Bicycle LOS score model at a signalized intersection (HCM Chapter 19, Section 6).
-struct BicycleScoreModel {
-    double cross_street_coeff;  // per ft of cross-street width
-    double total_width_coeff;   // per ft of outside lane, bicycle lane and shoulder
-    double constant;
-    double volume_coeff;        // per veh/h per lane in 15 minutes (the 4 is the quarter hour)
-};
-constexpr BicycleScoreModel SCORE = {0.0153, -0.2144, 4.1324, 0.0066};
+using exhibits::bicycle::SCORE;
 
 constexpr double QUARTERS_PER_HOUR = 4.0;
 
@@ -30,7 +25,7 @@ double calculate_bicycle_delay(double cycle_length_s, double green_ratio, double
     // A bicycle flow above capacity is taken at capacity, so the delay stays finite while g < C.
     const double x = capacity > 0 ? std::min(flow / capacity, 1.0) : 1.0;
     const double denominator = 1.0 - green_ratio * x;
-    if (!(denominator > 0)) return std::numeric_limits<double>::infinity();
+    if (!(denominator > 0)) return base::units::INF;
     return 0.5 * cycle_length_s * (red_ratio * red_ratio) / denominator;
 }
 

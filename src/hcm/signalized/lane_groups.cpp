@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "base/numeric.hpp"
+#include "base/units.hpp"
 #include "hcm/signalized/analysis.hpp"
+#include "hcm/signalized/exhibits.hpp"
 
 namespace hcm::signalized::signalized {
 
@@ -19,8 +21,12 @@ using base::min2;
 
 namespace {
 
-// Through lanes beside a shared left-through lane with permitted left turns.
-constexpr double SHARED_LEFT_THROUGH_BLOCKAGE = 0.91;
+using base::units::SECONDS_PER_HOUR;
+namespace pb = exhibits::ped_bike;
+namespace pl = exhibits::permitted_left;
+
+// Least walk or permitted time that divides (s).
+constexpr double MIN_DIVISOR_S = 1e-9;
 
 // Saturation-flow passes and lane-flow distribution rounds, and their tolerances.
 constexpr int MAX_PASSES = 25;
@@ -83,7 +89,7 @@ void calculate_base_saturation_flows(const SignalizedIntersection& x, const Sign
     const double f_lu_right = a.exclusive_right_lanes >= 2 ? signal_delay::RIGHT_LANE_UTILIZATION : 1.0;
     w.s_lprot = s0 * w.f_w * w.f_hvg_left * w.f_a * w.f_lu_left / LEFT_TURN_EQUIVALENT;
     w.s_et_base = a.shared_left_through_lane && has_permitted_period(a.left_turn_mode)
-                      ? w.s_t * SHARED_LEFT_THROUGH_BLOCKAGE
+                      ? w.s_t * pl::SHARED_LEFT_THROUGH_BLOCKAGE
                       : w.s_t;
 
     // Step 4b: right turns crossing the crosswalk and bicycle lane (A_pbT); the exclusive right
@@ -96,13 +102,15 @@ void calculate_base_saturation_flows(const SignalizedIntersection& x, const Sign
         const double occ_pedg = pedestrian_occupancy(x.cycle_length_s, a.ped_flow_ph, g_w);
         double occ_r = (g_w / w.g_t) * occ_pedg;
         if (a.bike_flow_ph > 0.0) {
-            const double v_bicg = min2(x.cycle_length_s * a.bike_flow_ph / w.g_t, 1900.0);
-            const double occ_bicg = 0.02 + v_bicg / 2700.0;
+            const double v_bicg = min2(x.cycle_length_s * a.bike_flow_ph / w.g_t, pb::MAX_BIKE_FLOW_H);
+            const double occ_bicg = pb::BIKE_OCCUPANCY_CONSTANT + v_bicg / pb::BIKE_OCCUPANCY_DIVISOR;
             occ_r = occ_bicg + (g_w / w.g_t) * occ_pedg - occ_bicg * (g_w / w.g_t) * occ_pedg;
         }
         const double receiving_beyond = std::max(static_cast<double>(a.exclusive_right_lanes) +
                                                      flag(a.shared_right_through_lane), 1.0);
-        w.a_pbt = static_cast<double>(a.receiving_lanes) > receiving_beyond ? 1.0 - 0.6 * occ_r : 1.0 - occ_r;
+        w.a_pbt = static_cast<double>(a.receiving_lanes) > receiving_beyond
+                      ? 1.0 - pb::SPARE_RECEIVING_LANE_SHARE * occ_r
+                      : 1.0 - occ_r;
     }
     w.s_er = w.a_pbt * s0 * w.f_w * f_hvg * w.f_a * f_lu_right / RIGHT_TURN_EQUIVALENT;
 }
@@ -123,7 +131,7 @@ void model_permitted_left_turns(const SignalizedIntersection& x, const std::vect
 
     // 1. The opposing approach (its own through phase stands in when there is none).
     const PhaseTiming* opposing_through = &a.through_phase;
-    double v_o = 0.1, p_lto = 0.0, g_q_prime = 0.0;
+    double v_o = pl::NO_OPPOSING_FLOW, p_lto = 0.0, g_q_prime = 0.0;
     bool single_lane_opposing = false;
     w.d_lo = 0.0;
     if (w.has_opposing) {
@@ -176,7 +184,7 @@ void model_permitted_left_turns(const SignalizedIntersection& x, const std::vect
     w.g_f = 0.0;
     if (a.shared_left_through_lane) {
         const double p_left = w.v_slt > 0.0 ? min2(w.v_lsh / w.v_slt, 1.0) : 0.0;
-        const double left_turns_per_cycle = max2(cycle * w.v_left / 3600.0, 0.0);
+        const double left_turns_per_cycle = max2(cycle * w.v_left / SECONDS_PER_HOUR, 0.0);
         w.g_f = shared_lane_free_green(p_left, w.g_p, w.l_p, w.g_perm, left_turns_per_cycle,
                                        a.through_lanes > 0 || a.shared_right_through_lane);
     }
@@ -184,7 +192,7 @@ void model_permitted_left_turns(const SignalizedIntersection& x, const std::vect
     // 5. Equivalent during the opposing queue's service when it shares a single lane with lefts.
     w.e_l2 = LEFT_TURN_EQUIVALENT;
     if (p_lto > 0.0 && single_lane_opposing) {
-        const double n = max2(0.278 * (w.g_p - w.g_u - w.g_f), 0.0);
+        const double n = max2(pl::E_L2_COUNT_PER_S * (w.g_p - w.g_u - w.g_f), 0.0);
         w.e_l2 = max2((1.0 - std::pow(1.0 - p_lto, n)) / p_lto, LEFT_TURN_EQUIVALENT);
     }
 
@@ -194,12 +202,14 @@ void model_permitted_left_turns(const SignalizedIntersection& x, const std::vect
         const double g_w = max2(min2(w.g_walk, w.g_p), 0.0);
         const double occ_pedg = pedestrian_occupancy(cycle, a.ped_flow_ph, g_w);
         const double g_q = max2(w.g_p - w.g_u, 0.0);
-        const double occ_pedu = g_q < g_w ? (1.0 - 0.5 * g_q / max2(g_w, 1e-9)) * occ_pedg : 0.0;
+        const double occ_pedu = g_q < g_w ? (1.0 - 0.5 * g_q / max2(g_w, MIN_DIVISOR_S)) * occ_pedg : 0.0;
         const double occ_r =
-            std::exp(-5.0 * v_o / 3600.0) * max2(g_w - g_q, 0.0) / max2(w.g_p - g_q, 1e-9) * occ_pedu;
+            std::exp(-pb::OPPOSING_FLOW_EXPONENT * v_o / SECONDS_PER_HOUR) * max2(g_w - g_q, 0.0) /
+            max2(w.g_p - g_q, MIN_DIVISOR_S) * occ_pedu;
         const double own_lanes = std::max(static_cast<double>(a.exclusive_left_lanes) +
                                               flag(a.shared_left_through_lane), 1.0);
-        w.a_pbl = static_cast<double>(a.receiving_lanes) <= own_lanes ? 1.0 - occ_r : 1.0 - 0.6 * occ_r;
+        w.a_pbl = static_cast<double>(a.receiving_lanes) <= own_lanes ? 1.0 - occ_r
+                                                                        : 1.0 - pb::SPARE_RECEIVING_LANE_SHARE * occ_r;
     }
 }
 
@@ -231,7 +241,7 @@ void calculate_lane_group_saturation_flows(const SignalApproach& a, ApproachWork
 
 // Left turns that clear as sneakers from a lane whose left-turn share is P_L.
 double shared_lane_sneakers(double p_left, double sneakers_per_cycle) {
-    return p_left < 0.999 ? (p_left / (1.0 - p_left)) * (1.0 - std::pow(p_left, sneakers_per_cycle))
+    return p_left < pl::MAX_GEOMETRIC_LEFT_SHARE ? (p_left / (1.0 - p_left)) * (1.0 - std::pow(p_left, sneakers_per_cycle))
                           : sneakers_per_cycle * p_left;
 }
 
@@ -259,7 +269,7 @@ void distribute_lane_flows(const SignalizedIntersection& x, const SignalApproach
     double left_rate = w.s_lprot;
     if (has_permitted_period(a.left_turn_mode) && w.g_p > 0.0) {
         const double protected_green = a.left_turn_mode == LeftTurnMode::ProtectedPermitted ? w.g_l : 0.0;
-        left_rate = (w.s_lprot / w.g_p) * (3600.0 * n_s / w.s_lprot + w.g_u / (1.0 + a1) + protected_green);
+        left_rate = (w.s_lprot / w.g_p) * (SECONDS_PER_HOUR * n_s / w.s_lprot + w.g_u / (1.0 + a1) + protected_green);
     }
 
     for (int round = 0; round < MAX_DISTRIBUTION_ROUNDS; ++round) {
@@ -268,7 +278,7 @@ void distribute_lane_flows(const SignalizedIntersection& x, const SignalApproach
         double s_sl = 0.0, s_sr = 0.0;
         if (sl) {
             s_sl = w.g_p > 0.0 ? shared_left_through_rate(w, p_left, a1, a2,
-                                                          3600.0 * shared_lane_sneakers(p_left, n_s) / w.s_sh)
+                                                          SECONDS_PER_HOUR * shared_lane_sneakers(p_left, n_s) / w.s_sh)
                                : w.s_sh;
         }
         if (sr) s_sr = w.s_sh / (1.0 + p_right * a_r);
@@ -397,8 +407,10 @@ double lane_utilization_factor(std::uint32_t through_lanes) {
 }
 
 double pedestrian_occupancy(double cycle_s, double ped_flow_ph, double walk_green_s) {
-    const double v_pedg = min2(cycle_s * ped_flow_ph / max2(walk_green_s, 1e-9), 5000.0);
-    return v_pedg <= 1000.0 ? v_pedg / 2000.0 : min2(0.4 + v_pedg / 10000.0, 0.9);
+    const double v_pedg = min2(cycle_s * ped_flow_ph / max2(walk_green_s, MIN_DIVISOR_S), pb::MAX_PED_FLOW_P_H);
+    return v_pedg <= pb::PED_FLOW_BREAK_P_H
+               ? v_pedg / pb::LOW_OCCUPANCY_DIVISOR
+               : min2(pb::HIGH_OCCUPANCY_CONSTANT + v_pedg / pb::HIGH_OCCUPANCY_DIVISOR, pb::MAX_PED_OCCUPANCY);
 }
 
 double permitted_left_sat_flow(double opposing_flow) {
@@ -413,18 +425,23 @@ double shared_lane_free_green(double p_left, double g_p, double l_p, double g_pe
     } else if (p_left > 0.0) {
         bound = max2((1.0 - p_left) / (0.5 * p_left) * (1.0 - std::pow(1.0 - p_left, 0.5 * g_p)) - l_p, 0.0);
     }
-    const double arrival = other_lanes ? g_perm * std::exp(-0.882 * std::pow(left_turns_per_cycle, 0.717)) - l_p
-                                       : g_perm * std::exp(-0.860 * std::pow(left_turns_per_cycle, 0.629)) - l_p;
+    const double arrival =
+        other_lanes
+            ? g_perm * std::exp(-pl::FREE_GREEN_MULTILANE_A * std::pow(left_turns_per_cycle, pl::FREE_GREEN_MULTILANE_B)) -
+                  l_p
+            : g_perm * std::exp(-pl::FREE_GREEN_SINGLE_LANE_A *
+                                std::pow(left_turns_per_cycle, pl::FREE_GREEN_SINGLE_LANE_B)) -
+                  l_p;
     return min2(max2(arrival, 0.0), bound);
 }
 
 double opposing_queue_service_time(double flow, double sat_flow, double green, double p_on_green, double cycle) {
     if (!(flow > 0.0)) return 0.0;
-    const double q = flow / 3600.0;
+    const double q = flow / SECONDS_PER_HOUR;
     const double red = cycle - green;
     if (!(green > 0.0) || !(red > 0.0)) return 0.0;
     const double q_g = cycle * p_on_green * q / green;
-    const double margin = sat_flow / 3600.0 - q_g;
+    const double margin = sat_flow / SECONDS_PER_HOUR - q_g;
     return margin > 0.0 ? min2(cycle * (1.0 - p_on_green) * q / margin, green) : green;
 }
 

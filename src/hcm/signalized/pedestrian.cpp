@@ -2,26 +2,15 @@
 
 #include <cmath>
 
+#include "hcm/signalized/exhibits.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::signalized::pedestrian {
 
 namespace {
 
-// Effective walk time: the walk setting plus the part of the flashing don't-walk that
-// pedestrians still start on (HCM Chapter 19, Step 1).
-constexpr double WALK_EXTENSION_S = 4.0;
-
-// Pedestrian LOS score model at a signalized intersection (HCM Chapter 19, Section 5, Step 3).
-struct PedestrianScoreModel {
-    double cross_section_coeff, cross_section_exp;  // F_w = a N^b
-    double constant;                                // added to F_w
-    double turning_coeff;                           // per veh/h of turns across the crosswalk
-    double island_n15_coeff, island_constant;       // per right-turn channelizing island
-    double speed_coeff;                             // F_s per (mi/h x veh/ln)
-    double delay_coeff;                             // F_delay per ln(s/p)
-};
-constexpr PedestrianScoreModel SCORE = {0.681, 0.514, 0.5997, 0.00569, 0.0027, 0.1946, 0.00013, 0.0401};
+using exhibits::pedestrian::SCORE;
+using exhibits::pedestrian::WALK_EXTENSION_S;
 
 // 15 minutes as a share of the hour.
 constexpr double QUARTER_HOUR = 0.25;

@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "base/numeric.hpp"
+#include "base/units.hpp"
 #include "hcm/common/delay_los.hpp"
 #include "hcm/common/vehicle_spacing.hpp"
 #include "hcm/signalized/analysis.hpp"
+#include "hcm/signalized/exhibits.hpp"
 
 namespace hcm::signalized::signalized {
 
@@ -20,7 +22,11 @@ using base::min2;
 
 namespace {
 
-constexpr double kInfinity = std::numeric_limits<double>::infinity();
+using base::units::INF;
+using base::units::SECONDS_PER_HOUR;
+namespace bq = exhibits::back_of_queue;
+namespace ak = exhibits::actuated;
+using exhibits::permitted_left::PROTECTED_SHARED_LEFT_EQUIVALENT;
 
 // Queue accumulation polygon: cycles to a steady queue (delay, start queue), their tolerances and
 // the bound of a queue that grows without end; time step of the queue's two stepped cycles.
@@ -35,14 +41,8 @@ constexpr double EMPTY_QUEUE_VEH = 0.0001;
 // longer one (an absurd cycle) cannot stall the analysis.
 constexpr double MAX_STEPS_PER_SEGMENT = 1e6;
 
-// Percentile back of queue: the 95th-percentile factor and its bound.
-constexpr double Z_95 = 1.64;
-constexpr double OVERSATURATED_QUEUE_TERM = 0.6756375430022228;
-constexpr double MAX_PERCENTILE_FACTOR = 1.8;
-
-// Incremental-delay factor k: pretimed (and its upper bound) and the actuated lower bound.
-constexpr double PRETIMED_K = 0.5;
-constexpr double MIN_ACTUATED_K = 0.04;
+// Least capacity at maximum green that divides (veh/h).
+constexpr double MIN_CAPACITY = 1e-9;
 
 bool left_kind(LaneGroupKind kind) {
     return kind == LaneGroupKind::ExclusiveLeft || kind == LaneGroupKind::SharedLeftThrough;
@@ -66,19 +66,20 @@ Capacity calculate_capacity(const LaneGroup& g, const SignalApproach& a, const A
     const LeftTurnMode mode = a.left_turn_mode;
     Capacity cap;
     if (g.kind == LaneGroupKind::ExclusiveLeft && mode == LeftTurnMode::Permitted) {
-        cap.c = (3600.0 * sneakers + w.g_u * w.s_lperm) / cycle * n;
+        cap.c = (SECONDS_PER_HOUR * sneakers + w.g_u * w.s_lperm) / cycle * n;
         cap.c_a = cap.c + w.s_lperm * max2(g_max - w.g_p, 0.0) / cycle * n;
     } else if (g.kind == LaneGroupKind::ExclusiveLeft && mode == LeftTurnMode::ProtectedPermitted) {
-        cap.c = (3600.0 * sneakers + w.g_l * w.s_lprot + w.g_u * w.s_lperm) / cycle * n;
+        cap.c = (SECONDS_PER_HOUR * sneakers + w.g_l * w.s_lprot + w.g_u * w.s_lperm) / cycle * n;
         cap.c_a = cap.c;
         if (a.left_phase && a.left_phase->max_green_s) {
             const double m_l = *a.left_phase->max_green_s;
-            cap.c_a = max2((3600.0 * sneakers + w.g_u * w.s_lperm + w.s_lprot * m_l) / cycle * n, cap.c);
+            cap.c_a = max2((SECONDS_PER_HOUR * sneakers + w.g_u * w.s_lperm + w.s_lprot * m_l) / cycle * n, cap.c);
         }
     } else if (g.kind == LaneGroupKind::SharedLeftThrough && has_permitted_period(mode)) {
         const double p_left = g.p_left_shared.value_or(0.0);
-        cap.c = ((1.0 + p_left) * 3600.0 + w.g_p * w.s_slt) / cycle;
-        if (mode == LeftTurnMode::ProtectedPermitted) cap.c += w.s_sh / (1.0 + 0.05 * p_left) * w.g_l / cycle;
+        cap.c = ((1.0 + p_left) * SECONDS_PER_HOUR + w.g_p * w.s_slt) / cycle;
+        if (mode == LeftTurnMode::ProtectedPermitted)
+            cap.c += w.s_sh / (1.0 + PROTECTED_SHARED_LEFT_EQUIVALENT * p_left) * w.g_l / cycle;
         const double unsaturated = w.s_sh / (1.0 + p_left * (w.e_l1 / w.a_pbl - 1.0));
         cap.c_a = max2(cap.c + unsaturated * max2(g_max - w.g_p, 0.0) / cycle, cap.c);
     } else {
@@ -104,10 +105,10 @@ const PhaseTiming& governing_phase(const LaneGroup& g, const SignalApproach& a) 
 }
 
 double k_factor(const SignalizedIntersection& x, const LaneGroup& g, const SignalApproach& a, double available) {
-    if (x.control == ControlType::PretimedSignal) return PRETIMED_K;
+    if (x.control == ControlType::PretimedSignal) return ak::PRETIMED_K;
     const PhaseTiming& p = governing_phase(g, a);
-    if (!p.max_green_s || !p.passage_time_s) return PRETIMED_K;
-    return actuated_k_factor(*p.passage_time_s, g.flow_rate / max2(available, 1e-9));
+    if (!p.max_green_s || !p.passage_time_s) return ak::PRETIMED_K;
+    return actuated_k_factor(*p.passage_time_s, g.flow_rate / max2(available, MIN_CAPACITY));
 }
 
 // First-term back of queue (veh/ln) of a group served at one saturation flow in its green.
@@ -129,7 +130,7 @@ double initial_queue_of(const LaneGroup& g, const SignalApproach& a) {
 void estimate_queues(LaneGroup& g, const SignalApproach& a, double cycle, double period, double q1) {
     const double lanes = std::max(static_cast<double>(g.lanes), 1.0);
     const double c = *g.capacity, v = g.flow_rate, upstream = a.upstream_filtering_i;
-    const double q2 = c / (3600.0 * lanes) * g.incremental_delay_s.value_or(0.0);
+    const double q2 = c / (SECONDS_PER_HOUR * lanes) * g.incremental_delay_s.value_or(0.0);
     const double initial = initial_queue_of(g, a);
     double q3 = 0.0;
     if (period > 0.0 && initial > 0.0) {
@@ -139,13 +140,13 @@ void estimate_queues(LaneGroup& g, const SignalApproach& a, double cycle, double
     const double queue = q1 + q2 + q3;
     double queue_95 = q3;
     if (q1 + q2 > 0.0) {
-        double factor = 1.0 + Z_95 * std::sqrt(upstream / (q1 + q2));
+        double factor = 1.0 + bq::Z_95 * std::sqrt(upstream / (q1 + q2));
         if (c > 0.0 && v >= c) {
             const double green = g.effective_green_s.value_or(0.0);
-            factor += OVERSATURATED_QUEUE_TERM * std::pow(max2(green / cycle, 0.0), 0.33) *
+            factor += bq::OVERSATURATED_QUEUE_TERM * std::pow(max2(green / cycle, 0.0), bq::OVERSATURATED_GC_EXPONENT) *
                       (1.0 - std::exp(2.0 - 2.0 * g.vc_ratio.value_or(0.0)));
         }
-        queue_95 = q3 + (q1 + q2) * min2(factor, MAX_PERCENTILE_FACTOR);
+        queue_95 = q3 + (q1 + q2) * min2(factor, bq::MAX_PERCENTILE_FACTOR);
     }
     g.q1_veh = q1;
     g.q2_veh = q2;
@@ -176,7 +177,7 @@ void evaluate_lane_group(const SignalizedIntersection& x, LaneGroup& g, const Si
     const double platoon_ratio = left_kind(g.kind) ? a.platoon_ratio_left : a.platoon_ratio_through;
     const double p_on_green = min2(platoon_ratio * green / cycle, 1.0);
     const Capacity cap = calculate_capacity(g, a, w, cycle, x.sneakers_per_cycle);
-    const double ratio = cap.c > 0.0 ? v / cap.c : kInfinity;
+    const double ratio = cap.c > 0.0 ? v / cap.c : INF;
     g.proportion_on_green = p_on_green;
     g.capacity = cap.c;
     g.available_capacity = cap.c_a;
@@ -184,7 +185,7 @@ void evaluate_lane_group(const SignalizedIntersection& x, LaneGroup& g, const Si
 
     double d1 = 0.0, q1 = 0.0;
     if (left_kind(g.kind) && has_permitted_period(a.left_turn_mode)) {
-        double arrivals = v / std::max(static_cast<double>(g.lanes), 1.0) / 3600.0;
+        double arrivals = v / std::max(static_cast<double>(g.lanes), 1.0) / SECONDS_PER_HOUR;
         if (ratio > 1.0) arrivals /= ratio;
         const QueuePolygon polygon = left_turn_polygon(g, a, w, cycle, x.sneakers_per_cycle);
         d1 = polygon_uniform_delay(polygon, arrivals, cycle);
@@ -195,7 +196,7 @@ void evaluate_lane_group(const SignalizedIntersection& x, LaneGroup& g, const Si
     }
     const double k = k_factor(x, g, a, cap.c_a);
     const double d2 = incremental_delay(ratio, cap.c, k, a.upstream_filtering_i, period);
-    const double d3 = initial_queue_delay(initial_queue_of(g, a), v, cap.c, period);
+    const double d3 = initial_queue_delay(initial_queue_of(g, a), v, cap.c, period, signal_delay::ZeroCapacity::Floor);
     const double delay = d1 + d2 + d3;
     g.k_factor = k;
     g.uniform_delay_s = d1;
@@ -295,7 +296,7 @@ double critical_vc_ratio(const SignalizedIntersection& x, const std::vector<Appr
         total.lost += pair.lost;
     }
     const double cycle = x.cycle_length_s;
-    return cycle <= total.lost ? kInfinity : total.y * cycle / (cycle - total.lost);
+    return cycle <= total.lost ? INF : total.y * cycle / (cycle - total.lost);
 }
 
 }  // namespace
@@ -310,7 +311,7 @@ QueuePolygon left_turn_polygon(const LaneGroup& g, const SignalApproach& a, cons
         const bool protected_part = a.left_turn_mode == LeftTurnMode::ProtectedPermitted;
         const double g_f = min2(w.g_f, g_p);
         const double blocked = max2(g_p - g_u_served - g_f, 0.0);
-        if (protected_part && g_l > 0.0) p.add(g_l, w.s_sh / (1.0 + 0.05 * p_left), 0.0);
+        if (protected_part && g_l > 0.0) p.add(g_l, w.s_sh / (1.0 + PROTECTED_SHARED_LEFT_EQUIVALENT * p_left), 0.0);
         p.add(g_f, w.s_sh, 0.0);
         p.add(blocked, w.s_sh / (1.0 + p_left * (w.e_l2 / w.a_pbl - 1.0)), 0.0);
         p.add(max2(g_p - g_f - blocked, 0.0), w.s_sh / (1.0 + p_left * (w.e_l1 / w.a_pbl - 1.0)), 1.0 + p_left);
@@ -353,7 +354,7 @@ double polygon_uniform_delay(const QueuePolygon& polygon, double arrival_rate, d
             const QueueSegment& s = polygon.segments[i];
             const double d = s.duration_s;
             if (d > 0.0) {
-                const double r = arrival_rate - s.sat_flow / 3600.0;
+                const double r = arrival_rate - s.sat_flow / SECONDS_PER_HOUR;
                 if (r < 0.0 && queue > 0.0 && queue / -r < d) {
                     area += 0.5 * queue * queue / -r;  // the queue clears within the segment
                     queue = 0.0;
@@ -382,7 +383,7 @@ double polygon_first_term_queue(const QueuePolygon& polygon, double arrival_rate
         const double previous = queue;
         for (std::size_t i = 0; i < polygon.count; ++i) {
             const QueueSegment& s = polygon.segments[i];
-            queue = max2(queue + s.duration_s * (arrival_rate - s.sat_flow / 3600.0), 0.0);
+            queue = max2(queue + s.duration_s * (arrival_rate - s.sat_flow / SECONDS_PER_HOUR), 0.0);
             if (s.cleared_veh > 0.0) queue = max2(queue - s.cleared_veh, 0.0);
         }
         if (std::abs(queue - previous) < QUEUE_CYCLE_TOLERANCE || queue > UNBOUNDED_QUEUE_VEH) break;
@@ -395,7 +396,7 @@ double polygon_first_term_queue(const QueuePolygon& polygon, double arrival_rate
             if (s.duration_s > 0.0) {
                 const double steps = min2(std::ceil(s.duration_s / QUEUE_TIME_STEP_S), MAX_STEPS_PER_SEGMENT);
                 const double dt = s.duration_s / steps;
-                const double growth = dt * (arrival_rate - s.sat_flow / 3600.0);
+                const double growth = dt * (arrival_rate - s.sat_flow / SECONDS_PER_HOUR);
                 for (auto k = base::to_unsigned_sat<std::uint64_t>(steps); k > 0; --k) {
                     queue += growth;
                     if (!(queue > 0.0)) queue = 0.0;
@@ -420,8 +421,9 @@ double polygon_first_term_queue(const QueuePolygon& polygon, double arrival_rate
 
 double actuated_k_factor(double unit_extension_s, double x_at_max_green) {
     const double ue = unit_extension_s;
-    const double k_min = max2(0.00889 * ue * ue * ue - 0.091 * ue * ue + 0.354 * ue - 0.375, MIN_ACTUATED_K);
-    return min2(max2(k_min + (1.0 - 2.0 * k_min) * (x_at_max_green - 0.5), k_min), PRETIMED_K);
+    const double k_min =
+        max2(ak::K_MIN_UE3 * ue * ue * ue - ak::K_MIN_UE2 * ue * ue + ak::K_MIN_UE * ue - ak::K_MIN_CONSTANT, ak::MIN_K);
+    return min2(max2(k_min + (1.0 - 2.0 * k_min) * (x_at_max_green - 0.5), k_min), ak::PRETIMED_K);
 }
 
 LevelOfService los_of_delay(double delay_s) { return common::los_of_delay(common::SIGNALIZED_DELAY_LOS_MAX, delay_s); }

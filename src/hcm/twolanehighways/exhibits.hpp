@@ -123,8 +123,14 @@ inline constexpr std::array<SpeedPowerRow, 5> SPEED_POWER_PL = {{
     {1.13282, -0.00798, 0.35425, 0, 0, 0.01521, 0, -0.00987, 0},
     {1.12077, -0.0055, 0.25431, 0, 0, 0.01269, 0, -0.01053, 0},
 }};
-// Demand flow rate (veh/h) up to which the speed is the free-flow speed.
+// Demand flow rate (veh/h) up to which the speed is the free-flow speed, and the same in thousands
+// of veh/h, where the speed equations S = FFS - m (v_d / 1000 - 0.1)^p take it.
 inline constexpr double SPEED_FREE_FLOW_DEMAND = 100.0;
+inline constexpr double SPEED_FREE_FLOW_DEMAND_THOUSANDS = 0.1;
+// Flows in the speed, follower and slope equations are in thousands of veh/h.
+inline constexpr double FLOW_UNIT_VEH_H = 1000.0;
+// Percent followers at capacity and at 25 % of it fix the follower curve.
+inline constexpr double QUARTER_CAPACITY_SHARE = 0.25;
 
 // ---- Exhibit 15-22: horizontal alignment class from radius (ft) and superelevation (%) ----
 // Radius bands [previous upper, upper): class `below` when e < e_limit, else `at_or_above`.
@@ -216,6 +222,9 @@ inline constexpr FollowerCurve FOLLOWER_CURVE_PL = {-0.83732, -0.15808, -1.63246
 inline constexpr double FASTER_LANE_SHARE_CONST = 0.92183;
 inline constexpr double FASTER_LANE_SHARE_PER_LN_FLOW = 0.05022;
 inline constexpr double FASTER_LANE_SHARE_PER_HV_FLOW = 0.0003;
+// Follower density at the middle of a passing lane, (v_FL PF_FL / (S_FL + h) + v_SL PF_SL / (S_SL - h)) / 200:
+// the two lanes' percents.
+inline constexpr double MID_FOLLOWER_DENSITY_DIVISOR = 200.0;
 inline constexpr double LANE_SPEED_DIFF_CONST = 2.75;
 inline constexpr double LANE_SPEED_DIFF_PER_FLOW = 0.00056;
 inline constexpr double LANE_SPEED_DIFF_PER_HV = 3.8521;

@@ -72,7 +72,7 @@ double tangent_speed(const SpeedModelInputs& in, double ffs) {
 
     const double sqrt_l = std::sqrt(in.length);
     const double sqrt_hv = std::sqrt(in.phv);
-    const double vo = in.v_o / 1000.0;
+    const double vo = in.v_o / ex::FLOW_UNIT_VEH_H;
     double b3 = b.c0 + b.c1 * sqrt_l + b.c2 * ffs + b.c3 * ffs * sqrt_l;
     double b4 = b.d0 + b.d1 * sqrt_hv + b.d2 * ffs + b.d3 * ffs * sqrt_hv;
     if (is_pc_or_pz(in.passing_type) && in.vertical_class == 4) {
@@ -86,7 +86,7 @@ double tangent_speed(const SpeedModelInputs& in, double ffs) {
     const double p = round_decimals(max2(f.f8, f.f0 + f.f1 * ffs + f.f2 * in.length + f.f3 * vo + f.f4 * std::sqrt(vo) +
                                                    f.f5 * in.phv + f.f6 * sqrt_hv + f.f7 * in.length * in.phv),
                                     3);
-    return ffs - m * std::pow(in.v_d / 1000.0 - 0.1, p);
+    return ffs - m * std::pow(in.v_d / ex::FLOW_UNIT_VEH_H - ex::SPEED_FREE_FLOW_DEMAND_THOUSANDS, p);
 }
 
 // Speed on a horizontal curve of class HC.
@@ -101,14 +101,14 @@ double curve_speed(const SpeedModelInputs& in, std::int32_t hc) {
                                       ex::CURVE_SLOPE_SQRT_CLASS * std::sqrt(c)),
         5);
     if (in.v_d <= ex::SPEED_FREE_FLOW_DEMAND) return ffs_hc;
-    return ffs_hc - m_hc * std::sqrt(in.v_d / 1000.0 - 0.1);
+    return ffs_hc - m_hc * std::sqrt(in.v_d / ex::FLOW_UNIT_VEH_H - ex::SPEED_FREE_FLOW_DEMAND_THOUSANDS);
 }
 
 // ---- Step 5 model ----
 
 double follower_terms_pc_pz(const ex::FollowerRow& c, double length, double ffs, double vo, double phv) {
     return c[0] + c[1] * length + c[2] * std::sqrt(length) + c[3] * ffs + c[4] * std::sqrt(ffs) + c[5] * phv +
-           c[6] * ffs * vo / 1000.0 + c[7] * std::sqrt(vo / 1000.0);
+           c[6] * ffs * vo / ex::FLOW_UNIT_VEH_H + c[7] * std::sqrt(vo / ex::FLOW_UNIT_VEH_H);
 }
 
 double follower_terms_pl(const ex::FollowerRow& c, double length, double ffs, double phv) {
@@ -175,13 +175,13 @@ double calc_percent_followers(const FollowerModelInputs& in) {
     }
 
     const double capacity = static_cast<double>(in.capacity);
-    const double z_cap = -std::log(1.0 - pf_cap / 100.0) / (capacity / 1000.0);
-    const double z_25 = -std::log(1.0 - pf_25cap / 100.0) / (0.25 * capacity / 1000.0);
+    const double z_cap = -std::log(1.0 - pf_cap / 100.0) / (capacity / ex::FLOW_UNIT_VEH_H);
+    const double z_25 = -std::log(1.0 - pf_25cap / 100.0) / (ex::QUARTER_CAPACITY_SHARE * capacity / ex::FLOW_UNIT_VEH_H);
     const ex::FollowerCurve& k = pc_pz ? ex::FOLLOWER_CURVE_PC_PZ : ex::FOLLOWER_CURVE_PL;
     const double m = k.d_cap * z_cap + k.d_25 * z_25;
     const double p =
         k.e0 + k.e_25 * z_25 + k.e_cap * z_cap + k.e_sqrt25 * std::sqrt(z_25) + k.e_sqrtcap * std::sqrt(z_cap);
-    return 100.0 * (1.0 - std::exp(m * std::pow(in.v_d / 1000.0, p)));
+    return 100.0 * (1.0 - std::exp(m * std::pow(in.v_d / ex::FLOW_UNIT_VEH_H, p)));
 }
 
 LevelOfService follower_density_los(double fd, double s_pl) {
@@ -403,7 +403,7 @@ double TwoLaneHighways::determine_free_flow_speed(std::size_t seg_num) {
     const double vo = s.flow_rate_o.value_or(0.0);
     const double a = max2(ex::FFS_SLOPE_MIN,
                           k.a0 + k.a1 * bffs + k.a2 * s.length +
-                              max2(0.0, k.a3 + k.a4 * bffs + k.a5 * s.length) * vo / 1000.0);
+                              max2(0.0, k.a3 + k.a4 * bffs + k.a5 * s.length) * vo / ex::FLOW_UNIT_VEH_H);
     double f_ls = 0.0;
     if (lane_width) f_ls += ex::LANE_WIDTH_FACTOR * (ex::LANE_WIDTH_BASE - *lane_width);
     if (shoulder_width) f_ls += ex::SHOULDER_WIDTH_FACTOR * (ex::SHOULDER_WIDTH_BASE - *shoulder_width);
@@ -505,7 +505,7 @@ PassingLaneFollowerDensity TwoLaneHighways::determine_follower_density_pl(std::s
     // Half the speed differential between the lanes.
     const double h =
         (ex::LANE_SPEED_DIFF_CONST + ex::LANE_SPEED_DIFF_PER_FLOW * vd + ex::LANE_SPEED_DIFF_PER_HV * hv / 100.0) * 0.5;
-    const double fd_mid = (v_fl * pf_fl / (s_fl + h) + v_sl * pf_sl / (s_sl - h)) / 200.0;
+    const double fd_mid = (v_fl * pf_fl / (s_fl + h) + v_sl * pf_sl / (s_sl - h)) / ex::MID_FOLLOWER_DENSITY_DIVISOR;
     const double fd = stored_follower_density(s);
     s.fd_mid = fd_mid;
     s.fd = fd;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/numeric.hpp"
+#include "base/units.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/twsc/twsc.hpp"
 #include "json/jsonio.hpp"
@@ -80,9 +81,9 @@ PlatoonBlockage compute_platoon_blockage(const UpstreamSignals& signals, const t
     PlatoonBlockage out;
     for (const BlockedMovement& b : BLOCKED) {
         const double t_c = twsc::critical_headway(intersection, b.movement, false, 0);
-        const double rate = t_c > 0.0 ? 3600.0 / t_c : std::numeric_limits<double>::infinity();  // veh/h
+        const double rate = t_c > 0.0 ? base::units::SECONDS_PER_HOUR / t_c : base::units::INF;  // veh/h
         if (std::isinf(rate) || !(cycle > 0.0)) continue;  // never blocked
-        const double threshold = rate * step / 3600.0;  // vehicles per step
+        const double threshold = rate * step / base::units::SECONDS_PER_HOUR;  // vehicles per step
         const std::uint64_t k = blocked_steps(eastbound, westbound, b.looks, threshold, n);
         out.*b.field = std::clamp(static_cast<double>(k) * step / cycle, 0.0, 1.0);
     }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/numeric.hpp"
+#include "base/units.hpp"
 #include "hcm/common/error.hpp"
 #include "json/jsonio.hpp"
 
@@ -13,7 +14,7 @@ namespace hcm::twsc::pedestrian {
 
 namespace {
 
-constexpr double SECONDS_PER_HOUR = 3600.0;
+using base::units::SECONDS_PER_HOUR;
 constexpr double MIN_VEHICLE_FLOW_VEH_S = 0.0001;
 constexpr double PLATOON_ROW_WIDTH_FT = 8.0;     // N_p = 8 N_c / W_c
 constexpr double PLATOON_ROW_HEADWAY_S = 2.0;    // added per extra row: t_cG = t_c + 2 (N_p - 1)

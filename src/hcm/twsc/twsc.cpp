@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/numeric.hpp"
+#include "base/units.hpp"
 #include "hcm/common/common.hpp"
 #include "hcm/common/delay_los.hpp"
 #include "hcm/common/error.hpp"
@@ -18,8 +19,8 @@ namespace {
 using base::max2;
 using base::min2;
 
-constexpr double SECONDS_PER_HOUR = 3600.0;
-constexpr double INF = std::numeric_limits<double>::infinity();
+using base::units::SECONDS_PER_HOUR;
+using base::units::INF;
 
 // ---- Base critical headways t_c,base (s) by through lanes per direction: N = 1, 2, 3, other ----
 using ByLanes = std::array<double, 4>;
@@ -51,6 +52,8 @@ constexpr double TF_HV_MORE_LANES = 1.0;
 
 // ---- Conflicting flows: major-street lane factors ----
 constexpr double UTURN_FACTOR_WIDE_STREET = 0.73;  // f_U for N > 2
+// Share of the major through flow that conflicts with a minor left turn: 1, 0.5, 0.4 for N = 1, 2, 3+.
+constexpr double MAJOR_THROUGH_SHARE_TWO_LANES = 0.5, MAJOR_THROUGH_SHARE_MORE_LANES = 0.4;
 
 // ---- Step 5b: platoon-adjusted capacity ----
 constexpr double PLATOON_FLOW_PER_LANE = 1000.0 * 1.5;  // veh/h per through lane while blocked
@@ -61,6 +64,9 @@ constexpr double WALKING_SPEED_FT_S = 3.5;
 // ---- Shared-lane p0*: saturation flows of the major through and right turn (veh/h) ----
 constexpr double SAT_FLOW_THROUGH = 1800.0;
 constexpr double SAT_FLOW_RIGHT = 1500.0;
+// Share of the major through and right flow in the lane beside the left turn: 1, 0.5, 0.33 for
+// N = 1, 2, 3+ (p0* and the rank-1 delay to the major through movement).
+constexpr double INSIDE_LANE_SHARE_TWO_LANES = 0.5, INSIDE_LANE_SHARE_MORE_LANES = 0.33;
 
 // ---- Two-stage gap acceptance ----
 constexpr double TWO_STAGE_ALPHA_COEFF = 0.32;
@@ -150,7 +156,7 @@ void determine_conflicting_flows(Twsc& t) {
     const double v6s = g.major_right_turn_wb == MajorRightTurnConfig::Shared ? v6 : 0.0;
     const std::uint32_t n = g.major_lanes_per_direction;
     const double f_u = n > 2 ? UTURN_FACTOR_WIDE_STREET : 1.0;
-    const double f_n = n == 1 ? 1.0 : n == 2 ? 0.5 : 0.4;
+    const double f_n = n == 1 ? 1.0 : n == 2 ? MAJOR_THROUGH_SHARE_TWO_LANES : MAJOR_THROUGH_SHARE_MORE_LANES;
     const double h_n = n == 1 ? 1.0 : 0.5;
 
     at(t, Mv::M1).conflicting_flow = v5 + v6c + d.v16;
@@ -533,7 +539,7 @@ std::optional<double> p0_star_major_left(const Twsc& t, bool eastbound, double p
     const double v_t = flow(t, eastbound ? Mv::M2 : Mv::M5);
     const double v_r = flow(t, eastbound ? Mv::M3 : Mv::M6);
     const std::uint32_t lanes = t.geometry.major_lanes_per_direction;
-    const double f = lanes == 1 ? 1.0 : lanes == 2 ? 0.5 : 0.33;
+    const double f = lanes == 1 ? 1.0 : lanes == 2 ? INSIDE_LANE_SHARE_TWO_LANES : INSIDE_LANE_SHARE_MORE_LANES;
     const double x = (v_t / SAT_FLOW_THROUGH + v_r / SAT_FLOW_RIGHT) * f;
     // A saturated through lane is always occupied: the left turn blocks it unless it has no demand.
     if (x >= 1.0) return p0 >= 1.0 ? 1.0 : 0.0;
@@ -549,7 +555,7 @@ std::optional<double> compute_rank1_major_delay(const Twsc& t, bool eastbound) {
     const double d_lt = at(t, left).control_delay.value_or(0.0);
     const std::uint32_t n = t.geometry.major_lanes_per_direction;
     if (n <= 1) return (1.0 - *p0_star) * d_lt;
-    const double f = n == 2 ? 0.5 : 0.33;
+    const double f = n == 2 ? INSIDE_LANE_SHARE_TWO_LANES : INSIDE_LANE_SHARE_MORE_LANES;
     const double v_in = (flow(t, eastbound ? Mv::M2 : Mv::M5) + flow(t, eastbound ? Mv::M3 : Mv::M6)) * f;
     const double d = flow(t, left) + flow(t, uturn) + v_in;
     return d > 0.0 ? (1.0 - *p0_star) * d_lt * v_in / d : 0.0;

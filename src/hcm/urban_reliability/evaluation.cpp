@@ -53,7 +53,7 @@ using urban_reliability::WeatherCondition;
 
 using base::units::FT_PER_MI;
 using base::units::SECONDS_PER_HOUR;
-constexpr double FT_S_PER_MI_H = 1.4666666666666666;  // 5280 / 3600
+using base::units::FT_S_PER_MI_H;
 constexpr double MIN_INCIDENT_SAT_FLOW_FACTOR = 0.1;
 
 // The worst incident of one kind affecting a segment: most lanes blocked, lowest type.
@@ -132,17 +132,17 @@ bool evaluate_segment(const ScenarioContext& cx, std::size_t s, const UrbanScena
     const double cycle = signal.cycle_length_s;  // at least 2 s (checked before the run)
     const double green = std::clamp(signal.effective_green_s + atdm.green_s, 1.0, cycle - 1.0);
     const double capacity = sat_flow * n * green / cycle;
-    const double vc = capacity > 0.0 ? v / capacity : std::numeric_limits<double>::infinity();
+    const double vc = capacity > 0.0 ? v / capacity : base::units::INF;
 
     // Chapter 19 delay terms; a signal without capacity never clears its queue.
     const bool queue_in = queue > 0.0;
     const double p_on_green = std::min(green / cycle * signal.platoon_ratio, 1.0);
     const double d1 = signal_delay::uniform_delay(green, cycle, vc, p_on_green);
-    const double d3 = signal_delay::initial_queue_delay(queue, v, capacity, PERIOD_H);
+    const double d3 = signal_delay::initial_queue_delay(queue, v, capacity, PERIOD_H, signal_delay::ZeroCapacity::Unbounded);
     queue = signal_delay::carried_queue(queue, v, capacity, PERIOD_H);
     const double d2 = capacity > 0.0
                           ? signal_delay::incremental_delay(vc, capacity, signal.k_factor, signal.i_factor, PERIOD_H)
-                          : std::numeric_limits<double>::infinity();
+                          : base::units::INF;
 
     copy.through_capacity_veh_h = capacity;
     copy.through_control_delay_s = d1 + d2 + d3;

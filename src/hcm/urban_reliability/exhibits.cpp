@@ -29,12 +29,13 @@ WeatherFactors weather_factors(WeatherCondition condition, double rate_in_h) {
     switch (condition) {
         case WeatherCondition::Dry: return {1.0, 1.0};
         case WeatherCondition::Rainfall: {
-            const double f = 1.0 / (0.48 * r + 1.0);
+            const double f = 1.0 / (RAINFALL_RATE_COEFF * r + 1.0);
             return {f, f};
         }
-        case WeatherCondition::WetPavement: return {0.95, 0.95};
-        case WeatherCondition::Snowfall: return {1.0 / (1.4 * r + 1.0), 1.0 / (0.39 * r + 1.0)};
-        case WeatherCondition::SnowPavement: return {0.9, 0.9};
+        case WeatherCondition::WetPavement: return {WET_PAVEMENT_FACTOR, WET_PAVEMENT_FACTOR};
+        case WeatherCondition::Snowfall:
+            return {1.0 / (SNOWFALL_SPEED_RATE_COEFF * r + 1.0), 1.0 / (SNOWFALL_SAT_FLOW_RATE_COEFF * r + 1.0)};
+        case WeatherCondition::SnowPavement: return {SNOW_PAVEMENT_FACTOR, SNOW_PAVEMENT_FACTOR};
     }
     return {1.0, 1.0};
 }

@@ -124,6 +124,13 @@ struct WeatherFactors {
     double sat_flow;
 };
 WeatherFactors weather_factors(WeatherCondition condition, double rate_in_h);
+// Rainfall: both factors 1 / (0.48 r + 1). Snowfall: speed 1 / (1.4 r + 1), saturation flow
+// 1 / (0.39 r + 1). Wet pavement and snow on the pavement: fixed factors.
+inline constexpr double RAINFALL_RATE_COEFF = 0.48;
+inline constexpr double SNOWFALL_SPEED_RATE_COEFF = 1.4;
+inline constexpr double SNOWFALL_SAT_FLOW_RATE_COEFF = 0.39;
+inline constexpr double WET_PAVEMENT_FACTOR = 0.95;
+inline constexpr double SNOW_PAVEMENT_FACTOR = 0.9;
 
 }  // namespace hcm::urban_reliability::exhibits
 

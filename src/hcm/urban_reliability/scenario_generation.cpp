@@ -9,6 +9,7 @@
 #include "base/cancel.hpp"
 #include "base/numeric.hpp"
 #include "base/sampling.hpp"
+#include "base/units.hpp"
 #include "hcm/common/prng.hpp"
 
 namespace hcm::urban_reliability::urban_reliability {
@@ -41,7 +42,7 @@ using urban_reliability::WeatherCondition;
 
 constexpr std::array<std::uint32_t, 12> MONTH_LENGTHS = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
 constexpr double HOURS_PER_DAY = 24.0;
-constexpr double HOURS_PER_YEAR = 8760.0;
+using base::units::HOURS_PER_YEAR;
 constexpr double WEATHER_RECORD_HOURS = 2.0 * HOURS_PER_YEAR;
 
 // Month (1-12) of a day of a 365-day year (0-364).
@@ -251,7 +252,7 @@ namespace {
 
 // Incident durations: gamma with a coefficient of variation of 0.8.
 constexpr double INCIDENT_DURATION_CV = 0.8;
-constexpr double MINUTES_PER_HOUR = 60.0;
+using base::units::MINUTES_PER_HOUR;
 
 bool snowy(WeatherCondition c) { return c == WeatherCondition::Snowfall || c == WeatherCondition::SnowPavement; }
 

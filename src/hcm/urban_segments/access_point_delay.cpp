@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "base/numeric.hpp"
+#include "base/units.hpp"
 #include "hcm/common/vehicle_spacing.hpp"
 #include "hcm/unsignalized/unsignalized.hpp"
 #include "hcm/urban_segments/exhibits.hpp"
@@ -16,6 +17,7 @@ namespace {
 
 using base::max2;
 using base::min2;
+using base::units::SECONDS_PER_HOUR;
 
 constexpr double BASE_SAT_FLOW = 1800.0;  // veh/h/ln of the inside lane and of permitted left turns
 
@@ -24,7 +26,7 @@ constexpr double CRITICAL_HEADWAY_LT_S = 4.1;
 constexpr double FOLLOW_UP_HEADWAY_LT_S = 2.2;
 // Lane-change capacity from the adjacent lane's flow (critical gap 3.7 s).
 constexpr double LANE_CHANGE_GAP_S = 3.7;
-constexpr double LANE_CHOICE_FLOW = 3600.0 / LANE_CHANGE_GAP_S;  // veh/h/ln at which the weight peaks
+constexpr double LANE_CHOICE_FLOW = SECONDS_PER_HOUR / LANE_CHANGE_GAP_S;  // veh/h/ln at which the weight peaks
 // Lane-choice term of through drivers beside right turns without a bay.
 constexpr double RIGHT_TURN_LANE_CHOICE = 1.2000000000000002;
 // Calibration of the right-turn deceleration model's lane split.
@@ -43,6 +45,10 @@ constexpr double MIN_FOLLOWER_DELAY_S = 0.1;
 constexpr std::size_t MAX_FOLLOWERS = 51;  // first follower included
 constexpr double FOLLOWER_DELAY_SHARE = 0.67;
 constexpr double MIN_PERIOD_H = 1e-6;
+// Queue delay of a lane: the incremental-delay form 900 T (x - 1 + sqrt((x - 1)^2 + 8 q / (T s^2)))
+// (s/veh), 900 being a quarter of the seconds per hour, 8 the random-arrival term.
+constexpr double QUEUE_DELAY_SCALE_S = 900.0;
+constexpr double QUEUE_DELAY_RANDOM_TERM = 8.0;
 
 // Volume shares of one approach.
 struct Shares {
@@ -66,8 +72,8 @@ std::uint64_t lanes_of(const AccessPointApproach& a) {
 double queue_delay(double q, double s, double period_h) {
     if (s <= 0.0) return 0.0;
     const double x1 = q / s - 1.0;
-    return 3600.0 * (1.0 / s - 1.0 / BASE_SAT_FLOW) +
-           900.0 * period_h * (x1 + std::sqrt(x1 * x1 + 8.0 * q / (period_h * s * s)));
+    return SECONDS_PER_HOUR * (1.0 / s - 1.0 / BASE_SAT_FLOW) +
+           QUEUE_DELAY_SCALE_S * period_h * (x1 + std::sqrt(x1 * x1 + QUEUE_DELAY_RANDOM_TERM * q / (period_h * s * s)));
 }
 
 double permitted_left_sat_flow(double v_o) {
@@ -89,7 +95,7 @@ double right_turn_deceleration_delay(const AccessPointApproach& a, double e_l, d
     const LaneSplit split = lane_split(a, e_l, DECEL_SPLIT_CF, 1.0);
     const double s = MPH_TO_FT_S * speed_mph;
     if (s <= TURN_SPEED_FT_S || split.q_r <= 0.0) return 0.0;
-    const Headways hw{3600.0 / split.q_r - MIN_HEADWAY_S};
+    const Headways hw{SECONDS_PER_HOUR / split.q_r - MIN_HEADWAY_S};
     if (hw.h_m <= 0.0) return 0.0;
 
     // First follower.
@@ -200,7 +206,7 @@ AccessPointDelay approach_delay(const AccessPointApproach& a, double speed_mph, 
         const double q_a = split.q_m;
         double d_lc = 0.0;
         if (q_a > 0.0) {
-            const double g = std::exp(-LANE_CHANGE_GAP_S * q_a / 3600.0);
+            const double g = std::exp(-LANE_CHANGE_GAP_S * q_a / SECONDS_PER_HOUR);
             const double c_lc = q_a * g / (1.0 - g);
             if (c_lc > 0.0) d_lc = queue_delay(max2(split.q_l - a.v_lt, 0.0), c_lc, period_h);
         }

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/numeric.hpp"
+#include "base/units.hpp"
 #include "hcm/urban_segments/multimodal.hpp"
 #include "json/jsonio.hpp"
 
@@ -12,8 +13,8 @@ namespace {
 
 using base::max2;
 
-constexpr double SECONDS_PER_HOUR = 3600.0;
-constexpr double FEET_PER_MILE = 5280.0;
+using base::units::SECONDS_PER_HOUR;
+using base::units::FT_PER_MI;
 
 // Step 2: effective width.
 constexpr double NARROW_SIDE_WIDTH_FT = 4.0;  // below it the side width does not count
@@ -95,7 +96,7 @@ const jsonio::Record<BicycleAnalysis>& json_record(jsonio::Tag<BicycleAnalysis>)
 }
 
 double running_time(const BicycleSegment& s) {
-    return (s.length_ft * SECONDS_PER_HOUR) / (s.bicycle_running_speed * FEET_PER_MILE);
+    return (s.length_ft * SECONDS_PER_HOUR) / (s.bicycle_running_speed * FT_PER_MI);
 }
 
 double effective_width(const BicycleSegment& s) {
@@ -130,7 +131,7 @@ LinkScore link_score(const BicycleSegment& s, double effective_width_ft) {
 }
 
 double access_point_term(const BicycleSegment& s) {
-    return ACCESS_POINT_COEFF * (FEET_PER_MILE * s.num_access_points_right / s.length_ft - ACCESS_POINT_DENSITY_OFFSET);
+    return ACCESS_POINT_COEFF * (FT_PER_MI * s.num_access_points_right / s.length_ft - ACCESS_POINT_DENSITY_OFFSET);
 }
 
 double segment_score(const BicycleSegment& s, double running_time_s, double access_point_term, double link_score) {
@@ -146,7 +147,7 @@ BicycleAnalysis analyze(const BicycleSegment& s) {
     BicycleAnalysis r;
     r.running_time_s = running_time(s);
     const double travel_time = s.bicycle_control_delay + r.running_time_s;
-    r.travel_speed = (s.length_ft * SECONDS_PER_HOUR) / (travel_time * FEET_PER_MILE);
+    r.travel_speed = (s.length_ft * SECONDS_PER_HOUR) / (travel_time * FT_PER_MI);
     r.effective_width = effective_width(s);
 
     const LinkScore link = link_score(s, r.effective_width);

@@ -9,6 +9,10 @@ namespace hcm::urban_segments::exhibits {
 
 using common::LevelOfService;
 
+// Running time: start-up lost time l1 (s) at a signalized boundary and at any other control.
+inline constexpr double STARTUP_LOST_TIME_SIGNAL_S = 2.0;
+inline constexpr double STARTUP_LOST_TIME_OTHER_S = 2.5;
+
 // Exhibit 18-1: travel-speed thresholds (mi/h) of LOS A to E, one column per base free-flow speed.
 inline constexpr std::array<double, 7> EXHIBIT_18_1_BASE_FFS = {55.0, 50.0, 45.0, 40.0, 35.0, 30.0, 25.0};
 inline constexpr std::array<std::array<double, 7>, 5> EXHIBIT_18_1_THRESHOLDS = {{

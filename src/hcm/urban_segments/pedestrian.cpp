@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "base/numeric.hpp"
+#include "base/units.hpp"
 #include "hcm/urban_segments/multimodal.hpp"
 #include "json/jsonio.hpp"
 
@@ -16,7 +17,7 @@ namespace {
 using base::max2;
 using base::min2;
 
-constexpr double INF = std::numeric_limits<double>::infinity();
+using base::units::INF;
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 
 // Step 1: shy distances (ft).
@@ -127,7 +128,7 @@ double effective_sidewalk_width(const PedestrianSegment& s) {
 }
 
 double flow_per_unit_width(double ped_flow_p_h, double effective_width_ft) {
-    return effective_width_ft > 0.0 ? ped_flow_p_h / (60.0 * effective_width_ft) : INF;
+    return effective_width_ft > 0.0 ? ped_flow_p_h / (base::units::MINUTES_PER_HOUR * effective_width_ft) : INF;
 }
 
 double walking_speed(double free_flow_walk_speed_ft_s, double flow_per_width) {
@@ -136,7 +137,7 @@ double walking_speed(double free_flow_walk_speed_ft_s, double flow_per_width) {
 }
 
 double pedestrian_space(double walking_speed_ft_s, double flow_per_width) {
-    return flow_per_width > 0.0 ? 60.0 * walking_speed_ft_s / flow_per_width : INF;
+    return flow_per_width > 0.0 ? base::units::SECONDS_PER_MINUTE * walking_speed_ft_s / flow_per_width : INF;
 }
 
 LinkScore link_score(const PedestrianSegment& s) {

@@ -6,6 +6,7 @@
 
 #include "base/cancel.hpp"
 #include "base/numeric.hpp"
+#include "base/units.hpp"
 #include "hcm/common/error.hpp"
 #include "json/jsonio.hpp"
 
@@ -15,6 +16,7 @@ namespace {
 
 using base::max2;
 using base::min2;
+using base::units::SECONDS_PER_HOUR;
 
 // Robertson's model: the smoothing factor F and the travel-time lag (in steps) of Chapter 30.
 constexpr double SMOOTHING_TRAVEL_COEFF = 0.138;  // per step of travel time
@@ -40,7 +42,7 @@ void add_departures(const MovementDischarge& m, double step_s, std::uint64_t lag
     if (!(g > 0.0)) return;  // no green (or not a number): nothing departs
     const std::uint64_t n = out.size();
     const double cycle_s = step_s * static_cast<double>(n);
-    const double q_sat = step_s * m.saturation_flow_veh_h / 3600.0;  // vehicles per step while the queue clears
+    const double q_sat = step_s * m.saturation_flow_veh_h / SECONDS_PER_HOUR;  // vehicles per step while the queue clears
 
     const std::int64_t n_green = whole_steps_signed(g / step_s);
     const std::int64_t n_queue = whole_steps_signed(min2(max2(m.queue_service_time_s, 0.0), g) / step_s);
@@ -50,7 +52,7 @@ void add_departures(const MovementDischarge& m, double step_s, std::uint64_t lag
     // The rest of the cycle's volume, spread evenly over the rest of the green.
     const double q_rest =
         rest_steps >= 1
-            ? max2(cycle_s * m.discharge_volume_veh_h / 3600.0 - q_sat * static_cast<double>(queue_steps), 0.0) /
+            ? max2(cycle_s * m.discharge_volume_veh_h / SECONDS_PER_HOUR - q_sat * static_cast<double>(queue_steps), 0.0) /
                   static_cast<double>(rest_steps)
             : 0.0;
 
@@ -139,7 +141,7 @@ std::vector<double> combined_arrival_profile(std::span<const MovementDischarge> 
         }
     }
     if (uniform_volume_veh_h > 0.0) {
-        const double per_step = uniform_volume_veh_h * step_s / 3600.0;
+        const double per_step = uniform_volume_veh_h * step_s / SECONDS_PER_HOUR;
         for (double& v : total) v += per_step;
     }
     return total;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/numeric.hpp"
+#include "base/units.hpp"
 #include "hcm/urban_segments/multimodal.hpp"
 #include "json/jsonio.hpp"
 
@@ -10,9 +11,9 @@ namespace hcm::urban_segments::transit {
 
 namespace {
 
-constexpr double SECONDS_PER_HOUR = 3600.0;
-constexpr double FEET_PER_MILE = 5280.0;
-constexpr double MPH_TO_FT_S = 1.4666666666666666;  // 5280 / 3600
+using base::units::SECONDS_PER_HOUR;
+using base::units::FT_PER_MI;
+using base::units::FT_S_PER_MI_H;
 
 // Step 1: running speed of a transit vehicle that stops N_ts times on L ft.
 constexpr double STOP_SPACING_FT = 1185.0;
@@ -29,7 +30,7 @@ constexpr double BENCH_WEIGHT_MIN = 0.2;
 constexpr double LOAD_FACTOR_THRESHOLD = 0.8;
 constexpr double LOAD_WEIGHT_SLOPE = 4.0;
 constexpr double LOAD_WEIGHT_DIVISOR = 4.2;
-constexpr double MINUTES_PER_HOUR = 60.0;
+using base::units::MINUTES_PER_HOUR;
 
 // Step 10: ridership elasticities of the travel-time factor.
 constexpr double ELASTICITY_BASE = -1.4;
@@ -104,7 +105,7 @@ StopDelays stop_delays(const TransitSegment& s, double running_speed_mph) {
     // the delay of the signal itself.
     const double f_ad = s.near_side_signalized_stop ? s.g_c_ratio : 1.0;
     StopDelays d;
-    d.accel_decel = f_ad * ((1.0 / s.accel_rate + 1.0 / s.decel_rate) * ((running_speed_mph * 0.5) * MPH_TO_FT_S));
+    d.accel_decel = f_ad * ((1.0 / s.accel_rate + 1.0 / s.decel_rate) * ((running_speed_mph * 0.5) * FT_S_PER_MI_H));
     d.passenger_service = f_ad * s.dwell_time_s;
     d.total = s.reentry_delay_s + (d.passenger_service + d.accel_decel);
     return d;
@@ -143,8 +144,8 @@ TransitAnalysis analyze(const TransitSegment& s) {
     // Steps 6 and 7: running time over the segment with its stops, and the travel speed with the
     // through delay at the boundary intersection.
     r.running_time =
-        (s.length_ft * SECONDS_PER_HOUR) / (r.running_speed * FEET_PER_MILE) + s.num_transit_stops * r.delay_stop;
-    r.travel_speed = (s.length_ft * SECONDS_PER_HOUR) / ((s.through_delay_s + r.running_time) * FEET_PER_MILE);
+        (s.length_ft * SECONDS_PER_HOUR) / (r.running_speed * FT_PER_MI) + s.num_transit_stops * r.delay_stop;
+    r.travel_speed = (s.length_ft * SECONDS_PER_HOUR) / ((s.through_delay_s + r.running_time) * FT_PER_MI);
     r.headway_factor = headway_factor(s.transit_frequency);
     r.perceived_travel_time_rate = perceived_travel_time_rate(s, r.travel_speed);
     r.travel_time_factor = travel_time_factor(s.base_travel_time_rate, r.perceived_travel_time_rate);

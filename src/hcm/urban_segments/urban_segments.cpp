@@ -58,13 +58,14 @@ struct ControlTerms {
 ControlTerms control_terms(BoundaryControlType control, double demand, std::optional<double> capacity) {
     const bool has_capacity = capacity && *capacity > 0.0;
     switch (control) {
-        case BoundaryControlType::Signalized: return {2.0, 1.0, std::nullopt};
-        case BoundaryControlType::AllWayStop: return {2.5, 1.0, 1.0};
+        case BoundaryControlType::Signalized: return {exhibits::STARTUP_LOST_TIME_SIGNAL_S, 1.0, std::nullopt};
+        case BoundaryControlType::AllWayStop: return {exhibits::STARTUP_LOST_TIME_OTHER_S, 1.0, 1.0};
         case BoundaryControlType::YieldControlled:
         case BoundaryControlType::Roundabout:
-            if (has_capacity) return {2.5, min2(demand / *capacity, 1.0), demand / *capacity};
-            return {2.5, 1.0, std::nullopt};
-        case BoundaryControlType::Uncontrolled: return {2.5, 0.0, 0.0};
+            if (has_capacity)
+                return {exhibits::STARTUP_LOST_TIME_OTHER_S, min2(demand / *capacity, 1.0), demand / *capacity};
+            return {exhibits::STARTUP_LOST_TIME_OTHER_S, 1.0, std::nullopt};
+        case BoundaryControlType::Uncontrolled: return {exhibits::STARTUP_LOST_TIME_OTHER_S, 0.0, 0.0};
     }
     throw std::logic_error("unknown boundary control type");
 }

@@ -140,4 +140,23 @@ TEST(InterchangeDocument, NonFiniteValues) {
     }
 }
 
+TEST(InterchangeDocument, AQueueThatNeverClearsWritesNull) {
+    // No green: no capacity, and the carried queue's delay is unbounded.
+    Interchange ix = diamond();
+    input(ix, "NbRampRight").greens = {};
+    input(ix, "NbRampRight").yellow_all_red_s = 0.0;
+    input(ix, "NbRampRight").initial_queue_veh = 5.0;
+    analyze(ix);
+    EXPECT_EQ(result(ix, "NbRampRight").initial_queue_delay_s, testing_support::kInf);
+    EXPECT_EQ(result(ix, "NbRampRight").control_delay_s, testing_support::kInf);
+    // Written null (the only unbounded one), and read back as not computed.
+    const jsonio::Json doc = document(ix);
+    int nulls = 0;
+    for (const auto& r : doc["results"]) nulls += r["initial_queue_delay_s"].is_null();
+    EXPECT_EQ(nulls, 1);
+    const Interchange again = read_interchange(write_interchange(ix));
+    EXPECT_FALSE(result(again, "NbRampRight").initial_queue_delay_s.has_value());
+    EXPECT_EQ(result(again, "NbRampRight").uniform_delay_s, result(ix, "NbRampRight").uniform_delay_s);
+}
+
 }  // namespace

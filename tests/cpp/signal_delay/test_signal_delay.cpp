@@ -53,6 +53,29 @@ TEST(SignalDelayInitialQueue, FactoredFormsAtAVanishingFlowAndWithoutCapacity) {
     EXPECT_EQ(sd::initial_queue_delay(5, 0.0, 0.0, 0.25), 0.0);  // no flow: nobody is delayed
 }
 
+TEST(SignalDelayInitialQueue, ZeroCapacityFollowsThePolicy) {
+    using sd::ZeroCapacity;
+    // Floored at 1e-9 veh/h: Q_eo = T v, d3 = 3600 / (v T) x (Q_b Q_eo / c + T Q_b), finite.
+    const double floored = 3600.0 / 0.25 * (5.0 * (0.25 * (600.0 - 1e-9)) / 1e-9 + 0.25 * 5.0) / 600.0;
+    for (double capacity : {0.0, -10.0, 1e-12}) {
+        EXPECT_NEAR(sd::initial_queue_delay(5, 600, capacity, 0.25, ZeroCapacity::Floor), floored, floored * 1e-12)
+            << capacity;
+    }
+    // Unbounded: a queue that never clears is delayed without bound.
+    for (double capacity : {0.0, -10.0}) {
+        EXPECT_EQ(sd::initial_queue_delay(5, 600, capacity, 0.25, ZeroCapacity::Unbounded), kInf) << capacity;
+    }
+    // Without a queue or flow there is no one to delay, whatever the capacity.
+    EXPECT_EQ(sd::initial_queue_delay(0, 600, 0.0, 0.25, ZeroCapacity::Unbounded), 0.0);
+    EXPECT_EQ(sd::initial_queue_delay(5, 0, 0.0, 0.25, ZeroCapacity::Unbounded), 0.0);
+    // Any other capacity gives both policies the same delay, a tiny one the floored value.
+    for (double capacity : {500.0, 1e-12}) {
+        EXPECT_EQ(sd::initial_queue_delay(80, 300, capacity, 0.25, ZeroCapacity::Unbounded),
+                  sd::initial_queue_delay(80, 300, capacity, 0.25, ZeroCapacity::Floor))
+            << capacity;
+    }
+}
+
 struct CarriedCase {
     double initial, flow, capacity, expected;
 };
