@@ -12,6 +12,7 @@
 #include "base/numeric.hpp"
 #include "base/units.hpp"
 #include "hcm/common/error.hpp"
+#include "hcm/common/study_size.hpp"
 
 namespace hcm::freeway_reliability::scenario_generation {
 namespace {
@@ -101,23 +102,11 @@ double seed_demand_multiplier(const ScenarioGenerationConfig& config) {
     return *entry;
 }
 
-// Scenarios of the study: one per month, weekday and replication (saturated at the largest count).
-std::uint64_t scenario_count(const ScenarioGenerationConfig& config) {
-    std::uint64_t count = 0;
-    if (__builtin_mul_overflow(std::uint64_t{config.months.size()}, std::uint64_t{config.weekdays.size()}, &count) ||
-        __builtin_mul_overflow(count, std::uint64_t{config.replications}, &count)) {
-        return std::numeric_limits<std::uint64_t>::max();
-    }
-    return count;
-}
-
 void check_study_size(const ScenarioGenerationConfig& config) {
-    const std::uint64_t count = scenario_count(config);
-    if (count <= MAX_SCENARIOS) return;
-    throw Error("study would build " +
-                (count == std::numeric_limits<std::uint64_t>::max() ? std::string("more than ") : std::string()) +
-                std::to_string(count) + " scenarios (months x weekdays x replications); at most " +
-                std::to_string(MAX_SCENARIOS) + " are allowed");
+    // One scenario per month, weekday and replication.
+    common::check_scenario_count(
+        common::saturating_product({config.months.size(), config.weekdays.size(), config.replications}), MAX_SCENARIOS,
+        "months x weekdays x replications");
 }
 
 // Checks the inputs in this order, so the first fault found is the one reported (months, weekdays,

@@ -15,6 +15,7 @@
 #include "base/enum_names.hpp"
 #include "base/options.hpp"
 #include "hcm/common/common.hpp"
+#include "hcm/common/delay_los.hpp"
 #include "json/record_fwd.hpp"
 
 namespace hcm::ramp_terminals::alternative_intersections {
@@ -87,6 +88,12 @@ struct DisplacedLeftTurn {
     std::vector<DltDelayCell> cells;
     double total_od_demand_veh_h = 0.0;  // divisor of the DLT experienced travel time
 };
+
+// Movements and DLT intersections are rated by experienced travel time on the signalized delay
+// table (Exhibit 23-13).
+inline LevelOfService ett_los(double ett_s, bool over_capacity = false) {
+    return common::los_of_delay(common::SIGNALIZED_DELAY_LOS_MAX, ett_s, over_capacity);
+}
 
 // Experienced travel time of one movement (HCM Equation 23-60) and its LOS (Exhibit 23-13).
 struct AltMovementResult {

@@ -234,19 +234,4 @@ std::uint32_t lanes_open(std::uint32_t n, std::uint32_t blocked);
 // none: the 13.5 % midpoint), clamped to the 3-24 % range of adaptive signal control.
 double adaptive_signal_sat_flow_adjustment(std::optional<double> target_delay_reduction_pct);
 
-// The distributions behind the draws.
-namespace sampling {
-
-// ln Gamma(a) by the Lanczos series.
-double ln_gamma(double a);
-// Regularised lower incomplete gamma function P(a, x); 0 when a <= 0 or x <= 0.
-double gamma_p(double a, double x);
-// Quantile at u of the gamma distribution with mean m and standard deviation s, by bisection;
-// max(m, 0) when m or s is not positive.
-double gamma_quantile(double mean, double sd, double u);
-// Standard normal quantile at u.
-double normal_quantile(double u);
-
-}  // namespace sampling
-
 }  // namespace hcm::urban_reliability::urban_reliability

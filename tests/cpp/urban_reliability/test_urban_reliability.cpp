@@ -2,10 +2,12 @@
 
 #include <cmath>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "../support/checks.hpp"
+#include "hcm/urban_reliability/evaluation.hpp"
 #include "hcm/urban_reliability/urban_reliability.hpp"
 
 using namespace hcm::urban_reliability::urban_reliability;
@@ -13,7 +15,6 @@ using namespace testing_support;
 using hcm::urban_reliability::exhibits::demand_ratio;
 using hcm::urban_reliability::exhibits::LaneLocation;
 using hcm::urban_segments::urban_segments::UrbanSegment;
-namespace sampling = hcm::urban_reliability::urban_reliability::sampling;
 
 namespace {
 
@@ -59,49 +60,6 @@ UrbanReliability weather_study() {
     u.config.incidents.segment_crash_frequencies = {4.0, 6.0, 5.0};
     u.config.incidents.intersection_crash_frequencies = {8.0, 8.0, 8.0, 8.0};
     return u;
-}
-
-// ---- Distributions -------------------------------------------------------------------------------
-
-TEST(UrbanReliabilitySampling, GammaPAgainstClosedForms) {
-    for (double x : {0.01, 0.3, 1.0, 1.9, 2.5, 7.0, 40.0}) {
-        EXPECT_NEAR(sampling::gamma_p(1.0, x), 1.0 - std::exp(-x), 1e-13) << x;        // exponential
-        EXPECT_NEAR(sampling::gamma_p(0.5, x), std::erf(std::sqrt(x)), 1e-13) << x;    // chi-square, 1 d.f.
-        EXPECT_NEAR(sampling::gamma_p(2.0, x), 1.0 - (1.0 + x) * std::exp(-x), 1e-13) << x;
-    }
-    EXPECT_NEAR(sampling::ln_gamma(5.0), std::log(24.0), 1e-10);
-    EXPECT_NEAR(sampling::ln_gamma(0.5), 0.5 * std::log(M_PI), 1e-10);
-    EXPECT_EQ(sampling::gamma_p(0.0, 1.0), 0.0);
-    EXPECT_EQ(sampling::gamma_p(1.0, 0.0), 0.0);
-    EXPECT_EQ(sampling::gamma_p(1.0, -2.0), 0.0);
-}
-
-TEST(UrbanReliabilitySampling, GammaQuantileInvertsTheDistribution) {
-    // Mean = sd: the exponential distribution, quantile -m ln(1 - u).
-    for (double u : {0.001, 0.2, 0.5, 0.9, 0.999})
-        EXPECT_NEAR(sampling::gamma_quantile(2.0, 2.0, u), -2.0 * std::log(1.0 - u), 1e-9) << u;
-    // Any shape: P(k, x / q) at the quantile gives u back.
-    const double m = 1.2, s = 0.96, k = (m / s) * (m / s), q = s * s / m;
-    for (double u : {0.05, 0.5, 0.95}) EXPECT_NEAR(sampling::gamma_p(k, sampling::gamma_quantile(m, s, u) / q), u, 1e-10);
-    // Degenerate inputs: max(m, 0), 0 for a NaN mean.
-    EXPECT_EQ(sampling::gamma_quantile(-1.0, 1.0, 0.5), 0.0);
-    EXPECT_EQ(sampling::gamma_quantile(2.0, 0.0, 0.5), 2.0);
-    EXPECT_EQ(sampling::gamma_quantile(kNaN, 1.0, 0.5), 0.0);
-    // u = 0 and u = 1 are clamped to [1e-12, 1 - 1e-12]: finite quantiles.
-    EXPECT_GT(sampling::gamma_quantile(1.0, 1.0, 0.0), 0.0);
-    EXPECT_TRUE(std::isfinite(sampling::gamma_quantile(1.0, 1.0, 1.0)));
-}
-
-TEST(UrbanReliabilitySampling, NormalQuantileIsAcklamsWithoutRefinement) {
-    // Relative error of the approximation below 1.15e-9 in all three branches.
-    EXPECT_NEAR(sampling::normal_quantile(0.975), 1.959963984540054, 2.3e-9);
-    EXPECT_NEAR(sampling::normal_quantile(0.01), -2.326347874040841, 2.7e-9);
-    EXPECT_NEAR(sampling::normal_quantile(0.999), 3.090232306167814, 3.6e-9);
-    EXPECT_EQ(sampling::normal_quantile(0.5), 0.0);
-    EXPECT_EQ(sampling::normal_quantile(0.0), sampling::normal_quantile(1e-12));
-    EXPECT_EQ(sampling::normal_quantile(1.0), sampling::normal_quantile(0.999999999999));
-    // The unrefined value, to the bit: a refinement step would change it.
-    EXPECT_EQ(sampling::normal_quantile(0.975), 1.959963986120195);
 }
 
 // ---- Demand variation ----------------------------------------------------------------------------
@@ -441,6 +399,18 @@ TEST(UrbanReliabilityIncidents, OneLaneAlwaysStaysOpenWithoutWrapping) {
     EXPECT_EQ(lanes_open(0, 2), 1u);
     EXPECT_EQ(lanes_open(3, 2), 1u);
     EXPECT_EQ(lanes_open(3, 1), 2u);
+}
+
+// A scenario naming an incident the study does not hold is a broken invariant of the run, refused
+// in every build (not an assertion that vanishes in Release).
+TEST(UrbanReliabilityIncidents, ScenarioWithAnUnknownIncidentIsRefused) {
+    UrbanReliability u = one_segment_study();
+    const std::vector<UrbanSegment> base = u.facility.segments;
+    const hcm::urban_reliability::evaluation::ScenarioContext cx{u, base, 60.0, 900.0};
+    UrbanScenario sc{{0}, 0, 0, 0.0, 1.0, 1, 1, hcm::urban_reliability::exhibits::WeatherCondition::Dry};
+    std::vector<double> queues(1, 0.0);
+    std::vector<UrbanSegment> copies = base;
+    EXPECT_THROW(hcm::urban_reliability::evaluation::evaluate_scenario(cx, sc, queues, copies), std::logic_error);
 }
 
 TEST(UrbanReliabilityAdaptiveSignal, TargetDelayReductionClampedToThreeToTwentyFour) {
