@@ -73,15 +73,6 @@ double lane_loss(const IncidentImpact& impact) {
     return impact.present ? exhibits::INCIDENT_LANE_LOSS[std::min<std::size_t>(impact.type, 3)] : 0.0;
 }
 
-// The boundary signal's through movement in one scenario (Chapter 19 delay terms).
-struct SignalOutcome {
-    double capacity;    // c
-    double green_s;     // g
-    double sat_flow;    // s'
-    double delay_s;     // d1 + d2 + d3
-    double vc;          // X
-};
-
 // Applies one scenario to the copy of segment s and analyses it; returns whether it was over
 // capacity or started with a queue. `queue` is the segment's residual queue, updated.
 bool evaluate_segment(const ScenarioContext& cx, std::size_t s, const UrbanScenario& sc, const AtdmEffect& atdm,
@@ -182,14 +173,16 @@ double percent(double part, double whole) { return whole > 0.0 ? 100.0 * part / 
 
 }  // namespace
 
-UrbanReliabilityResults summarise(const UrbanReliability& study, double base_free_flow_travel_time_s) {
+UrbanReliabilityResults summarise(const UrbanReliability& study, std::span<const UrbanScenarioOutcome> outcomes,
+                                  std::span<const TravelTimeObservation> observations,
+                                  double base_free_flow_travel_time_s) {
     UrbanReliabilityResults r;
-    const TravelTimeDistribution distribution(study.observations);
+    const TravelTimeDistribution distribution(observations);
     r.metrics = distribution.metrics();
-    r.num_scenarios = study.scenario_outcomes.size();
+    r.num_scenarios = outcomes.size();
     r.base_free_flow_travel_time_s = base_free_flow_travel_time_s;
     double travel_time = 0.0, vhd = 0.0;
-    for (const UrbanScenarioOutcome& o : study.scenario_outcomes) {
+    for (const UrbanScenarioOutcome& o : outcomes) {
         travel_time += o.travel_time_s;
         vhd += o.vhd;
     }

@@ -15,6 +15,7 @@ using urban_reliability::UrbanReliabilityResults;
 using urban_reliability::UrbanScenario;
 using urban_reliability::UrbanScenarioOutcome;
 using urban_segments::urban_segments::UrbanSegment;
+using common::reliability::TravelTimeObservation;
 
 struct ScenarioContext {
     const UrbanReliability& study;
@@ -28,7 +29,10 @@ struct ScenarioContext {
 UrbanScenarioOutcome evaluate_scenario(const ScenarioContext& cx, const UrbanScenario& sc, std::vector<double>& queues,
                                        std::vector<UrbanSegment>& copies);
 
-// Step 9: the results of the scenarios and observations stored on the study.
-UrbanReliabilityResults summarise(const UrbanReliability& study, double base_free_flow_travel_time_s);
+// Step 9: the results of the run's scenario outcomes and observations, with the weather events,
+// incidents and scenarios stored on the study.
+UrbanReliabilityResults summarise(const UrbanReliability& study, std::span<const UrbanScenarioOutcome> outcomes,
+                                  std::span<const TravelTimeObservation> observations,
+                                  double base_free_flow_travel_time_s);
 
 }  // namespace hcm::urban_reliability::evaluation

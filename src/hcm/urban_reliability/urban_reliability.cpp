@@ -123,6 +123,7 @@ const UrbanReliabilityResults& run(UrbanReliability& study) {
     std::vector<UrbanSegment> copies(base.begin(), base.end());
     std::vector<UrbanScenarioOutcome> outcomes;
     std::vector<TravelTimeObservation> observations;
+    UrbanReliabilityResults results;
     swap_run_state(study, events, incidents, scenarios);
     try {
         outcomes.reserve(study.scenarios.size());
@@ -139,6 +140,9 @@ const UrbanReliabilityResults& run(UrbanReliability& study) {
             if (weight > 0.0 && std::isfinite(outcome.tti)) observations.push_back({outcome.tti, weight});
             outcomes.push_back(outcome);
         }
+        // Step 9 inside the guard too: summarising a large study (it sorts the observations) can
+        // run out of memory.
+        results = summarise(study, outcomes, observations, base_fft);
     } catch (...) {
         swap_run_state(study, events, incidents, scenarios);
         throw;
@@ -148,7 +152,7 @@ const UrbanReliabilityResults& run(UrbanReliability& study) {
     study.facility = std::move(facility);
     study.scenario_outcomes = std::move(outcomes);
     study.observations = std::move(observations);
-    return study.results.emplace(summarise(study, base_fft));  // Step 9
+    return study.results.emplace(results);
 }
 
 }  // namespace hcm::urban_reliability::urban_reliability
