@@ -14,11 +14,6 @@ std::string signed_doc(std::string_view name, std::string_view parameters, std::
 
 std::string method_parameters(const std::string& declared) { return declared.empty() ? "self" : "self, " + declared; }
 
-std::string_view without_typed_signature(std::string_view name, const std::string& declared, std::string_view prose) {
-    std::string typed = signed_doc(name, declared, "");
-    return prose.starts_with(typed) ? prose.substr(typed.size()) : prose;
-}
-
 void set_class_doc(py::handle cls, const std::string& name, const std::string& parameters, const std::string& prose) {
     // Python reads a class's text signature from its type slot, not from __doc__; the type owns
     // that text (allocated with the interpreter's allocator, freed with the type).

@@ -55,9 +55,6 @@ namespace vevuruvu::boundary {
 std::string signed_doc(std::string_view name, std::string_view parameters, std::string_view prose);
 // A method's parameters as its text signature shows them: "self", then the declared ones.
 std::string method_parameters(const std::string& declared);
-// Until every binding file declares its prose alone: a text signature typed in front of the
-// prose that matches the declared parameters is dropped, the generated one replacing it.
-std::string_view without_typed_signature(std::string_view name, const std::string& declared, std::string_view prose);
 // pybind11 keeps docstrings by pointer: give them the life of the process.
 inline const char* keep(const std::string& text) { return (new std::string(text))->c_str(); }
 // A docstring, or None when there is none.
@@ -315,9 +312,7 @@ private:
         };
         py::options options;
         options.disable_function_signatures();
-        std::string text = signed_doc(name, method_parameters(signature.text()),
-                                      without_typed_signature(name, signature.text(), doc));
-        cls_.def(name, std::move(body), keep(text));
+        cls_.def(name, std::move(body), keep(signed_doc(name, method_parameters(signature.text()), doc)));
         return *this;
     }
 
@@ -369,7 +364,7 @@ void add_function(py::module_& m, const char* name, const char* doc, P signature
     };
     py::options options;
     options.disable_function_signatures();
-    std::string text = signed_doc(name, signature.text(), without_typed_signature(name, signature.text(), doc));
+    std::string text = signed_doc(name, signature.text(), doc);
     add(m, name, py::cpp_function(body, py::name(name), py::doc(keep(text)), py::scope(m)));
 }
 
