@@ -64,43 +64,30 @@ void register_(py::module_& m) {
     const auto approach_lane = params(req<std::string>("approach"), req<std::uint64_t>("lane"));
     ClassDef<Awsc>(m, "Awsc", kClassDoc)
         .method_mut("analyze",
-                    "analyze()\n--\n\n"
                     "Run the HCM Chapter 21 procedure (Steps 1-16 except the Step 12\n"
                     "capacity search; see `compute_lane_capacity`).",
                     aw::analyze)
         .property("phf", "Peak hour factor (None if lane volumes are flow rates).", &Awsc::phf)
         .property("analysis_period_h", "Analysis period T, h.", &Awsc::analysis_period_h)
         .readonly("iterations", "Iterations used by the departure-headway convergence loop.", &Awsc::iterations)
-        .method("get_lane_count",
-                "get_lane_count(approach)\n--\n\nNumber of lanes on an approach (\"EB\"/\"WB\"/\"NB\"/\"SB\").",
-                approach, [](const Awsc& a, const std::string& text) { return aw::approach_of(a, text).lanes.size(); })
-        .method("get_departure_headway",
-                "get_departure_headway(approach, lane)\n--\n\n"
-                "Converged departure headway h_d of a lane, s (Equation 21-28).",
+        .method("get_lane_count", "Number of lanes on an approach (\"EB\"/\"WB\"/\"NB\"/\"SB\").", approach,
+                [](const Awsc& a, const std::string& text) { return aw::approach_of(a, text).lanes.size(); })
+        .method("get_departure_headway", "Converged departure headway h_d of a lane, s (Equation 21-28).",
                 approach_lane, lane_field(&AwscLane::departure_headway))
-        .method("get_degree_of_utilization",
-                "get_degree_of_utilization(approach, lane)\n--\n\n"
-                "Degree of utilization x = v h_d / 3,600 (Equation 21-14).",
-                approach_lane, lane_field(&AwscLane::degree_of_utilization))
-        .method("get_service_time",
-                "get_service_time(approach, lane)\n--\n\nService time t_s = h_d - m, s (Equation 21-29).",
-                approach_lane, lane_field(&AwscLane::service_time))
-        .method("get_lane_delay", "get_lane_delay(approach, lane)\n--\n\nLane control delay, s/veh (Equation 21-30).",
-                approach_lane, lane_field(&AwscLane::control_delay))
-        .method("get_lane_los", "get_lane_los(approach, lane)\n--\n\nLane LOS letter (Exhibit 21-8).", approach_lane,
-                lane_field(&AwscLane::los))
-        .method("get_lane_queue_95",
-                "get_lane_queue_95(approach, lane)\n--\n\nLane 95th percentile queue, veh (Equation 21-33).",
-                approach_lane, lane_field(&AwscLane::queue_95))
-        .method_mut("compute_lane_capacity",
-                    "compute_lane_capacity(approach, lane)\n--\n\n"
-                    "Step 12 capacity of a lane, veh/h (iterative search; expensive).",
+        .method("get_degree_of_utilization", "Degree of utilization x = v h_d / 3,600 (Equation 21-14).", approach_lane,
+                lane_field(&AwscLane::degree_of_utilization))
+        .method("get_service_time", "Service time t_s = h_d - m, s (Equation 21-29).", approach_lane,
+                lane_field(&AwscLane::service_time))
+        .method("get_lane_delay", "Lane control delay, s/veh (Equation 21-30).", approach_lane,
+                lane_field(&AwscLane::control_delay))
+        .method("get_lane_los", "Lane LOS letter (Exhibit 21-8).", approach_lane, lane_field(&AwscLane::los))
+        .method("get_lane_queue_95", "Lane 95th percentile queue, veh (Equation 21-33).", approach_lane,
+                lane_field(&AwscLane::queue_95))
+        .method_mut("compute_lane_capacity", "Step 12 capacity of a lane, veh/h (iterative search; expensive).",
                     approach_lane, compute_lane_capacity)
-        .method("get_approach_delay",
-                "get_approach_delay(approach)\n--\n\nApproach control delay, s/veh (Equation 21-31).", approach,
+        .method("get_approach_delay", "Approach control delay, s/veh (Equation 21-31).", approach,
                 approach_field(&AwscApproach::control_delay))
-        .method("get_approach_los", "get_approach_los(approach)\n--\n\nApproach LOS letter (Exhibit 21-8).",
-                approach, approach_field(&AwscApproach::los))
+        .method("get_approach_los", "Approach LOS letter (Exhibit 21-8).", approach, approach_field(&AwscApproach::los))
         .readonly("intersection_delay", "Intersection control delay, s/veh (Equation 21-32).",
                   &Awsc::intersection_delay)
         .readonly("intersection_los", "Intersection LOS letter (Exhibit 21-8).", &Awsc::intersection_los)

@@ -43,7 +43,7 @@ void add_planning_facility(py::module_& m);  // PlanningFacility, at the end of 
 void register_(py::module_& m) {
     const auto period = params(req<std::uint64_t>("period"));
     ClassDef<FreewayFacility>(m, "FreewayFacility", "")
-        .method_mut("run_analysis", "run_analysis()\n--\n\nRun the full core methodology (Steps A-1 through A-17).",
+        .method_mut("run_analysis", "Run the full core methodology (Steps A-1 through A-17).",
                     [](FreewayFacility& f) { ff::run_analysis(f); })
         .readonly("num_segments", "Number of segments on the facility.",
                   [](const FreewayFacility& f) { return f.segments.size(); })
@@ -51,40 +51,25 @@ void register_(py::module_& m) {
         .readonly("total_length_mi", "Total facility length, mi.", ff::total_length_mi)
         .readonly("oversaturated", "Whether any cell of the time-space domain has vd/c > 1.0.",
                   &FreewayFacility::oversaturated)
-        .method("demand", "demand()\n--\n\nSegment demand matrix [segment][period], veh/h.",
-                &FreewayFacility::demand)
-        .method("capacity", "capacity()\n--\n\nSegment capacity matrix [segment][period], veh/h.",
-                &FreewayFacility::capacity)
-        .method("dc_ratio", "dc_ratio()\n--\n\nDemand-to-capacity ratio matrix [segment][period].",
-                &FreewayFacility::dc_ratio)
-        .method("volume_served", "volume_served()\n--\n\nVolume served matrix [segment][period], veh/h.",
-                &FreewayFacility::volume_served)
-        .method("speed", "speed()\n--\n\nSegment space mean speed matrix [segment][period], mi/h.",
-                &FreewayFacility::speed)
-        .method("density_veh", "density_veh()\n--\n\nSegment density matrix [segment][period], veh/mi/ln.",
-                &FreewayFacility::density_veh)
-        .method("density_pc", "density_pc()\n--\n\nSegment density matrix [segment][period], pc/mi/ln.",
-                &FreewayFacility::density_pc)
-        .method("los", "los()\n--\n\nDensity-based segment LOS matrix [segment][period], letters A-F.",
-                &FreewayFacility::los)
-        .method("queue_length_ft",
-                "queue_length_ft()\n--\n\nMainline queue length at the end of each period [segment][period], ft.",
+        .method("demand", "Segment demand matrix [segment][period], veh/h.", &FreewayFacility::demand)
+        .method("capacity", "Segment capacity matrix [segment][period], veh/h.", &FreewayFacility::capacity)
+        .method("dc_ratio", "Demand-to-capacity ratio matrix [segment][period].", &FreewayFacility::dc_ratio)
+        .method("volume_served", "Volume served matrix [segment][period], veh/h.", &FreewayFacility::volume_served)
+        .method("speed", "Segment space mean speed matrix [segment][period], mi/h.", &FreewayFacility::speed)
+        .method("density_veh", "Segment density matrix [segment][period], veh/mi/ln.", &FreewayFacility::density_veh)
+        .method("density_pc", "Segment density matrix [segment][period], pc/mi/ln.", &FreewayFacility::density_pc)
+        .method("los", "Density-based segment LOS matrix [segment][period], letters A-F.", &FreewayFacility::los)
+        .method("queue_length_ft", "Mainline queue length at the end of each period [segment][period], ft.",
                 &FreewayFacility::queue_length_ft)
-        .method("facility_speed",
-                "facility_speed(period)\n--\n\nFacility space mean speed for one period, mi/h (Equation 25-2).", period,
+        .method("facility_speed", "Facility space mean speed for one period, mi/h (Equation 25-2).", period,
                 [](const FreewayFacility& f, std::uint64_t p) { return ff::period_performance(f, p).space_mean_speed; })
-        .method("facility_density_veh",
-                "facility_density_veh(period)\n--\n\n"
-                "Facility average density for one period, veh/mi/ln (Equation 10-1).",
-                period,
+        .method("facility_density_veh", "Facility average density for one period, veh/mi/ln (Equation 10-1).", period,
                 [](const FreewayFacility& f, std::uint64_t p) { return ff::period_performance(f, p).avg_density_veh; })
-        .method("facility_los", "facility_los(period)\n--\n\nFacility LOS letter for one period (Exhibit 10-6).",
-                period, [](const FreewayFacility& f, std::uint64_t p) { return ff::period_performance(f, p).los; })
-        .method("overall_speed",
-                "overall_speed()\n--\n\nOverall space mean speed across all periods, mi/h (Equation 25-4).",
+        .method("facility_los", "Facility LOS letter for one period (Exhibit 10-6).", period,
+                [](const FreewayFacility& f, std::uint64_t p) { return ff::period_performance(f, p).los; })
+        .method("overall_speed", "Overall space mean speed across all periods, mi/h (Equation 25-4).",
                 ff::overall_speed)
-        .method("overall_density_veh",
-                "overall_density_veh()\n--\n\nOverall average density across all periods, veh/mi/ln (Equation 25-5).",
+        .method("overall_density_veh", "Overall average density across all periods, veh/mi/ln (Equation 25-5).",
                 ff::overall_density_veh)
         .json_document({.read = ff::read_facility,
                         .read_error = "invalid facility JSON: ",
@@ -119,39 +104,34 @@ void add_managed_lane_facility(py::module_& m) {
                                   "a general-purpose lane group with a parallel managed-lane lane group.")
         .readonly("num_segments", nullptr, [](const ManagedLaneFacility& f) { return mlf::num_segments(f); })
         .readonly("num_periods", nullptr, [](const ManagedLaneFacility& f) { return mlf::num_periods(f); })
-        .method_mut("run_analysis", "run_analysis()\n--\n\nRun the full managed-lane facility analysis.",
+        .method_mut("run_analysis", "Run the full managed-lane facility analysis.",
                     [](ManagedLaneFacility& f) { mlf::run_analysis(f); })
-        .method("gp_capacity", "gp_capacity()\n--\n\nGP segment capacity matrix [segment][period], veh/h.",
+        .method("gp_capacity", "GP segment capacity matrix [segment][period], veh/h.",
                 [](const ManagedLaneFacility& f) { return f.gp.capacity; })
-        .method("gp_speed", "gp_speed()\n--\n\nGP segment speed matrix [segment][period], mi/h.",
+        .method("gp_speed", "GP segment speed matrix [segment][period], mi/h.",
                 [](const ManagedLaneFacility& f) { return f.gp.speed; })
-        .method("gp_density_veh", "gp_density_veh()\n--\n\nGP segment density matrix [segment][period], veh/mi/ln.",
+        .method("gp_density_veh", "GP segment density matrix [segment][period], veh/mi/ln.",
                 [](const ManagedLaneFacility& f) { return f.gp.density_veh; })
-        .method("ml_capacity", "ml_capacity()\n--\n\nML segment capacity matrix [segment][period], veh/h.",
+        .method("ml_capacity", "ML segment capacity matrix [segment][period], veh/h.",
                 &ManagedLaneFacility::ml_capacity)
-        .method("ml_dc_ratio", "ml_dc_ratio()\n--\n\nML demand-to-capacity ratio matrix [segment][period].",
+        .method("ml_dc_ratio", "ML demand-to-capacity ratio matrix [segment][period].",
                 &ManagedLaneFacility::ml_dc_ratio)
-        .method("ml_speed", "ml_speed()\n--\n\nML segment speed matrix [segment][period], mi/h.",
-                &ManagedLaneFacility::ml_speed)
-        .method("ml_density_veh", "ml_density_veh()\n--\n\nML segment density matrix [segment][period], veh/mi/ln.",
+        .method("ml_speed", "ML segment speed matrix [segment][period], mi/h.", &ManagedLaneFacility::ml_speed)
+        .method("ml_density_veh", "ML segment density matrix [segment][period], veh/mi/ln.",
                 &ManagedLaneFacility::ml_density_veh)
-        .method("ml_friction_active",
-                "ml_friction_active()\n--\n\nWhether the Step A-13 adjacent friction was active [segment][period].",
+        .method("ml_friction_active", "Whether the Step A-13 adjacent friction was active [segment][period].",
                 &ManagedLaneFacility::ml_friction_active)
-        .method("facility_speed",
-                "facility_speed(period)\n--\n\nCombined facility space mean speed for one period, mi/h.",
+        .method("facility_speed", "Combined facility space mean speed for one period, mi/h.",
                 params(req<std::uint64_t>("period")),
                 [](const ManagedLaneFacility& f, std::uint64_t p) {
                     return mlf::period_performance(f, p).space_mean_speed;
                 })
-        .method("facility_density_veh",
-                "facility_density_veh(period)\n--\n\nCombined facility average density for one period, veh/mi/ln.",
+        .method("facility_density_veh", "Combined facility average density for one period, veh/mi/ln.",
                 params(req<std::uint64_t>("period")),
                 [](const ManagedLaneFacility& f, std::uint64_t p) {
                     return mlf::period_performance(f, p).avg_density_veh;
                 })
-        .method("facility_los",
-                "facility_los(period)\n--\n\nCombined facility LOS letter for one period (Exhibit 10-6).",
+        .method("facility_los", "Combined facility LOS letter for one period (Exhibit 10-6).",
                 params(req<std::uint64_t>("period")),
                 [](const ManagedLaneFacility& f, std::uint64_t p) { return mlf::period_performance(f, p).los; })
         .json_document({.read = mlf::read_managed_lane_facility,
@@ -190,32 +170,28 @@ void add_planning_facility(py::module_& m) {
     const auto period = params(req<std::uint64_t>("period"));
     ClassDef<PlanningFacility>(m, "PlanningFacility",
                                "HCM Chapter 25, Section 6 planning-level freeway facility method.")
-        .method_mut("run_analysis", "run_analysis()\n--\n\nRun the planning-level analysis (Steps 1-5).",
+        .method_mut("run_analysis", "Run the planning-level analysis (Steps 1-5).",
                     [](PlanningFacility& f) { pl::run_analysis(f); })
         .readonly("num_sections", nullptr, [](const PlanningFacility& f) { return f.sections.size(); })
         .readonly("total_length_mi", nullptr, pl::total_length_mi)
-        .method("dc_ratio", "dc_ratio(section, period)\n--\n\nDemand-to-capacity ratio for a section and period.",
+        .method("dc_ratio", "Demand-to-capacity ratio for a section and period.",
                 section_period, [](const PlanningFacility& f, std::uint64_t s, std::uint64_t p) {
                     return pl::section_result(f, s, p).dc_ratio;
                 })
-        .method("section_speed",
-                "section_speed(section, period)\n--\n\nSection space mean speed for a section and period, mi/h.",
+        .method("section_speed", "Section space mean speed for a section and period, mi/h.",
                 section_period, [](const PlanningFacility& f, std::uint64_t s, std::uint64_t p) {
                     return pl::section_result(f, s, p).speed;
                 })
-        .method("section_density",
-                "section_density(section, period)\n--\n\nSection density for a section and period, pc/mi/ln.",
+        .method("section_density", "Section density for a section and period, pc/mi/ln.",
                 section_period, [](const PlanningFacility& f, std::uint64_t s, std::uint64_t p) {
                     return pl::section_result(f, s, p).density;
                 })
-        .method("facility_speed", "facility_speed(period)\n--\n\nFacility space mean speed for one period, mi/h.",
-                period,
+        .method("facility_speed", "Facility space mean speed for one period, mi/h.", period,
                 [](const PlanningFacility& f, std::uint64_t p) { return pl::facility_result(f, p).space_mean_speed; })
-        .method("facility_density",
-                "facility_density(period)\n--\n\nFacility average density for one period, pc/mi/ln.", period,
+        .method("facility_density", "Facility average density for one period, pc/mi/ln.", period,
                 [](const PlanningFacility& f, std::uint64_t p) { return pl::facility_result(f, p).avg_density; })
-        .method("facility_los", "facility_los(period)\n--\n\nFacility LOS letter for one period (Exhibit 25-17).",
-                period, [](const PlanningFacility& f, std::uint64_t p) { return pl::facility_result(f, p).los; })
+        .method("facility_los", "Facility LOS letter for one period (Exhibit 25-17).", period,
+                [](const PlanningFacility& f, std::uint64_t p) { return pl::facility_result(f, p).los; })
         .json_document({.read = pl::read_planning_facility,
                         .read_error = "invalid planning facility JSON: ",
                         .write = pl::write_planning_facility,

@@ -40,7 +40,7 @@ std::string reliability_repr(const ReliabilityAnalysis& a) {
 void add_freeway_reliability(py::module_& m) {
     ClassDef<ReliabilityAnalysis>(m, "FreewayReliability", "")
         .json_document({.read = rel::read_reliability_document, .read_error = "invalid reliability JSON: "})
-        .method_mut("run", "run()\n--\n\nRun the full reliability methodology (Steps B-1 through B-13).",
+        .method_mut("run", "Run the full reliability methodology (Steps B-1 through B-13).",
                     [](ReliabilityAnalysis& a) { rel::run(a); })
         .readonly("num_scenarios", "Number of generated scenarios.",
                   [](const ReliabilityAnalysis& a) { return a.results.scenario_results.size(); })
@@ -52,28 +52,26 @@ void add_freeway_reliability(py::module_& m) {
                   "Probability-weighted expected vehicle hours of delay per study\nperiod, veh-h.",
                   [](const ReliabilityAnalysis& a) { return a.results.expected_vhd; })
         .method("metrics",
-                "metrics()\n--\n\n"
                 "Reliability performance measures (Step B-11) as a JSON object:\n"
                 "tti_mean, tti_50, tti_80, tti_95 (PTI), tti_max, misery_index,\n"
                 "reliability_rating, semi_std_dev, std_dev, pct_tti_above_2.",
                 [](const ReliabilityAnalysis& a) { return hcm::common::reliability::to_json(rel::stored_metrics(a)); })
-        .method("tti_mean", "tti_mean()\n--\n\nMean travel time index.",
+        .method("tti_mean", "Mean travel time index.",
                 [](const ReliabilityAnalysis& a) { return rel::tti_mean(a.results.observations); })
-        .method("tti_percentile", "tti_percentile(p)\n--\n\nWeighted percentile TTI (p in 0-100), e.g. 95 for the PTI.",
+        .method("tti_percentile", "Weighted percentile TTI (p in 0-100), e.g. 95 for the PTI.",
                 params(req<double>("p")),
                 [](const ReliabilityAnalysis& a, double p) { return rel::tti_percentile(a.results.observations, p); })
-        .method("misery_index", "misery_index()\n--\n\nMisery index (mean of the worst 5% of TTIs).",
+        .method("misery_index", "Misery index (mean of the worst 5% of TTIs).",
                 [](const ReliabilityAnalysis& a) { return rel::misery_index(a.results.observations); })
         .method("reliability_rating",
-                "reliability_rating()\n--\n\nReliability rating, % (weighted share with TTI < 1.33).",
+                "Reliability rating, % (weighted share with TTI < 1.33).",
                 [](const ReliabilityAnalysis& a) { return rel::reliability_rating(a.results.observations); })
-        .method("semi_std_dev", "semi_std_dev()\n--\n\nSemi-standard deviation (one-sided about TTI = 1).",
+        .method("semi_std_dev", "Semi-standard deviation (one-sided about TTI = 1).",
                 [](const ReliabilityAnalysis& a) { return rel::semi_std_dev(a.results.observations); })
         .method("failure_pct_below_speed",
-                "failure_pct_below_speed(target_speed_mi_h)\n--\n\n"
                 "Percentage of the weighted distribution below the target space mean\nspeed (failure measure), %.",
                 params(req<double>("target_speed_mi_h")), rel::failure_pct_below_speed)
-        .method("scenario_tti", "scenario_tti()\n--\n\nPer-scenario TTI matrix [scenario][period].",
+        .method("scenario_tti", "Per-scenario TTI matrix [scenario][period].",
                 [](const ReliabilityAnalysis& a) {
                     py::list out(a.results.scenario_results.size());
                     for (std::size_t i = 0; i < a.results.scenario_results.size(); ++i) {
@@ -81,7 +79,7 @@ void add_freeway_reliability(py::module_& m) {
                     }
                     return out;
                 })
-        .method("scenario_probabilities", "scenario_probabilities()\n--\n\nScenario probabilities.",
+        .method("scenario_probabilities", "Scenario probabilities.",
                 [](const ReliabilityAnalysis& a) {
                     py::list out(a.results.scenario_results.size());
                     for (std::size_t i = 0; i < a.results.scenario_results.size(); ++i) {
@@ -90,7 +88,6 @@ void add_freeway_reliability(py::module_& m) {
                     return out;
                 })
         .method("scenario_set_json",
-                "scenario_set_json()\n--\n\n"
                 "Serialize the generated scenario set (scenarios, expected weather\n"
                 "event counts, monthly incident frequencies) to JSON.",
                 [](const ReliabilityAnalysis& a) {
@@ -106,7 +103,6 @@ void add_freeway_reliability(py::module_& m) {
 void register_(py::module_& m) {
     add_freeway_reliability(m);
     add_function(m, "planning_reliability",
-                 "planning_reliability(ffs, peak_speed, lanes, vc_ratio)\n--\n\n"
                  "Chapter 11 planning-level reliability method (Equations 11-1 through\n"
                  "11-5): returns (TTI_mean, TTI_95, PT_45) for a facility with the given\n"
                  "free-flow speed (mi/h), peak-hour speed (mi/h), directional lanes, and\n"
@@ -118,8 +114,6 @@ void register_(py::module_& m) {
                      return std::tuple{r.tti_mean, r.tti_95, r.pt_45};
                  });
     add_function(m, "shoulder_lane_caf",
-                 "shoulder_lane_caf(shoulder_capacity_veh_h_ln, mixed_flow_capacity_veh_h_ln, mixed_flow_lanes)\n"
-                 "--\n\n"
                  "HCM Chapter 37, Section 3 shoulder/median lane strategy: the total-segment CAF for\n"
                  "opening a shoulder or median lane (Equation 37-1), for use as the caf of a\n"
                  "WorkZoneEvent (a scenario_generation.work_zones[].caf entry of the reliability\n"
@@ -133,19 +127,14 @@ void register_(py::module_& m) {
                         req<std::uint32_t>("mixed_flow_lanes")),
                  rel::shoulder_lane_caf);
     add_function(m, "shoulder_lane_default_capacity_veh_h_ln",
-                 "shoulder_lane_default_capacity_veh_h_ln(mixed_flow_capacity_veh_h_ln)\n--\n\n"
                  "Default capacity (veh/h/ln) of an auxiliary shoulder/median lane open to all traffic:\n"
                  "half a normal mixed-flow lane's capacity (HCM Chapter 37, Section 3).",
                  params(req<double>("mixed_flow_capacity_veh_h_ln")), rel::shoulder_lane_default_capacity_veh_h_ln);
     add_function(m, "ramp_metered_merge_caf",
-                 "ramp_metered_merge_caf()\n--\n\n"
                  "HCM Chapter 37, Section 4 ramp-metering strategy: the capacity adjustment factor\n"
                  "recommended for freeway merge segments while ramp metering is in operation (1.03).",
                  [] { return rel::RAMP_METERED_MERGE_CAF; });
     add_function(m, "alinea_metering_rate",
-                 "alinea_metering_rate(downstream_capacity_veh_h, upstream_volume_veh_h, ramp_volume_veh_h, "
-                 "ramp_queue_prev_veh, ramp_queue_storage_veh, metered_lanes, min_rate_veh_h_ln=None, "
-                 "max_rate_veh_h_ln=None)\n--\n\n"
                  "HCM Equation 37-2: the ALINEA-derived locally dynamic ramp-metering rate R(t).\n\n"
                  "Arguments in HCM symbols: downstream capacity CM (veh/h), upstream volume VM(t) (veh/h),\n"
                  "ramp volume VR(t) (veh/h), ramp queue at the end of the previous period QR(t-1) (veh),\n"

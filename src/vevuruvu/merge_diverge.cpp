@@ -94,7 +94,6 @@ void register_(py::module_& m) {
         .readonly("los", "Level of service letter; None while not determined.",
                   &RampSegment::los)
         .method_mut("determine_demand_flow",
-                    "determine_demand_flow()\n--\n\n"
                     "Converts the freeway and ramp volumes to flow rates under equivalent base conditions,\n"
                     "reducing a section of five or more lanes to four. Returns (v_F, v_R) in pc/h.",
                     [](RampSegment& s) {
@@ -102,26 +101,21 @@ void register_(py::module_& m) {
                         return std::pair{f.flow_freeway, f.flow_ramp};
                     })
         .method_mut("estimate_v12",
-                    "estimate_v12()\n--\n\n"
                     "Estimates the flow in lanes 1 and 2 upstream of the influence area (P_FM or P_FD,\n"
                     "left-side and outer-lane adjustments). Returns v12 in pc/h.",
                     &RampSegment::estimate_v12)
         .method_mut("determine_capacity",
-                    "determine_capacity()\n--\n\n"
                     "Checks the freeway and ramp demands against their capacities. Returns c_F in pc/h.",
                     &RampSegment::determine_capacity)
         .method_mut("determine_density",
-                    "determine_density()\n--\n\n"
                     "Computes the ramp influence-area density in pc/mi/ln (0.0 for a major merge, which has\n"
                     "no density model).",
                     &RampSegment::determine_density)
         .method_mut("determine_los",
-                    "determine_los()\n--\n\n"
                     "Determines the level of service from the capacity checks and the density. Returns the\n"
                     "letter, or None for a major merge within capacity.",
                     &RampSegment::determine_los)
         .method_mut("estimate_speed",
-                    "estimate_speed()\n--\n\n"
                     "Estimates the speeds in the influence area and the outer lanes and their average.\n"
                     "Returns (S_R, S_O or None, S) in mi/h.",
                     [](RampSegment& s) {
@@ -129,20 +123,16 @@ void register_(py::module_& m) {
                         return std::tuple{v.speed_ramp, v.speed_outer, v.speed_avg};
                     })
         .method_mut("run_analysis",
-                    "run_analysis()\n--\n\n"
                     "Runs the whole procedure of the segment's edition and returns the level of service\n"
                     "letter, or None for a major merge within capacity under edition \"7\".",
                     &RampSegment::run_analysis)
         .method("analysis_v7_1",
-                "analysis_v7_1()\n--\n\n"
                 "The intermediate values of the last edition \"7.1\" analysis as JSON text, or None before\n"
                 "one was run.",
                 [](const RampSegment& s) { return json_text_or_none(s.analysis_v7_1); })
         .repr(describe);
 
     add_function(m, "ramp_service_flow_rate_ideal",
-                 "ramp_service_flow_rate_ideal(segment, target_density, ramp_fraction=None, "
-                 "fixed_freeway_vf=None)\n--\n\n"
                  "Service flow rate under ideal conditions (pc/h) at a target ramp-influence\n"
                  "area density (HCM Chapter 28, Example Problem 5), found by bisection on a copy of\n"
                  "the segment with PHF 1, no heavy vehicles and no adjustments.\n\n"
@@ -154,7 +144,6 @@ void register_(py::module_& m) {
                         opt<double>("fixed_freeway_vf")),
                  md::ramp_service_flow_rate_ideal);
     add_function(m, "ramp_service_volumes",
-                 "ramp_service_volumes(sfi, f_hv, f_p, phf)\n--\n\n"
                  "Convert an ideal-conditions service flow rate (pc/h) to a prevailing-\n"
                  "conditions service flow rate SF = sfi x f_hv x f_p and service volume SV = SF x phf.\n"
                  "Returns (SF, SV) in veh/h.",

@@ -14,7 +14,6 @@ using namespace boundary;
 
 void register_(py::module_& m) {
     add_function(m, "analyze_mixed_flow",
-                 "analyze_mixed_flow(config_json)\n--\n\n"
                  "Analyze a single grade with the HCM Chapter 26 mixed-flow model.\n\n"
                  "Args:\n"
                  "    config_json: JSON object with ffs (mi/h), length (mi), grade (percent),\n"
@@ -30,7 +29,6 @@ void register_(py::module_& m) {
                  params(req<std::string>("config_json")),
                  [](const std::string& config) { return hcm::basicfreeways::mixed_flow::analyze_mixed_flow(config); });
     add_function(m, "analyze_composite_grade",
-                 "analyze_composite_grade(config_json)\n--\n\n"
                  "Analyze a composite grade with the HCM Chapter 25 mixed-flow model.\n\n"
                  "Args:\n"
                  "    config_json: JSON object with ffs (mi/h), v_mix (veh/h/ln), p_sut and p_tt\n"

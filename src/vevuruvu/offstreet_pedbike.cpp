@@ -47,30 +47,22 @@ void register_exclusive_pedestrian(py::module_& m) {
               def("facility_type", &P::facility_type, "walkway", op::FACILITY_TYPE_WORDS),
               def("flow_type", &P::flow_type, "random", op::FLOW_TYPE_WORDS))
         .method_mut("determine_effective_walkway_width",
-                    "determine_effective_walkway_width()\n--\n\n"
                     "Step 1: Determine effective walkway width W_E (ft). HCM Equation 24-1.",
                     &P::determine_effective_walkway_width)
         .method_mut("calculate_pedestrian_flow_rate",
-                    "calculate_pedestrian_flow_rate()\n--\n\n"
                     "Step 2: Calculate the pedestrian unit flow rate v_p (p/ft/min).\n"
                     "HCM Equations 24-2 and 24-3.\n\n"
                     "Pedestrians on a facility without effective width (fixed objects take it all)\n"
                     "give an infinite unit flow rate, hence space 0 and LOS F.",
                     &P::calculate_pedestrian_flow_rate)
         .method_mut("calculate_average_pedestrian_space",
-                    "calculate_average_pedestrian_space()\n--\n\n"
                     "Step 3: Calculate average pedestrian space A_p (ft\u00b2/p). HCM Equation 24-4.",
                     &P::calculate_average_pedestrian_space)
-        .method_mut("determine_los",
-                    "determine_los()\n--\n\n"
-                    "Step 4: Determine LOS (Exhibits 24-1, 24-2, or 24-3). Returns \"A\"-\"F\".",
+        .method_mut("determine_los", "Step 4: Determine LOS (Exhibits 24-1, 24-2, or 24-3). Returns \"A\"-\"F\".",
                     &P::determine_los)
-        .method_mut("calculate_volume_to_capacity_ratio",
-                    "calculate_volume_to_capacity_ratio()\n--\n\nStep 5: Calculate the volume-to-capacity ratio.",
+        .method_mut("calculate_volume_to_capacity_ratio", "Step 5: Calculate the volume-to-capacity ratio.",
                     &P::calculate_volume_to_capacity_ratio)
-        .method_mut("analyze",
-                    "analyze()\n--\n\nRun the complete methodology (Steps 1-5) and return the LOS letter.",
-                    &P::analyze)
+        .method_mut("analyze", "Run the complete methodology (Steps 1-5) and return the LOS letter.", &P::analyze)
         .readonly("effective_width", "Effective walkway width W_E (ft), if computed.", &P::effective_width)
         .readonly("flow_rate_15min", "Pedestrian volume during the peak 15 min (p), if computed.",
                   &P::flow_rate_15min)
@@ -95,18 +87,14 @@ void register_shared_use_path(py::module_& m) {
               opt("bicycle_flow_rate_opposing", &S::bicycle_flow_rate_opposing),
               def("is_one_way", &S::is_one_way, false))
         .method_mut("calculate_bicycle_passing_and_meeting_events",
-                    "calculate_bicycle_passing_and_meeting_events()\n--\n\n"
                     "Step 2: Calculate bicycle passing and meeting events.\n"
                     "HCM Equations 24-5 to 24-7. Returns (F_p, F_m, F) in events/h.",
                     [](S& s) {
                         const op::PathEvents e = s.calculate_bicycle_passing_and_meeting_events();
                         return std::make_tuple(e.passing, e.meeting, e.total);
                     })
-        .method_mut("determine_los", "determine_los()\n--\n\nStep 3: Determine LOS (Exhibit 24-4). Returns \"A\"-\"F\".",
-                    &S::determine_los)
-        .method_mut("analyze",
-                    "analyze()\n--\n\nRun the complete methodology (Steps 1-3) and return the LOS letter.",
-                    &S::analyze)
+        .method_mut("determine_los", "Step 3: Determine LOS (Exhibit 24-4). Returns \"A\"-\"F\".", &S::determine_los)
+        .method_mut("analyze", "Run the complete methodology (Steps 1-3) and return the LOS letter.", &S::analyze)
         .readonly("passing_events", "Number of passing events F_p (events/h), if computed.", &S::passing_events)
         .readonly("meeting_events", "Number of meeting events F_m (events/h), if computed.", &S::meeting_events)
         .readonly("total_events", "Total weighted events F (events/h), if computed.", &S::total_events)
@@ -131,43 +119,33 @@ void register_bicycle_facility(py::module_& m) {
               opt("mode_speeds", &B::mode_speeds, five_modes("mode_speeds")),
               opt("mode_speed_sds", &B::mode_speed_sds, five_modes("mode_speed_sds")))
         .method_mut("calculate_directional_flow_rates",
-                    "calculate_directional_flow_rates()\n--\n\n"
                     "Step 1: Calculate hourly directional flow rates by mode (HCM Equation\n"
                     "24-8). Returns (subject_flow_rates, opposing_flow_rates).",
                     &B::calculate_directional_flow_rates)
         .method_mut("calculate_active_passings_per_minute",
-                    "calculate_active_passings_per_minute()\n--\n\n"
                     "Step 2: Calculate active passings per minute A_T (HCM Equations 24-9 to 24-12).\n\n"
                     "The segment is integrated in steps of 0.01 mi (at least one, at most 1,000,000); a\n"
                     "segment length that is not a positive finite number integrates to 0.",
                     &B::calculate_active_passings_per_minute)
         .method_mut("calculate_meetings_per_minute",
-                    "calculate_meetings_per_minute()\n--\n\n"
                     "Step 3: Calculate meetings per minute M_T (HCM Equations 24-13 to 24-16).\n\n"
                     "Integrated as in Step 2; the opposing users already on the path count whatever\n"
                     "the segment length.",
                     &B::calculate_meetings_per_minute)
         .method_mut("determine_number_of_effective_lanes",
-                    "determine_number_of_effective_lanes()\n--\n\n"
                     "Step 4: Determine the number of effective lanes (Exhibit 24-14).",
                     &B::determine_number_of_effective_lanes)
         .method_mut("calculate_probability_of_delayed_passing",
-                    "calculate_probability_of_delayed_passing()\n--\n\n"
                     "Step 5: Calculate the total probability of delayed passing P_Tds\n"
                     "(HCM Equations 24-17 to 24-33).",
                     &B::calculate_probability_of_delayed_passing)
         .method_mut("calculate_delayed_passings_per_minute",
-                    "calculate_delayed_passings_per_minute()\n--\n\n"
                     "Step 6: Calculate delayed passings per minute DP_m (HCM Equation 24-34).",
                     &B::calculate_delayed_passings_per_minute)
-        .method_mut("determine_blos", "determine_blos()\n--\n\nStep 7: Determine the BLOS score (HCM Equation 24-35).",
-                    &B::determine_blos)
-        .method_mut("adjust_los_for_low_volume_paths",
-                    "adjust_los_for_low_volume_paths()\n--\n\nStep 8: Adjust LOS for low-volume paths. Returns \"A\"-\"F\".",
+        .method_mut("determine_blos", "Step 7: Determine the BLOS score (HCM Equation 24-35).", &B::determine_blos)
+        .method_mut("adjust_los_for_low_volume_paths", "Step 8: Adjust LOS for low-volume paths. Returns \"A\"-\"F\".",
                     &B::adjust_los_for_low_volume_paths)
-        .method_mut("analyze",
-                    "analyze()\n--\n\nRun the complete methodology (Steps 1-8) and return the LOS letter.",
-                    &B::analyze)
+        .method_mut("analyze", "Run the complete methodology (Steps 1-8) and return the LOS letter.", &B::analyze)
         .readonly("subject_flow_rates",
                   "Subject-direction hourly flow rates by mode (modal users/h), if computed.",
                   &B::subject_flow_rates)

@@ -47,8 +47,7 @@ void register_interchange(py::module_& m) {
                           "`analyze()`, then read the per-O-D and interchange results.\n\n"
                           "The document's keys, units, defaults and words: docs/json-reference.md, section\n"
                           "Interchange.")
-        .method_mut("analyze",
-                    "analyze()\n--\n\nRun the complete HCM Chapter 23 Part B procedure (Steps 1-9 of\nExhibit 23-22).",
+        .method_mut("analyze", "Run the complete HCM Chapter 23 Part B procedure (Steps 1-9 of\nExhibit 23-22).",
                     rt::analyze)
         .property("cycle_length", "Cycle length C, s.", &Interchange::cycle_length_s, "c")
         .property("peak_hour_factor", "Peak hour factor applied to the O-D demands.", &Interchange::peak_hour_factor,
@@ -57,11 +56,9 @@ void register_interchange(py::module_& m) {
                   "Demand-weighted interchange experienced travel time ETT, s/veh\n(Equation 23-52).",
                   &Interchange::interchange_ett_s)
         .readonly("interchange_los", "Interchange LOS letter (Exhibit 23-10).", &Interchange::interchange_los)
-        .method("get_od_movements",
-                "get_od_movements()\n--\n\nO-D letters (subset of A..N) that carry demand and have results.",
-                od_movements)
+        .method("get_od_movements", "O-D letters (subset of A..N) that carry demand and have results.", od_movements)
         .method("get_od_result",
-                "get_od_result(letter)\n--\n\n(demand veh/h, control delay s/veh, EDTT s/veh, ETT s/veh, LOS)\n"
+                "(demand veh/h, control delay s/veh, EDTT s/veh, ETT s/veh, LOS)\n"
                 "for an O-D movement letter (Exhibit 23-10 basis).",
                 params(req<std::string>("letter")),
                 [](const Interchange& ix, const std::string& letter) {
@@ -69,7 +66,6 @@ void register_interchange(py::module_& m) {
                     return std::tuple{r.demand, r.control_delay_s, r.edtt_s, r.ett_s, r.los};
                 })
         .method("get_lane_group_result",
-                "get_lane_group_result(movement)\n--\n\n"
                 "(flow veh/h, saturation flow veh/h, effective green s, capacity\n"
                 "veh/h, v/c, control delay s/veh) for a lane group movement name\n"
                 "(e.g. \"EbExtThrough\", \"NbRampLeft\").",
@@ -84,7 +80,6 @@ void register_interchange(py::module_& m) {
                                       r.control_delay_s.value_or(0.0)};
                 })
         .method("get_queue_storage_ratio",
-                "get_queue_storage_ratio(movement)\n--\n\n"
                 "Queue storage ratio R_Q of a lane group (None when no storage\n"
                 "length was supplied).",
                 params(req<std::string>("movement")), rt::queue_storage_ratio)
@@ -121,7 +116,6 @@ void register_alternative_intersection(py::module_& m) {
         .readonly("intersection_ett", "Demand-weighted intersection ETT, s/veh (Equation 23-62).",
                   ai::intersection_ett)
         .method("get_approach_ett",
-                "get_approach_ett(approach)\n--\n\n"
                 "Demand-weighted approach ETT, s/veh (Equation 23-61); `approach` is\n"
                 "EB/WB/NB/SB. `None` when the approach carries no demand.",
                 params(req<std::string>("approach")),
@@ -129,14 +123,14 @@ void register_alternative_intersection(py::module_& m) {
                     return ai::approach_ett(x, base::parse_option(ai::APPROACH_WORDS, approach));
                 })
         .method("get_movement_result",
-                "get_movement_result(label)\n--\n\n(total control delay s/veh, EDTT s/veh, ETT s/veh, LOS) for a\n"
+                "(total control delay s/veh, EDTT s/veh, ETT s/veh, LOS) for a\n"
                 "movement label (Equation 23-60, Exhibit 23-13).",
                 params(req<std::string>("label")),
                 [](const AlternativeIntersection& x, const std::string& label) {
                     const ai::AltMovementResult r = ai::movement_result(x, label);
                     return std::tuple{r.total_delay_s, r.edtt_s, r.ett_s, r.los};
                 })
-        .method("get_movements", "get_movements()\n--\n\nMovement labels in configuration order.",
+        .method("get_movements", "Movement labels in configuration order.",
                 [](const AlternativeIntersection& x) {
                     std::vector<std::string> labels;
                     labels.reserve(x.movements.size());
@@ -175,7 +169,6 @@ void register_(py::module_& m) {
     register_alternative_intersection(m);
     register_displaced_left_turn(m);
     add_function(m, "dlt_offset",
-                 "dlt_offset(td_dlt_ft, sf_dlt_mph, lag_dlt_s, lag_th_s, offset_supp_s, offset_main_s, cycle_s)\n--\n\n"
                  "HCM Equations 23-63 through 23-68: DLT supplemental-intersection offset.\n\n"
                  "Returns `(TT_DLT s, ST_DLT s, ST_TH s, O_SUPP s)`.",
                  params(req<double>("td_dlt_ft"), req<double>("sf_dlt_mph"), req<double>("lag_dlt_s"),

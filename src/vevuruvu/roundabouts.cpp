@@ -60,37 +60,31 @@ void register_(py::module_& m) {
         .readonly("intersection_delay", "Intersection control delay, s/veh (Equation 22-19).",
                   &Roundabouts::intersection_delay)
         .readonly("intersection_los", "Intersection LOS letter (Exhibit 22-8).", &Roundabouts::intersection_los)
-        .method_mut("analyze", "analyze()\n--\n\nRun the complete HCM Chapter 22 procedure (Steps 1-12).", rb::analyze)
+        .method_mut("analyze", "Run the complete HCM Chapter 22 procedure (Steps 1-12).", rb::analyze)
         .method_mut("set_calibration",
-                    "set_calibration(a, b)\n--\n\n"
                     "Set a local calibration (A, B) for the entry capacity model\n"
                     "(Equations 22-21 through 22-23; A = 3,600/t_f,\n"
                     "B = (t_c - t_f/2)/3,600).",
                     params(req<double>("a"), req<double>("b")),
                     [](Roundabouts& r, double a, double b) { r.calibration = std::pair{a, b}; })
-        .method("get_circulating_flow_pce",
-                "get_circulating_flow_pce(entry)\n--\n\n"
-                "Conflicting circulating flow of an entry, pc/h (Equation 22-11).",
-                entry, entry_getter(&RoundaboutApproach::circulating_flow_pce))
-        .method("get_lane_count", "get_lane_count(entry)\n--\n\nNumber of entry lanes with results for an entry.",
-                entry, entry_getter([](const RoundaboutApproach& e) { return e.lanes.size(); }))
+        .method("get_circulating_flow_pce", "Conflicting circulating flow of an entry, pc/h (Equation 22-11).", entry,
+                entry_getter(&RoundaboutApproach::circulating_flow_pce))
+        .method("get_lane_count", "Number of entry lanes with results for an entry.", entry,
+                entry_getter([](const RoundaboutApproach& e) { return e.lanes.size(); }))
         .method("get_lane_result",
-                "get_lane_result(entry, lane)\n--\n\n"
                 "(flow veh/h, capacity veh/h, v/c, delay s/veh, LOS, Q95 veh) of an\n"
                 "entry lane (0 = left/only lane).",
                 params(req<std::string>("entry"), req<std::uint64_t>("lane")),
                 [](const Roundabouts& r, const std::string& text, std::uint64_t lane) {
                     return lane_tuple(rb::lane_result_of(r, text, lane));
                 })
-        .method("get_bypass_result",
-                "get_bypass_result(entry)\n--\n\nBypass-lane result tuple, if the entry has a bypass lane.", entry,
+        .method("get_bypass_result", "Bypass-lane result tuple, if the entry has a bypass lane.", entry,
                 entry_getter([](const RoundaboutApproach& e) {
                     return e.bypass_lane ? std::optional(lane_tuple(*e.bypass_lane)) : std::nullopt;
                 }))
-        .method("get_approach_delay",
-                "get_approach_delay(entry)\n--\n\nApproach control delay, s/veh (Equation 22-18, bypass included).",
-                entry, entry_getter(&RoundaboutApproach::control_delay))
-        .method("get_approach_los", "get_approach_los(entry)\n--\n\nApproach LOS letter (Exhibit 22-8).", entry,
+        .method("get_approach_delay", "Approach control delay, s/veh (Equation 22-18, bypass included).", entry,
+                entry_getter(&RoundaboutApproach::control_delay))
+        .method("get_approach_los", "Approach LOS letter (Exhibit 22-8).", entry,
                 entry_getter(&RoundaboutApproach::los))
         .json_document({.param = "config_json",
                         .required = true,

@@ -47,21 +47,17 @@ void register_intersection(py::module_& m) {
                         .write = si::intersection_to_json,
                         .to_json = "Serialize the facility (inputs and computed results) to JSON."})
         .method_mut("analyze",
-                    "analyze()\n--\n\n"
                     "Run the full HCM Chapter 19 motorized vehicle methodology\n"
                     "(Steps 1-10 of Exhibit 19-18) for pretimed / coordinated timing.",
                     si::analyze)
         .method("lane_groups_json",
-                "lane_groups_json()\n--\n\n"
                 "Lane-group results as a JSON array (direction, kind, flow rate,\n"
                 "saturation flow, capacity, v/c ratio, d1/d2/d3, control delay, LOS,\n"
                 "back of queue, and queue storage ratio per lane group).",
                 [](const SignalizedIntersection& x) { return si::lane_groups_to_json(x.lane_groups); })
-        .method("approach_los", "approach_los(direction)\n--\n\nApproach LOS letter for a direction (HCM Exhibit 19-8).",
-                direction,
+        .method("approach_los", "Approach LOS letter for a direction (HCM Exhibit 19-8).", direction,
                 [](const SignalizedIntersection& x, const std::string& d) { return si::approach_result_of(x, d).los; })
         .method("approach_delay_s",
-                "approach_delay_s(direction)\n--\n\n"
                 "Approach control delay for a direction (\"NB\", \"SB\", \"EB\" or \"WB\"), s/veh\n"
                 "(HCM Equation 19-28).",
                 direction,
@@ -69,7 +65,6 @@ void register_intersection(py::module_& m) {
                     return si::approach_result_of(x, d).control_delay_s;
                 })
         .method("estimate_rtor_volume",
-                "estimate_rtor_volume(direction)\n--\n\n"
                 "Estimate the right-turn-on-red flow rate of an approach (\"NB\", \"SB\", \"EB\"\n"
                 "or \"WB\"), veh/h, by the HCM Chapter 31, Section 8 exclusive right-turn lane\n"
                 "rule: the complementary cross-street protected left-turn demand, capped at\n"
@@ -80,13 +75,11 @@ void register_intersection(py::module_& m) {
                     return si::estimate_rtor_volume(x, base::parse_option(si::DIRECTION_WORDS, d));
                 })
         .method_mut("apply_rtor_estimates",
-                    "apply_rtor_estimates()\n--\n\n"
                     "Populate each approach's RTOR flow rate with the Chapter 31 exclusive\n"
                     "right-turn-lane estimate where none was supplied. Call before\n"
                     "`analyze()`.",
                     si::apply_rtor_estimates)
         .method("actuated_timings_json",
-                "actuated_timings_json(simultaneous_gap_out)\n--\n\n"
                 "Estimate the average actuated phase durations from the controller\n"
                 "settings (HCM Chapter 31, Section 2, Equations 31-1 through 31-45) and\n"
                 "return them as a JSON array of per-phase results (phase number,\n"
@@ -120,21 +113,18 @@ void register_intersection(py::module_& m) {
 void register_(py::module_& m) {
     register_intersection(m);
     add_function(m, "analyze_signalized_bicycle",
-                 "analyze_signalized_bicycle(config_json)\n--\n\n"
                  "Evaluate the bicycle LOS at a signalized intersection - HCM Chapter 19,\n"
                  "Section 6. Takes a JSON `BicycleIntersection` config; returns a JSON\n"
                  "`BicycleIntersectionAnalysis` (capacity, delay, LOS score, LOS).",
                  params(req<std::string>("config_json")),
                  [](const std::string& config) { return bike::analyze_signalized_bicycle(config); });
     add_function(m, "analyze_signalized_pedestrian",
-                 "analyze_signalized_pedestrian(config_json)\n--\n\n"
                  "Evaluate the pedestrian LOS at a signalized intersection - HCM Chapter 19,\n"
                  "Section 5 (Steps 1-3). Takes a JSON `PedestrianIntersection` config; returns\n"
                  "a JSON `PedestrianIntersectionAnalysis` (delay, LOS score, LOS).",
                  params(req<std::string>("config_json")),
                  [](const std::string& config) { return ped::analyze_signalized_pedestrian(config); });
     add_function(m, "signalized_two_stage_crossing_delay",
-                 "signalized_two_stage_crossing_delay(config_json)\n--\n\n"
                  "Pedestrian delay for a two-stage crossing of one intersection leg\n"
                  "(s/pedestrian) - HCM Chapter 19, Equations 19-78 through 19-88. Takes a JSON\n"
                  "`TwoStageCrossing` config.",

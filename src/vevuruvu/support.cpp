@@ -27,16 +27,13 @@ std::vector<std::string> hcm_versions() {
 
 void register_(py::module_& m) {
     add_function(m, "hcm_versions",
-                 "hcm_versions()\n--\n\n"
                  "The HCM editions this library implements, oldest first, as the labels the manual itself uses.\n\n"
                  "Use them to build a version picker. Every calculation defaults to \"7\"; only Chapters 13, 14,\n"
                  "27 and 28 differ under \"7.1\".",
                  hcm_versions);
-    add_function(m, "hcm_latest_version",
-                 "hcm_latest_version()\n--\n\nThe newest HCM edition this library implements.",
+    add_function(m, "hcm_latest_version", "The newest HCM edition this library implements.",
                  [] { return std::string(version::label(version::ALL_VERSIONS.back())); });
     add_function(m, "hcm_version_changes_chapter",
-                 "hcm_version_changes_chapter(version, chapter)\n--\n\n"
                  "Whether the given HCM edition changed the methodology of the given chapter, relative to the\n"
                  "7th Edition. Always false for every chapter under version \"7\".",
                  params(req<std::string>("version"), req<std::uint8_t>("chapter")),
@@ -44,7 +41,6 @@ void register_(py::module_& m) {
                      return version::changes_chapter(version::from_str(text), chapter);
                  });
     add_function(m, "get_constraints",
-                 "get_constraints()\n--\n\n"
                  "Get all parameter constraints as a JSON string.\n\n"
                  "The constraints define valid ranges for all input parameters based on HCM and AASHTO\n"
                  "standards.\n\n"
@@ -56,8 +52,6 @@ void register_(py::module_& m) {
                  "    >>> print(constraints[\"two_lane_highways\"][\"lane_width\"])",
                  [] { return hcm::common::constraints::constraints_json(); });
     add_function(m, "validate_input",
-                 "validate_input(lane_width=None, shoulder_width=None, passing_type=None, hor_class=None, "
-                 "grade=None, phf=None, phv=None, spl=None)\n--\n\n"
                  "Validate Two-Lane Highway input parameters.\n\n"
                  "Args:\n"
                  "    lane_width: Lane width in feet (optional)\n"

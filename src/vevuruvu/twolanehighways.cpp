@@ -147,7 +147,6 @@ void register_facility(py::module_& m) {
                   [](const F& f) { return f.segments.size(); })
         .readonly("total_length", "Get the total length of the facility.", &F::total_length)
         .method_mut("identify_vertical_class",
-                    "identify_vertical_class(seg_num)\n--\n\n"
                     "Segment length limits [minimum, maximum] (mi) for the segment's passing type and\n"
                     "vertical class.",
                     params(req<std::size_t>("seg_num")),
@@ -156,28 +155,23 @@ void register_facility(py::module_& m) {
                         return std::vector<double>{r.min, r.max};
                     })
         .method_mut("determine_vertical_alignment",
-                    "determine_vertical_alignment(seg_num)\n--\n\n"
                     "Step 1: vertical alignment class (1-5) from grade and length (Exhibit 15-11).",
                     params(req<std::size_t>("seg_num")), &F::determine_vertical_alignment)
         .method_mut("determine_demand_flow",
-                    "determine_demand_flow(seg_num)\n--\n\n"
                     "Step 2: [v_d, v_o, capacity] (veh/h): demand and opposing flow rates and capacity.",
                     params(req<std::size_t>("seg_num")),
                     [](F& f, std::size_t i) {
                         const tl::DemandFlow r = f.determine_demand_flow(i);
                         return std::vector<double>{r.v_d, r.v_o, static_cast<double>(r.capacity)};
                     })
-        .method_mut("determine_free_flow_speed",
-                    "determine_free_flow_speed(seg_num)\n--\n\nStep 3: free-flow speed (mi/h).",
-                    params(req<std::size_t>("seg_num")), &F::determine_free_flow_speed)
+        .method_mut("determine_free_flow_speed", "Step 3: free-flow speed (mi/h).", params(req<std::size_t>("seg_num")),
+                    &F::determine_free_flow_speed)
         .method_mut("estimate_average_speed",
-                    "estimate_average_speed(seg_num)\n--\n\n"
                     "Step 4: [average speed (mi/h), horizontal class of the tangent (0)]; a segment with\n"
                     "horizontal curves averages its subsegments by length.",
                     params(req<std::size_t>("seg_num")),
                     [](F& f, std::size_t i) { return as_list(f.estimate_average_speed(i)); })
         .method_mut("estimate_average_speed_sf",
-                    "estimate_average_speed_sf(seg_num, length, vd, phv, rad, sup_ele)\n--\n\n"
                     "The Step 4 speed model with the passing-lane coefficients for the given length (mi),\n"
                     "demand flow rate (veh/h), heavy vehicles (%), radius (ft) and superelevation (%):\n"
                     "[speed (mi/h), horizontal class]. Stores nothing.",
@@ -186,22 +180,18 @@ void register_facility(py::module_& m) {
                     [](const F& f, std::size_t i, double length, double vd, double phv, double rad, double e) {
                         return as_list(f.estimate_average_speed_sf(i, length, vd, phv, rad, e));
                     })
-        .method_mut("estimate_percent_followers",
-                    "estimate_percent_followers(seg_num)\n--\n\nStep 5: percent followers (%).",
-                    params(req<std::size_t>("seg_num")), &F::estimate_percent_followers)
+        .method_mut("estimate_percent_followers", "Step 5: percent followers (%).", params(req<std::size_t>("seg_num")),
+                    &F::estimate_percent_followers)
         .method("estimate_percent_followers_sf",
-                "estimate_percent_followers_sf(seg_num, vd, phv)\n--\n\n"
                 "The Step 5 model for the given demand flow rate (veh/h) and heavy vehicles (%). Stores\n"
                 "nothing.",
                 params(req<std::size_t>("seg_num"), req<double>("vd"), req<double>("phv")),
                 &F::estimate_percent_followers_sf)
         .method_mut("determine_follower_density_pc_pz",
-                    "determine_follower_density_pc_pz(seg_num)\n--\n\n"
                     "Step 6: follower density (followers/mi/ln) of a passing-constrained or passing-zone\n"
                     "segment.",
                     params(req<std::size_t>("seg_num")), &F::determine_follower_density_pc_pz)
         .method_mut("determine_follower_density_pl",
-                    "determine_follower_density_pl(seg_num)\n--\n\n"
                     "Step 6, passing lanes: [FD, FD at the middle of the passing lane] (followers/mi/ln).",
                     params(req<std::size_t>("seg_num")),
                     [](F& f, std::size_t i) {
@@ -209,26 +199,22 @@ void register_facility(py::module_& m) {
                         return std::vector<double>{r.fd, r.fd_mid};
                     })
         .method_mut("determine_adjustment_to_follower_density",
-                    "determine_adjustment_to_follower_density(seg_num)\n--\n\n"
                     "Step 7: follower density downstream of the nearest upstream passing lane (0 when\n"
                     "none applies, as upstream of every passing lane); on a passing lane itself it sets\n"
                     "the facility's effective length l_de, which the segments after it read.",
                     params(req<std::size_t>("seg_num")), &F::determine_adjustment_to_follower_density)
         .method("determine_segment_los",
-                "determine_segment_los(seg_num, s_pl, cap)\n--\n\n"
                 "Step 8: segment LOS letter from its follower density for the posted speed limit s_pl\n"
                 "(mi/h); F when its demand flow rate exceeds cap (veh/h).",
                 params(req<std::size_t>("seg_num"), req<double>("s_pl"), req<std::int32_t>("cap")),
                 &F::determine_segment_los)
         .method_mut("determine_facility_follower_density",
-                    "determine_facility_follower_density()\n--\n\n"
                     "Step 9: length-weighted facility follower density with the passing-lane adjustments.",
                     &F::determine_facility_follower_density)
         .method("determine_facility_los",
-                "determine_facility_los(fd, s_pl)\n--\n\n"
                 "Facility LOS letter of follower density fd for the posted speed limit s_pl (mi/h).",
                 params(req<double>("fd"), req<double>("s_pl")), &F::determine_facility_los)
-        .method("summary", "summary()\n--\n\nGet a summary of the facility characteristics.", facility_summary)
+        .method("summary", "Get a summary of the facility characteristics.", facility_summary)
         .str([](const F& f) {
             return "Two-lane highway facility with " + std::to_string(f.segments.size()) + " segments (" +
                    fixed(f.total_length(), 2) + " miles total)";
@@ -258,25 +244,19 @@ void register_bicycle(py::module_& m) {
         .readonly("pct_on_highway_parking", "Get the occupied on-highway parking share as a decimal.",
                   &B::pct_on_highway_parking)
         .method("calculate_flow_rate_outside_lane",
-                "calculate_flow_rate_outside_lane()\n--\n\n"
                 "Step 2: directional flow rate in the outside lane, veh/h (Equation 15-40).",
                 tl::flow_rate_outside_lane)
         .method("calculate_effective_width",
-                "calculate_effective_width()\n--\n\n"
                 "Step 3: effective width of the outside through lane, ft (Equations 15-41 through 15-45).",
                 tl::effective_width)
         .method("calculate_effective_speed_factor",
-                "calculate_effective_speed_factor()\n--\n\n"
                 "Step 4: effective speed factor (Equation 15-46).\n\n"
                 "Speed limits below 21 mi/h count as 21.",
                 tl::effective_speed_factor)
-        .method("calculate_blos_score",
-                "calculate_blos_score()\n--\n\nStep 5: bicycle LOS score (Equation 15-47).", tl::blos_score)
-        .method("determine_bicycle_los",
-                "determine_bicycle_los()\n--\n\nThe Exhibit 15-7 LOS letter for this score.",
+        .method("calculate_blos_score", "Step 5: bicycle LOS score (Equation 15-47).", tl::blos_score)
+        .method("determine_bicycle_los", "The Exhibit 15-7 LOS letter for this score.",
                 [](const B& b) { return tl::bicycle_los(tl::blos_score(b)); })
         .method("analyze",
-                "analyze()\n--\n\n"
                 "Run the whole Section 4 chain and return the result as JSON.\n\n"
                 "A pure read: the input set carries no computed state, so analyze() may be called\n"
                 "repeatedly, and there is no separate to_json(). Returns the JSON BicycleLOSResult with\n"
@@ -287,7 +267,6 @@ void register_bicycle(py::module_& m) {
         .repr(bicycle_repr);
 
     add_function(m, "analyze_bicycle_los",
-                 "analyze_bicycle_los(config_json)\n--\n\n"
                  "Evaluate the bicycle mode on a two-lane or multilane highway segment - HCM\n"
                  "Chapter 15, Section 4 (Steps 2-5, Equations 15-40 through 15-47).\n\n"
                  "The bicycle input set differs from the motorized one (pavement rating and on-highway\n"

@@ -77,13 +77,12 @@ std::string twsc_repr(const Twsc& t) {
 void register_(py::module_& m) {
     const auto movement = params(req<std::string>("movement"));
     ClassDef<Twsc>(m, "Twsc", kClassDoc)
-        .method_mut("analyze", "analyze()\n--\n\nRun the complete HCM Chapter 20 procedure (Steps 1-13).", tw::analyze)
+        .method_mut("analyze", "Run the complete HCM Chapter 20 procedure (Steps 1-13).", tw::analyze)
         .property("phf", "Peak hour factor (None if demand values are flow rates).", &Twsc::phf, "phf")
         .property("heavy_vehicle_pct", "Heavy-vehicle percentage applied to all movements (%).",
                   &Twsc::heavy_vehicle_pct, "pct")
         .property("analysis_period_h", "Analysis period T, h.", &Twsc::analysis_period_h, "t")
         .method_mut("set_platoon_blockage",
-                    "set_platoon_blockage(pb1, pb4, pb7, pb8, pb9, pb10, pb11, pb12)\n--\n\n"
                     "Store the proportions of time blocked by upstream platoons p_b,x used in\n"
                     "Step 5b (HCM Equations 20-19 to 20-21, Exhibit 20-19), as given (no range\n"
                     "check). Movements 1U and 4U use pb1 and pb4; the two-stage movements 7, 8,\n"
@@ -101,7 +100,6 @@ void register_(py::module_& m) {
                   "until `set_platoon_blockage` replaces them.",
                   platoon_blockage)
         .method_mut("set_upstream_signals",
-                    "set_upstream_signals(config_json)\n--\n\n"
                     "Store coordinated upstream-signal descriptors: the JSON text of one object\n"
                     "with cycle_s, eastbound and westbound signals (distance_ft,\n"
                     "progression_speed_mph, discharges, uniform_volume_veh_h) and time_step_s.\n"
@@ -113,13 +111,11 @@ void register_(py::module_& m) {
                     [](Twsc& t, const std::string& text) {
                         t.upstream_signals = hcm::twsc::computed_pb::read_upstream_signals(text);
                     })
-        .method_mut("clear_upstream_signals",
-                    "clear_upstream_signals()\n--\n\nClear any coordinated upstream-signal descriptors.",
+        .method_mut("clear_upstream_signals", "Clear any coordinated upstream-signal descriptors.",
                     [](Twsc& t) { t.upstream_signals.reset(); })
         .readonly("has_upstream_signals", "Whether coordinated upstream-signal descriptors are stored.",
                   [](const Twsc& t) { return t.upstream_signals.has_value(); })
         .method_mut("set_major_left_config",
-                    "set_major_left_config(approach, config, storage_veh=None)\n--\n\n"
                     "Set the major-street left-turn lane of approach \"EB\" (movements 1 and 1U)\n"
                     "or \"WB\" (movements 4 and 4U), HCM Step 7d: \"exclusive\" (default), \"shared\"\n"
                     "(the left turn shares the through lane, n_L = 0) or \"short_pocket\" (requires\n"
@@ -131,7 +127,6 @@ void register_(py::module_& m) {
                         tw::set_major_left_config(t, approach, config, storage);
                     })
         .method("get_major_left_config",
-                "get_major_left_config(approach)\n--\n\n"
                 "Major-street left-turn lane of \"EB\" or \"WB\": (\"exclusive\", None),\n"
                 "(\"shared\", None) or (\"short_pocket\", storage_veh).",
                 params(req<std::string>("approach")),
@@ -144,36 +139,24 @@ void register_(py::module_& m) {
                       if (!t.rank1_major_delay) return std::nullopt;
                       return std::pair{(*t.rank1_major_delay)[0], (*t.rank1_major_delay)[1]};
                   })
-        .method("get_flow_rate",
-                "get_flow_rate(movement)\n--\n\nDemand flow rate of a movement (\"1\", \"1U\", ..., \"12\"), veh/h.",
-                movement, movement_field(&TwscMovementResult::flow_rate))
-        .method("get_conflicting_flow",
-                "get_conflicting_flow(movement)\n--\n\nConflicting flow rate v_c,x of a movement, veh/h (Step 3).",
-                movement, movement_field(&TwscMovementResult::conflicting_flow))
-        .method("get_potential_capacity",
-                "get_potential_capacity(movement)\n--\n\n"
-                "Potential capacity c_p,x of a movement, veh/h (Equation 20-18).",
-                movement, movement_field(&TwscMovementResult::potential_capacity))
-        .method("get_movement_capacity",
-                "get_movement_capacity(movement)\n--\n\nMovement capacity c_m,x, veh/h (Steps 6-9).", movement,
+        .method("get_flow_rate", "Demand flow rate of a movement (\"1\", \"1U\", ..., \"12\"), veh/h.", movement,
+                movement_field(&TwscMovementResult::flow_rate))
+        .method("get_conflicting_flow", "Conflicting flow rate v_c,x of a movement, veh/h (Step 3).", movement,
+                movement_field(&TwscMovementResult::conflicting_flow))
+        .method("get_potential_capacity", "Potential capacity c_p,x of a movement, veh/h (Equation 20-18).", movement,
+                movement_field(&TwscMovementResult::potential_capacity))
+        .method("get_movement_capacity", "Movement capacity c_m,x, veh/h (Steps 6-9).", movement,
                 movement_field(&TwscMovementResult::movement_capacity))
-        .method("get_movement_delay",
-                "get_movement_delay(movement)\n--\n\n"
-                "Control delay of an exclusive-lane movement, s/veh (Equation 20-61).",
-                movement, movement_field(&TwscMovementResult::control_delay))
-        .method("get_movement_los",
-                "get_movement_los(movement)\n--\n\nLOS letter of an exclusive-lane movement (Exhibit 20-2).",
-                movement, movement_field(&TwscMovementResult::los))
-        .method("get_movement_queue_95",
-                "get_movement_queue_95(movement)\n--\n\n95th percentile queue of a movement, veh (Equation 20-66).",
-                movement, movement_field(&TwscMovementResult::queue_95))
-        .method("get_lane_count",
-                "get_lane_count(approach)\n--\n\nNumber of minor-street approach lanes (\"NB\" or \"SB\").",
+        .method("get_movement_delay", "Control delay of an exclusive-lane movement, s/veh (Equation 20-61).", movement,
+                movement_field(&TwscMovementResult::control_delay))
+        .method("get_movement_los", "LOS letter of an exclusive-lane movement (Exhibit 20-2).", movement,
+                movement_field(&TwscMovementResult::los))
+        .method("get_movement_queue_95", "95th percentile queue of a movement, veh (Equation 20-66).", movement,
+                movement_field(&TwscMovementResult::queue_95))
+        .method("get_lane_count", "Number of minor-street approach lanes (\"NB\" or \"SB\").",
                 params(req<std::string>("approach")),
                 [](const Twsc& t, const std::string& approach) { return tw::lanes_of(t, approach).size(); })
-        .method("get_lane_result",
-                "get_lane_result(approach, lane)\n--\n\n"
-                "(capacity veh/h, delay s/veh, LOS, Q95 veh) of a minor approach lane.",
+        .method("get_lane_result", "(capacity veh/h, delay s/veh, LOS, Q95 veh) of a minor approach lane.",
                 params(req<std::string>("approach"), req<std::uint64_t>("lane")), lane_result)
         .readonly("approach_delays", "Approach control delays [EB, WB, NB, SB], s/veh (Equation 20-64).",
                   &Twsc::approach_delays)
@@ -190,7 +173,6 @@ void register_(py::module_& m) {
                         .to_json = "Full analysis (inputs + results) as JSON."})
         .repr(twsc_repr);
     add_function(m, "analyze_twsc_pedestrian",
-                 "analyze_twsc_pedestrian(config_json)\n--\n\n"
                  "Analyze a pedestrian crossing of a TWSC intersection (HCM Chapter 20\n"
                  "pedestrian mode), made in one or more stages.\n\n"
                  "Args:\n"

@@ -84,12 +84,10 @@ void register_(py::module_& m) {
         "the per-segment measures already supplied), then read the results.\n\n"
         "The document's keys, units, defaults and words: docs/json-reference.md, section UrbanFacility.")
         .method_mut("analyze",
-                    "analyze()\n--\n\n"
                     "Run the Chapter 18 motorized vehicle pipeline on every segment, then aggregate\n"
                     "the facility measures (Chapter 16 Steps 1-4).",
                     [](UrbanFacility& f) { uf::analyze(f); })
         .method_mut("aggregate",
-                    "aggregate()\n--\n\n"
                     "Aggregate the facility measures from the per-segment results already present\n"
                     "on the segments (Chapter 16 Steps 1-4).",
                     [](UrbanFacility& f) { uf::aggregate(f); })
@@ -118,9 +116,7 @@ void register_(py::module_& m) {
                   "spillback inputs were provided.",
                   &UrbanFacility::spillback_flags)
         .method("segment_travel_speeds",
-                "segment_travel_speeds()\n--\n\n"
-                "Travel speed S_T,seg of each segment in order, mi/h (None where not computed).",
-                segment_travel_speeds)
+                "Travel speed S_T,seg of each segment in order, mi/h (None where not computed).", segment_travel_speeds)
         .json_document({.param = "config_json",
                         .required = true,
                         .read = uf::read_urban_facility,
@@ -132,28 +128,23 @@ void register_(py::module_& m) {
         .repr(facility_repr);
 
     add_function(m, "facility_pedestrian_or_bicycle_los_score",
-                 "facility_pedestrian_or_bicycle_los_score(segments)\n--\n\n"
                  "Facility pedestrian or bicycle LOS score (HCM Equations 16-7 and 16-10): the\n"
                  "travel-time-weighted generalized mean of the segment scores. `segments` is a\n"
                  "sequence of (length_ft, segment_travel_speed, segment_los_score) tuples; entries\n"
                  "without a positive length and speed carry no weight, and none gives 0.0.",
                  params(req<std::vector<ModeEntry>>("segments")), pedestrian_or_bicycle_score);
     add_function(m, "facility_transit_los_score_py",
-                 "facility_transit_los_score_py(segments)\n--\n\n"
                  "Facility transit LOS score (HCM Equation 16-13): the length-weighted mean of the\n"
                  "segment scores. `segments` is a sequence of (length_ft, segment_transit_los_score)\n"
                  "tuples; entries without a positive length carry no weight, and none gives 0.0.",
                  params(req<std::vector<TransitEntry>>("segments")), transit_score);
     add_function(m, "facility_pedestrian_los",
-                 "facility_pedestrian_los(score, pedestrian_space)\n--\n\n"
                  "Facility pedestrian LOS letter (HCM Exhibit 16-4): the worse of the score letter\n"
                  "and the average pedestrian space (ft\u00b2/p) letter.",
                  params(req<double>("score"), req<double>("pedestrian_space")), mm::facility_pedestrian_los);
-    add_function(m, "facility_bicycle_los",
-                 "facility_bicycle_los(score)\n--\n\nFacility bicycle LOS letter from its score (HCM Exhibit 16-5).",
+    add_function(m, "facility_bicycle_los", "Facility bicycle LOS letter from its score (HCM Exhibit 16-5).",
                  params(req<double>("score")), mm::facility_bicycle_los);
-    add_function(m, "facility_transit_los",
-                 "facility_transit_los(score)\n--\n\nFacility transit LOS letter from its score (HCM Exhibit 16-5).",
+    add_function(m, "facility_transit_los", "Facility transit LOS letter from its score (HCM Exhibit 16-5).",
                  params(req<double>("score")), mm::facility_transit_los);
 }
 

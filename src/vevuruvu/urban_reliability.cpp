@@ -67,7 +67,6 @@ void register_(py::module_& m) {
         "hooks. Call `run()`, then read the results.\n\n"
         "The document's keys, units, defaults and words: docs/json-reference.md, section UrbanReliability.")
         .method_mut("run",
-                    "run()\n--\n\n"
                     "Run the study: the base facility, the weather record, the incidents, one\n"
                     "scenario per analysis period of every reporting-period day, and the\n"
                     "travel-time-index distribution. Replaces the results of any earlier run.",
@@ -82,26 +81,23 @@ void register_(py::module_& m) {
                   result<&UrbanReliabilityResults::base_free_flow_travel_time_s>)
         .readonly("mean_travel_time_s", "Mean facility travel time over the scenarios, s.",
                   result<&UrbanReliabilityResults::mean_travel_time_s>)
-        .method("tti_mean", "tti_mean()\n--\n\nWeighted mean travel time index of the observations.",
+        .method("tti_mean", "Weighted mean travel time index of the observations.",
                 [](const UrbanReliability& u) { return ur::tti_mean(u.observations); })
         .method("tti_percentile",
-                "tti_percentile(p)\n--\n\n"
                 "Weighted percentile of the travel time index for p percent (0 to 100; 95 gives\n"
                 "the planning time index).",
                 params(req<double>("p")),
                 [](const UrbanReliability& u, double p) {
                     return hcm::common::reliability::TravelTimeDistribution(u.observations).percentile(p);
                 })
-        .method("reliability_rating",
-                "reliability_rating()\n--\n\nPercent of the observation weight with a travel time index of at most 2.5.",
+        .method("reliability_rating", "Percent of the observation weight with a travel time index of at most 2.5.",
                 [](const UrbanReliability& u) { return ur::reliability_rating(u.observations); })
         .readonly("total_vhd", "Through-movement vehicle-hours of delay over the reporting period.",
                   result<&UrbanReliabilityResults::total_vhd>)
-        .method("results", "results()\n--\n\nSummary of the last run as compact JSON.", results_json)
-        .method("scenario_travel_times",
-                "scenario_travel_times()\n--\n\nFacility travel time of every scenario in order, s.",
+        .method("results", "Summary of the last run as compact JSON.", results_json)
+        .method("scenario_travel_times", "Facility travel time of every scenario in order, s.",
                 outcome_values<&ur::UrbanScenarioOutcome::travel_time_s>)
-        .method("scenario_tti", "scenario_tti()\n--\n\nTravel time index of every scenario in order.",
+        .method("scenario_tti", "Travel time index of every scenario in order.",
                 outcome_values<&ur::UrbanScenarioOutcome::tti>)
         .json_document({.param = "config_json",
                         .required = true,
@@ -111,7 +107,6 @@ void register_(py::module_& m) {
         .repr(study_repr);
 
     add_function(m, "adaptive_signal_sat_flow_adjustment",
-                 "adaptive_signal_sat_flow_adjustment(target_delay_reduction_pct=None)\n--\n\n"
                  "HCM Chapter 37, Section 5 adaptive signal control strategy: an approximate\n"
                  "boundary-intersection saturation flow adjustment equivalent to a target delay\n"
                  "reduction, for the sat_flow_adjustment of an AtdmStrategy (the\n"

@@ -54,7 +54,7 @@ void register_(py::module_& m) {
                            "read the results.\n\n"
                            "The document's keys, units, defaults and words: docs/json-reference.md, section\n"
                            "UrbanSegment.")
-        .method_mut("analyze", "analyze()\n--\n\nRun the Chapter 18 motorized vehicle pipeline (Steps 1-3 and 5-10).",
+        .method_mut("analyze", "Run the Chapter 18 motorized vehicle pipeline (Steps 1-3 and 5-10).",
                     &UrbanSegment::analyze)
         .property("segment_length_ft", "Segment length L, ft.", &UrbanSegment::segment_length_ft, "l")
         .property("speed_limit_mph", "Posted speed limit S_pl, mi/h.", &UrbanSegment::speed_limit_mph, "s")
@@ -107,21 +107,18 @@ void register_(py::module_& m) {
         .repr(segment_repr);
 
     add_function(m, "analyze_pedestrian_segment",
-                 "analyze_pedestrian_segment(config_json)\n--\n\n"
                  "Evaluate the pedestrian LOS of an urban street segment - HCM Chapter 18,\n"
                  "Section 4. Takes a JSON `PedestrianSegment` config; returns a JSON\n"
                  "`PedestrianAnalysis` (effective width, pedestrian space, walking/travel\n"
                  "speed, link/segment LOS score and LOS).",
                  params(req<std::string>("config_json")), hcm::urban_segments::pedestrian::analyze_pedestrian_segment);
     add_function(m, "analyze_bicycle_segment",
-                 "analyze_bicycle_segment(config_json)\n--\n\n"
                  "Evaluate the bicycle LOS of an urban street segment - HCM Chapter 18,\n"
                  "Section 5. Takes a JSON `BicycleSegment` config; returns a JSON\n"
                  "`BicycleAnalysis` (travel speed, effective width, link/segment LOS score\n"
                  "and LOS).",
                  params(req<std::string>("config_json")), hcm::urban_segments::bicycle::analyze_bicycle_segment);
     add_function(m, "analyze_transit_segment",
-                 "analyze_transit_segment(config_json)\n--\n\n"
                  "Evaluate the transit LOS of an urban street segment - HCM Chapter 18,\n"
                  "Section 6. Takes a JSON `TransitSegment` config; returns a JSON\n"
                  "`TransitAnalysis` (running and travel speed, wait-ride score, segment\n"

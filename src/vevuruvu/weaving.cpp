@@ -82,7 +82,6 @@ void register_(py::module_& m) {
         .readonly("los", "Level of service letter, or None before it is determined.",
                   &WeavingSegment::los)
         .method_mut("determine_demand_flow",
-                    "determine_demand_flow()\n--\n\n"
                     "Step 1: demand flow rates (pc/h). Stores f_HV and the volume ratio.\n\n"
                     "Returns (v_W, v_NW, v).",
                     [](WeavingSegment& w) {
@@ -90,23 +89,17 @@ void register_(py::module_& m) {
                         return std::tuple{f.weaving, f.nonweaving, f.total};
                     })
         .method_mut("determine_configuration_characteristics",
-                    "determine_configuration_characteristics()\n--\n\n"
                     "Step 2: minimum weaving lane-change rate LC_MIN (lc/h).",
                     &WeavingSegment::determine_configuration_characteristics)
         .method_mut("determine_max_weaving_length",
-                    "determine_max_weaving_length()\n--\n\n"
                     "Step 3: maximum weaving length L_MAX (ft); also decides is_weaving (L_S < L_MAX).",
                     &WeavingSegment::determine_max_weaving_length)
-        .method_mut("determine_capacity",
-                    "determine_capacity()\n--\n\n"
-                    "Step 4: weaving segment capacity c_W (veh/h) and the v/c ratio.",
+        .method_mut("determine_capacity", "Step 4: weaving segment capacity c_W (veh/h) and the v/c ratio.",
                     &WeavingSegment::determine_capacity)
         .method_mut("determine_lane_changing_rates",
-                    "determine_lane_changing_rates()\n--\n\n"
                     "Step 5: weaving and non-weaving lane-change rates; returns LC_ALL (lc/h).",
                     &WeavingSegment::determine_lane_changing_rates)
         .method_mut("estimate_speed",
-                    "estimate_speed()\n--\n\n"
                     "Steps 6 and 7: weaving intensity and speeds.\n\n"
                     "Returns (S_W, S_NW, S) in mi/h.",
                     [](WeavingSegment& w) {
@@ -114,25 +107,18 @@ void register_(py::module_& m) {
                         return std::tuple{s.weaving, s.nonweaving, s.average};
                     })
         .method_mut("determine_density",
-                    "determine_density()\n--\n\n"
                     "Step 8: density D (pc/mi/ln); infinite when the average speed is not positive.",
                     &WeavingSegment::determine_density)
-        .method_mut("determine_los",
-                    "determine_los()\n--\n\n"
-                    "Step 9: level of service letter (F when demand exceeds capacity).",
+        .method_mut("determine_los", "Step 9: level of service letter (F when demand exceeds capacity).",
                     &WeavingSegment::determine_los)
-        .method_mut("run_analysis",
-                    "run_analysis()\n--\n\n"
-                    "Runs the whole procedure of the segment's HCM edition and returns the LOS letter.",
+        .method_mut("run_analysis", "Runs the whole procedure of the segment's HCM edition and returns the LOS letter.",
                     &WeavingSegment::run_analysis)
         .method("analysis_v7_1",
-                "analysis_v7_1()\n--\n\n"
                 "Intermediate and final values of the last HCM 7.1 run as compact JSON, or None before one.",
                 [](const WeavingSegment& w) { return json_text_or_none(w.v7_1); })
         .repr(describe);
 
     add_function(m, "cross_weave_gp_capacity",
-                 "cross_weave_gp_capacity(cw, l_cw_min, n_gp, c_gp)\n--\n\n"
                  "Cross-weave capacity effect on the general purpose lanes near an ML access\n\n"
                  "HCM Equations 13-24 and 13-25. cw: cross-weave demand flow rate (pc/h, > 0);\n"
                  "l_cw_min: cross-weave length (ft); n_gp: general-purpose lanes; c_gp: unadjusted\n"
@@ -144,7 +130,6 @@ void register_(py::module_& m) {
                      return std::tuple{r.crf, r.caf, r.c_gpa};
                  });
     add_function(m, "service_flow_rate_ideal",
-                 "service_flow_rate_ideal(segment, split, target_density)\n--\n\n"
                  "Service flow rate under ideal conditions SFI (pc/h) for a target LOS density\n\n"
                  "segment: a WeavingSegment (not changed); split: tuple of the shares (ff, rf, fr, rr) of\n"
                  "the total flow; target_density: the LOS density threshold (pc/mi/ln). The search runs the\n"
@@ -155,7 +140,6 @@ void register_(py::module_& m) {
                         req<double>("target_density")),
                  hw::service_flow_rate_ideal);
     add_function(m, "service_volumes",
-                 "service_volumes(sfi, f_hv, phf, k, d)\n--\n\n"
                  "Convert an ideal-conditions service flow rate into prevailing service flow\n\n"
                  "sfi: ideal service flow rate (pc/h); f_hv: heavy-vehicle factor; phf: peak-hour factor;\n"
                  "k: K-factor; d: directional factor.\n\n"

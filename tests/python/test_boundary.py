@@ -254,10 +254,30 @@ def test_text_signatures():
     assert str(inspect.signature(t.Counter)) == "(start=0.0, label=None)"
     assert t.Counter.__text_signature__ == "(start=0.0, label=None)"
     assert str(inspect.signature(t.Counter(1).add)) == "(amount)"
-    assert str(inspect.signature(t.Counter.add)) == "(self, amount)"
     assert str(inspect.signature(t.Counter(1).total)) == "()"
-    assert str(inspect.signature(t.keyword_only)) == "(a, *, b)"
-    assert t.Counter.add.__doc__ == "Adds an amount (any float-like object)."
+    assert str(inspect.signature(t.Counter(1).scaled)) == "(factor=2.0, *, offset=None)"
+    assert t.Counter(1).scaled(3, offset=0.5) == 3.5
+
+
+# Methods and functions are declared with their prose alone: the text signature comes from the
+# declared parameters, "self" first for a method, and appears once.
+@pytest.mark.parametrize(
+    "fn, signature, doc",
+    [
+        (t.Counter.add, "(self, amount)", "Adds an amount (any float-like object)."),
+        (t.Counter.total, "(self)", "The running total."),
+        (t.Counter.scaled, "(self, factor=2.0, *, offset=None)", "The total times a factor, plus an offset."),
+        (t.Optional.corrupt, "(self)", None),
+        (t.Pretty.to_json, "(self)", "The document, pretty."),
+        (t.keyword_only, "(a, *, b)", "A keyword-only parameter."),
+        (t.need_three, "(a, b, c, d=1.0)", "Four parameters, three required."),
+        (t.opaque, "()", "An Opaque object."),
+    ],
+)
+def test_generated_text_signatures(fn, signature, doc):
+    assert fn.__text_signature__ == signature
+    assert str(inspect.signature(fn)) == signature
+    assert fn.__doc__ == doc
 
 
 # ---- constructors bound to record fields -------------------------------------------------------

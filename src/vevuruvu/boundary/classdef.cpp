@@ -5,18 +5,19 @@
 
 namespace vevuruvu::boundary {
 
-std::string method_doc(const char* name, const char* doc) {
-    std::string text(doc);
-    std::size_t n = std::strlen(name);
-    if (text.compare(0, n, name) != 0 || text.size() <= n || text[n] != '(') return text;
-    bool empty = text.size() > n + 1 && text[n + 1] == ')';
-    return text.substr(0, n + 1) + (empty ? "self" : "self, ") + text.substr(n + 1);
+std::string signed_doc(std::string_view name, std::string_view parameters, std::string_view prose) {
+    std::string doc;
+    doc.reserve(name.size() + parameters.size() + prose.size() + 7);
+    doc.append(name).append("(").append(parameters).append(")\n--\n\n").append(prose);
+    return doc;
 }
+
+std::string method_parameters(const std::string& declared) { return declared.empty() ? "self" : "self, " + declared; }
 
 void set_class_doc(py::handle cls, const std::string& name, const std::string& parameters, const std::string& prose) {
     // Python reads a class's text signature from its type slot, not from __doc__; the type owns
     // that text (allocated with the interpreter's allocator, freed with the type).
-    std::string doc = name + "(" + parameters + ")\n--\n\n" + prose;
+    std::string doc = signed_doc(name, parameters, prose);
     auto* type = reinterpret_cast<PyTypeObject*>(cls.ptr());
     auto* text = static_cast<char*>(PyObject_Malloc(doc.size() + 1));
     if (text == nullptr) throw std::bad_alloc();

@@ -6,30 +6,29 @@
 //       ClassDef<BasicFreeways>(m, "BasicFreeways", "Prose of the class docstring (may be empty).")
 //           .init(opt("bffs", &BasicFreeways::bffs), opt("lane_count", &BasicFreeways::lane_count),
 //                 opt("city_type", &BasicFreeways::is_rural, is_rural_city))  // fields.hpp
-//           .method_mut("run_operational_analysis", "run_operational_analysis()\n--\n\n...",
-//                       &BasicFreeways::run_operational_analysis)
-//           .method("ffs", "ffs()\n--\n\nFree-flow speed, mi/h.", &BasicFreeways::ffs)
-//           .method("e_t", "e_t(length_mi)\n--\n\n...", params(req<double>("length_mi")),
+//           .method_mut("run_operational_analysis", "Runs ...", &BasicFreeways::run_operational_analysis)
+//           .method("ffs", "Free-flow speed, mi/h.", &BasicFreeways::ffs)
+//           .method("e_t", "...", params(req<double>("length_mi")),
 //                   [](const BasicFreeways& r, double len) { return r.e_t(len); })
 //           .readonly("speed", "Space mean speed (mi/h).", &BasicFreeways::speed)
 //           .property<std::string>("version", "...", get_version, set_version)   // deletion refused
 //           .repr([](const BasicFreeways& r) { return describe(r); });
 //       ClassDef<FreewayFacility>(m, "FreewayFacility", "")
 //           .json_document({.read = ff::read_facility, .read_error = "invalid facility JSON: ", ...});
-//       add_function(m, "service_volumes", "service_volumes(segment, split)\n--\n\n...",
+//       add_function(m, "service_volumes", "...",
 //                    params(req<WeavingSegment>("segment"), req<std::array<double, 4>>("split")), service_volumes);
 //   }
 //
-// The constructor (`init` or `json_document`) is the type's __new__ (construct.hpp); the class
-// docstring starts with the text signature generated from its declaration. Method docstrings
-// start with their text signature ("name(args)", a line "--", a blank line) so that
-// inspect.signature works; methods get "self" inserted as their first parameter (not "$self":
-// pybind11 functions carry a capsule as __self__, which would make inspect drop it twice). `method`
-// converts its arguments and then borrows the object shared, `method_mut` exclusively (see
-// object.hpp). Callables take the record (const T& or T&) and then the converted arguments, or are
-// member pointers (a field or a member function); their result converts with to_py (void gives
-// None). hcm::Error becomes ValueError, std::bad_alloc MemoryError; other C++ exceptions
-// PanicException (errors.hpp). Once declared, the class is immutable (make_immutable).
+// The constructor (`init` or `json_document`) is the type's __new__ (construct.hpp). A docstring
+// argument is prose alone: the class, method or function docstring starts with the text signature
+// generated from the declared parameters ("name(args)", a line "--", a blank line; signed_doc), so
+// that inspect.signature works and no signature is typed twice. Methods get "self" as their first
+// parameter (not "$self": pybind11 functions carry a capsule as __self__, which would make inspect
+// drop it twice). `method` converts its arguments and then borrows the object shared, `method_mut`
+// exclusively (see object.hpp). Callables take the record (const T& or T&) and then the converted
+// arguments, or are member pointers (a field or a member function); their result converts with
+// to_py (void gives None). hcm::Error becomes ValueError, std::bad_alloc MemoryError; other C++
+// exceptions PanicException (errors.hpp). Once declared, the class is immutable (make_immutable).
 #include <pybind11/pybind11.h>
 
 #include <functional>
@@ -52,8 +51,12 @@
 
 namespace vevuruvu::boundary {
 
-// "name(a, b)\n--\n\n..." -> "name(self, a, b)\n--\n\n..." (unchanged if it has no signature).
-std::string method_doc(const char* name, const char* doc);
+// "{name}({parameters})\n--\n\n{prose}": a docstring led by the text signature Python reads.
+std::string signed_doc(std::string_view name, std::string_view parameters, std::string_view prose);
+// A method's parameters as its text signature shows them: "self", then the declared ones.
+std::string method_parameters(const std::string& declared);
+// pybind11 keeps docstrings by pointer: give them the life of the process.
+inline const char* keep(const std::string& text) { return (new std::string(text))->c_str(); }
 // A docstring, or None when there is none.
 inline py::object doc_or_none(const char* doc) { return doc ? py::object(py::str(doc)) : py::object(py::none()); }
 // A property whose deletion raises AttributeError "can't delete attribute".
@@ -136,13 +139,13 @@ public:
         // __new__ gives the constructor's own signature and where the document's keys are described.
         if (!reused_)
             install_new(cls_, new_object<T>,
-                        "__new__($type, " + parameters + ")\n--\n\nCreates a new " + name_ + " from the JSON text `" +
-                            doc.param + "`.\nThe document's keys, units, defaults and words: docs/json-reference.md, " +
-                            "section " + name_ + ".");
-        if (doc.write != nullptr) {
-            std::string to_json_doc = std::string("to_json()\n--\n\n") + (doc.to_json ? doc.to_json : "");
-            method("to_json", to_json_doc.c_str(), [doc](const T& record) { return write_document(doc, record); });
-        }
+                        signed_doc("__new__", "$type, " + parameters,
+                                   "Creates a new " + name_ + " from the JSON text `" + doc.param +
+                                       "`.\nThe document's keys, units, defaults and words: docs/json-reference.md, " +
+                                       "section " + name_ + "."));
+        if (doc.write != nullptr)
+            method("to_json", doc.to_json ? doc.to_json : "",
+                   [doc](const T& record) { return write_document(doc, record); });
         return *this;
     }
 
@@ -278,7 +281,7 @@ private:
                 return py::reinterpret_steal<py::object>(self);
             });
         };
-        std::string alias_doc = "from_json(" + signature.text() + ")\n--\n\n" + doc.from_json;
+        std::string alias_doc = signed_doc("from_json", signature.text(), doc.from_json);
         py::options options;
         options.disable_function_signatures();
         cls_.attr("from_json") =
@@ -309,7 +312,7 @@ private:
         };
         py::options options;
         options.disable_function_signatures();
-        cls_.def(name, std::move(body), keep(method_doc(name, doc)));
+        cls_.def(name, std::move(body), keep(signed_doc(name, method_parameters(signature.text()), doc)));
         return *this;
     }
 
@@ -337,13 +340,11 @@ private:
         py::class_<Obj> cls(m, name, keep(doc));
         if (*doc == '\0') cls.attr("__doc__") = py::none();
         // Until a constructor is declared, creating an instance is refused.
-        install_new(cls, new_object<T>, std::string("__new__($type, *args, **kwargs)\n--\n\nCreates a new ") + name +
-                                            "; see help(" + name + ") for its parameters.");
+        install_new(cls, new_object<T>,
+                    signed_doc("__new__", "$type, *args, **kwargs",
+                               std::string("Creates a new ") + name + "; see help(" + name + ") for its parameters."));
         return cls;
     }
-
-    // pybind11 keeps docstrings by pointer: give them the life of the process.
-    static const char* keep(const std::string& text) { return (new std::string(text))->c_str(); }
 
     std::string name_;
     std::string prose_;
@@ -363,7 +364,8 @@ void add_function(py::module_& m, const char* name, const char* doc, P signature
     };
     py::options options;
     options.disable_function_signatures();
-    add(m, name, py::cpp_function(body, py::name(name), py::doc(doc), py::scope(m)));
+    std::string text = signed_doc(name, signature.text(), doc);
+    add(m, name, py::cpp_function(body, py::name(name), py::doc(keep(text)), py::scope(m)));
 }
 
 template <class F>

@@ -103,18 +103,22 @@ VEVURUVU_PYTHON_CLASS(Opaque);
 PYBIND11_MODULE(marvane_boundary_test, m) {
     ClassDef<Counter>(m, "Counter", "A running total.")
         .init(def("start", &Counter::total, 0.0), opt("label", &Counter::label))
-        .method("total", "total()\n--\n\nThe running total.", &Counter::total)
-        .method_mut("add", "add(amount)\n--\n\nAdds an amount (any float-like object).", params(req<double>("amount")),
+        .method("total", "The running total.", &Counter::total)
+        .method_mut("add", "Adds an amount (any float-like object).", params(req<double>("amount")),
                     [](Counter& c, double amount) {
                         if (amount < 0) throw hcm::Error("amount must not be negative, got " + std::to_string(amount));
                         c.total += amount;
                     })
-        .method("peek", "peek(reader)\n--\n\nCalls reader() while holding a shared borrow.",
-                params(req<py::object>("reader")), [](const Counter&, py::object reader) { return reader(); })
-        .method_mut("poke", "poke(reader)\n--\n\nCalls reader() while holding an exclusive borrow.",
-                    params(req<py::object>("reader")), [](Counter&, py::object reader) { return reader(); })
-        .method("panic", "panic(index)\n--\n\nReads an element past the end: a broken invariant.",
-                params(req<std::uint64_t>("index")),
+        .method("scaled", "The total times a factor, plus an offset.",
+                params(def<double>("factor", 2.0), opt<double>("offset").kw_only()),
+                [](const Counter& c, double factor, std::optional<double> offset) {
+                    return c.total * factor + offset.value_or(0.0);
+                })
+        .method("peek", "Calls reader() while holding a shared borrow.", params(req<py::object>("reader")),
+                [](const Counter&, py::object reader) { return reader(); })
+        .method_mut("poke", "Calls reader() while holding an exclusive borrow.", params(req<py::object>("reader")),
+                    [](Counter&, py::object reader) { return reader(); })
+        .method("panic", "Reads an element past the end: a broken invariant.", params(req<std::uint64_t>("index")),
                 [](const Counter&, std::uint64_t index) { return std::vector<double>{1.0}.at(index); })
         .property("label", "The counter's label.", &Counter::label)
         .readonly("doubled", "Twice the total.", [](const Counter& c) { return 2 * c.total; })
@@ -139,7 +143,7 @@ PYBIND11_MODULE(marvane_boundary_test, m) {
         .readonly("effective_width", nullptr, &Walkway::effective_width);
 
     ClassDef<Opaque>(m, "Opaque", "Made only by opaque().").readonly("value", nullptr, &Opaque::value);
-    add_function(m, "opaque", "opaque()\n--\n\nAn Opaque object.", [] { return Opaque{}; });
+    add_function(m, "opaque", "An Opaque object.", [] { return Opaque{}; });
 
     ClassDef<Optional>(m, "Optional", "")
         .json_document({.read = read_doc<0>,
@@ -147,7 +151,7 @@ PYBIND11_MODULE(marvane_boundary_test, m) {
                         .write = write_doc<0>,
                         .write_error = "serialization failed: ",
                         .to_json = "The document, compact."})
-        .method_mut("corrupt", "corrupt()\n--\n\n", corrupt<Optional>);
+        .method_mut("corrupt", "", corrupt<Optional>);
     ClassDef<Strict>(m, "Strict", "")
         .json_document({.required = true,
                         .read = read_doc<1>,
@@ -164,14 +168,12 @@ PYBIND11_MODULE(marvane_boundary_test, m) {
                         .write = write_doc_pretty<2>,
                         .write_error = "serialize Pretty: ",
                         .to_json = "The document, pretty."})
-        .method_mut("corrupt", "corrupt()\n--\n\n", corrupt<Pretty>);
+        .method_mut("corrupt", "", corrupt<Pretty>);
     ClassDef<ReadOnly>(m, "ReadOnly", "")
         .json_document({.read = read_doc<3>, .read_error = "invalid read-only JSON: "})
         .readonly("name", nullptr, &ReadOnly::name);
 
-    add_function(m, "convert",
-                 "convert(f, i32, u32, u8, size, flag, text, floats, pair=None, counter=None)\n--\n\n"
-                 "Converts each argument and returns them as a tuple.",
+    add_function(m, "convert", "Converts each argument and returns them as a tuple.",
                  params(req<double>("f"), req<std::int32_t>("i32"), req<std::uint32_t>("u32"),
                         req<std::uint8_t>("u8"), req<std::uint64_t>("size"), req<bool>("flag"),
                         req<std::string>("text"), req<std::vector<double>>("floats"),
@@ -183,21 +185,21 @@ PYBIND11_MODULE(marvane_boundary_test, m) {
                      py::object c = counter ? py::object(py::float_(counter->total)) : py::object(py::none());
                      return py::make_tuple(f, i32, u32, u8, size, flag, text, to_py(floats), p, c);
                  });
-    add_function(m, "need_three", "need_three(a, b, c, d=1)\n--\n\nFour parameters, three required.",
+    add_function(m, "need_three", "Four parameters, three required.",
                  params(req<double>("a"), req<double>("b"), req<double>("c"), def<double>("d", 1.0)),
                  [](double a, double b, double c, double d) { return a + b + c + d; });
-    add_function(m, "need_two", "need_two(a, b)\n--\n\nTwo required parameters.",
-                 params(req<double>("a"), req<double>("b")), [](double a, double b) { return a * b; });
-    add_function(m, "keyword_only", "keyword_only(a, *, b)\n--\n\nA keyword-only parameter.",
-                 params(req<double>("a"), req<double>("b").kw_only()), [](double a, double b) { return a - b; });
-    add_function(m, "fail", "fail(message)\n--\n\nRaises the computation layer's error.",
+    add_function(m, "need_two", "Two required parameters.", params(req<double>("a"), req<double>("b")),
+                 [](double a, double b) { return a * b; });
+    add_function(m, "keyword_only", "A keyword-only parameter.", params(req<double>("a"), req<double>("b").kw_only()),
+                 [](double a, double b) { return a - b; });
+    add_function(m, "fail", "Raises the computation layer's error.",
                  params(req<std::string>("message")), [](const std::string& message) -> double {
                      throw hcm::Error(message);
                  });
-    add_function(m, "fail_undecodable", "fail_undecodable()\n--\n\nRaises an error whose text is not UTF-8.",
+    add_function(m, "fail_undecodable", "Raises an error whose text is not UTF-8.",
                  []() -> double { throw hcm::Error("caf\xE9 au lait"); });
-    add_function(m, "exhaust", "exhaust()\n--\n\nRuns out of memory.", []() -> double { throw std::bad_alloc(); });
-    add_function(m, "broken", "broken()\n--\n\nBreaks an internal invariant without a message of its own.",
+    add_function(m, "exhaust", "Runs out of memory.", []() -> double { throw std::bad_alloc(); });
+    add_function(m, "broken", "Breaks an internal invariant without a message of its own.",
                  []() -> double { throw 42; });
     m.attr("PanicException") = panic_exception_type();
 }
