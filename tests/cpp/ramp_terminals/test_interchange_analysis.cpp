@@ -247,6 +247,21 @@ TEST(SignalizedDelay, NoEffectiveGreenTakesTheUniformDelayLimit) {
     EXPECT_EQ(od_result(ix, "B").los, LevelOfService::F);
 }
 
+TEST(SignalizedDelay, AnInitialQueueWithoutCapacityNeverClears) {
+    Interchange ix = diamond();
+    input(ix, "NbRampRight").greens = {};
+    input(ix, "NbRampRight").yellow_all_red_s = 0.0;
+    input(ix, "NbRampRight").initial_queue_veh = 5.0;
+    analyze(ix);
+    const LaneGroupResult& r = result(ix, "NbRampRight");
+    EXPECT_EQ(r.capacity, 0.0);
+    // Infinite: neither the printed bracket's inf - inf nor a floor's finite 3.6e12 s.
+    EXPECT_EQ(r.initial_queue_delay_s, kInf);
+    EXPECT_EQ(r.control_delay_s, kInf);
+    EXPECT_EQ(od_result(ix, "B").ett_s, kInf);
+    EXPECT_EQ(od_result(ix, "B").los, LevelOfService::F);
+}
+
 TEST(SignalizedDelay, InitialQueueAndQueueStorage) {
     Interchange ix = diamond();
     input(ix, "NbRampRight").initial_queue_veh = 5.0;

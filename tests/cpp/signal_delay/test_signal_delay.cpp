@@ -68,6 +68,10 @@ TEST(SignalDelayInitialQueue, ZeroCapacityFollowsThePolicy) {
     // Without a queue or flow there is no one to delay, whatever the capacity.
     EXPECT_EQ(sd::initial_queue_delay(0, 600, 0.0, 0.25, ZeroCapacity::Unbounded), 0.0);
     EXPECT_EQ(sd::initial_queue_delay(5, 0, 0.0, 0.25, ZeroCapacity::Unbounded), 0.0);
+    // Above capacity Q_eo = T (v - c) = 25 and d3 = 3600 / T x (Q_b Q_eo / c + T Q_b) / v
+    // = 14,400 x (125 / 500 + 1.25) / 600 = 36 s under either policy.
+    for (ZeroCapacity policy : {ZeroCapacity::Floor, ZeroCapacity::Unbounded})
+        EXPECT_NEAR(sd::initial_queue_delay(5, 600, 500, 0.25, policy), 36.0, 1e-12);
     // Any other capacity gives both policies the same delay, a tiny one the floored value.
     for (double capacity : {500.0, 1e-12}) {
         EXPECT_EQ(sd::initial_queue_delay(80, 300, capacity, 0.25, ZeroCapacity::Unbounded),
