@@ -51,6 +51,46 @@ double exhibit_18_13_delay(double flow_per_lane_veh_h_ln, std::uint32_t lanes);
 inline constexpr std::array<double, 6> ARRIVAL_TYPE_PLATOON_RATIO = {0.33, 0.67, 1.00, 1.33, 1.67, 2.00};
 double arrival_type_platoon_ratio(std::uint8_t arrival_type);
 
+// ---- Automobile mode: free-flow speed, running time and traveller perception ----
+namespace automobile {
+
+// Equation 18-3: speed constant S_0 = 25.6 + 0.47 S_pl and the cross-section, access-point and
+// parking adjustments.
+inline constexpr double SPEED_CONSTANT_BASE_MPH = 25.6;
+inline constexpr double SPEED_CONSTANT_PER_LIMIT = 0.47;
+inline constexpr double F_CS_MEDIAN = 1.5;
+inline constexpr double F_CS_CURB = -0.47;
+inline constexpr double F_CS_MEDIAN_CURB = -3.7;
+inline constexpr double F_A_PER_ACCESS_POINT_MI = -0.078;
+inline constexpr double F_PK_PARKING = -3.0;
+// Equation 18-4: signal-spacing adjustment f_L, spacing counted at least 400 ft.
+inline constexpr double F_L_BASE = 1.02;
+inline constexpr double F_L_SLOPE = 4.7;
+inline constexpr double F_L_SPEED_MPH = 19.5;
+inline constexpr double F_L_MIN_SPACING_FT = 400.0;
+// Equation 18-8: proximity adjustment f_v, from the midsegment flow against 52.8 N S_f.
+inline constexpr double F_V_CAPACITY_PER_LANE_MPH = 52.8;
+inline constexpr double F_V_MAX_RATIO = 0.999999;
+inline constexpr double F_V_EXPONENT = 0.21;
+// Equation 18-7: start-up term (6 - l1) / (0.0025 L).
+inline constexpr double STARTUP_TIME_S = 6.0;
+inline constexpr double STARTUP_PER_FT = 0.0025;
+// Equation 18-17: automobile traveller perception score.
+inline constexpr double PERCEPTION_LEFT_TURN_LANES = 0.3434;
+inline constexpr double PERCEPTION_STOPS_PER_MI = -0.253;
+inline constexpr std::array<double, 5> PERCEPTION_THRESHOLDS = {-1.1614, 0.6234, 1.7389, 2.7047, 3.8044};
+
+}  // namespace automobile
+
+// ---- Platoon dispersion (Robertson's model, Chapter 30): smoothing factor and travel-time lag ----
+namespace robertson {
+
+inline constexpr double SMOOTHING_TRAVEL_COEFF = 0.138;  // per step of travel time
+inline constexpr double SMOOTHING_STEP_COEFF = 0.315;    // s, over the step length
+inline constexpr double LAG_OFFSET_STEPS = 1.25;
+
+}  // namespace robertson
+
 // ---- Transit mode (Section 6): running speed, headway factor, perceived travel time, ridership
 // elasticity and the transit segment LOS score. ----
 namespace transit {
