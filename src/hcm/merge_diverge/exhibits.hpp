@@ -81,7 +81,10 @@ inline constexpr double DR_MAJOR_DIVERGE = 0.0175;
 
 // ---- Speeds: ramp influence area (M_S, D_S) and outer lanes ------------------------------------
 inline constexpr double SPEED_FLOOR = 42.0;  // S_R = FFS - (FFS - 42) M
+// M_S = 0.321 + 0.0039 e^(v_R12 / 1000) - 0.002 (L_A S_FR / 1000), v_R12 capped at 4,600 pc/h: the
+// flow and the product L_A S_FR enter in thousands.
 inline constexpr double MS_CONST = 0.321, MS_EXP = 0.0039, MS_VR12_CAP = 4600.0, MS_LA_SFR = 0.002;
+inline constexpr double MS_VR12_SCALE = 1000.0, MS_LA_SFR_SCALE = 1000.0;
 inline constexpr double DS_CONST = 0.883, DS_VR = 0.00009, DS_SFR = 0.013;
 inline constexpr double SO_MERGE_LOW = 500.0, SO_MERGE_HIGH = 2300.0;
 inline constexpr double SO_MERGE_SLOPE1 = 0.0036, SO_MERGE_DROP_AT_HIGH = 6.53, SO_MERGE_SLOPE2 = 0.006;

@@ -273,8 +273,8 @@ RampSpeeds speed_step(RampSegment& s) {
     double s_r;
     std::optional<double> s_o;
     if (is_merge(s.ramp_type)) {
-        double m_s = MS_CONST + MS_EXP * std::exp(std::min(vr12, MS_VR12_CAP) / 1000.0) -
-                     MS_LA_SFR * (effective_accel_length(s) * s_fr / 1000.0);
+        double m_s = MS_CONST + MS_EXP * std::exp(std::min(vr12, MS_VR12_CAP) / MS_VR12_SCALE) -
+                     MS_LA_SFR * (effective_accel_length(s) * s_fr / MS_LA_SFR_SCALE);
         s_r = std::min(ffs - (ffs - SPEED_FLOOR) * m_s, ffs);
         if (has_outer) {
             if (v_oa < SO_MERGE_LOW) {

@@ -29,19 +29,9 @@ struct Neighbours {
 };
 constexpr std::array<Neighbours, 4> NEIGHBOURS = {{{EB, SB, WB}, {WB, NB, EB}, {SB, WB, NB}, {NB, EB, SB}}};
 
-// Capacity models of the entry lanes and bypass lanes (pc/h, v_c in pc/h).
-constexpr CapacityModel ONE_LANE_ONE_CIRCULATING = {1380.0, 0.00102};
-constexpr CapacityModel ONE_LANE_TWO_CIRCULATING = {1420.0, 0.00085};
-constexpr CapacityModel TWO_LANE_ONE_CIRCULATING = {1420.0, 0.00091};
-constexpr CapacityModel TWO_LANE_LEFT = {1350.0, 0.00092};
-constexpr CapacityModel TWO_LANE_RIGHT = {1420.0, 0.00085};
-constexpr CapacityModel BYPASS_ONE_EXIT_LANE = {1380.0, 0.00102};
-constexpr CapacityModel BYPASS_TWO_EXIT_LANES = {1420.0, 0.00085};
-
-// Default share of a split two-lane entry flow in the left lane, by lane assignment.
-constexpr double DEFAULT_LEFT_SHARE = 0.47;
-constexpr double DEFAULT_LEFT_SHARE_LEFT_AND_ALL = 0.53;
-
+using namespace exhibits::capacity;
+using exhibits::DEFAULT_LEFT_SHARE;
+using exhibits::DEFAULT_LEFT_SHARE_LEFT_AND_ALL;
 
 double clamp_unit(double f) {
     if (f < 0.0) return 0.0;
@@ -120,8 +110,9 @@ double pedestrian_impedance(std::uint32_t entry_lanes, double vc, double n) {
                           (f::ONE_LANE_DIVISOR_CONSTANT - f::ONE_LANE_DIVISOR_CIRCULATING * vc));
     }
     const double a = f::TWO_LANE_CONSTANT - f::TWO_LANE_CIRCULATING * vc;
-    const double d = f::TWO_LANE_DIVISOR_CONSTANT - 0.5 * vc;
-    if (n < f::TWO_LANE_LINEAR_LIMIT) return clamp_unit(1.0 - (n / 100.0) * (1.0 - (a - f::TWO_LANE_AT_LINEAR_LIMIT) / d));
+    const double d = f::TWO_LANE_DIVISOR_CONSTANT - f::TWO_LANE_DIVISOR_CIRCULATING * vc;
+    if (n < f::TWO_LANE_LINEAR_LIMIT)
+        return clamp_unit(1.0 - (n / f::TWO_LANE_LINEAR_LIMIT) * (1.0 - (a - f::TWO_LANE_AT_LINEAR_LIMIT) / d));
     return clamp_unit((a - f::TWO_LANE_PEDESTRIAN * n) / d);
 }
 

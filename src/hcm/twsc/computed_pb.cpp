@@ -23,7 +23,6 @@ using twsc::PlatoonBlockage;
 
 constexpr double MIN_STEP_S = 1e-9;  // stands in for a step that is not positive, in the step count
 constexpr double MIN_SPEED_FT_S = 1e-9;
-constexpr double FT_S_PER_MPH = 1.4666666666666666;
 
 // Which arrival profiles block a movement: the major left turns see the opposing direction, the
 // minor right turns the near one, the minor crossing movements both.
@@ -48,7 +47,8 @@ constexpr std::array<BlockedMovement, 8> BLOCKED = {{
 
 // The signal's dispersed arrivals at the intersection (vehicles per step), n steps of `step_s`.
 std::vector<double> arrival_profile(const UpstreamSignal& s, std::uint64_t n, double step_s) {
-    const double travel_s = s.distance_ft / base::max2(s.progression_speed_mph * FT_S_PER_MPH, MIN_SPEED_FT_S);
+    const double travel_s =
+        s.distance_ft / base::max2(s.progression_speed_mph * base::units::FT_S_PER_MI_H, MIN_SPEED_FT_S);
     return pd::combined_arrival_profile(s.discharges, n, s.uniform_volume_veh_h, step_s, travel_s);
 }
 

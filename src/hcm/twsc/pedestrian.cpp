@@ -8,6 +8,7 @@
 #include "base/numeric.hpp"
 #include "base/units.hpp"
 #include "hcm/common/error.hpp"
+#include "hcm/twsc/exhibits.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::twsc::pedestrian {
@@ -15,33 +16,12 @@ namespace hcm::twsc::pedestrian {
 namespace {
 
 using base::units::SECONDS_PER_HOUR;
+using namespace exhibits;
+
+// Numerical guards of the crossing delay (not HCM coefficients).
 constexpr double MIN_VEHICLE_FLOW_VEH_S = 0.0001;
-constexpr double PLATOON_ROW_WIDTH_FT = 8.0;     // N_p = 8 N_c / W_c
-constexpr double PLATOON_ROW_HEADWAY_S = 2.0;    // added per extra row: t_cG = t_c + 2 (N_p - 1)
 constexpr double MAX_YIELD_RATE = 0.9999;
 constexpr double HEADWAY_EPSILON = 2.220446049250313e-16;  // 2^-52
-
-// Crossing satisfaction: utility coefficients of the daily volume (per 1,000 veh/day), the
-// constant, a rapid-flashing beacon, a marked crosswalk, a median refuge, and a delayed crossing.
-constexpr double U_AADT_PER_1000 = 0.0438;
-constexpr double U_CONSTANT = 0.9951;
-constexpr double U_RRFB = 1.9572;
-constexpr double U_MARKED = 0.9843;
-constexpr double U_MEDIAN = 1.549;
-constexpr double U_DELAYED = 1.9043;
-
-// Delay interpretation: inclusive upper delay bounds (s) and their texts; above the last, the last text.
-constexpr std::array<double, 5> INTERPRETATION_DELAY_MAX = {5.0, 10.0, 20.0, 30.0, 45.0};
-constexpr std::array<const char*, 6> INTERPRETATIONS = {
-    "Usually no conflicting traffic",
-    "Occasionally some delay due to conflicting traffic",
-    "Delay noticeable to pedestrians, but not inconveniencing",
-    "Delay noticeable and irritating, increased likelihood of risk taking",
-    "Delay approaches tolerance level, risk-taking behavior likely",
-    "Delay exceeds tolerance level, high likelihood of pedestrian risk taking"};
-
-// LOS by the share of dissatisfied pedestrians: exclusive upper bounds of A to E.
-constexpr std::array<double, 5> LOS_DISSATISFIED_BELOW = {0.05, 0.15, 0.25, 0.33, 0.5};
 
 }  // namespace
 

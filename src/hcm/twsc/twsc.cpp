@@ -10,6 +10,7 @@
 #include "hcm/common/common.hpp"
 #include "hcm/common/delay_los.hpp"
 #include "hcm/common/error.hpp"
+#include "hcm/twsc/exhibits.hpp"
 #include "hcm/unsignalized/unsignalized.hpp"
 
 namespace hcm::twsc::twsc {
@@ -22,55 +23,9 @@ using base::min2;
 using base::units::SECONDS_PER_HOUR;
 using base::units::INF;
 
-// ---- Base critical headways t_c,base (s) by through lanes per direction: N = 1, 2, 3, other ----
-using ByLanes = std::array<double, 4>;
-constexpr ByLanes TC_MAJOR_LEFT = {4.1, 4.1, 5.3, 5.3};
-constexpr ByLanes TC_MAJOR_UTURN = {6.4, 6.4, 5.6, 6.4};  // N = 2 with a wide median
-constexpr double TC_MAJOR_UTURN_NARROW_N2 = 6.9;
-constexpr ByLanes TC_MINOR_LEFT = {7.1, 7.5, 6.4, 6.4};
-constexpr ByLanes TC_MINOR_LEFT_STAGE1 = {6.1, 6.5, 7.3, 7.3};
-constexpr ByLanes TC_MINOR_LEFT_STAGE2 = {6.1, 6.5, 6.7, 6.7};
-constexpr double TC_MINOR_THROUGH = 6.5;
-constexpr double TC_MINOR_THROUGH_TWO_STAGE = 5.5;  // either stage
-constexpr ByLanes TC_MINOR_RIGHT = {6.2, 6.9, 7.1, 7.1};
-// Adjustments: heavy vehicles (N = 1, otherwise), grade per percent, three-leg minor left turn.
-constexpr double TC_HV_ONE_LANE = 1.0;
-constexpr double TC_HV_MORE_LANES = 2.0;
-constexpr double TC_GRADE_CROSSING = 0.2;  // minor left and through
-constexpr double TC_GRADE_RIGHT = 0.1;
-constexpr double TC_THREE_LEG_LEFT = 0.7;
+using namespace exhibits;
 
-// ---- Base follow-up headways t_f,base (s), same columns ----
-constexpr ByLanes TF_MAJOR_LEFT = {2.2, 2.2, 3.1, 3.1};
-constexpr ByLanes TF_MAJOR_UTURN = {2.5, 2.5, 2.3, 2.5};  // N = 2 with a wide median
-constexpr double TF_MAJOR_UTURN_NARROW_N2 = 3.1;
-constexpr ByLanes TF_MINOR_LEFT = {3.5, 3.5, 3.8, 3.8};
-constexpr double TF_MINOR_THROUGH = 4.0;
-constexpr ByLanes TF_MINOR_RIGHT = {3.3, 3.3, 3.9, 3.9};
-constexpr double TF_HV_ONE_LANE = 0.9;
-constexpr double TF_HV_MORE_LANES = 1.0;
-
-// ---- Conflicting flows: major-street lane factors ----
-constexpr double UTURN_FACTOR_WIDE_STREET = 0.73;  // f_U for N > 2
-// Share of the major through flow that conflicts with a minor left turn: 1, 0.5, 0.4 for N = 1, 2, 3+.
-constexpr double MAJOR_THROUGH_SHARE_TWO_LANES = 0.5, MAJOR_THROUGH_SHARE_MORE_LANES = 0.4;
-
-// ---- Step 5b: platoon-adjusted capacity ----
-constexpr double PLATOON_FLOW_PER_LANE = 1000.0 * 1.5;  // veh/h per through lane while blocked
-
-// ---- Pedestrian impedance ----
-constexpr double WALKING_SPEED_FT_S = 3.5;
-
-// ---- Shared-lane p0*: saturation flows of the major through and right turn (veh/h) ----
-constexpr double SAT_FLOW_THROUGH = 1800.0;
-constexpr double SAT_FLOW_RIGHT = 1500.0;
-// Share of the major through and right flow in the lane beside the left turn: 1, 0.5, 0.33 for
-// N = 1, 2, 3+ (p0* and the rank-1 delay to the major through movement).
-constexpr double INSIDE_LANE_SHARE_TWO_LANES = 0.5, INSIDE_LANE_SHARE_MORE_LANES = 0.33;
-
-// ---- Two-stage gap acceptance ----
-constexpr double TWO_STAGE_ALPHA_COEFF = 0.32;
-constexpr double TWO_STAGE_ALPHA_EXP = 1.3;
+// Tolerance of the two-stage capacity's y = 1 limit (a numerical guard, not an HCM coefficient).
 constexpr double TWO_STAGE_Y_TOLERANCE = 1e-9;
 
 // The movements that yield, in Mv order.

@@ -19,36 +19,10 @@ using base::max2;
 using base::min2;
 using base::units::SECONDS_PER_HOUR;
 
-constexpr double BASE_SAT_FLOW = 1800.0;  // veh/h/ln of the inside lane and of permitted left turns
+using namespace exhibits::access_point;
 
-// Permitted left-turn saturation flow against opposing flow v_o (Chapter 30, Section 4).
-constexpr double CRITICAL_HEADWAY_LT_S = 4.1;
-constexpr double FOLLOW_UP_HEADWAY_LT_S = 2.2;
-// Lane-change capacity from the adjacent lane's flow (critical gap 3.7 s).
-constexpr double LANE_CHANGE_GAP_S = 3.7;
-constexpr double LANE_CHOICE_FLOW = SECONDS_PER_HOUR / LANE_CHANGE_GAP_S;  // veh/h/ln at which the weight peaks
-// Lane-choice term of through drivers beside right turns without a bay.
-constexpr double RIGHT_TURN_LANE_CHOICE = 1.2000000000000002;
-// Calibration of the right-turn deceleration model's lane split.
-constexpr double DECEL_SPLIT_CF = 1e-5;
-
-// Right-turn deceleration (Chapter 30, Section 4): headways of the outside lane are shifted
-// exponential with a 1.5-s minimum; following vehicles decelerate at 6.7 ft/s^2 down to the
-// turning speed of 20 ft/s and regain speed at 3.5 ft/s^2.
-constexpr double MIN_HEADWAY_S = 1.5;
-constexpr double MPH_TO_FT_S = 1.47;
-constexpr double TURN_SPEED_FT_S = 20.0;
-constexpr double DECEL_FT_S2 = 6.7;
-constexpr double REACTION_TIME_S = 0.6;
-constexpr double DECEL_ACCEL_FACTOR = 0.43496801705756927;  // 1/6.7 + 1/3.5
-constexpr double MIN_FOLLOWER_DELAY_S = 0.1;
-constexpr std::size_t MAX_FOLLOWERS = 51;  // first follower included
-constexpr double FOLLOWER_DELAY_SHARE = 0.67;
+// Shortest analysis period the queue delay divides by (a numerical guard, not an HCM coefficient).
 constexpr double MIN_PERIOD_H = 1e-6;
-// Queue delay of a lane: the incremental-delay form 900 T (x - 1 + sqrt((x - 1)^2 + 8 q / (T s^2)))
-// (s/veh), 900 being a quarter of the seconds per hour, 8 the random-arrival term.
-constexpr double QUEUE_DELAY_SCALE_S = 900.0;
-constexpr double QUEUE_DELAY_RANDOM_TERM = 8.0;
 
 // Volume shares of one approach.
 struct Shares {

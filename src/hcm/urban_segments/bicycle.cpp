@@ -4,6 +4,7 @@
 
 #include "base/numeric.hpp"
 #include "base/units.hpp"
+#include "hcm/urban_segments/exhibits.hpp"
 #include "hcm/urban_segments/multimodal.hpp"
 #include "json/jsonio.hpp"
 
@@ -16,32 +17,7 @@ using base::max2;
 using base::units::SECONDS_PER_HOUR;
 using base::units::FT_PER_MI;
 
-// Step 2: effective width.
-constexpr double NARROW_SIDE_WIDTH_FT = 4.0;  // below it the side width does not count
-constexpr double PARKING_LOSS_NARROW_FT = 10.0;
-constexpr double PARKING_LOSS_WIDE_FT = 20.0;
-
-// Step 3: bicycle link LOS score.
-constexpr double LINK_SCORE_CONST = 0.76;
-constexpr double WIDTH_COEFF = -0.005;
-constexpr double VOLUME_COEFF = 0.507;
-constexpr double VOLUME_LANES_FACTOR = 4.0;
-constexpr double SPEED_COEFF = 0.199;
-constexpr double SPEED_LOG_COEFF = 1.1199;
-constexpr double SPEED_LOG_CONST = 0.8103;
-constexpr double SPEED_OFFSET_MPH = 20.0;
-constexpr double MIN_SPEED_MPH = 21.0;  // the logarithm is 0 there
-constexpr double HV_COEFF = 0.1038;
-constexpr double HV_CAPPED_TERM = 6.19;  // 1 + 0.1038 x 50, rounded
-constexpr double HV_CAP_FLOW_VEH_H = 200.0;
-constexpr double HV_CAP_PCT = 50.0;
-constexpr double PAVEMENT_COEFF = 7.066;
-
-// Step 5: access points and the segment score.
-constexpr double ACCESS_POINT_COEFF = 0.035;
-constexpr double ACCESS_POINT_DENSITY_OFFSET = 20.0;  // access points per mile
-constexpr double SEGMENT_SCORE_COEFF = 0.75;
-constexpr double SEGMENT_SCORE_CONST = 0.125;
+using namespace exhibits::bicycle;
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 
 #include "base/numeric.hpp"
 #include "base/units.hpp"
+#include "hcm/urban_segments/exhibits.hpp"
 #include "hcm/urban_segments/multimodal.hpp"
 #include "json/jsonio.hpp"
 
@@ -20,41 +21,7 @@ using base::min2;
 using base::units::INF;
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 
-// Step 1: shy distances (ft).
-constexpr double MIN_INSIDE_SHY_FT = 1.5;
-constexpr double SHY_WINDOW_FT = 3.0;
-constexpr double SHY_BUILDING_FT = 2.0;
-constexpr double SHY_FENCE_FT = 1.5;
-
-// Step 3: walking speed falls with the flow per unit width, to no less than half its free-flow value.
-constexpr double WALK_SPEED_FLOW_COEFF = 0.00078;
-constexpr double MIN_WALK_SPEED_SHARE = 0.5;
-
-// Step 6: pedestrian link LOS score.
-constexpr double LINK_SCORE_CONST = 6.0468;
-constexpr double CROSS_SECTION_COEFF = -1.2276;
-constexpr double PARKING_TERM = 50.0;
-constexpr double SIDE_WIDTH_HALF = 0.5;
-constexpr double SIDE_WIDTH_CAP_TERM = 5.0;      // 0.5 x 10 ft, while parking is at most 25 % occupied
-constexpr double SIDE_WIDTH_CAP_FT = 10.0;
-constexpr double SIDE_WIDTH_CAP_MAX_PARKING = 0.25;
-constexpr double MAX_AVAILABLE_SIDEWALK_FT = 10.0;
-constexpr double SIDEWALK_COEFF_BASE = 6.0;
-constexpr double SIDEWALK_COEFF_PER_FT = 0.3;
-constexpr double BUFFER_COEFF_BARRIER = 5.37;
-constexpr double BUFFER_COEFF_OPEN = 1.0;
-constexpr double VOLUME_COEFF = 0.0091;
-constexpr double VOLUME_LANES_FACTOR = 4.0;
-constexpr double SPEED_COEFF = 4.0;
-constexpr double SPEED_SCALE_MPH = 100.0;
-
-// Step 8: the detour to the signal-controlled crossing and back.
-constexpr double DETOUR_DELAY_COEFF = 0.084;
-constexpr double DEFAULT_CROSSING_SHARE_OF_LENGTH = 3.0;  // D = L / 3
-constexpr double MAX_CROSSING_SCORE = 6.0;
-
-// Step 10, space test: lower bounds (exclusive) of LOS A to E, ft2/p.
-constexpr std::array<double, 5> SPACE_LOS_MIN = {60.0, 40.0, 24.0, 15.0, 8.0};
+using namespace exhibits::pedestrian;
 
 }  // namespace
 

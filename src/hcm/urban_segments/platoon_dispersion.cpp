@@ -8,6 +8,7 @@
 #include "base/numeric.hpp"
 #include "base/units.hpp"
 #include "hcm/common/error.hpp"
+#include "hcm/urban_segments/exhibits.hpp"
 #include "json/jsonio.hpp"
 
 namespace hcm::urban_segments::platoon_dispersion {
@@ -18,10 +19,8 @@ using base::max2;
 using base::min2;
 using base::units::SECONDS_PER_HOUR;
 
-// Robertson's model: the smoothing factor F and the travel-time lag (in steps) of Chapter 30.
-constexpr double SMOOTHING_TRAVEL_COEFF = 0.138;  // per step of travel time
-constexpr double SMOOTHING_STEP_COEFF = 0.315;    // s, over the step length
-constexpr double LAG_OFFSET_STEPS = 1.25;
+using namespace exhibits::robertson;
+
 constexpr double MIN_STEP_S = 1e-9;  // stands in for a step that is not positive, in F and the lag only
 
 // The passes over the cycle stop once the profile changes by less than this in total (vehicles),

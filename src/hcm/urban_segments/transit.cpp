@@ -4,6 +4,7 @@
 
 #include "base/numeric.hpp"
 #include "base/units.hpp"
+#include "hcm/urban_segments/exhibits.hpp"
 #include "hcm/urban_segments/multimodal.hpp"
 #include "json/jsonio.hpp"
 
@@ -15,31 +16,8 @@ using base::units::SECONDS_PER_HOUR;
 using base::units::FT_PER_MI;
 using base::units::FT_S_PER_MI_H;
 
-// Step 1: running speed of a transit vehicle that stops N_ts times on L ft.
-constexpr double STOP_SPACING_FT = 1185.0;
-constexpr double MAX_RUNNING_SPEED_MPH = 61.0;
-
-// Step 8: headway factor.
-constexpr double HEADWAY_COEFF = -1.434;
-constexpr double HEADWAY_FREQUENCY_OFFSET = 0.001;
-constexpr double HEADWAY_SCALE = 4.0;
-
-// Step 9: perceived travel time rate.
-constexpr double SHELTER_WEIGHT_MIN = 1.3;
-constexpr double BENCH_WEIGHT_MIN = 0.2;
-constexpr double LOAD_FACTOR_THRESHOLD = 0.8;
-constexpr double LOAD_WEIGHT_SLOPE = 4.0;
-constexpr double LOAD_WEIGHT_DIVISOR = 4.2;
 using base::units::MINUTES_PER_HOUR;
-
-// Step 10: ridership elasticities of the travel-time factor.
-constexpr double ELASTICITY_BASE = -1.4;
-constexpr double ELASTICITY_PERCEIVED = 0.6;
-
-// Step 12: transit segment LOS score.
-constexpr double PED_SCORE_WEIGHT = 0.15;
-constexpr double WAIT_RIDE_COEFF = -1.5;
-constexpr double SCORE_CONST = 6.0;
+using namespace exhibits::transit;
 
 }  // namespace
 

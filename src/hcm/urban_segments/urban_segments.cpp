@@ -19,33 +19,10 @@ using base::min2;
 using base::units::FT_PER_MI;
 using base::units::SECONDS_PER_HOUR;
 
-// Equation 18-3: speed constant S_0 = 25.6 + 0.47 S_pl and the cross-section, access-point and
-// parking adjustments.
-constexpr double SPEED_CONSTANT_BASE_MPH = 25.6;
-constexpr double SPEED_CONSTANT_PER_LIMIT = 0.47;
-constexpr double F_CS_MEDIAN = 1.5;
-constexpr double F_CS_CURB = -0.47;
-constexpr double F_CS_MEDIAN_CURB = -3.7;
-constexpr double F_A_PER_ACCESS_POINT_MI = -0.078;
-constexpr double F_PK_PARKING = -3.0;
-// Equation 18-4: signal-spacing adjustment f_L, spacing counted at least 400 ft.
-constexpr double F_L_BASE = 1.02;
-constexpr double F_L_SLOPE = 4.7;
-constexpr double F_L_SPEED_MPH = 19.5;
-constexpr double F_L_MIN_SPACING_FT = 400.0;
-// Equation 18-8: proximity adjustment f_v, from the midsegment flow against 52.8 N S_f.
-constexpr double F_V_CAPACITY_PER_LANE_MPH = 52.8;
-constexpr double F_V_MAX_RATIO = 0.999999;
-constexpr double F_V_EXPONENT = 0.21;
-// Equation 18-7: start-up term (6 - l1) / (0.0025 L).
-constexpr double STARTUP_TIME_S = 6.0;
-constexpr double STARTUP_PER_FT = 0.0025;
+using namespace exhibits::automobile;
+
 // The smallest profile step of the platoon-dispersion path.
 constexpr double MIN_PROFILE_STEP_S = 1e-6;
-// Equation 18-17: automobile traveller perception score.
-constexpr double PERCEPTION_LEFT_TURN_LANES = 0.3434;
-constexpr double PERCEPTION_STOPS_PER_MI = -0.253;
-constexpr std::array<double, 5> PERCEPTION_THRESHOLDS = {-1.1614, 0.6234, 1.7389, 2.7047, 3.8044};
 
 // What the downstream control sets: start-up lost time l1, control factor f_x of the start-up
 // term, and the full stop rate when no override is given (Signalized: computed separately).
