@@ -14,14 +14,6 @@ using base::max2;
 using base::min2;
 namespace ex = exhibits;
 
-double lanes_of(const LaneGroupInput& in) { return static_cast<double>(std::max<std::uint32_t>(in.lanes, 1)); }
-
-double total_green(const LaneGroupInput& in) {
-    double g = 0.0;
-    for (const GreenInterval& iv : in.greens) g += iv.duration_s;
-    return g;
-}
-
 namespace {
 
 using base::units::SECONDS_PER_HOUR;

@@ -135,14 +135,6 @@ std::optional<Carried> carrier(const Interchange& ix, const InterchangeMovement&
 
 }  // namespace
 
-// The first lane group with exactly `movement`.
-std::optional<std::size_t> first_lane_group(const std::vector<LaneGroupInput>& groups,
-                                            const InterchangeMovement& movement) {
-    for (std::size_t g = 0; g < groups.size(); ++g)
-        if (groups[g].movement == movement) return g;
-    return std::nullopt;
-}
-
 ResolvedPath resolve_path(const Interchange& ix, OdMovement od) {
     const PathSpec& spec = OD_PATHS[static_cast<std::size_t>(od)][column_of(ix.form)];
     ResolvedPath out;

@@ -44,9 +44,14 @@ inline constexpr InterchangeMovement SbRampTwoRight{InterchangeApproach::Sb, Int
                                                     MovementTurn::Right};
 }  // namespace mv
 
-// The first lane group with exactly `movement`.
-std::optional<std::size_t> first_lane_group(const std::vector<LaneGroupInput>& groups,
-                                            const InterchangeMovement& movement);
+// The first lane group with exactly `movement` (inline: the steps look lane groups up by their
+// fixed movements, which the compiler then folds into the search).
+inline std::optional<std::size_t> first_lane_group(const std::vector<LaneGroupInput>& groups,
+                                                   const InterchangeMovement& movement) {
+    for (std::size_t g = 0; g < groups.size(); ++g)
+        if (groups[g].movement == movement) return g;
+    return std::nullopt;
+}
 
 // One O-D path with the lane-group index of each leg.
 struct ResolvedPath {
