@@ -259,23 +259,27 @@ std::pair<ModeValues, ModeValues> OffStreetBicycleFacility::stored_flow_rates() 
     return calculate_directional_flow_rates();
 }
 
+double OffStreetBicycleFacility::active_passings_step() {
+    const Passings p = active_passings(*this, stored_flow_rates().first);
+    active_passings_by_mode = p.by_mode;
+    active_passings_per_minute = p.total;
+    return p.total;
+}
+
+double OffStreetBicycleFacility::meetings_step() {
+    const Meetings m = meetings(*this, stored_flow_rates().second);
+    on_path_meetings = m.on_path;
+    meetings_by_mode = m.by_mode;
+    meetings_per_minute = m.total;
+    return m.total;
+}
+
 double OffStreetBicycleFacility::calculate_active_passings_per_minute() {
-    return on_copy(*this, [](OffStreetBicycleFacility& f) {
-        const Passings p = active_passings(f, f.stored_flow_rates().first);
-        f.active_passings_by_mode = p.by_mode;
-        f.active_passings_per_minute = p.total;
-        return p.total;
-    });
+    return on_copy(*this, [](OffStreetBicycleFacility& f) { return f.active_passings_step(); });
 }
 
 double OffStreetBicycleFacility::calculate_meetings_per_minute() {
-    return on_copy(*this, [](OffStreetBicycleFacility& f) {
-        const Meetings m = meetings(f, f.stored_flow_rates().second);
-        f.on_path_meetings = m.on_path;
-        f.meetings_by_mode = m.by_mode;
-        f.meetings_per_minute = m.total;
-        return m.total;
-    });
+    return on_copy(*this, [](OffStreetBicycleFacility& f) { return f.meetings_step(); });
 }
 
 std::uint8_t OffStreetBicycleFacility::determine_number_of_effective_lanes() {
@@ -305,19 +309,21 @@ double OffStreetBicycleFacility::calculate_delayed_passings_per_minute() {
     return *delayed_passings_per_minute;
 }
 
+double OffStreetBicycleFacility::blos_step() {
+    const double a_t = stored_active_passings();
+    const double m_t = meetings_per_minute ? *meetings_per_minute : meetings_step();
+    const double dp = delayed_passings_per_minute ? *delayed_passings_per_minute
+                                                  : calculate_delayed_passings_per_minute();
+    const double events = ACTIVE_PASSING_WEIGHT * a_t + m_t;
+    const double score = blos_of(*this, events, dp);
+    weighted_events_per_minute = events;
+    blos_score = score;
+    los = bicycle_los(score);
+    return score;
+}
+
 double OffStreetBicycleFacility::determine_blos() {
-    return on_copy(*this, [](OffStreetBicycleFacility& f) {
-        const double a_t = f.stored_active_passings();
-        const double m_t = f.meetings_per_minute ? *f.meetings_per_minute : f.calculate_meetings_per_minute();
-        const double dp = f.delayed_passings_per_minute ? *f.delayed_passings_per_minute
-                                                        : f.calculate_delayed_passings_per_minute();
-        const double events = ACTIVE_PASSING_WEIGHT * a_t + m_t;
-        const double score = blos_of(f, events, dp);
-        f.weighted_events_per_minute = events;
-        f.blos_score = score;
-        f.los = bicycle_los(score);
-        return score;
-    });
+    return on_copy(*this, [](OffStreetBicycleFacility& f) { return f.blos_step(); });
 }
 
 LevelOfService OffStreetBicycleFacility::adjust_los_for_low_volume_paths() {
@@ -334,14 +340,15 @@ LevelOfService OffStreetBicycleFacility::adjust_los_for_low_volume_paths() {
 }
 
 LevelOfService OffStreetBicycleFacility::analyze() {
+    // One copy for the whole run: the steps inside it need no copies of their own.
     return on_copy(*this, [](OffStreetBicycleFacility& f) {
         f.calculate_directional_flow_rates();
-        f.calculate_active_passings_per_minute();
-        f.calculate_meetings_per_minute();
+        f.active_passings_step();
+        f.meetings_step();
         f.determine_number_of_effective_lanes();
         f.calculate_probability_of_delayed_passing();
         f.calculate_delayed_passings_per_minute();
-        f.determine_blos();
+        f.blos_step();
         return f.adjust_los_for_low_volume_paths();
     });
 }

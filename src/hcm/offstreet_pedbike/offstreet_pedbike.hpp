@@ -193,6 +193,11 @@ private:
     std::pair<ModeValues, ModeValues> stored_flow_rates();
     double stored_active_passings();
     double stored_probability_delayed_passing();
+    // Steps 2, 3 and 7 on the record itself; the public steps run them on a copy, so that a
+    // cancelled integration leaves the record as it was.
+    double active_passings_step();
+    double meetings_step();
+    double blos_step();
 };
 
 // The BLOS letter of a score (strict lower bounds; not a number is F).
