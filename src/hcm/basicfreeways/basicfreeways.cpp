@@ -21,7 +21,7 @@ using namespace exhibits;
 
 // Neighbouring clearances closer than this are treated as one point.
 constexpr double CLEARANCE_TOLERANCE_FT = 0.001;
-// Speed at capacity = c / 45.
+
 constexpr double DENSITY_AT_CAPACITY = BASIC_FREEWAY_DENSITY_AT_CAPACITY;  // speed at capacity = c / 45
 
 // The terrain words of the segment constructors, with this procedure's own message.

@@ -79,8 +79,10 @@ void check_traffic_inputs(double ffs, const std::optional<double>& length, const
 
 double calculate_caf_t_mix(double p_t) { return ex::caf::TRUCK_COEFF * std::pow(p_t, ex::caf::TRUCK_EXP); }
 
-double calculate_rho_g_mix(double p_t) { namespace c = ex::caf;
-    return p_t < c::LOW_TRUCK_SHARE ? c::LOW_TRUCK_SLOPE * p_t : c::GRADE_WEIGHT_CONSTANT - c::GRADE_WEIGHT_SLOPE * p_t; }
+double calculate_rho_g_mix(double p_t) {
+    namespace c = ex::caf;
+    return p_t < c::LOW_TRUCK_SHARE ? c::LOW_TRUCK_SLOPE * p_t : c::GRADE_WEIGHT_CONSTANT - c::GRADE_WEIGHT_SLOPE * p_t;
+}
 
 double calculate_caf_g_mix(double rho, double grade, double length_mi) {
     namespace c = ex::caf;

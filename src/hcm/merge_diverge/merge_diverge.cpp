@@ -1,9 +1,7 @@
 #include "hcm/merge_diverge/merge_diverge.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <limits>
 #include <string>
 
 #include "base/search.hpp"

@@ -1,5 +1,4 @@
 // Exclusive pedestrian facilities and pedestrians on shared-use paths (HCM Chapter 24).
-#include <limits>
 #include <optional>
 
 #include "base/units.hpp"
