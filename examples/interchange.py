@@ -72,6 +72,10 @@ def analyse(growth):
     return ix
 
 
+# The lane groups by name, in the document's order (the same at every growth step).
+LANE_GROUPS = [group["movement"] for group in interchange_document(OD_DEMANDS)["lane_groups"]]
+
+
 # --- Today: every O-D movement and every lane group -------------------------------------------
 today = analyse(1.0)
 print(f"Diamond interchange, {CYCLE_S:.0f} s cycle: {today!r}")
@@ -81,8 +85,7 @@ for letter in today.get_od_movements():  # only the letters with demand and a pa
     demand, delay, edtt, ett, los = today.get_od_result(letter)
     print(f"  {letter:>3}  {demand:>12.0f}  {delay:>7.1f}  {edtt:>6.1f}  {ett:>5.1f}  {los:>3}")
 print("  lane group     flow veh/h  capacity veh/h   v/c  delay s  queue/storage")
-for group in interchange_document(OD_DEMANDS)["lane_groups"]:
-    name = group["movement"]
+for name in LANE_GROUPS:
     flow, _, _, capacity, vc, delay = today.get_lane_group_result(name)
     ratio = today.get_queue_storage_ratio(name)  # None without a storage length
     print(f"  {name:<13}  {flow:>10.0f}  {capacity:>14.0f}  {vc:>4.2f}  {delay:>7.1f}  "
@@ -95,8 +98,7 @@ for step in range(0, 11):
     ix = analyse(growth)
     worst = max(ix.get_od_movements(), key=lambda letter: ix.get_od_result(letter)[3])
     _, _, _, worst_ett, worst_los = ix.get_od_result(worst)
-    names = [g["movement"] for g in interchange_document(OD_DEMANDS)["lane_groups"]]
-    critical = max(names, key=lambda name: ix.get_lane_group_result(name)[4])
+    critical = max(LANE_GROUPS, key=lambda name: ix.get_lane_group_result(name)[4])
     worst_text = f"{worst} ({worst_ett:.1f} s, {worst_los})"
     print(f"  {growth:>6.1f}  {ix.interchange_ett:>15.1f}  {ix.interchange_los:>3}  {worst_text:<20}  "
           f"{critical} {ix.get_lane_group_result(critical)[4]:.2f}")
