@@ -142,7 +142,7 @@ const FacilityResults& analyze(UrbanFacility& facility) {
     const auto& all = facility.segments;
     if (std::any_of(all.begin(), all.end(), urban_segments::urban_segments::analysis_polls_cancellation)) {
         std::vector<UrbanSegment> segments = all;
-        for (UrbanSegment& segment : segments) segment.analyze();
+        for (UrbanSegment& segment : segments) urban_segments::urban_segments::run_motorized_vehicle_steps(segment);
         facility.segments = std::move(segments);
     } else {
         for (UrbanSegment& segment : facility.segments) segment.analyze();

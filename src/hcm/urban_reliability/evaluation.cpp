@@ -139,7 +139,8 @@ bool evaluate_segment(const ScenarioContext& cx, std::size_t s, const UrbanScena
     copy.through_control_delay_s = d1 + d2 + d3;
     copy.effective_green_s = green;
     copy.sat_flow_veh_h_ln = sat_flow;
-    copy.analyze();
+    // The copy is the run's own and dropped when it is cancelled: no guard copy is needed.
+    urban_segments::urban_segments::run_motorized_vehicle_steps(copy);
     return vc > 1.0 || queue_in;
 }
 

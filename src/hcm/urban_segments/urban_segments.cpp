@@ -255,8 +255,6 @@ double perception_score(double prop_left_turn_lanes, double spatial_stop_rate_st
     return score;
 }
 
-namespace {
-
 void run_motorized_vehicle_steps(UrbanSegment& s) {
     // Step 1: demand against the through capacity.
     if (s.through_capacity_veh_h)
@@ -277,8 +275,6 @@ void run_motorized_vehicle_steps(UrbanSegment& s) {
     determine_los(s);
     determine_perception_score(s);
 }
-
-}  // namespace
 
 bool analysis_polls_cancellation(const UrbanSegment& s) {
     if (s.control != BoundaryControlType::Signalized || !s.upstream_discharge_profiles || !s.cycle_length_s) {

@@ -134,6 +134,11 @@ std::string write_urban_segment(const UrbanSegment& segment);
 // (platoon_dispersion::profile_polls), the only part of it that can stop part-way.
 bool analysis_polls_cancellation(const UrbanSegment& segment);
 
+// The steps of UrbanSegment::analyze without its guard copy: a cancelled call leaves the segment
+// part-way analysed. For callers that already work on a copy they drop when cancelled (a
+// facility's segments, a reliability scenario's segments), so that the segment is not copied again.
+void run_motorized_vehicle_steps(UrbanSegment& segment);
+
 // Full stop rate h (stops/veh) at a signalized boundary from the stopped vehicles per lane, the
 // second- and third-term back-of-queue sum per lane, the effective green (s), the saturation flow
 // per lane, the demand (veh/h) and the cycle (s); 0 when any of g, s, v, C is not positive.
