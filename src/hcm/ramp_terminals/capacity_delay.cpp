@@ -14,17 +14,9 @@
 
 namespace hcm::ramp_terminals::ramp_terminals {
 
-using base::max2;
-using base::min2;
-namespace ex = exhibits;
-
 namespace {
 
-using base::units::SECONDS_PER_HOUR;
 using base::units::INF;
-
-using A = InterchangeApproach;
-using Leg = InterchangeLeg;
 
 // ---- Step 4: capacity ----
 

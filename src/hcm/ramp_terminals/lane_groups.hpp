@@ -5,9 +5,20 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "base/numeric.hpp"
+#include "base/units.hpp"
 #include "hcm/ramp_terminals/ramp_terminals.hpp"
 
 namespace hcm::ramp_terminals::ramp_terminals {
+
+// The short names the chapter's step files share.
+using base::max2;
+using base::min2;
+using base::units::SECONDS_PER_HOUR;
+namespace ex = exhibits;
+using A = InterchangeApproach;
+using Leg = InterchangeLeg;
+using Turn = MovementTurn;
 
 // Lanes of a lane group, at least 1.
 inline double lanes_of(const LaneGroupInput& in) {

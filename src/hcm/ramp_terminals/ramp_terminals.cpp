@@ -13,8 +13,6 @@
 
 namespace hcm::ramp_terminals::ramp_terminals {
 
-namespace ex = exhibits;
-
 // ---- Names and demands ----
 
 std::string InterchangeMovement::name() const {

@@ -10,17 +10,7 @@
 
 namespace hcm::ramp_terminals::ramp_terminals {
 
-using base::max2;
-using base::min2;
-namespace ex = exhibits;
-
 namespace {
-
-using base::units::SECONDS_PER_HOUR;
-
-using A = InterchangeApproach;
-using Leg = InterchangeLeg;
-using Turn = MovementTurn;
 
 using namespace mv;
 
