@@ -129,31 +129,42 @@ template <class R, class M, NullFloat N>
 std::function<void(Value, R&)> member_reader(M R::*member) {
     return [member](Value v, R& r) { r.*member = read_as<M, N>(v); };
 }
+
+template <class R, class M>
+std::function<void(Value, R&)> codec_reader(M R::*member, Codec<M> codec) {
+    return [member, codec](Value v, R& r) { r.*member = codec.read(v); };
+}
+
+// Sets the member to `value`: the default of a defaulted field.
+template <class R, class M>
+std::function<void(R&)> default_setter(M R::*member, std::type_identity_t<M> value) {
+    return [member, d = std::move(value)](R& r) { r.*member = d; };
+}
+
+// A member read and written by the generic rules; a null reads as NaN when N is NullFloat::nan.
+template <NullFloat N, class R, class M>
+Field<R> member_field(std::string key, Presence presence, M R::*member,
+                      std::type_identity_t<std::function<void(R&)>> set_default) {
+    return {std::move(key), presence, member_reader<R, M, N>(member), std::move(set_default), member_writer(member),
+            &describe_type<M>, N == NullFloat::nan};
+}
 }  // namespace detail
 
 template <class R, class M>
 Field<R> required(std::string key, M R::*member) {
-    return {std::move(key), Presence::required, detail::member_reader<R, M, detail::NullFloat::refused>(member), {},
-            detail::member_writer(member), &detail::describe_type<M>, false};
+    return detail::member_field<detail::NullFloat::refused>(std::move(key), Presence::required, member, {});
 }
 
 template <class R, class M>
 Field<R> with_default(std::string key, M R::*member, std::type_identity_t<M> value) {
-    return {std::move(key),
-            Presence::defaulted,
-            detail::member_reader<R, M, detail::NullFloat::refused>(member),
-            [member, d = std::move(value)](R& r) { r.*member = d; },
-            detail::member_writer(member),
-            &detail::describe_type<M>,
-            false};
+    return detail::member_field<detail::NullFloat::refused>(std::move(key), Presence::defaulted, member,
+                                                            detail::default_setter(member, std::move(value)));
 }
 
 template <class R, class M>
 Field<R> optional(std::string key, std::optional<M> R::*member) {
-    return {std::move(key), Presence::optional,
-            detail::member_reader<R, std::optional<M>, detail::NullFloat::refused>(member),
-            [member](R& r) { r.*member = std::nullopt; }, detail::member_writer(member),
-            &detail::describe_type<std::optional<M>>, false};
+    return detail::member_field<detail::NullFloat::refused>(std::move(key), Presence::optional, member,
+                                                            [member](R& r) { r.*member = std::nullopt; });
 }
 
 // A computed result: a float, or a vector, fixed array or matrix of floats, that may hold NaN or
@@ -165,8 +176,7 @@ Field<R> optional(std::string key, std::optional<M> R::*member) {
 template <class R, class M>
 Field<R> result(std::string key, M R::*member) {
     static_assert(detail::holds_float<M>::value, "jsonio::result is for floats and containers of floats");
-    return {std::move(key), Presence::required, detail::member_reader<R, M, detail::NullFloat::nan>(member), {},
-            detail::member_writer(member), &detail::describe_type<M>, true};
+    return detail::member_field<detail::NullFloat::nan>(std::move(key), Presence::required, member, {});
 }
 
 // The same for a result that an unanalysed record leaves at a default (often an empty matrix):
@@ -174,25 +184,20 @@ Field<R> result(std::string key, M R::*member) {
 template <class R, class M>
 Field<R> result_with_default(std::string key, M R::*member, std::type_identity_t<M> value) {
     static_assert(detail::holds_float<M>::value, "jsonio::result_with_default is for floats and containers of floats");
-    return {std::move(key),
-            Presence::defaulted,
-            detail::member_reader<R, M, detail::NullFloat::nan>(member),
-            [member, d = std::move(value)](R& r) { r.*member = d; },
-            detail::member_writer(member),
-            &detail::describe_type<M>,
-            true};
+    return detail::member_field<detail::NullFloat::nan>(std::move(key), Presence::defaulted, member,
+                                                        detail::default_setter(member, std::move(value)));
 }
 
 template <class R, class M>
 Field<R> required(std::string key, M R::*member, Codec<M> codec) {
-    return {std::move(key), Presence::required, [member, codec](Value v, R& r) { r.*member = codec.read(v); }, {},
+    return {std::move(key), Presence::required, detail::codec_reader(member, codec), {},
             detail::codec_writer<R, M>(member, codec), &detail::describe_type<M>, false};
 }
 
 template <class R, class M>
 Field<R> with_default(std::string key, M R::*member, std::type_identity_t<M> value, Codec<M> codec) {
-    return {std::move(key), Presence::defaulted, [member, codec](Value v, R& r) { r.*member = codec.read(v); },
-            [member, d = std::move(value)](R& r) { r.*member = d; }, detail::codec_writer<R, M>(member, codec),
+    return {std::move(key), Presence::defaulted, detail::codec_reader(member, codec),
+            detail::default_setter(member, std::move(value)), detail::codec_writer<R, M>(member, codec),
             &detail::describe_type<M>, false};
 }
 
