@@ -75,12 +75,16 @@ private:
 
 namespace detail {
 
+inline void kind(Writer& w, const char* name) {
+    w.key("kind");
+    w.string(name);
+}
+
 template <class... Alts>
 void describe_variants(Writer& w, Catalog& catalog, const Variants<std::variant<Alts...>>& table) {
     using V = std::variant<Alts...>;
     w.begin_object();
-    w.key("kind");
-    w.string("variants");
+    kind(w, "variants");
     w.key("name");
     w.string(table.name());
     w.key("alternatives");
@@ -107,8 +111,7 @@ void describe_variants(Writer& w, Catalog& catalog, const Variants<std::variant<
 template <class... Alts>
 void describe_variants(Writer& w, Catalog& catalog, const InternallyTagged<std::variant<Alts...>>& table) {
     w.begin_object();
-    w.key("kind");
-    w.string("tagged");
+    kind(w, "tagged");
     w.key("name");
     w.string(table.name());
     w.key("tag");
@@ -133,11 +136,6 @@ void describe_variants(Writer& w, Catalog& catalog, const InternallyTagged<std::
 template <class Tuple, std::size_t... I>
 void describe_items(Writer& w, Catalog& catalog, std::index_sequence<I...>) {
     (describe_type<std::tuple_element_t<I, Tuple>>(w, catalog), ...);
-}
-
-inline void kind(Writer& w, const char* name) {
-    w.key("kind");
-    w.string(name);
 }
 
 template <class M>

@@ -57,7 +57,7 @@ const jsonio::Record<TwoStageCrossing>& json_record(jsonio::Tag<TwoStageCrossing
 
 namespace {
 
-using Describe = void (*)(jsonio::Writer&, jsonio::Catalog&);
+using Describe = jsonio::detail::DescribeType;
 
 // One document: the Python entry that reads it, the record it reads and, for a function, the
 // record it returns.
