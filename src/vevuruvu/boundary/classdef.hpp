@@ -126,16 +126,14 @@ public:
     // JSON document (json_document.hpp).
     ClassDef& json_document(const JsonDocument<T>& doc) {
         if (doc.read == nullptr) throw std::logic_error(name_ + ": a JSON-document class needs a reader");
-        std::string parameters;
-        if (doc.required) {
-            auto signature = params(req<std::string>(doc.param));
-            parameters = signature.text();
+        // The document parameter is required or optional: two signature types, one declaration.
+        auto declare = [&](auto signature) {
+            std::string text = signature.text();
             define_json_document(doc, std::move(signature));
-        } else {
-            auto signature = params(opt<std::string>(doc.param));
-            parameters = signature.text();
-            define_json_document(doc, std::move(signature));
-        }
+            return text;
+        };
+        const std::string parameters = doc.required ? declare(params(req<std::string>(doc.param)))
+                                                    : declare(params(opt<std::string>(doc.param)));
         // __new__ gives the constructor's own signature and where the document's keys are described.
         if (!reused_)
             install_new(cls_, new_object<T>,
