@@ -1,5 +1,6 @@
 // Python class of HCM Chapter 21: Awsc, the all-way STOP-controlled intersection.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -45,10 +46,10 @@ auto lane_field(M AwscLane::*field) {
     };
 }
 
-// A getter of one approach field by approach text.
-template <class M>
-auto approach_field(M AwscApproach::*field) {
-    return [field](const Awsc& a, const std::string& approach) { return aw::approach_of(a, approach).*field; };
+// A getter of one approach field (a member or a function of the approach) by approach text.
+template <class F>
+auto approach_field(F get) {
+    return [get](const Awsc& a, const std::string& approach) { return std::invoke(get, aw::approach_of(a, approach)); };
 }
 
 double compute_lane_capacity(Awsc& a, const std::string& approach, std::uint64_t lane) {
@@ -71,7 +72,7 @@ void register_(py::module_& m) {
         .property("analysis_period_h", "Analysis period T, h.", &Awsc::analysis_period_h)
         .readonly("iterations", "Iterations used by the departure-headway convergence loop.", &Awsc::iterations)
         .method("get_lane_count", "Number of lanes on an approach (\"EB\"/\"WB\"/\"NB\"/\"SB\").", approach,
-                [](const Awsc& a, const std::string& text) { return aw::approach_of(a, text).lanes.size(); })
+                approach_field([](const AwscApproach& ap) { return ap.lanes.size(); }))
         .method("get_departure_headway", "Converged departure headway h_d of a lane, s (Equation 21-28).",
                 approach_lane, lane_field(&AwscLane::departure_headway))
         .method("get_degree_of_utilization", "Degree of utilization x = v h_d / 3,600 (Equation 21-14).", approach_lane,
