@@ -205,7 +205,10 @@ void register_facility(py::module_& m) {
                     params(req<std::size_t>("seg_num")), &F::determine_adjustment_to_follower_density)
         .method("determine_segment_los",
                 "Step 8: segment LOS letter from its follower density for the posted speed limit s_pl\n"
-                "(mi/h); F when its demand flow rate exceeds cap (veh/h).",
+                "(mi/h); F when its demand flow rate exceeds cap (veh/h). A passing lane is graded by\n"
+                "fd_mid; another segment by its follower density adjusted for the nearest upstream\n"
+                "passing lane where that adjustment applies (the value the facility follower density\n"
+                "weighs for it, whatever was called before), else by fd.",
                 params(req<std::size_t>("seg_num"), req<double>("s_pl"), req<std::int32_t>("cap")),
                 &F::determine_segment_los)
         .method_mut("determine_facility_follower_density",

@@ -276,53 +276,114 @@ double lane_percent_followers(const Segment& s, double v_lane, double hv_lane) {
     return calc_percent_followers(in);
 }
 
-// Step 7 for segment `seg_num` (not the first) whose nearest passing lane at or before it is
-// segment k, with x (mi) from the start of that passing lane to the end of the segment. On the
-// passing lane itself (k = seg_num) it sets the effective length `l_de` from its own inputs, which
-// the segments after it read.
-double downstream_adjustment(const std::vector<Segment>& segments, std::optional<double>& l_de, std::size_t seg_num,
-                             std::size_t k, double x) {
-    const Segment& s = segments[seg_num];
-    // Percent followers arriving at the passing lane; none when it is the first segment.
+// What every adjustment from passing lane k shares: the percent followers arriving at it (none when
+// it is the first segment), its length (mi) and the terms a and t of both improvements.
+struct PassingLaneEffect {
+    double pf_u;
+    double l_pl;
+    double a;
+    double t;
+};
+
+PassingLaneEffect passing_lane_effect(const std::vector<Segment>& segments, std::size_t k) {
     const double pf_u = k > 0 ? segments[k - 1].pf.value_or(0.0) : 0.0;
     const double l_pl = segments[k].length;
-    const double a = ex::PF_IMPROVEMENT_PER_UPSTREAM_PF * max2(0.0, pf_u - ex::PF_IMPROVEMENT_UPSTREAM_PF);
-    const double t = ex::PF_IMPROVEMENT_PER_LN_LENGTH * std::log(max2(ex::PF_IMPROVEMENT_MIN_LENGTH, l_pl));
-    const double speed = s.avg_speed.value_or(0.0);
-    const double vd = s.flow_rate.value_or(0.0);
-    const double v_prev = segments[seg_num - 1].flow_rate.value_or(0.0);
+    return {pf_u, l_pl, ex::PF_IMPROVEMENT_PER_UPSTREAM_PF * max2(0.0, pf_u - ex::PF_IMPROVEMENT_UPSTREAM_PF),
+            ex::PF_IMPROVEMENT_PER_LN_LENGTH * std::log(max2(ex::PF_IMPROVEMENT_MIN_LENGTH, l_pl))};
+}
 
-    if (is_passing_lane(s)) {
-        const double k_pf = ex::PF_IMPROVEMENT_CONST + a + t - ex::PF_IMPROVEMENT_PER_FLOW * v_prev;
-        const double k_s = ex::SPEED_IMPROVEMENT_CONST + a + ex::SPEED_IMPROVEMENT_PER_LENGTH * l_pl -
-                           ex::SPEED_IMPROVEMENT_PER_FLOW * v_prev;
-        // Effective length: where the percent-followers improvement has died out.
-        const double l_de_new = round_decimals(
-            min2(std::exp(k_pf / ex::PF_IMPROVEMENT_PER_LN_DISTANCE),
-                 max2(ex::PF_IMPROVEMENT_MIN_DISTANCE,
-                      std::exp((max2(0.0, ex::PF_IMPROVEMENT_LIMIT_CONST - k_pf) - ex::PF_IMPROVEMENT_CONST) /
-                               -ex::PF_IMPROVEMENT_PER_LN_DISTANCE))),
-            1);
-        l_de = l_de_new;
-        const double d_pf = max2(0.0, k_pf - ex::PF_IMPROVEMENT_PER_LN_DISTANCE *
-                                                 std::log(max2(ex::PF_IMPROVEMENT_MIN_DISTANCE, l_de_new)));
-        const double d_s = max2(0.0, k_s - ex::SPEED_IMPROVEMENT_PER_DISTANCE * l_de_new);
-        return v_prev * (pf_u / 100.0) * (1.0 - d_pf / 100.0) / (speed * (1.0 + d_s / 100.0));
-    }
+// Percent-followers improvement k_PF of passing lane k (not the first segment) for the demand
+// entering it.
+double lane_pf_improvement(const std::vector<Segment>& segments, std::size_t k, const PassingLaneEffect& e) {
+    const double v_prev = segments[k - 1].flow_rate.value_or(0.0);
+    return ex::PF_IMPROVEMENT_CONST + e.a + e.t - ex::PF_IMPROVEMENT_PER_FLOW * v_prev;
+}
 
+// Effective length L_de (mi) of the downstream effect, where the percent-followers improvement k_PF
+// has died out, rounded to 0.1 mi.
+double effective_length(double k_pf) {
+    return round_decimals(
+        min2(std::exp(k_pf / ex::PF_IMPROVEMENT_PER_LN_DISTANCE),
+             max2(ex::PF_IMPROVEMENT_MIN_DISTANCE,
+                  std::exp((max2(0.0, ex::PF_IMPROVEMENT_LIMIT_CONST - k_pf) - ex::PF_IMPROVEMENT_CONST) /
+                           -ex::PF_IMPROVEMENT_PER_LN_DISTANCE))),
+        1);
+}
+
+// Step 7 on passing lane k (not the first segment): the follower density entering it, improved over
+// its effective length, which it stores in `l_de` for the segments after it.
+double passing_lane_adjustment(const std::vector<Segment>& segments, std::optional<double>& l_de, std::size_t k) {
+    const PassingLaneEffect e = passing_lane_effect(segments, k);
+    const double speed = segments[k].avg_speed.value_or(0.0);
+    const double v_prev = segments[k - 1].flow_rate.value_or(0.0);
+    const double k_pf = lane_pf_improvement(segments, k, e);
+    const double k_s = ex::SPEED_IMPROVEMENT_CONST + e.a + ex::SPEED_IMPROVEMENT_PER_LENGTH * e.l_pl -
+                       ex::SPEED_IMPROVEMENT_PER_FLOW * v_prev;
+    const double l_de_new = effective_length(k_pf);
+    l_de = l_de_new;
+    const double d_pf = max2(0.0, k_pf - ex::PF_IMPROVEMENT_PER_LN_DISTANCE *
+                                             std::log(max2(ex::PF_IMPROVEMENT_MIN_DISTANCE, l_de_new)));
+    const double d_s = max2(0.0, k_s - ex::SPEED_IMPROVEMENT_PER_DISTANCE * l_de_new);
+    return v_prev * (e.pf_u / 100.0) * (1.0 - d_pf / 100.0) / (speed * (1.0 + d_s / 100.0));
+}
+
+// Step 7 for segment `seg_num`, not a passing lane, downstream of passing lane k with x (mi) from
+// the start of that passing lane to the end of the segment: 0 once x reaches `l_de` (0 when absent).
+double downstream_adjustment(const std::vector<Segment>& segments, std::optional<double> l_de, std::size_t seg_num,
+                             std::size_t k, double x) {
     if (!(x < l_de.value_or(0.0))) return 0.0;
+    const Segment& s = segments[seg_num];
+    const PassingLaneEffect e = passing_lane_effect(segments, k);
+    const double vd = s.flow_rate.value_or(0.0);
     const double d_pf = round_decimals(
         max2(0.0, ex::PF_IMPROVEMENT_CONST -
-                      ex::PF_IMPROVEMENT_PER_LN_DISTANCE * std::log(max2(ex::PF_IMPROVEMENT_MIN_DISTANCE, x)) + a + t -
-                      ex::PF_IMPROVEMENT_PER_FLOW * vd),
+                      ex::PF_IMPROVEMENT_PER_LN_DISTANCE * std::log(max2(ex::PF_IMPROVEMENT_MIN_DISTANCE, x)) + e.a +
+                      e.t - ex::PF_IMPROVEMENT_PER_FLOW * vd),
         1);
     const double d_s = round_decimals(max2(0.0, ex::SPEED_IMPROVEMENT_CONST - ex::SPEED_IMPROVEMENT_PER_DISTANCE * x +
-                                                    a + ex::SPEED_IMPROVEMENT_PER_LENGTH * l_pl -
+                                                    e.a + ex::SPEED_IMPROVEMENT_PER_LENGTH * e.l_pl -
                                                     ex::SPEED_IMPROVEMENT_PER_FLOW * vd),
                                       1);
     const double pf = round_decimals(s.pf.value_or(0.0), 1);
     const double v = round_significant(vd, 3);
-    return (pf / 100.0) * (1.0 - d_pf / 100.0) * v / (round_decimals(speed, 1) * (1.0 + d_s / 100.0));
+    return (pf / 100.0) * (1.0 - d_pf / 100.0) * v /
+           (round_decimals(s.avg_speed.value_or(0.0), 1) * (1.0 + d_s / 100.0));
+}
+
+// Step 7 for segment `seg_num` (not the first) whose nearest passing lane at or before it is
+// segment k, with x (mi) from the start of that passing lane to the end of the segment. On the
+// passing lane itself (k = seg_num) it sets the effective length `l_de` from its own inputs, which
+// the segments after it read.
+double adjustment(const std::vector<Segment>& segments, std::optional<double>& l_de, std::size_t seg_num,
+                  std::size_t k, double x) {
+    if (is_passing_lane(segments[seg_num])) return passing_lane_adjustment(segments, l_de, seg_num);
+    return downstream_adjustment(segments, l_de, seg_num, k, x);
+}
+
+// Distance x (mi) from the start of passing lane k to the end of segment `seg_num` (k <= seg_num).
+double distance_from_passing_lane(const std::vector<Segment>& segments, std::size_t k, std::size_t seg_num) {
+    double x = 0.0;
+    for (std::size_t i = k; i <= seg_num; ++i) x += segments[i].length;
+    return x;
+}
+
+// Step 7 for segment `seg_num`, not a passing lane, as the facility step adjusts it, whatever ran
+// before: with the `l_de` its nearest upstream passing lane sets from its own inputs, or with the
+// stored `l_de` (0 when absent) when that lane is the first segment, which sets none.
+double adjustment_from_record(const std::vector<Segment>& segments, std::optional<double> l_de,
+                              std::size_t seg_num) {
+    if (seg_num == 0) return 0.0;
+    const std::optional<std::size_t> k = nearest_upstream_passing_lane(segments, seg_num);
+    if (!k) return 0.0;
+    if (*k > 0) l_de = effective_length(lane_pf_improvement(segments, *k, passing_lane_effect(segments, *k)));
+    return downstream_adjustment(segments, l_de, seg_num, *k, distance_from_passing_lane(segments, *k, seg_num));
+}
+
+// The follower density a segment is graded by: FD at the middle of a passing lane; otherwise the
+// adjusted FD where its adjustment applies (is above 0), else its own FD; absent values read 0.
+double graded_follower_density(const Segment& s, double adjusted) {
+    if (is_passing_lane(s)) return s.fd_mid.value_or(0.0);
+    return adjusted > 0.0 ? adjusted : s.fd.value_or(0.0);
 }
 
 }  // namespace
@@ -517,16 +578,14 @@ double TwoLaneHighways::determine_adjustment_to_follower_density(std::size_t seg
     if (seg_num == 0) return 0.0;
     const std::optional<std::size_t> k = nearest_upstream_passing_lane(segments, seg_num);
     if (!k) return 0.0;  // upstream of every passing lane
-    double x = 0.0;
-    for (std::size_t i = *k; i <= seg_num; ++i) x += segments[i].length;
-    return downstream_adjustment(segments, l_de, seg_num, *k, x);
+    return adjustment(segments, l_de, seg_num, *k, distance_from_passing_lane(segments, *k, seg_num));
 }
 
 LevelOfService TwoLaneHighways::determine_segment_los(std::size_t seg_num, double s_pl, std::int32_t cap) const {
     const Segment& s = segment_at(segments, seg_num);
-    const double fd = is_passing_lane(s) ? s.fd_mid.value_or(0.0) : s.fd.value_or(0.0);
     if (s.flow_rate.value_or(0.0) > static_cast<double>(cap)) return LevelOfService::F;
-    return follower_density_los(fd, s_pl);
+    const double adjusted = is_passing_lane(s) ? 0.0 : adjustment_from_record(segments, l_de, seg_num);
+    return follower_density_los(graded_follower_density(s, adjusted), s_pl);
 }
 
 double TwoLaneHighways::determine_facility_follower_density() {
@@ -541,13 +600,8 @@ double TwoLaneHighways::determine_facility_follower_density() {
         }
         if (k) x += s.length;
         // A passing lane sets l_de here, before the segments after it are adjusted.
-        const double adjusted = (i == 0 || !k) ? 0.0 : downstream_adjustment(segments, l_de, i, *k, x);
-        double fd;
-        if (is_passing_lane(s))
-            fd = s.fd_mid.value_or(0.0);
-        else
-            fd = adjusted > 0.0 ? adjusted : s.fd.value_or(0.0);
-        by_length.add(fd, s.length);
+        const double adjusted = (i == 0 || !k) ? 0.0 : adjustment(segments, l_de, i, *k, x);
+        by_length.add(graded_follower_density(s, adjusted), s.length);
     }
     return by_length.mean_or(0.0);
 }

@@ -188,7 +188,10 @@ struct TwoLaneHighways {
     // when no adjustment applies, always upstream of every passing lane); on a passing lane itself
     // it sets the facility's `l_de` from its own inputs, which the segments after it read.
     double determine_adjustment_to_follower_density(std::size_t seg_num);
-    // Step 8: segment LOS from its follower density; F when its demand exceeds `cap`.
+    // Step 8: segment LOS from its follower density; F when its demand exceeds `cap`. A passing lane
+    // is graded by `fd_mid`; another segment by the adjusted follower density where the downstream
+    // adjustment of its nearest upstream passing lane applies (the value the facility step weighs
+    // for it, computed from the record whatever ran before), else by `fd`.
     LevelOfService determine_segment_los(std::size_t seg_num, double s_pl, std::int32_t cap) const;
     // Step 9: length-weighted facility follower density with the downstream adjustments, the
     // segments adjusted in order; segments without length weigh nothing. Calling it again gives

@@ -126,10 +126,20 @@ void run_segment_steps(TwoLaneHighways& f, std::size_t i) {
     f.segments[i].length = printed;
 }
 
+// Every printed LOS through the segment LOS step: adjusted FD where the adjustment applies, FD at
+// the midpoint for a passing lane.
+void check_segment_los(const TwoLaneHighways& f, std::span<const Row> rows) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE("segment " + std::to_string(rows[i].seg));
+        EXPECT_EQ(f.determine_segment_los(i, rows[i].spl, *f.segments[i].capacity), rows[i].los);
+    }
+}
+
 // Runs the facility in order and checks every printed result of its rows.
 void check_run(std::span<const Row> rows) {
     TwoLaneHighways f = facility_of(rows);
     for (std::size_t i = 0; i < rows.size(); ++i) run_segment_steps(f, i);
+    check_segment_los(f, rows);  // before any adjustment has set l_de
 
     double weighted = 0.0;
     double length = 0.0;
@@ -153,14 +163,12 @@ void check_run(std::span<const Row> rows) {
         EXPECT_NEAR(fd, r.fd, HALF_TENTH);
         EXPECT_NEAR(adjusted, r.adjusted_fd, HALF_TENTH);
         EXPECT_EQ(follower_density_los(adjusted, r.spl), r.los);
-        if (adjusted == fd) {
-            EXPECT_EQ(f.determine_segment_los(i, r.spl, *s.capacity), r.los);
-        }
     }
     // The facility step adjusts the same way, whatever ran before it, and weighs by length.
     const double facility_fd = f.determine_facility_follower_density();
     EXPECT_NEAR(facility_fd, weighted / length, EXACT);
     EXPECT_EQ(f.determine_facility_follower_density(), facility_fd);
+    check_segment_los(f, rows);  // with l_de left by the last passing lane
 }
 
 TEST(TwoLaneCaseStudyUs287, SegmentsOneToSeven) { check_run(RUN_1_7); }

@@ -480,7 +480,9 @@ TEST(TwoLaneAdjustment, PassingLaneFirstHasNoUpstreamFollowers) {
     f.segments.erase(f.segments.begin());
     EXPECT_EQ(f.determine_adjustment_to_follower_density(1), 0.0);  // l_de absent: no effect
     EXPECT_NO_THROW(f.determine_facility_follower_density());
+    EXPECT_EQ(f.determine_segment_los(1, 55.0, 1700), LevelOfService::D);  // its own FD, 8.4
     f.l_de = 5.0;
+    EXPECT_EQ(f.determine_segment_los(1, 55.0, 1700), LevelOfService::C);  // adjusted, 7.57
     // x = 3.2 mi, a = 0: improvements r1(27 - 8.75 ln 3.2 + 3.5 ln 1.2 - 7.8125) and
     // r1(3 - 2.56 + 0.9 - 3.90625).
     const double d_pf = 9.6;
