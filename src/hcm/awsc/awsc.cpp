@@ -70,12 +70,20 @@ HeadwayInputs headway_inputs(const Awsc& a) {
 }
 
 // The occupancy of the first L lanes of one approach, grouped by how many of them hold a
-// vehicle: the total probability of the combinations with n occupied lanes, and how many of
-// those combinations are possible (probability above 0).
+// vehicle: the total probability of the combinations with n occupied lanes.
 struct Occupancy {
     std::array<double, 4> probability{};
-    std::array<double, 4> possible{};
 };
+
+// How many combinations of L lanes (2 or 3) have n of them occupied: the binomial coefficient.
+// Every combination counts, also one that cannot occur (probability 0), so that each case's
+// probability adjustment is applied in full.
+constexpr std::array<std::array<double, 4>, 4> COMBINATIONS = {{
+    {1.0, 0.0, 0.0, 0.0},
+    {1.0, 1.0, 0.0, 0.0},
+    {1.0, 2.0, 1.0, 0.0},
+    {1.0, 3.0, 3.0, 1.0},
+}};
 
 Occupancy occupancy(const std::vector<double>& utilisation, std::size_t considered) {
     std::array<double, 3> p{};
@@ -94,7 +102,6 @@ Occupancy occupancy(const std::vector<double>& utilisation, std::size_t consider
             }
         }
         out.probability[occupied] += probability;
-        if (probability > 0.0) out.possible[occupied] += 1.0;
     }
     return out;
 }
@@ -107,9 +114,10 @@ int conflict_case(std::size_t opposing, std::size_t left, std::size_t right) {
     return conflicting == 0 ? 2 : (conflicting == 1 ? 4 : 5);
 }
 
-// The departure headway of a lane of the subject approach is A + h_adj B: the sums over the
-// possible combinations of (P + AdjP) h_sat and of (P + AdjP). Combinations are taken in groups
-// of equal occupied-lane counts per approach, which share their case and h_sat.
+// The departure headway of a lane of the subject approach is A + h_adj B: the sums over all
+// combinations of (P + AdjP) h_sat and of (P + AdjP). Combinations are taken in groups of equal
+// occupied-lane counts per approach, which share their case and h_sat. Every combination carries
+// its case's AdjP, whether it can occur or not, so the adjustments add up to 0 and B to 1.
 struct HeadwaySums {
     double a = 0.0;
     double b = 0.0;
@@ -117,20 +125,20 @@ struct HeadwaySums {
 
 HeadwaySums headway_sums(GeometryGroup g, const Occupancy& opposing, const Occupancy& left, const Occupancy& right,
                          std::size_t considered) {
+    const std::array<double, 4>& n = COMBINATIONS[considered];
     std::array<double, CASES> prob{}, prob_h{}, count{}, count_h{};
     for (std::size_t no = 0; no <= considered; ++no) {
         for (std::size_t nl = 0; nl <= considered; ++nl) {
             for (std::size_t nr = 0; nr <= considered; ++nr) {
-                const double possible = opposing.possible[no] * left.possible[nl] * right.possible[nr];
-                if (possible == 0.0) continue;
+                const double combinations = n[no] * n[nl] * n[nr];
                 const double p = opposing.probability[no] * left.probability[nl] * right.probability[nr];
                 const int c = conflict_case(no, nl, nr);
                 const double h = saturation_headway(g, c, static_cast<int>(no + nl + nr));
                 const auto i = static_cast<std::size_t>(c - 1);
                 prob[i] += p;
                 prob_h[i] += p * h;
-                count[i] += possible;
-                count_h[i] += possible * h;
+                count[i] += combinations;
+                count_h[i] += combinations * h;
             }
         }
     }
