@@ -114,31 +114,55 @@ int conflict_case(std::size_t opposing, std::size_t left, std::size_t right) {
     return conflicting == 0 ? 2 : (conflicting == 1 ? 4 : 5);
 }
 
+// Over all combinations of each degree-of-conflict case, for a subject approach of group g with L
+// lanes considered per approach: how many there are (N1 to N5) and the sum of their saturation
+// headways. Every combination carries its case's probability adjustment, whether it can occur or
+// not, so these totals depend on g and L only.
+struct CaseTotals {
+    std::array<double, CASES> combinations{};
+    std::array<double, CASES> headway{};  // s
+};
+
+CaseTotals case_totals(GeometryGroup g, std::size_t considered) {
+    const std::array<double, 4>& n = COMBINATIONS[considered];
+    CaseTotals out;
+    for (std::size_t no = 0; no <= considered; ++no) {
+        for (std::size_t nl = 0; nl <= considered; ++nl) {
+            for (std::size_t nr = 0; nr <= considered; ++nr) {
+                const double combinations = n[no] * n[nl] * n[nr];
+                const int c = conflict_case(no, nl, nr);
+                const auto i = static_cast<std::size_t>(c - 1);
+                out.combinations[i] += combinations;
+                out.headway[i] += combinations * saturation_headway(g, c, static_cast<int>(no + nl + nr));
+            }
+        }
+    }
+    return out;
+}
+
 // The departure headway of a lane of the subject approach is A + h_adj B: the sums over all
 // combinations of (P + AdjP) h_sat and of (P + AdjP). Combinations are taken in groups of equal
-// occupied-lane counts per approach, which share their case and h_sat. Every combination carries
-// its case's AdjP, whether it can occur or not, so the adjustments add up to 0 and B to 1.
+// occupied-lane counts per approach, which share their case and h_sat; a group that cannot occur
+// adds no probability. The adjustments add up to 0 over all combinations, so B is 1.
 struct HeadwaySums {
     double a = 0.0;
     double b = 0.0;
 };
 
-HeadwaySums headway_sums(GeometryGroup g, const Occupancy& opposing, const Occupancy& left, const Occupancy& right,
-                         std::size_t considered) {
-    const std::array<double, 4>& n = COMBINATIONS[considered];
-    std::array<double, CASES> prob{}, prob_h{}, count{}, count_h{};
+HeadwaySums headway_sums(GeometryGroup g, const CaseTotals& totals, const Occupancy& opposing, const Occupancy& left,
+                         const Occupancy& right, std::size_t considered) {
+    std::array<double, CASES> prob{}, prob_h{};
     for (std::size_t no = 0; no <= considered; ++no) {
+        if (opposing.probability[no] == 0.0) continue;
         for (std::size_t nl = 0; nl <= considered; ++nl) {
+            if (left.probability[nl] == 0.0) continue;
             for (std::size_t nr = 0; nr <= considered; ++nr) {
-                const double combinations = n[no] * n[nl] * n[nr];
+                if (right.probability[nr] == 0.0) continue;
                 const double p = opposing.probability[no] * left.probability[nl] * right.probability[nr];
                 const int c = conflict_case(no, nl, nr);
-                const double h = saturation_headway(g, c, static_cast<int>(no + nl + nr));
                 const auto i = static_cast<std::size_t>(c - 1);
                 prob[i] += p;
-                prob_h[i] += p * h;
-                count[i] += combinations;
-                count_h[i] += combinations * h;
+                prob_h[i] += p * saturation_headway(g, c, static_cast<int>(no + nl + nr));
             }
         }
     }
@@ -156,8 +180,8 @@ HeadwaySums headway_sums(GeometryGroup g, const Occupancy& opposing, const Occup
     };
     HeadwaySums out;
     for (std::size_t i = 0; i < CASES; ++i) {
-        out.a += prob_h[i] + adjustment[i] * count_h[i];
-        out.b += prob[i] + adjustment[i] * count[i];
+        out.a += prob_h[i] + adjustment[i] * totals.headway[i];
+        out.b += prob[i] + adjustment[i] * totals.combinations[i];
     }
     return out;
 }
@@ -170,7 +194,9 @@ HeadwayOutputs solve_headways(const HeadwayInputs& in, double tolerance_s) {
 
     HeadwayOutputs out;
     std::array<std::vector<double>, 4> next, utilisation;
+    std::array<CaseTotals, 4> totals;
     for (std::size_t i = 0; i < 4; ++i) {
+        totals[i] = case_totals(in.group[i], considered);
         out.headway[i].assign(in.flow[i].size(), INITIAL_HEADWAY_S);
         next[i].resize(in.flow[i].size());
         utilisation[i].resize(in.flow[i].size());
@@ -187,7 +213,8 @@ HeadwayOutputs solve_headways(const HeadwayInputs& in, double tolerance_s) {
             if (in.flow[i].empty()) continue;
             const Roles& r = ROLES[i];
             const HeadwaySums sums =
-                headway_sums(in.group[i], occupied[r.opposing], occupied[r.left], occupied[r.right], considered);
+                headway_sums(in.group[i], totals[i], occupied[r.opposing], occupied[r.left], occupied[r.right],
+                             considered);
             for (std::size_t j = 0; j < in.flow[i].size(); ++j) {
                 next[i][j] = sums.a + in.adjustment[i][j] * sums.b;
                 largest_change = base::max2(largest_change, std::abs(next[i][j] - out.headway[i][j]));
