@@ -76,8 +76,6 @@ struct Occupancy {
 };
 
 // How many combinations of L lanes (2 or 3) have n of them occupied: the binomial coefficient.
-// Every combination counts, also one that cannot occur (probability 0), so that each case's
-// probability adjustment is applied in full.
 constexpr std::array<std::array<double, 4>, 4> COMBINATIONS = {{
     {1.0, 0.0, 0.0, 0.0},
     {1.0, 1.0, 0.0, 0.0},
@@ -143,7 +141,8 @@ CaseTotals case_totals(GeometryGroup g, std::size_t considered) {
 // The departure headway of a lane of the subject approach is A + h_adj B: the sums over all
 // combinations of (P + AdjP) h_sat and of (P + AdjP). Combinations are taken in groups of equal
 // occupied-lane counts per approach, which share their case and h_sat; a group that cannot occur
-// adds no probability. The adjustments add up to 0 over all combinations, so B is 1.
+// adds no probability. The adjustments add up to 0 over all combinations, so B is 1 up to
+// rounding.
 struct HeadwaySums {
     double a = 0.0;
     double b = 0.0;
