@@ -14,10 +14,14 @@ before it stored, so they must run in this order for every segment:
     4. estimate_average_speed         average speed (and the speed on each horizontal curve)
     5. estimate_percent_followers     percent followers
     6. determine_follower_density_pc_pz (types 0 and 1) or determine_follower_density_pl (type 2)
-    7. determine_segment_los
+    7. determine_adjustment_to_follower_density   follower density downstream of a passing lane
+                                   (on the passing lane itself it sets the effective length of its
+                                   downstream effect, which the segments after it read)
+    8. determine_segment_los
 
 and then, once for the facility, determine_facility_follower_density (which applies the
-downstream effect of a passing lane) and determine_facility_los.
+downstream effect of a passing lane) and determine_facility_los. Parameters, units and what each
+step stores: docs/class-reference.md, sections Segment, SubSegment and TwoLaneHighways.
 
 Run it with `PYTHONPATH=build python examples/two_lane_facility.py`.
 """
@@ -62,10 +66,13 @@ def analyse(title, segment_list):
             _, density = facility.determine_follower_density_pl(i)  # [FD, FD at mid-lane]
         else:
             density = facility.determine_follower_density_pc_pz(i)
-        los = facility.determine_segment_los(i, SPEED_LIMIT, int(capacity))  # step 7
+        adjusted = facility.determine_adjustment_to_follower_density(i)  # step 7: 0 when none applies
+        los = facility.determine_segment_los(i, SPEED_LIMIT, int(capacity))  # step 8
         kind = ("passing constrained", "passing zone", "passing lane")[seg.passing_type]
         print(f"  {i:>3}  {kind:<19} {vertical_class:>3}  {demand:>9.0f}  {capacity:>9.0f}  {ffs:>8.1f}  "
               f"{speed:>10.1f}  {followers:>11.1f}  {density:>9.1f}  {los:>3}")
+        if adjusted > 0.0 and seg.passing_type != 2:
+            print(f"       downstream of the passing lane: {adjusted:.1f} followers/mi/ln")
 
     # The steps stored their results in the facility's copies: the curve speeds, for instance.
     for j, sub in enumerate(facility.segments[1].subsegments):

@@ -1,42 +1,80 @@
 #!/usr/bin/env python3
-"""Writes docs/json-reference.md, the reference of every JSON document the module reads.
+"""Writes the references of the module's inputs (docs/json-reference.md, docs/class-reference.md).
 
-The key, type, required/default, null and word columns come from the readers' own record tables,
-written as JSON by the test-only program json_tables (built beside the tests); the unit and
-meaning columns, the document introductions and rules come from docs/reference/notes.toml, and the
-examples from docs/reference/examples/. Run after a change to a record table or to the notes:
+docs/json-reference.md describes every JSON document the module reads, docs/class-reference.md
+every class built from keyword arguments.
+
+Where each column comes from:
+- JSON documents: the key, type, required/default, null and word columns come from the readers'
+  own record tables, written as JSON by the test-only program json_tables (built beside the tests
+  and the module by `make build`); the unit and meaning columns, the document introductions and
+  rules come from docs/reference/notes.toml, and the examples from docs/reference/examples/.
+- Classes: the parameter names, their order and whether each is required, `=None` or has a
+  literal default come from the classes themselves (inspect.signature of the module built beside
+  json_tables, the text signature the bindings generate from their constructor declarations);
+  the type, the accepted words and what an omitted or None argument leaves in place (the value of
+  the field in a default-constructed record) come from json_tables' "classes" table, which names
+  the same record fields as the bindings; the units, meanings, what an absent value means, the
+  steps and the other members come from docs/reference/classes.toml; the method signatures again
+  from the module.
+
+Run after a change to a record table, a constructor, or the notes:
 
     python tools/json_reference.py [--tables build/json_tables] [--check]
 
---check compares instead of writing and exits 1 when the reference is out of date. The readers skip
-keys they do not know without a word; to find typos in a document of your own:
+--check compares instead of writing and exits 1 when a reference is out of date. The readers skip
+keys they do not know without a word; to find typos in a document of your own (this also needs
+the json_tables program, so build first):
 
     python tools/json_reference.py --unknown-keys Roundabouts my_roundabout.json
 """
 from __future__ import annotations
 
 import argparse
+import importlib
+import inspect
 import json
 import pathlib
 import subprocess
 import sys
+import textwrap
 import tomllib
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 REFERENCE = ROOT / "docs" / "json-reference.md"
 NOTES = ROOT / "docs" / "reference" / "notes.toml"
 EXAMPLES = ROOT / "docs" / "reference" / "examples"
+CLASS_REFERENCE = ROOT / "docs" / "class-reference.md"
+CLASS_NOTES = ROOT / "docs" / "reference" / "classes.toml"
+
+
+class ToolError(Exception):
+    """A problem the tool reports in one line, without a traceback."""
 
 
 def load_tables(program: pathlib.Path) -> dict:
-    """The tables as the readers declare them (the output of json_tables)."""
-    out = subprocess.run([str(program)], check=True, capture_output=True, text=True)
+    """The tables as the readers and the class declarations give them (the output of json_tables)."""
+    if not program.is_file():
+        raise ToolError(f"{program} not found: the record tables come from the json_tables program that "
+                        "`make build` builds beside the module (or give its path with --tables)")
+    out = subprocess.run([str(program)], capture_output=True, text=True)
+    if out.returncode != 0:
+        raise ToolError(f"{program} failed: {out.stderr.strip()}")
     return json.loads(out.stdout)
 
 
 def load_notes(path: pathlib.Path = NOTES) -> dict:
     with open(path, "rb") as f:
         return tomllib.load(f)
+
+
+def load_module(program: pathlib.Path):
+    """The marvane module built beside the json_tables program."""
+    sys.path.insert(0, str(program.resolve().parent))
+    try:
+        return importlib.import_module("marvane")
+    except ImportError as e:
+        raise ToolError(f"cannot import marvane beside {program}: {e}") from None
 
 
 def example_path(document: str, which: str) -> pathlib.Path:
@@ -227,8 +265,11 @@ Rules that hold for every document below (each table says where a record differs
   tables. A key given twice is an error ("duplicate field `k`").
 - **Unknown keys are skipped without a word**, so a misspelt key is silently unused: compare your keys
   with the tables, or let `python tools/json_reference.py --unknown-keys Roundabouts my.json` (with
-  the document's name) list every key of your file that its reader skips. The records marked
-  "Unknown keys: refused" reject them instead ("unknown field `k`, expected ...").
+  the document's name) list every key of your file that its reader skips. That command reads the
+  readers' tables from the `json_tables` program that `make build` builds beside the module in
+  `build/` (give another path with `--tables`), so it needs a build of the sources, not only an
+  installed module. The records marked "Unknown keys: refused" reject them instead ("unknown field
+  `k`, expected ...").
 - **Required keys** must be present ("missing field `k`", reported at the record's closing brace).
   A key with a default may be left out; the default column shows what the reader fills in.
 - **null** means absent for optional keys ("optional (null = absent)"). A required number refuses
@@ -243,9 +284,13 @@ Rules that hold for every document below (each table says where a record differs
   says; objects are clearer and are what the writer writes.
 - **Types are checked, ranges are not.** The readers accept any value of the right type: negative
   volumes, a zero cycle length or a peak hour factor above 1 are computed as given, and the results
-  follow the equations (possibly NaN or infinite, written null). The facility and reliability
-  analyses check the shape of their inputs when they run (list lengths against the number of
-  segments, periods or months, and the like) and raise ValueError naming the first problem.
+  follow the equations (possibly NaN or infinite, written null). Some analyses check the shape of
+  their inputs when they run and raise ValueError naming the first problem: each document's rules
+  list those checks (list lengths against the number of segments or months, an empty facility, and
+  the like). A list its rules do not name is not checked: the per-period lists of a freeway segment
+  (its ramp demands, `caf_schedule`, `saf_schedule` and `ramp_metering`) may be shorter than the
+  number of periods (the missing periods count no ramp demand, the segment's `caf` or `saf`, no
+  metering) or longer (the extra values are unused), without a word.
 - **Errors** name the problem and its place: "... at line 3 column 17" (column in bytes). A
   constructor raises ValueError with that message (behind the class's prefix, where it has one).
 - **Results** (marked **result.**) are written by `to_json()` after an analysis and read back by the
@@ -351,8 +396,211 @@ def unknown_keys(tables: dict, document: str, value) -> list[str]:
             if alt:
                 walk({"kind": "record", "name": alt["record"]}, {k: x for k, x in v.items() if k != t["tag"]}, path)
 
-    root = next(d["reads"] for d in tables["documents"] if d["name"] == document)
+    root = next((d["reads"] for d in tables["documents"] if d["name"] == document), None)
+    if root is None:
+        raise ToolError(f"unknown document {document!r}; the documents are "
+                        + ", ".join(d["name"] for d in tables["documents"]))
     walk(root, value, "")
+    return out
+
+
+# ---- The classes built from keyword arguments ----------------------------------------------------
+
+CLASS_RULES = """\
+Rules that hold for every class below:
+
+- **Arguments.** Every parameter may be given by position or by keyword, in the order of the
+  signature; keywords are clearer. A parameter shown `name=None` may be left out or given None:
+  both leave the default of the table in place (for some, "absent", which the table explains). A
+  parameter with a literal default (`has_centerline=False`) refuses None; a required one must be
+  given.
+- **Types are checked, ranges are not.** A float parameter takes any Python number; an int
+  parameter refuses a float (TypeError), and an `int >= 0` refuses a negative number
+  (OverflowError). The option words of a text parameter are checked when the object is built
+  (ValueError naming the parameter, after the text is normalised as the table says: usually
+  lower-cased). Nothing else is checked: a percentage given where a fraction is expected
+  (`heavy_vehicle_pct=5` for 5 %) is computed as 500 % without a word, and gives numbers far
+  outside any physical range. Mind the unit column.
+- **Steps.** Each step method computes one HCM step, stores its result on the object and returns
+  it; a step reads what the earlier steps stored (a step not yet run counts as 0 or the table's
+  fallback; no step checks that the earlier ones ran), so run them in the order listed, or call the
+  method that runs them all.
+- **Results** are read back through the properties (or getter methods) listed under each class,
+  None (or 0.0 where the table says so) until the step that computes them has run.
+"""
+
+
+def class_anchor(name: str) -> str:
+    return anchor("class", name)
+
+
+def python_literal(value) -> str:
+    """A value as Python source: 0.94, True, "walkway", [0.55, 0.2]."""
+    if isinstance(value, str):
+        return json.dumps(value)
+    if isinstance(value, list):
+        return "[" + ", ".join(python_literal(v) for v in value) + "]"
+    return repr(value)
+
+
+def keyword_classes(module) -> list[str]:
+    """The module's classes built from keyword arguments (every class not built from a JSON text)."""
+    out = []
+    for name in module.__all__:
+        obj = getattr(module, name)
+        if isinstance(obj, type) and str(inspect.signature(obj)) not in ("(json)", "(json=None)", "(config_json)"):
+            out.append(name)
+    return out
+
+
+def class_default_text(param: inspect.Parameter, declared: dict, absent: str = "") -> str:
+    """The default column: "required", a literal default, or what None leaves in place."""
+    if param.default is inspect.Parameter.empty:
+        return "required"
+    if param.default is not None:
+        return f"`{python_literal(param.default)}`; None refused"
+    if declared["default"] is not None:
+        return f"None: `{python_literal(declared['default'])}`"
+    text = "None: absent"
+    if "reads_as" in declared:
+        text += f", read as `{python_literal(declared['reads_as'])}`"
+    return text + ("; " + absent if absent else "")
+
+
+def member_kind(cls, name: str) -> str:
+    member = cls.__dict__[name]
+    if isinstance(member, property):
+        return "property" if member.fset is None else "property, settable"
+    return "method"
+
+
+def member_text(cls, name: str) -> str:
+    """A member as it is called: `name(args)` for a method, `name` for a property."""
+    member = cls.__dict__[name]
+    if isinstance(member, property):
+        return f"`{name}`"
+    params = list(inspect.signature(getattr(cls, name)).parameters)[1:]  # without self
+    return f"`{name}({', '.join(params)})`"
+
+
+def stale_class_notes(tables: dict, notes: dict, module) -> list[str]:
+    """Disagreements between the classes, json_tables' class table and the notes: every keyword class
+    has a table and notes, the table names the signature's parameters in order, every parameter has
+    a meaning (and, when its default is absent, what absent means), every public member is
+    documented and every documented one exists."""
+    out = []
+    declared = {c["name"]: c["parameters"] for c in tables["classes"]}
+    classes = keyword_classes(module)
+    out += [f"class {n}: not in json_tables' class table" for n in classes if n not in declared]
+    out += [f"class {n}: in json_tables' class table but not a keyword class of the module"
+            for n in declared if n not in classes]
+    class_notes = notes.get("classes", {})
+    out += [f"class {n}: no notes" for n in classes if n not in class_notes]
+    out += [f"class {n}: notes about a class the module lacks" for n in class_notes if n not in classes]
+    for name in classes:
+        if name not in declared or name not in class_notes:
+            continue
+        cls = getattr(module, name)
+        signature = list(inspect.signature(cls).parameters.values())
+        names = [p.name for p in signature]
+        table = [p["name"] for p in declared[name]]
+        if names != table:
+            out.append(f"{name}: the signature's parameters {names} differ from json_tables' {table}")
+            continue
+        cn = class_notes[name]
+        params = cn.get("parameters", {})
+        for p, d in zip(signature, declared[name]):
+            note = params.get(p.name, [])
+            if len(note) < 2 or not note[1]:
+                out.append(f"{name}.{p.name}: no meaning in the notes")
+            elif p.default is None and d["default"] is None and "reads_as" not in d and len(note) < 3:
+                out.append(f"{name}.{p.name}: absent by default, and the notes do not say what that means")
+        out += [f"{name}.{k}: notes about a parameter the class lacks" for k in params if k not in names]
+        public = [k for k in cls.__dict__ if not k.startswith("_")]
+        documented = [s[1] for s in cn.get("steps", [])] + list(cn.get("members", {}))
+        out += [f"{name}.{k}: member not documented in the notes" for k in public if k not in documented]
+        out += [f"{name}.{k}: notes about a member the class lacks" for k in documented if k not in public]
+    return out
+
+
+def class_section(name: str, cls, declared: list[dict], cn: dict) -> list[str]:
+    lines = [f'<a id="{class_anchor(name)}"></a>', f"### {name}", ""]
+    call = f"marvane.{name}{inspect.signature(cls)}"
+    wrapped = textwrap.wrap(call, width=100, subsequent_indent=" " * (len(name) + 9), break_on_hyphens=False)
+    lines += ["```python", *wrapped, "```", ""]
+    if cn.get("chapter"):
+        lines += [f"Method: {cn['chapter']}.", ""]
+    if cn.get("about"):
+        lines += [cn["about"].strip(), ""]
+    if cn.get("example"):
+        lines += ["```python", cn["example"].strip(), "```", ""]
+    params = cn.get("parameters", {})
+    lines += ["| parameter | type | unit | default | meaning |", "|---|---|---|---|---|"]
+    for p, d in zip(inspect.signature(cls).parameters.values(), declared):
+        note = params.get(p.name, ["", ""])
+        type_cell = d["type"]
+        if d.get("words"):
+            type_cell += ": " + ", ".join(f"`{w}`" for w in d["words"])
+        default = class_default_text(p, d, note[2] if len(note) > 2 else "")
+        lines.append("| " + " | ".join(cell(c) for c in (f"`{p.name}`", type_cell, note[0] or "–", default,
+                                                             note[1])) + " |")
+    lines.append("")
+    for rule in cn.get("rules", []):
+        lines.append("- " + rule.strip())
+    if cn.get("rules"):
+        lines.append("")
+    if cn.get("steps"):
+        lines += [cn.get("steps_intro", "The steps, in order:").strip(), "",
+                  "| step | method | stores and returns |", "|---|---|---|"]
+        for label, method, text in cn["steps"]:
+            lines.append("| " + " | ".join(cell(c) for c in (label, member_text(cls, method), text)) + " |")
+        lines.append("")
+    if cn.get("members"):
+        lines += ["Other members:" if cn.get("steps") else "Members:", "",
+                  "| member | kind | meaning |", "|---|---|---|"]
+        for member, text in cn["members"].items():
+            lines.append("| " + " | ".join(cell(c) for c in (member_text(cls, member), member_kind(cls, member),
+                                                                 text)) + " |")
+        lines.append("")
+    return lines
+
+
+def render_classes(tables: dict, notes: dict, module) -> str:
+    stale = stale_class_notes(tables, notes, module)
+    if stale:
+        raise ToolError("the class reference cannot be made: " + "; ".join(stale))
+    declared = {c["name"]: c["parameters"] for c in tables["classes"]}
+    classes = keyword_classes(module)
+    class_notes = notes["classes"]
+    lines = ["# Reference of the classes built from keyword arguments", "",
+             "<!-- Generated by tools/json_reference.py from the classes' signatures, the record fields their "
+             "parameters set and docs/reference/classes.toml: edit those, not this file. -->", "",
+             notes.get("intro", "").strip(), "", "## Contents", ""]
+    for name in classes:
+        chapter = class_notes[name].get("chapter", "")
+        lines.append(f"- [{name}](#{class_anchor(name)})" + (f", {chapter}" if chapter else ""))
+    lines += ["- [Rules for every class](#class-rules)", "", '<a id="class-rules"></a>',
+              "## Rules for every class", "", CLASS_RULES, "## Classes", ""]
+    for name in classes:
+        lines += class_section(name, getattr(module, name), declared[name], class_notes[name])
+    return "\n".join(lines).rstrip() + "\n"
+
+
+def parse_class_reference(text: str) -> dict[str, dict[str, str]]:
+    """The parameter and default columns of each class's parameter table of a written class reference."""
+    out: dict[str, dict[str, str]] = {}
+    current = None
+    in_parameters = False
+    for line in text.splitlines():
+        if line.startswith("### "):
+            current = out.setdefault(line[4:], {})
+        elif line.startswith("| parameter |"):
+            in_parameters = True
+        elif not line.startswith("|"):
+            in_parameters = False
+        elif in_parameters and current is not None and line.startswith("| `"):
+            cells = [c.strip() for c in line.strip("|").split(" | ")]
+            current[cells[0].strip("`")] = cells[3]
     return out
 
 
@@ -360,38 +608,68 @@ def default_program() -> pathlib.Path:
     return ROOT / "build" / "json_tables"
 
 
-def main() -> int:
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--tables", type=pathlib.Path, default=default_program(),
-                        help="the json_tables program (default: build/json_tables)")
-    parser.add_argument("--check", action="store_true", help="compare instead of writing")
-    parser.add_argument("--unknown-keys", nargs=2, metavar=("DOCUMENT", "FILE"),
-                        help="list the keys of FILE that the reader of DOCUMENT (e.g. Roundabouts) skips")
-    args = parser.parse_args()
+def list_unknown_keys(tables: dict, document: str, path: pathlib.Path) -> int:
+    try:
+        value = json.loads(path.read_text())
+    except OSError as e:
+        raise ToolError(f"{path}: {e.strerror}") from None
+    except json.JSONDecodeError as e:
+        raise ToolError(f"{path}: not JSON: {e}") from None
+    skipped = unknown_keys(tables, document, value)
+    for key in skipped:
+        print(f"{path}: {key}: no reader of {document} takes this key")
+    return 1 if skipped else 0
+
+
+def write_or_check(path: pathlib.Path, text: str, check: bool) -> bool:
+    """Writes the reference, or with `check` says whether it is up to date."""
+    if check:
+        if path.read_text() != text:
+            print(f"{path} is out of date: run tools/json_reference.py", file=sys.stderr)
+            return False
+        return True
+    path.write_text(text)
+    return True
+
+
+def run(args) -> int:
     tables = load_tables(args.tables)
     if args.unknown_keys:
         document, path = args.unknown_keys
-        skipped = unknown_keys(tables, document, json.loads(pathlib.Path(path).read_text()))
-        for key in skipped:
-            print(f"{path}: {key}: no reader of {document} takes this key")
-        return 1 if skipped else 0
+        return list_unknown_keys(tables, document, pathlib.Path(path))
     notes = load_notes()
     stale = stale_notes(tables, notes)
     if stale:
         print("notes about keys no reader declares: " + ", ".join(stale), file=sys.stderr)
         return 1
-    text = render(tables, notes)
+    class_notes = load_notes(CLASS_NOTES)
+    module = load_module(args.tables)
+    documents_ok = write_or_check(REFERENCE, render(tables, notes), args.check)
+    classes_ok = write_or_check(CLASS_REFERENCE, render_classes(tables, class_notes, module), args.check)
     if args.check:
-        if REFERENCE.read_text() != text:
-            print(f"{REFERENCE} is out of date: run tools/json_reference.py", file=sys.stderr)
-            return 1
-        return 0
-    REFERENCE.write_text(text)
+        return 0 if documents_ok and classes_ok else 1
     missing = sum(1 for n, r in tables["records"].items() for f in r["fields"]
                   if not notes.get("records", {}).get(n, {}).get("keys", {}).get(f["key"], ["", ""])[1])
     print(f"wrote {REFERENCE.relative_to(ROOT)} ({len(tables['documents'])} documents, "
-          f"{len(tables['records'])} records, {missing} keys without a meaning)")
+          f"{len(tables['records'])} records, {missing} keys without a meaning) and "
+          f"{CLASS_REFERENCE.relative_to(ROOT)} ({len(tables['classes'])} classes)")
     return 0
+
+
+def main() -> int:
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--tables", type=pathlib.Path, default=default_program(),
+                        help="the json_tables program, built by `make build` (default: build/json_tables)")
+    parser.add_argument("--check", action="store_true", help="compare instead of writing")
+    parser.add_argument("--unknown-keys", nargs=2, metavar=("DOCUMENT", "FILE"),
+                        help="list the keys of FILE that the reader of DOCUMENT (e.g. Roundabouts) skips; "
+                             "needs the json_tables program")
+    args = parser.parse_args()
+    try:
+        return run(args)
+    except ToolError as e:
+        print(f"{pathlib.Path(sys.argv[0]).name}: {e}", file=sys.stderr)
+        return 2
 
 
 if __name__ == "__main__":

@@ -130,8 +130,10 @@ void register_(py::module_& m) {
     add_function(m, "facility_pedestrian_or_bicycle_los_score",
                  "Facility pedestrian or bicycle LOS score (HCM Equations 16-7 and 16-10): the\n"
                  "travel-time-weighted generalized mean of the segment scores. `segments` is a\n"
-                 "sequence of (length_ft, segment_travel_speed, segment_los_score) tuples; entries\n"
-                 "without a positive length and speed carry no weight, and none gives 0.0.",
+                 "sequence of (length_ft, segment_travel_speed, segment_los_score) tuples, the speed\n"
+                 "that of the mode on the segment in mi/h, or in any one unit for every entry (only\n"
+                 "the travel times L/S weigh the scores); entries without a positive length and speed\n"
+                 "carry no weight, and none gives 0.0.",
                  params(req<std::vector<ModeEntry>>("segments")), pedestrian_or_bicycle_score);
     add_function(m, "facility_transit_los_score_py",
                  "Facility transit LOS score (HCM Equation 16-13): the length-weighted mean of the\n"

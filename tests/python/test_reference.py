@@ -1,13 +1,18 @@
-"""The JSON reference (docs/json-reference.md) against the readers: every key a reader accepts is
-listed and nothing else, the documented defaults are what the readers fill in, the reference is
-what the generator makes of the record tables and notes, and every example document reads with
-its class or function and analyses."""
+"""The references against the code. The JSON reference (docs/json-reference.md) against the
+readers: every key a reader accepts is listed and nothing else, the documented defaults are what
+the readers fill in, the reference is what the generator makes of the record tables and notes, and
+every example document reads with its class or function and analyses. The class reference
+(docs/class-reference.md) against the classes built from keyword arguments: every parameter of
+every such class is listed in signature order with the default its signature and record give, and
+every example runs."""
 import importlib.util
 import inspect
 import json
 import math
 import pathlib
 import re
+import subprocess
+import sys
 
 import pytest
 
@@ -28,6 +33,11 @@ def tables():
 @pytest.fixture(scope="module")
 def notes():
     return ref.load_notes()
+
+
+@pytest.fixture(scope="module")
+def class_notes():
+    return ref.load_notes(ref.CLASS_NOTES)
 
 
 def test_reference_and_readers_agree_on_keys_and_defaults(tables):
@@ -58,8 +68,13 @@ def test_every_document_of_the_module_has_a_section(tables):
         assert f"docs/json-reference.md, section {cls}." in new.__doc__
     text = ref.REFERENCE.read_text()
     assert all(f'<a id="{ref.anchor("document", n)}"></a>' in text for n in names)
-    readme_links = re.findall(r"docs/json-reference\.md#([\w-]+)", (ROOT / "README.md").read_text())
+    readme = (ROOT / "README.md").read_text()
+    readme_links = re.findall(r"docs/json-reference\.md#([\w-]+)", readme)
     assert readme_links and all(f'<a id="{a}"></a>' in text for a in readme_links)
+    # The README names every class built from keyword arguments with a link to its section.
+    class_links = re.findall(r"\[`(\w+)`\]\(docs/class-reference\.md#([\w-]+)\)", readme)
+    assert sorted(name for name, _ in class_links) == sorted(ref.keyword_classes(marvane))
+    assert all(a == ref.class_anchor(name) for name, a in class_links)
     # Every class built from JSON text and every module function taking one is a document.
     taking_json = {n for n in marvane.__all__
                    if getattr(getattr(marvane, n), "__text_signature__", None) in ("(json)", "(json=None)", "(config_json)")}
@@ -189,3 +204,75 @@ def test_unknown_keys_are_found_at_every_level(tables):
     assert ref.unknown_keys(tables, "SignalizedIntersection", document) == [
         "approaches[1].through_phase.max_green", "cycle_lenght_s"]
     assert ref.unknown_keys(tables, "AlternativeIntersection", alternative) == ["movements[1].junctions[2].storage"]
+
+
+# ---- The classes built from keyword arguments ----------------------------------------------------
+
+def test_class_reference_lists_every_parameter_with_its_default(tables):
+    """Every parameter of every keyword class, in signature order, with the default its signature
+    and its record field give: a parameter added, renamed or given another default fails here."""
+    documented = ref.parse_class_reference(ref.CLASS_REFERENCE.read_text())
+    declared = {c["name"]: c["parameters"] for c in tables["classes"]}
+    classes = ref.keyword_classes(marvane)
+    assert len(classes) == 11 and sorted(declared) == sorted(classes)
+    differing = []
+    for name in classes:
+        signature = list(inspect.signature(getattr(marvane, name)).parameters.values())
+        assert [p.name for p in signature] == [d["name"] for d in declared[name]], \
+            f"{name}: the signature and json_tables' class table name other parameters"
+        assert list(documented.get(name, {})) == [p.name for p in signature], \
+            f"{name}: the documented parameters are not the signature's"
+        for p, d in zip(signature, declared[name]):
+            expected = ref.class_default_text(p, d)
+            if not documented[name][p.name].startswith(expected):
+                differing.append(f"{name}.{p.name}: documented {documented[name][p.name]!r}, declared {expected!r}")
+    assert not differing, "documented defaults that differ from the declarations: " + "; ".join(differing)
+
+
+def test_class_reference_is_generated_from_the_classes_and_notes(tables, class_notes):
+    assert not ref.stale_class_notes(tables, class_notes, marvane)
+    assert ref.CLASS_REFERENCE.read_text() == ref.render_classes(tables, class_notes, marvane), \
+        "docs/class-reference.md is out of date: run tools/json_reference.py"
+
+
+def test_declared_defaults_are_what_a_new_object_holds(tables):
+    """The record defaults json_tables declares are what the classes hold, where they read back: the
+    properties of the objects built with the required arguments alone."""
+    required = {"Segment": (0, 1.0, 0.0, 50.0), "TwoLaneHighways": ([],),
+                "BicycleLOS": (12.0, 6.0, 50.0, 1, 4.0, 300.0, 0.9, 0.05, 0.0),
+                "ExclusivePedestrianFacility": (10.0,), "OffStreetBicycleFacility": (10.0, 1.0)}
+    compared = 0
+    for c in tables["classes"]:
+        obj = getattr(marvane, c["name"])(*required.get(c["name"], ()))
+        signature = inspect.signature(type(obj)).parameters
+        for d in c["parameters"]:
+            attribute = getattr(type(obj), d["name"], None)
+            if signature[d["name"]].default is not None or not isinstance(attribute, property):
+                continue
+            held = getattr(obj, d["name"])
+            expected = d.get("reads_as", d["default"])
+            if expected is not None and not isinstance(held, list):
+                assert held == expected, f"{c['name']}.{d['name']}"
+                compared += 1
+    assert compared >= 8
+
+
+@pytest.mark.parametrize("name", sorted(n for n, c in ref.load_notes(ref.CLASS_NOTES)["classes"].items()
+                                        if "example" in c))
+def test_class_example_runs(class_notes, name):
+    namespace = {"marvane": marvane, "print": lambda *args: None}
+    exec(class_notes["classes"][name]["example"], namespace)
+    assert namespace["los"] in tuple("ABCDEF")
+
+
+def test_tool_answers_in_one_line_without_the_tables_or_for_an_unknown_document(tmp_path):
+    document = tmp_path / "doc.json"
+    document.write_text("{}")
+    tool = [sys.executable, str(ROOT / "tools" / "json_reference.py")]
+    program = pathlib.Path(marvane.__file__).resolve().parent / "json_tables"
+    for args, message in ((["--tables", str(tmp_path / "json_tables"), "--unknown-keys", "Twsc", str(document)],
+                           "json_tables not found"),
+                          (["--tables", str(program), "--unknown-keys", "Roundabout", str(document)],
+                           "unknown document 'Roundabout'")):
+        out = subprocess.run(tool + args, capture_output=True, text=True)
+        assert out.returncode == 2 and message in out.stderr and len(out.stderr.strip().splitlines()) == 1
