@@ -108,8 +108,14 @@ def send_sigint_after(delay):
                             text=True)
 
 
-def sent_at(sender):
-    """When the helper sent its signal (None when it had not, and now never will)."""
+def sent_at(sender, interrupted=False):
+    """When the helper sent its signal (None when it had not, and now never will). Once the call was
+    interrupted the helper has sent it and is printing when: wait for it rather than race it."""
+    if interrupted:
+        try:
+            sender.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            pass
     if sender.poll() is None:
         sender.kill()
     out, _ = sender.communicate()
@@ -121,12 +127,13 @@ def test_ctrl_c_ends_a_long_call_and_leaves_the_object_as_it_was(build, call, st
     obj = build()
     before = state(obj)
     sender = send_sigint_after(0.3)
+    arrived = None
     try:
         with pytest.raises(KeyboardInterrupt):
             call(obj)
         arrived = time.monotonic()
     finally:
-        sent = sent_at(sender)
+        sent = sent_at(sender, interrupted=arrived is not None)
     assert sent is not None, "the call ended before the signal was sent"
     assert arrived - sent < 0.5
     assert state(obj) == before
