@@ -292,10 +292,10 @@ PassingLaneEffect passing_lane_effect(const std::vector<Segment>& segments, std:
             ex::PF_IMPROVEMENT_PER_LN_LENGTH * std::log(max2(ex::PF_IMPROVEMENT_MIN_LENGTH, l_pl))};
 }
 
-// Percent-followers improvement k_PF of passing lane k (not the first segment) for the demand
-// entering it.
+// Percent-followers improvement k_PF of passing lane k for the demand entering it (the lane's own
+// demand when it is the first segment).
 double lane_pf_improvement(const std::vector<Segment>& segments, std::size_t k, const PassingLaneEffect& e) {
-    const double v_prev = segments[k - 1].flow_rate.value_or(0.0);
+    const double v_prev = segments[k > 0 ? k - 1 : k].flow_rate.value_or(0.0);
     return ex::PF_IMPROVEMENT_CONST + e.a + e.t - ex::PF_IMPROVEMENT_PER_FLOW * v_prev;
 }
 
@@ -310,10 +310,15 @@ double effective_length(double k_pf) {
         1);
 }
 
-// Step 7 on passing lane k (not the first segment): the follower density entering it, improved over
-// its effective length, which it stores in `l_de` for the segments after it.
+// Step 7 on passing lane k: the follower density entering it, improved over its effective length,
+// which it stores in `l_de` for the segments after it. The first segment has no entering
+// followers: it stores its effective length and its adjustment is 0.
 double passing_lane_adjustment(const std::vector<Segment>& segments, std::optional<double>& l_de, std::size_t k) {
     const PassingLaneEffect e = passing_lane_effect(segments, k);
+    if (k == 0) {
+        l_de = effective_length(lane_pf_improvement(segments, k, e));
+        return 0.0;
+    }
     const double speed = segments[k].avg_speed.value_or(0.0);
     const double v_prev = segments[k - 1].flow_rate.value_or(0.0);
     const double k_pf = lane_pf_improvement(segments, k, e);
@@ -368,14 +373,13 @@ double distance_from_passing_lane(const std::vector<Segment>& segments, std::siz
 }
 
 // Step 7 for segment `seg_num`, not a passing lane, as the facility step adjusts it, whatever ran
-// before: with the `l_de` its nearest upstream passing lane sets from its own inputs, or with the
-// stored `l_de` (0 when absent) when that lane is the first segment, which sets none.
+// before: with the `l_de` its nearest upstream passing lane sets from its own inputs.
 double adjustment_from_record(const std::vector<Segment>& segments, std::optional<double> l_de,
                               std::size_t seg_num) {
     if (seg_num == 0) return 0.0;
     const std::optional<std::size_t> k = nearest_upstream_passing_lane(segments, seg_num);
     if (!k) return 0.0;
-    if (*k > 0) l_de = effective_length(lane_pf_improvement(segments, *k, passing_lane_effect(segments, *k)));
+    l_de = effective_length(lane_pf_improvement(segments, *k, passing_lane_effect(segments, *k)));
     return downstream_adjustment(segments, l_de, seg_num, *k, distance_from_passing_lane(segments, *k, seg_num));
 }
 
@@ -575,7 +579,6 @@ PassingLaneFollowerDensity TwoLaneHighways::determine_follower_density_pl(std::s
 
 double TwoLaneHighways::determine_adjustment_to_follower_density(std::size_t seg_num) {
     segment_at(segments, seg_num);
-    if (seg_num == 0) return 0.0;
     const std::optional<std::size_t> k = nearest_upstream_passing_lane(segments, seg_num);
     if (!k) return 0.0;  // upstream of every passing lane
     return adjustment(segments, l_de, seg_num, *k, distance_from_passing_lane(segments, *k, seg_num));
@@ -600,7 +603,7 @@ double TwoLaneHighways::determine_facility_follower_density() {
         }
         if (k) x += s.length;
         // A passing lane sets l_de here, before the segments after it are adjusted.
-        const double adjusted = (i == 0 || !k) ? 0.0 : adjustment(segments, l_de, i, *k, x);
+        const double adjusted = !k ? 0.0 : adjustment(segments, l_de, i, *k, x);
         by_length.add(graded_follower_density(s, adjusted), s.length);
     }
     return by_length.mean_or(0.0);

@@ -474,21 +474,32 @@ TEST(TwoLaneAdjustment, SecondPassingLaneLeavesTheSegmentsBeforeItAlone) {
 }
 
 // The only passing lane is the first segment: there is no upstream percent followers, which
-// counts as 0 (a = 0) instead of failing.
+// counts as 0 (a = 0), and its own demand is the demand entering it. It sets its effective length
+// from those inputs, so the segments after it are adjusted whatever ran before.
 TEST(TwoLaneAdjustment, PassingLaneFirstHasNoUpstreamFollowers) {
     TwoLaneHighways f = passing_lane_facility();
     f.segments.erase(f.segments.begin());
-    EXPECT_EQ(f.determine_adjustment_to_follower_density(1), 0.0);  // l_de absent: no effect
-    EXPECT_NO_THROW(f.determine_facility_follower_density());
-    EXPECT_EQ(f.determine_segment_los(1, 55.0, 1700), LevelOfService::D);  // its own FD, 8.4
-    f.l_de = 5.0;
-    EXPECT_EQ(f.determine_segment_los(1, 55.0, 1700), LevelOfService::C);  // adjusted, 7.57
+    f.l_de = 0.5;  // replaced by the lane's own effective length
+    EXPECT_EQ(f.determine_segment_los(1, 55.0, 1700), LevelOfService::C);  // adjusted 7.57, not its own 8.4
+    EXPECT_EQ(f.determine_adjustment_to_follower_density(0), 0.0);
+    // k_PF = 27 + 3.5 ln 1.2 - 0.01 x 820; L_de = exp((32 - k_PF - 27) / -8.75) = 5.21, to 0.1 mi.
+    EXPECT_EQ(f.l_de, 5.2);
     // x = 3.2 mi, a = 0: improvements r1(27 - 8.75 ln 3.2 + 3.5 ln 1.2 - 7.8125) and
     // r1(3 - 2.56 + 0.9 - 3.90625).
     const double d_pf = 9.6;
     const double d_s = 0.0;
     EXPECT_NEAR(f.determine_adjustment_to_follower_density(1),
                 0.55 * (1.0 - d_pf / 100.0) * 781.0 / (51.3 * (1.0 + d_s / 100.0)), 1e-12);
+
+    // A second passing lane downstream stores another l_de; the facility value and the grades of
+    // the segments after the first lane do not depend on which lane stored it last.
+    TwoLaneHighways g = f;
+    g.segments.push_back(f.segments[0]);
+    g.segments.push_back(f.segments[1]);
+    const LevelOfService before = g.determine_segment_los(1, 55.0, 1700);
+    const double first = g.determine_facility_follower_density();
+    EXPECT_EQ(g.determine_facility_follower_density(), first);
+    EXPECT_EQ(g.determine_segment_los(1, 55.0, 1700), before);
 }
 
 // ---- level of service ----
