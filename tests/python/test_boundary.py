@@ -190,11 +190,9 @@ def test_an_object_whose_class_now_derives_from_another_class_reaches_none_of_it
 
     obj = Sub(3.0)
     Sub.__bases__ = (t.Counter,)  # accepted: one instance layout for every class
-    uses = [obj.total, lambda: obj.add(1.0), lambda: obj.doubled, lambda: setattr(obj, "label", "x"),
-            lambda: repr(obj), lambda: t.Counter.total(obj)]
-    for use in uses:
-        with pytest.raises(TypeError, match="holds the record of another class"):
-            use()
+    with pytest.raises(TypeError, match="^descriptor 'add' for 'marvane_boundary_test.Counter' objects doesn't "
+                                        "apply to a 'Sub' object: it holds the record of another class"):
+        obj.add(1.0)
     with pytest.raises(TypeError, match="^argument 'counter': 'Sub' object cannot be converted to 'Counter'$"):
         call(counter=obj)
     with pytest.raises(TypeError, match="^descriptor 'total' for 'marvane_boundary_test.Counter' objects "
