@@ -184,6 +184,24 @@ def test_class_assignment_between_subclasses_of_one_class_keeps_working():
         obj.__class__ = t.Counter
 
 
+def test_an_object_whose_class_now_derives_from_another_class_reaches_none_of_its_code():
+    class Sub(t.Walkway):
+        pass
+
+    obj = Sub(3.0)
+    Sub.__bases__ = (t.Counter,)  # accepted: one instance layout for every class
+    with pytest.raises(TypeError, match="^descriptor 'add' for 'marvane_boundary_test.Counter' objects doesn't "
+                                        "apply to a 'Sub' object: it holds the record of another class"):
+        obj.add(1.0)
+    with pytest.raises(TypeError, match="^argument 'counter': 'Sub' object cannot be converted to 'Counter'$"):
+        call(counter=obj)
+    with pytest.raises(TypeError, match="^descriptor 'total' for 'marvane_boundary_test.Counter' objects "
+                                        "doesn't apply to a 'int' object$"):
+        t.Counter.total(5)
+    Sub.__bases__ = (t.Walkway,)
+    assert (obj.width, obj.effective_width) == (3.0, 3.0)
+
+
 def test_running_out_of_memory_raises_memory_error():
     c = t.Counter(2.0)
     with pytest.raises(MemoryError):

@@ -2,6 +2,7 @@
 is a MemoryError, error messages arrive whole, and no JSON document may start with a byte-order
 mark."""
 import json
+import pathlib
 import subprocess
 import sys
 import textwrap
@@ -46,8 +47,12 @@ ARGUMENTS = {
 }
 
 
+def arguments(cls):
+    return ARGUMENTS.get(cls.__name__, tuple)()
+
+
 def make(cls):
-    return cls(*ARGUMENTS.get(cls.__name__, tuple)())
+    return cls(*arguments(cls))
 
 
 # ---- no object changes class ----------------------------------------------------------------------
@@ -67,6 +72,94 @@ def test_class_assignment_to_another_class_is_refused(cls):
         obj.__class__ = cls  # back before the object is read or freed as the other class's
         pytest.fail(f"{cls.__name__} instance accepted __class__ = {other.__name__}")
     assert repr(obj) == before
+
+
+# A Python subclass is a mutable class: its bases may change to another class of the module (every
+# class has the same instance layout, so the interpreter accepts it). Its objects then claim the
+# other class; every call into C++ must refuse them rather than run on their record.
+REFUSED = "holds the record of another class"
+
+
+def uses(cls):
+    """Every way an object reaches the C++ code of `cls`: (label, call) pairs."""
+    found = [(slot, lambda o, slot=slot: getattr(o, slot)(*([o] if slot == "__eq__" else [])))
+             for slot in ("__repr__", "__str__", "__eq__") if slot in vars(cls)]
+    for name, member in vars(cls).items():
+        if isinstance(member, property):
+            found.append((name, lambda o, name=name: getattr(o, name)))
+            if member.fset is not None:
+                found.append((name + " =", lambda o, name=name: setattr(o, name, 1.0)))
+        elif not name.startswith("_") and callable(member) and not isinstance(member, staticmethod):
+            found.append((name + "()", lambda o, name=name: getattr(o, name)()))
+    return found
+
+
+def outcome(call):
+    try:
+        call()
+    except TypeError as e:
+        return "refused" if REFUSED in str(e) else "TypeError: " + str(e)
+    except Exception as e:
+        return type(e).__name__
+    return "ran"
+
+
+def bases_change_faults(name):
+    """Changes the bases of subclasses of marvane.<name> to every other class; returns the faults."""
+    cls = getattr(marvane, name)
+    faults = []
+    for other in CLASSES:
+        if other is cls:
+            continue
+
+        class Sub(cls):
+            pass
+
+        class Fresh(cls):
+            pass
+
+        obj = Sub(*arguments(cls))
+        before = repr(obj)
+        Sub.__bases__ = (other,)
+        assert isinstance(obj, other)
+        faults += [f"{other.__name__}.{label}: {result}" for label, use in uses(other)
+                   if (result := outcome(lambda: use(obj))) != "refused"]
+        # Its instances are made and freed as the first class's: a new one would be the other's.
+        if "its bases changed after its first instance was made" not in outcome(lambda: Sub(*arguments(other))):
+            faults.append(f"{other.__name__}: new instance made")
+        Sub.__bases__ = (cls,)
+        if repr(obj) != before:
+            faults.append(f"{other.__name__}: object changed")
+        # Bases changed before the first instance: a plain subclass of the other class.
+        Fresh.__bases__ = (other,)
+        fresh = Fresh(*arguments(other))
+        faults += [f"{other.__name__}.{label} refused on a fresh subclass" for label, use in uses(other)
+                   if outcome(lambda: use(fresh)) == "refused"]
+    return faults
+
+
+@pytest.mark.parametrize("cls", CLASSES, ids=lambda c: c.__name__)
+def test_an_object_whose_class_bases_changed_reaches_no_other_class_code(cls):
+    # In a child process: before the refusal, the other class's code crashed the interpreter.
+    code = (f"import sys; sys.path.insert(0, {str(pathlib.Path(__file__).parent)!r}); "
+            f"import test_boundary_robustness as t; print(t.bases_change_faults({cls.__name__!r}))")
+    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=300)
+    assert done.returncode == 0, done.stderr[-2000:]
+    assert done.stdout == "[]\n"
+
+
+def test_an_operand_whose_class_bases_changed_is_refused():
+    class AsSegment(marvane.SubSegment):
+        pass
+
+    class AsSubSegment(marvane.Segment):
+        pass
+
+    sub_segment, segment = AsSegment(), AsSubSegment(*arguments(marvane.Segment))
+    AsSegment.__bases__, AsSubSegment.__bases__ = (marvane.Segment,), (marvane.SubSegment,)
+    with pytest.raises(TypeError, match="^argument 'segments': 'AsSegment' object cannot be converted to 'Segment'$"):
+        marvane.TwoLaneHighways([sub_segment])
+    assert marvane.SubSegment().__eq__(segment) is NotImplemented
 
 
 # ---- memory exhaustion --------------------------------------------------------------------------

@@ -209,6 +209,8 @@ def test_pedestrian_crossing():
         analyze_twsc_pedestrian("x")
     with pytest.raises(ValueError, match="^too many yielding events: "):
         analyze_twsc_pedestrian('{"stages": [[240, 1600]]}')
+    with pytest.raises(ValueError, match="^too many yielding events over the crossing's stages: 195094 by stage 2$"):
+        analyze_twsc_pedestrian(json.dumps({"stages": [[86, 1500]] * 10_000}))
     with pytest.raises(TypeError, match="argument 'config_json'"):
         analyze_twsc_pedestrian(None)
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "base/cancel.hpp"
 #include "base/numeric.hpp"
 #include "base/units.hpp"
 #include "hcm/common/error.hpp"
@@ -59,11 +60,16 @@ double yield_per_event(std::uint32_t lanes, double p_b, double p_d, double m_y) 
     return sum / p_d;
 }
 
-}  // namespace
+// N, the lanes crossed in the stage (0 counts as 1).
+std::uint32_t lanes_crossed(const PedestrianCrossingStage& stage) {
+    return std::max<std::uint32_t>(stage.through_lanes, 1);
+}
 
-PedestrianStageResult analyze_stage(const PedestrianCrossing& crossing, const PedestrianCrossingStage& stage) {
+// The gap-acceptance part of a stage: critical headway, platooning, blocked-lane and
+// delayed-crossing probabilities, gap delays and the number of potential yielding events n_y.
+PedestrianStageResult gap_acceptance(const PedestrianCrossing& crossing, const PedestrianCrossingStage& stage) {
     PedestrianStageResult r;
-    const std::uint32_t lanes = std::max<std::uint32_t>(stage.through_lanes, 1);
+    const std::uint32_t lanes = lanes_crossed(stage);
     const double n = static_cast<double>(lanes);
     const double s_p = crossing.walk_speed_fps;
     const double t_s = crossing.startup_clearance_s;
@@ -86,7 +92,6 @@ PedestrianStageResult analyze_stage(const PedestrianCrossing& crossing, const Pe
     r.prob_delayed_crossing = 1.0 - std::pow(1.0 - r.prob_blocked_lane, n);
     r.gap_delay = (std::exp(v * t_cg) - v * t_cg - 1.0) / v;
     r.gap_delay_when_delayed = r.prob_delayed_crossing > 0.0 ? r.gap_delay / r.prob_delayed_crossing : 0.0;
-    const double p_d = r.prob_delayed_crossing;
 
     const double e = std::exp(-v * t_cg);
     if (std::abs(1.0 - e) > HEADWAY_EPSILON) {
@@ -94,10 +99,19 @@ PedestrianStageResult analyze_stage(const PedestrianCrossing& crossing, const Pe
         if (r.average_short_headway > 0.0)
             r.yield_events = base::to_unsigned_sat<std::uint32_t>(std::floor(r.gap_delay_when_delayed / r.average_short_headway));
     }
-    if (r.yield_events > MAX_YIELD_EVENTS) throw Error("too many yielding events: " + std::to_string(r.yield_events));
+    return r;
+}
 
+void check_stage_yield_events(std::uint32_t yield_events) {
+    if (yield_events > MAX_YIELD_EVENTS) throw Error("too many yielding events: " + std::to_string(yield_events));
+}
+
+// The motorist-yielding part of a stage: P(Y_i) of each of its n_y events and the stage delay d_p.
+void yielding_delay(const PedestrianCrossing& crossing, const PedestrianCrossingStage& stage,
+                    PedestrianStageResult& r) {
+    const double p_d = r.prob_delayed_crossing;
     const double m_y = std::clamp(crossing.motorist_yield_rate, 0.0, MAX_YIELD_RATE);
-    const double y = yield_per_event(lanes, r.prob_blocked_lane, p_d, m_y);
+    const double y = yield_per_event(lanes_crossed(stage), r.prob_blocked_lane, p_d, m_y);
     r.prob_yield.reserve(r.yield_events + 1u);
     r.prob_yield.push_back(0.0);
     double yielded = 0.0;  // sum of the earlier P(Y_j)
@@ -109,15 +123,34 @@ PedestrianStageResult analyze_stage(const PedestrianCrossing& crossing, const Pe
         waiting += r.average_short_headway * (static_cast<double>(i) - 0.5) * p;
     }
     r.delay = r.gap_delay_when_delayed * (p_d - yielded) + waiting;
+}
+
+}  // namespace
+
+PedestrianStageResult analyze_stage(const PedestrianCrossing& crossing, const PedestrianCrossingStage& stage) {
+    PedestrianStageResult r = gap_acceptance(crossing, stage);
+    check_stage_yield_events(r.yield_events);
+    yielding_delay(crossing, stage, r);
     return r;
 }
 
 PedestrianCrossingAnalysis analyze(const PedestrianCrossing& crossing) {
     PedestrianCrossingAnalysis out;
     out.stages.reserve(crossing.stages.size());
+    // Each stage's events are counted before its probabilities are listed, so that a crossing
+    // over the bound is refused having listed at most MAX_YIELD_EVENTS of them.
+    std::uint64_t yield_events = 0;
     for (const PedestrianCrossingStage& s : crossing.stages) {
-        out.stages.push_back(analyze_stage(crossing, s));
-        out.delay += out.stages.back().delay;
+        base::poll_cancel();
+        PedestrianStageResult r = gap_acceptance(crossing, s);
+        check_stage_yield_events(r.yield_events);
+        yield_events += r.yield_events;
+        if (yield_events > MAX_YIELD_EVENTS)
+            throw Error("too many yielding events over the crossing's stages: " + std::to_string(yield_events) +
+                        " by stage " + std::to_string(out.stages.size() + 1));
+        yielding_delay(crossing, s, r);
+        out.delay += r.delay;
+        out.stages.push_back(std::move(r));
     }
     out.delay_interpretation = interpret_delay(out.delay);
 

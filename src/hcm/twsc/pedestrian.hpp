@@ -71,13 +71,17 @@ struct PedestrianCrossingAnalysis {
     common::LevelOfService los = common::LevelOfService::A;
 };
 
-// The most yielding events a stage may count: an absurd crossing (hundreds of millions of events,
-// or an infinite count) is refused rather than listed.
+// The most yielding events a crossing may count, a stage alone or all its stages together (each
+// event lists one probability): an absurd crossing (hundreds of millions of events, an infinite
+// count, or thousands of stages of many events each) is refused rather than listed.
 inline constexpr std::uint32_t MAX_YIELD_EVENTS = 100'000;
 
 // One stage; hcm::Error "too many yielding events: {n_y}" beyond MAX_YIELD_EVENTS.
 PedestrianStageResult analyze_stage(const PedestrianCrossing& crossing, const PedestrianCrossingStage& stage);
-// The whole crossing (the same failure).
+// The whole crossing, stage by stage (polling for cancellation before each): the failure of a
+// stage, or hcm::Error "too many yielding events over the crossing's stages: {n} by stage {k}" when
+// the events of stages 1 to k (k counted from 1) pass MAX_YIELD_EVENTS together; nothing beyond
+// the bound is listed before that.
 PedestrianCrossingAnalysis analyze(const PedestrianCrossing& crossing);
 
 // The text interpreting a crossing delay (s); above 45 s, or not a number, the last one.

@@ -29,8 +29,12 @@
 // arguments, or are member pointers (a field or a member function); their result converts with
 // to_py (void gives None). hcm::Error becomes ValueError, std::bad_alloc MemoryError; other C++
 // exceptions PanicException (errors.hpp). Once declared, the class is immutable (make_immutable).
+// Every method, property and slot takes its object's record through self_record (object.hpp), so
+// that no change of a Python subclass's bases or of an object's __class__ hands C++ the record of
+// another class: TypeError instead, before anything is converted or borrowed.
 #include <pybind11/pybind11.h>
 
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -87,12 +91,14 @@ template <class T>
 class ClassDef {
 public:
     using Obj = Object<T>;
+    using PyClass = py::class_<Obj, RecordHolder<T>>;
 
     // `doc` is the prose of the class docstring; the constructor's declaration puts its text
     // signature in front of it.
     ClassDef(py::module_& m, const char* name, const char* doc)
         : name_(name), prose_(doc), cls_(make_class(m, name, doc)) {
-        PythonClass<T>::name = name;
+        PythonClass<T>::kind.class_name = name;
+        PythonClass<T>::kind.type = reinterpret_cast<PyTypeObject*>(cls_.ptr());
         add(m, name, cls_);
     }
 
@@ -171,14 +177,16 @@ public:
     template <class V, class G, class S>
     ClassDef& property(const char* name, const char* doc, G get, S set, const char* param = "value") {
         if (reused_) return *this;
-        auto getter = [get](Obj& self) {
+        auto getter = [get, name = std::string(name)](py::handle object) {
             return call_guarded([&] {
+                Obj& self = self_record<T>(object, name.c_str());
                 SharedBorrow borrow(self.borrow);
                 return call_to_py(get, std::as_const(self.value));
             });
         };
-        auto setter = [set, param](Obj& self, py::handle value) {
+        auto setter = [set, param, name = std::string(name)](py::handle object, py::handle value) {
             call_guarded([&] {
+                Obj& self = self_record<T>(object, name.c_str());
                 auto converted = req<V>(param).convert(value.ptr());
                 ExclusiveBorrow borrow(self.borrow);
                 set(self.value, std::move(converted));
@@ -202,8 +210,9 @@ public:
     template <class G>
     ClassDef& readonly(const char* name, const char* doc, G get) {
         if (reused_) return *this;
-        auto getter = [get](Obj& self) {
+        auto getter = [get, name = std::string(name)](py::handle object) {
             return call_guarded([&] {
+                Obj& self = self_record<T>(object, name.c_str());
                 SharedBorrow borrow(self.borrow);
                 return call_to_py(get, std::as_const(self.value));
             });
@@ -222,18 +231,19 @@ public:
     template <class F>
     ClassDef& equality(F fn) {
         if (reused_) return *this;
-        auto body = [fn](Obj& self, py::handle other) {
+        auto body = [fn](py::handle object, py::handle other) {
             return call_guarded([&]() -> py::object {
-                if (!py::isinstance<Obj>(other)) return py::reinterpret_borrow<py::object>(Py_NotImplemented);
-                Obj& rhs = other.cast<Obj&>();
+                Obj& self = self_record<T>(object, "__eq__");
+                Obj* rhs = record_of<T>(other.ptr());
+                if (rhs == nullptr) return py::reinterpret_borrow<py::object>(Py_NotImplemented);
                 SharedBorrow left(self.borrow);
-                SharedBorrow right(rhs.borrow);
-                return py::bool_(fn(std::as_const(self.value), std::as_const(rhs.value)));
+                SharedBorrow right(rhs->borrow);
+                return py::bool_(fn(std::as_const(self.value), std::as_const(rhs->value)));
             });
         };
         py::options options;
         options.disable_function_signatures();
-        cls_.def("__eq__", std::move(body));
+        cls_.def("__eq__", std::move(body), keep(signed_doc("__eq__", "self, value, /", "Return self==value.")));
         cls_.attr("__hash__") = py::none();
         return *this;
     }
@@ -274,7 +284,8 @@ private:
         auto from_json = [read, callee = name_ + ".from_json()", type = reinterpret_cast<PyTypeObject*>(cls_.ptr())](
                              py::args args, py::kwargs kwargs) {
             return call_guarded([&] {
-                PyObject* self = adopt_record(type, std::make_unique<Obj>(Obj{read(callee, args.ptr(), kwargs.ptr())}));
+                PyObject* self =
+                    adopt_record(type, std::unique_ptr<Obj>(new Obj{.value = read(callee, args.ptr(), kwargs.ptr())}));
                 if (self == nullptr) throw py::error_already_set();
                 return py::reinterpret_steal<py::object>(self);
             });
@@ -290,8 +301,10 @@ private:
     ClassDef& def_method(const char* name, const char* doc, P signature, F fn) {
         if (reused_) return *this;
         std::string callee = name_ + "." + name + "()";
-        auto body = [signature, fn, callee](Obj& self, py::args args, py::kwargs kwargs) mutable {
+        auto body = [signature, fn, callee, name = std::string(name)](py::handle object, py::args args,
+                                                                      py::kwargs kwargs) mutable {
             return call_guarded([&] {
+                Obj& self = self_record<T>(object, name.c_str());
                 // Every argument converts before the object is borrowed: a conversion may run
                 // Python code (__float__, __index__) that reads the object or lets another thread
                 // read it.
@@ -317,25 +330,29 @@ private:
     template <class F>
     ClassDef& text_slot(const char* slot, F fn) {
         if (reused_) return *this;
-        auto body = [fn](Obj& self) {
+        auto body = [fn, slot](py::handle object) {
             return call_guarded([&] {
+                Obj& self = self_record<T>(object, slot);
                 SharedBorrow borrow(self.borrow);
                 return py::str(fn(std::as_const(self.value)));
             });
         };
-        cls_.def(slot, std::move(body));
+        py::options options;
+        options.disable_function_signatures();
+        const std::string builtin = std::string(slot).substr(2, std::strlen(slot) - 4);  // "repr", "str"
+        cls_.def(slot, std::move(body), keep(signed_doc(slot, "self, /", "Return " + builtin + "(self).")));
         return *this;
     }
 
-    py::class_<Obj> make_class(py::module_& m, const char* name, const char* doc) {
+    PyClass make_class(py::module_& m, const char* name, const char* doc) {
         if (py::detail::get_type_info(typeid(Obj)) != nullptr) {
             // Built by an earlier import attempt in this process: reuse the type object as it is.
             reused_ = true;
-            return py::reinterpret_borrow<py::class_<Obj>>(py::type::of<Obj>());
+            return py::reinterpret_borrow<PyClass>(py::type::of<Obj>());
         }
         py::options options;
         options.disable_function_signatures();
-        py::class_<Obj> cls(m, name, keep(doc));
+        PyClass cls(m, name, keep(doc));
         if (*doc == '\0') cls.attr("__doc__") = py::none();
         // Until a constructor is declared, creating an instance is refused.
         install_new(cls, new_object<T>,
@@ -347,7 +364,7 @@ private:
     std::string name_;
     std::string prose_;
     bool reused_ = false;
-    py::class_<Obj> cls_;
+    PyClass cls_;
 };
 
 // Adds a module function through the module "add" operation; fn receives the converted arguments.

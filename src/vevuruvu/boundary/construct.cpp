@@ -17,9 +17,16 @@ PyObject* adopt_new_instance(PyTypeObject* subtype, const std::type_info& object
         auto* info = py::detail::get_type_info(object_type);
         // A Python class deriving from two of the module's classes would leave the other's
         // record unbuilt.
-        if (info == nullptr || py::detail::all_type_info(subtype).size() != 1) {
+        const auto& classes = py::detail::all_type_info(subtype);
+        if (info == nullptr || classes.size() != 1) {
             raise(PyExc_TypeError, std::string("cannot create '") + subtype->tp_name +
                                        "' instances: it derives from more than one class of this module");
+        }
+        // The class its instances are freed and converted as is fixed at its first instance; a
+        // Python subclass whose bases were changed since would hold records of two classes.
+        if (classes.front() != info) {
+            raise(PyExc_TypeError, std::string("cannot create '") + subtype->tp_name +
+                                       "' instances: its bases changed after its first instance was made");
         }
         self = subtype->tp_alloc(subtype, 0);
         if (self == nullptr) throw py::error_already_set();

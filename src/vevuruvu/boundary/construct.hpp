@@ -45,8 +45,7 @@ void install_new(py::handle cls, newfunc new_slot, const std::string& new_doc);
 // Python error set.
 template <class T>
 PyObject* adopt_record(PyTypeObject* subtype, std::unique_ptr<Object<T>> object) {
-    return adopt_new_instance(subtype, typeid(Object<T>), object.release(),
-                              [](void* p) { delete static_cast<Object<T>*>(p); });
+    return adopt_new_instance(subtype, typeid(Object<T>), object.release(), PythonClass<T>::kind.destroy);
 }
 
 // The tp_new of T's class.
@@ -55,7 +54,7 @@ PyObject* new_object(PyTypeObject* subtype, PyObject* args, PyObject* kwargs) {
     std::unique_ptr<Object<T>> object;
     bool built = run_guarded([&] {
         if (!Construction<T>::build) refuse_construction(subtype);
-        object.reset(new Object<T>{Construction<T>::build(args, kwargs)});
+        object.reset(new Object<T>{.value = Construction<T>::build(args, kwargs)});
         if (Construction<T>::finish) Construction<T>::finish(object->value);
     });
     return built ? adopt_record(subtype, std::move(object)) : nullptr;

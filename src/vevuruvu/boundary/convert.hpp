@@ -153,10 +153,10 @@ template <class T>
     requires HasPythonClass<T>
 struct FromPy<T> {
     static T convert(py::handle h) {
-        if (!py::isinstance<Object<T>>(h)) raise_cannot_convert(h, python_class_name<T>());
-        auto& object = h.cast<Object<T>&>();
-        SharedBorrow borrow(object.borrow);
-        return object.value;
+        Object<T>* object = record_of<T>(h.ptr());
+        if (object == nullptr) raise_cannot_convert(h, python_class_name<T>());
+        SharedBorrow borrow(object->borrow);
+        return object->value;
     }
 };
 
@@ -188,7 +188,7 @@ py::object to_py(E v) {
 template <class T>
     requires HasPythonClass<T>
 py::object to_py(T v) {
-    return py::cast(Object<T>{std::move(v)});
+    return py::cast(Object<T>{.value = std::move(v)});
 }
 
 // The containers convert their elements through each other (an optional tuple, an optional array,

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 
+#include "base/cancel.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/twsc/pedestrian.hpp"
 
@@ -151,6 +153,41 @@ TEST(TwscPedestrian, AbsurdCrossingsAreRefusedOrBounded) {
     EXPECT_NEAR(analyze(many).delay, at_limit, 1e-3 * at_limit);
     many.stages[0].through_lanes = 4294967295u;
     EXPECT_TRUE(std::isfinite(analyze(many).delay));
+}
+
+TEST(TwscPedestrian, CrossingBoundsItsYieldingEventsOverAllStages) {
+    // A stage of 97,547 events, then stages of one event each: up to the bound the crossing lists
+    // every event; one more event, whatever stage it comes from, and it is refused.
+    PedestrianCrossing c = one_stage(86, 1500);
+    const PedestrianCrossingStage one_event{12, 300, 2};
+    ASSERT_EQ(analyze_stage(c, c.stages[0]).yield_events, 97'547u);
+    ASSERT_EQ(analyze_stage(c, one_event).yield_events, 1u);
+    c.stages.resize(1 + MAX_YIELD_EVENTS - 97'547, one_event);
+    std::uint64_t listed = 0;
+    for (const PedestrianStageResult& s : analyze(c).stages) listed += s.prob_yield.size() - 1;
+    EXPECT_EQ(listed, MAX_YIELD_EVENTS);
+    c.stages.push_back(one_event);
+    try {
+        analyze(c);
+        FAIL() << "no error";
+    } catch (const hcm::Error& e) {
+        EXPECT_STREQ(e.what(), "too many yielding events over the crossing's stages: 100001 by stage 2455");
+    }
+}
+
+int polls = 0;
+int stop_at = 0;  // the poll that stops the call (0: none)
+bool count_and_stop() { return ++polls == stop_at; }
+
+TEST(TwscPedestrian, CrossingPollsForCancellationBeforeEachStage) {
+    PedestrianCrossing c = one_stage(24, 600);
+    c.stages.resize(3, c.stages[0]);
+    base::CancelScope scope(count_and_stop);
+    analyze(c);
+    EXPECT_EQ(polls, 3);
+    polls = 0;
+    stop_at = 3;
+    EXPECT_THROW(analyze(c), base::Cancelled);
 }
 
 TEST(TwscPedestrian, JsonInAndOut) {
