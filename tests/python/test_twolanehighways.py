@@ -208,7 +208,8 @@ def test_speeds_and_followers_are_physical(passing_type, length, grade, spl, vol
     ffs = f.determine_free_flow_speed(0)
     speed, _ = f.estimate_average_speed(0)
     pf = f.estimate_percent_followers(0)
-    assert 0.0 < speed <= round(ffs, 1) + 1e-9
+    # The speed model starts from FFS rounded half away from zero to 0.1 mi/h (not Python's round).
+    assert 0.0 < speed <= ffs + 0.05 + 1e-9
     if passing_type == 2:
         # The passing-lane percent-followers model also leaves its range at low volumes on steep,
         # slow segments (e.g. 100 veh/h, 7 %, 40 mi/h, 35 access points/mi): NaN, as its equations give.
