@@ -11,7 +11,8 @@
 //   def("facility_type", &Walkway::facility_type, "walkway", FACILITY_TYPE_WORDS)
 //   ....kw_only()                                              keyword-only
 //
-// with the meaning fields.hpp gives the same calls. Nothing here converts a value: a Field only
+// with the meaning fields.hpp gives the same calls (src/vevuruvu/parameters/ holds the keyword
+// classes' declarations; `ClassDef<T>(...).init(parameters::ramp_segment())` builds a constructor). Nothing here converts a value: a Field only
 // records the name, the member it sets, its kind, its hook or option-word table and its default.
 #include <type_traits>
 
@@ -67,8 +68,7 @@ Field<T, M, Kind::Default, NoHook, V> def(const char* name, M T::* member, V fal
     return {name, member, {}, fallback};
 }
 template <class T, class M, class V, class H>
-Field<T, M, Kind::Default, H, V> def(const char* name, M T::* member, V fallback,
-                                                                 H hook) {
+Field<T, M, Kind::Default, H, V> def(const char* name, M T::* member, V fallback, H hook) {
     return {name, member, hook, fallback};
 }
 

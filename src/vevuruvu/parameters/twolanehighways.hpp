@@ -14,8 +14,8 @@ namespace vevuruvu::parameters {
 inline auto subsegment() {
     using namespace boundary::declared;
     using Sub = hcm::twolanehighways::SubSegment;
-    return std::tuple{opt("length", &Sub::length),         opt("avg_speed", &Sub::avg_speed),
-                      opt("hor_class", &Sub::hor_class),   opt("design_rad", &Sub::design_rad),
+    return std::tuple{opt("length", &Sub::length), opt("avg_speed", &Sub::avg_speed),
+                      opt("hor_class", &Sub::hor_class), opt("design_rad", &Sub::design_rad),
                       opt("central_angle", &Sub::central_angle), opt("sup_ele", &Sub::sup_ele)};
 }
 
