@@ -13,8 +13,9 @@ Where each column comes from:
   literal default come from the classes themselves (inspect.signature of the module built beside
   json_tables, the text signature the bindings generate from their constructor declarations);
   the type, the accepted words and what an omitted or None argument leaves in place (the value of
-  the field in a default-constructed record) come from json_tables' "classes" table, which names
-  the same record fields as the bindings; the units, meanings, what an absent value means, the
+  the field in a default-constructed record) come from json_tables' "classes" table, which
+  describes the very constructor declarations the bindings are built from
+  (src/vevuruvu/parameters/); the units, meanings, what an absent value means, the
   steps and the other members come from docs/reference/classes.toml; the method signatures again
   from the module.
 

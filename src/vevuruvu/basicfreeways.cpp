@@ -5,11 +5,11 @@
 #include <string>
 
 #include "base/format.hpp"
-#include "base/text.hpp"
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/basicfreeways/managed_lanes.hpp"
 #include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
+#include "vevuruvu/parameters/basicfreeways.hpp"
 
 using hcm::basicfreeways::basicfreeways::BasicFreeways;
 using hcm::basicfreeways::managed_lanes::ManagedLaneSegment;
@@ -22,14 +22,10 @@ namespace vevuruvu::basicfreeways {
 namespace py = pybind11;
 using namespace boundary;
 namespace bf = hcm::basicfreeways::basicfreeways;
-namespace ml = hcm::basicfreeways::managed_lanes;
 using base::debug_opt;
 using base::fixed;
 
 namespace {
-
-// city_type: "rural" in any case selects the rural thresholds; any other word the urban ones.
-bool is_rural_city(std::string_view city_type) { return base::text::lower_ascii(city_type) == "rural"; }
 
 // The lane type decides the speed-flow parameters and the free-flow speed the starting speed:
 // derived again once the arguments are set.
@@ -42,12 +38,7 @@ void derive_lane_parameters(ManagedLaneSegment& s) {
 void register_(py::module_& m) {
     using BF = BasicFreeways;
     ClassDef<BF>(m, "BasicFreeways", "")
-        .init(opt("bffs", &BF::bffs), opt("lane_width", &BF::lane_width), opt("lane_count", &BF::lane_count),
-              opt("lc_r", &BF::lc_r), opt("lc_l", &BF::lc_l), opt("trd", &BF::trd), opt("apd", &BF::apd),
-              opt("grade", &BF::grade), opt("terrain_type", &BF::terrain_type), opt("speed_limit", &BF::speed_limit),
-              opt("phf", &BF::phf), opt("p_t", &BF::p_t), opt("demand_flow_i", &BF::demand_flow_i),
-              opt("length", &BF::length), opt("highway_type", &BF::highway_type),
-              opt("city_type", &BF::is_rural, is_rural_city), opt("sut_percentage", &BF::sut_percentage))
+        .init(parameters::basic_freeways())
         .method_mut("run_operational_analysis",
                     "Run the full HCM Ch.12 operational analysis; returns the LOS letter.\n"
                     "Populates ffs, capacity, speed, density, and v/c ratio.",
@@ -92,8 +83,7 @@ void register_(py::module_& m) {
 
     using ML = ManagedLaneSegment;
     ClassDef<ML>(m, "ManagedLanes", "")
-        .init(opt("lane_type", &ML::lane_type, ml::LANE_TYPE_WORDS), opt("ffs", &ML::ffs),
-              opt("demand", &ML::v_p), opt("gp_density", &ML::k_gp), opt("caf", &ML::caf), opt("saf", &ML::saf))
+        .init(parameters::managed_lanes())
         .after_init(derive_lane_parameters)
         .readonly("breakpoint", "Speed-flow breakpoint BP (pc/h/ln).",
                   &ManagedLaneSegment::breakpoint)

@@ -13,6 +13,7 @@
 #include "vevuruvu/boundary/json_text.hpp"
 #include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
+#include "vevuruvu/parameters/merge_diverge.hpp"
 
 using hcm::merge_diverge::RampSegment;
 VEVURUVU_PYTHON_CLASS(RampSegment);
@@ -40,22 +41,7 @@ void register_(py::module_& m) {
     // Option words are checked in signature order, after every argument has converted.
     using R = RampSegment;
     ClassDef<R>(m, "RampSegment", "")
-        .init(opt("ramp_type", &R::ramp_type, md::RAMP_TYPE_WORDS),
-              opt("ramp_side", &R::ramp_side, md::RAMP_SIDE_WORDS),
-              opt("ramp_lanes", &R::ramp_lanes, md::ramp_lanes_from_count), opt("freeway_lanes", &R::freeway_lanes),
-              opt("freeway_ffs", &R::freeway_ffs), opt("ramp_ffs", &R::ramp_ffs),
-              opt("accel_lane_length", &R::accel_lane_length), opt("accel_lane_length2", &R::accel_lane_length2),
-              opt("decel_lane_length", &R::decel_lane_length), opt("decel_lane_length2", &R::decel_lane_length2),
-              opt("freeway_demand", &R::freeway_demand), opt("ramp_demand", &R::ramp_demand), opt("phf", &R::phf),
-              opt("heavy_vehicle_pct", &R::heavy_vehicle_pct),
-              opt("ramp_heavy_vehicle_pct", &R::ramp_heavy_vehicle_pct),
-              opt("terrain", &R::terrain, hcm::common::TERRAIN_WORDS),
-              opt("adjacent_upstream", &R::adjacent_upstream, md::ADJACENT_RAMP_WORDS),
-              opt("upstream_distance", &R::upstream_distance), opt("upstream_ramp_flow", &R::upstream_ramp_flow),
-              opt("adjacent_downstream", &R::adjacent_downstream, md::ADJACENT_RAMP_WORDS),
-              opt("downstream_distance", &R::downstream_distance),
-              opt("downstream_ramp_flow", &R::downstream_ramp_flow), opt("caf", &R::caf), opt("saf", &R::saf),
-              opt("version", &R::version, version::from_str))
+        .init(parameters::ramp_segment())
         .property<std::string>(
             "version",
             "HCM edition of this segment, \"7\" or \"7.1\". Setting it accepts the spellings of "

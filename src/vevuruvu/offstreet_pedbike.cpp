@@ -9,6 +9,7 @@
 #include "hcm/offstreet_pedbike/offstreet_pedbike.hpp"
 #include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
+#include "vevuruvu/parameters/offstreet_pedbike.hpp"
 
 using hcm::offstreet_pedbike::ExclusivePedestrianFacility;
 using hcm::offstreet_pedbike::OffStreetBicycleFacility;
@@ -32,20 +33,10 @@ std::string letter_opt(std::optional<hcm::common::LevelOfService> los) {
     return base::debug_opt_char(los ? std::optional<std::string>(std::string(1, hcm::common::letter(*los))) : std::nullopt);
 }
 
-// A per-mode list argument: exactly five values.
-auto five_modes(const char* name) {
-    return [name](const std::vector<double>& values) { return op::mode_values(values, name); };
-}
-
 void register_exclusive_pedestrian(py::module_& m) {
     using P = ExclusivePedestrianFacility;
     ClassDef<P>(m, "ExclusivePedestrianFacility", "Exclusive off-street pedestrian facility analysis (HCM Chapter 24).")
-        .init(req("total_walkway_width", &P::total_walkway_width),
-              def("fixed_object_width", &P::fixed_object_width, 0.0),
-              opt("pedestrian_demand", &P::pedestrian_demand), opt("peak_15min_volume", &P::peak_15min_volume),
-              opt("phf", &P::phf), opt("pedestrian_speed", &P::pedestrian_speed),
-              def("facility_type", &P::facility_type, "walkway", op::FACILITY_TYPE_WORDS),
-              def("flow_type", &P::flow_type, "random", op::FLOW_TYPE_WORDS))
+        .init(parameters::exclusive_pedestrian_facility())
         .method_mut("determine_effective_walkway_width",
                     "Step 1: Determine effective walkway width W_E (ft). HCM Equation 24-1.",
                     &P::determine_effective_walkway_width)
@@ -80,12 +71,7 @@ void register_exclusive_pedestrian(py::module_& m) {
 void register_shared_use_path(py::module_& m) {
     using S = SharedUsePathPedestrian;
     ClassDef<S>(m, "SharedUsePathPedestrian", "Pedestrian LOS analysis on a shared-use path (HCM Chapter 24).")
-        .init(opt("bicycle_demand_same_direction", &S::bicycle_demand_same_direction),
-              opt("bicycle_demand_opposing", &S::bicycle_demand_opposing), opt("phf", &S::phf),
-              opt("pedestrian_speed", &S::pedestrian_speed), opt("bicycle_speed", &S::bicycle_speed),
-              opt("bicycle_flow_rate_same_direction", &S::bicycle_flow_rate_same_direction),
-              opt("bicycle_flow_rate_opposing", &S::bicycle_flow_rate_opposing),
-              def("is_one_way", &S::is_one_way, false))
+        .init(parameters::shared_use_path_pedestrian())
         .method_mut("calculate_bicycle_passing_and_meeting_events",
                     "Step 2: Calculate bicycle passing and meeting events.\n"
                     "HCM Equations 24-5 to 24-7. Returns (F_p, F_m, F) in events/h.",
@@ -110,14 +96,7 @@ void register_bicycle_facility(py::module_& m) {
     ClassDef<B>(m, "OffStreetBicycleFacility",
                 "Bicycle LOS (BLOS) analysis on a shared-use or exclusive off-street bicycle\n"
                 "facility (HCM Chapter 24).")
-        .init(req("path_width", &B::path_width), req("segment_length", &B::segment_length),
-              def("has_centerline", &B::has_centerline, false), opt("two_way_demand", &B::two_way_demand),
-              opt("directional_split", &B::directional_split), opt("phf", &B::phf),
-              opt("subject_demand", &B::subject_demand), opt("opposing_demand", &B::opposing_demand),
-              def("is_one_way", &B::is_one_way, false),
-              opt("mode_splits", &B::mode_splits, five_modes("mode_splits")),
-              opt("mode_speeds", &B::mode_speeds, five_modes("mode_speeds")),
-              opt("mode_speed_sds", &B::mode_speed_sds, five_modes("mode_speed_sds")))
+        .init(parameters::offstreet_bicycle_facility())
         .method_mut("calculate_directional_flow_rates",
                     "Step 1: Calculate hourly directional flow rates by mode (HCM Equation\n"
                     "24-8). Returns (subject_flow_rates, opposing_flow_rates).",

@@ -11,6 +11,7 @@
 #include "hcm/twolanehighways/twolanehighways.hpp"
 #include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
+#include "vevuruvu/parameters/twolanehighways.hpp"
 
 using hcm::twolanehighways::BicycleLOS;
 using hcm::twolanehighways::Segment;
@@ -81,9 +82,7 @@ std::vector<double> as_list(tl::SpeedAndClass r) { return {r.speed, static_cast<
 
 void register_subsegment(py::module_& m) {
     ClassDef<SubSegment>(m, "SubSegment", "")
-        .init(opt("length", &SubSegment::length), opt("avg_speed", &SubSegment::avg_speed),
-              opt("hor_class", &SubSegment::hor_class), opt("design_rad", &SubSegment::design_rad),
-              opt("central_angle", &SubSegment::central_angle), opt("sup_ele", &SubSegment::sup_ele))
+        .init(parameters::subsegment())
         .readonly("length", "Get the length of the sub-segment in feet.",
                   [](const SubSegment& s) { return s.length.value_or(0.0); })
         .readonly("avg_speed", "Get the average speed in mph.",
@@ -105,13 +104,7 @@ void register_subsegment(py::module_& m) {
 void register_segment(py::module_& m) {
     using S = Segment;
     ClassDef<S>(m, "Segment", "")
-        .init(req("passing_type", &S::passing_type), req("length", &S::length), req("grade", &S::grade),
-              req("spl", &S::spl), opt("is_hc", &S::is_hc), opt("volume", &S::volume),
-              opt("volume_op", &S::volume_op), opt("flow_rate", &S::flow_rate), opt("flow_rate_o", &S::flow_rate_o),
-              opt("capacity", &S::capacity), opt("ffs", &S::ffs), opt("avg_speed", &S::avg_speed),
-              opt("vertical_class", &S::vertical_class), opt("subsegments", &S::subsegments), opt("phf", &S::phf),
-              opt("phv", &S::phv), opt("pf", &S::pf), opt("fd", &S::fd), opt("fd_mid", &S::fd_mid),
-              opt("hor_class", &S::hor_class))
+        .init(parameters::segment())
         .readonly("passing_type", "", &S::passing_type)
         .readonly("length", "", &S::length)
         .readonly("grade", "", &S::grade)
@@ -139,9 +132,7 @@ void register_segment(py::module_& m) {
 void register_facility(py::module_& m) {
     using F = TwoLaneHighways;
     ClassDef<F>(m, "TwoLaneHighways", "")
-        .init(req("segments", &F::segments), opt("lane_width", &F::lane_width),
-              opt("shoulder_width", &F::shoulder_width), opt("apd", &F::apd), opt("pmhvfl", &F::pmhvfl),
-              opt("l_de", &F::l_de))
+        .init(parameters::two_lane_highways())
         .readonly("segments", "Get all segments as a Python list.", &F::segments)
         .readonly("num_segments", "Get the number of segments in the facility.",
                   [](const F& f) { return f.segments.size(); })
@@ -231,11 +222,7 @@ void register_facility(py::module_& m) {
 void register_bicycle(py::module_& m) {
     using B = BicycleLOS;
     ClassDef<B>(m, "BicycleLOS", "")
-        .init(req("lane_width", &B::lane_width), req("shoulder_width", &B::shoulder_width),
-              req("speed_limit", &B::speed_limit), req("num_lanes", &B::num_lanes),
-              req("pavement_condition", &B::pavement_condition), req("hourly_volume", &B::hourly_volume),
-              req("phf", &B::phf), req("heavy_vehicle_pct", &B::heavy_vehicle_pct),
-              req("pct_on_highway_parking", &B::pct_on_highway_parking))
+        .init(parameters::bicycle_los())
         .readonly("lane_width", "Get the outside lane width in feet.", &B::lane_width)
         .readonly("shoulder_width", "Get the paved shoulder width in feet.", &B::shoulder_width)
         .readonly("speed_limit", "Get the posted speed limit in mi/h.", &B::speed_limit)

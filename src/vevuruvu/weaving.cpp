@@ -12,6 +12,7 @@
 #include "vevuruvu/boundary/json_text.hpp"
 #include "vevuruvu/boundary/kit.hpp"
 #include "vevuruvu/chapters.hpp"
+#include "vevuruvu/parameters/weaving.hpp"
 
 VEVURUVU_PYTHON_CLASS(hcm::weaving::weaving::WeavingSegment);
 
@@ -37,17 +38,7 @@ void register_(py::module_& m) {
     // Option words are checked in signature order, after every argument has converted.
     using W = WeavingSegment;
     ClassDef<W>(m, "WeavingSegment", "")
-        .init(opt("weaving_type", &W::weaving_type, hw::WEAVING_TYPE_WORDS),
-              opt("facility_type", &W::facility_type, hw::FACILITY_TYPE_WORDS),
-              opt("length_short", &W::length_short), opt("num_lanes", &W::num_lanes),
-              opt("num_weaving_lanes", &W::num_weaving_lanes), opt("ffs", &W::ffs), opt("v_ff", &W::v_ff),
-              opt("v_fr", &W::v_fr), opt("v_rf", &W::v_rf), opt("v_rr", &W::v_rr), opt("phf", &W::phf),
-              opt("heavy_vehicle_pct", &W::heavy_vehicle_pct),
-              opt("terrain", &W::terrain, hcm::common::TERRAIN_WORDS), opt("lc_rf", &W::lc_rf),
-              opt("lc_fr", &W::lc_fr), opt("lc_rr", &W::lc_rr), opt("interchange_density", &W::interchange_density),
-              opt("basic_freeway_capacity", &W::basic_freeway_capacity), opt("caf", &W::caf), opt("saf", &W::saf),
-              opt("version", &W::version, version::from_str), opt("nw_rf", &W::nw_rf), opt("nw_fr", &W::nw_fr),
-              opt("nw_rr", &W::nw_rr))
+        .init(parameters::weaving_segment())
         .property<std::string>(
             "version", "HCM edition of the procedure, \"7\" or \"7.1\".",
             [](const WeavingSegment& w) { return std::string(version::label(w.version)); },

@@ -16,6 +16,8 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
@@ -52,6 +54,11 @@
 #include "hcm/urban_segments/urban_segments.hpp"
 #include "hcm/weaving/weaving.hpp"
 #include "json/jsonio.hpp"
+#include "vevuruvu/parameters/basicfreeways.hpp"
+#include "vevuruvu/parameters/merge_diverge.hpp"
+#include "vevuruvu/parameters/offstreet_pedbike.hpp"
+#include "vevuruvu/parameters/twolanehighways.hpp"
+#include "vevuruvu/parameters/weaving.hpp"
 
 // Tables that their chapter defines beside its one entry point rather than in its header.
 namespace hcm::basicfreeways::mixed_flow {
@@ -149,22 +156,19 @@ const std::vector<Document>& documents() {
 
 // ---- Classes built from keyword arguments ---------------------------------------------------
 //
-// Each class's constructor parameters in signature order, each with the record field it sets, as
-// the bindings declare them: "type" is the Python type the parameter takes (the field's, or the one
-// its conversion reads), "words" the option words a text is checked against when the object is
-// built, and "default" the field's value in a default-constructed record, which an omitted or None
-// argument leaves in place (null: absent), in the form the parameter takes. "reads_as" is what the
-// steps read for an absent field where a named constant gives it. The reference's drift test
-// checks the names against the classes' signatures, so a parameter added or renamed in a binding
-// fails until it is declared here too.
+// Each class's constructor parameters in signature order, described from the declaration its
+// binding builds the constructor from (vevuruvu/parameters/): "type" is the Python type the
+// parameter takes (the field's, or the one its hook reads), "words" the option words a text is
+// checked against when the object is built, and "default" the field's value in a
+// default-constructed record, which an omitted or None argument leaves in place (null: absent), in
+// the form the parameter takes. "reads_as" is what the steps read for an absent field where a
+// named constant gives it.
 
-namespace bf = hcm::basicfreeways::basicfreeways;
-namespace mls = hcm::basicfreeways::managed_lanes;
-namespace wv = hcm::weaving::weaving;
-namespace md = hcm::merge_diverge;
 namespace tl = hcm::twolanehighways;
-namespace op = hcm::offstreet_pedbike;
+namespace md = hcm::merge_diverge;
 namespace version = hcm::common::version;
+namespace declared = vevuruvu::boundary::declared;
+namespace parameters = vevuruvu::parameters;
 
 struct ClassParam {
     const char* name;
@@ -188,7 +192,7 @@ constexpr const char* class_name() {
     }
 }
 
-// The Python type a field of type M takes (an optional field takes its value's type).
+// The Python type a value of type M takes (an optional field takes its value's type).
 template <class M>
 std::string python_type() {
     if constexpr (jsonio::detail::is_optional<M>::value) {
@@ -201,7 +205,7 @@ std::string python_type() {
         return "int >= 0";
     } else if constexpr (std::is_integral_v<M>) {
         return "int";
-    } else if constexpr (std::is_same_v<M, std::string>) {
+    } else if constexpr (std::is_same_v<M, std::string> || std::is_same_v<M, std::string_view>) {
         return "str";
     } else if constexpr (jsonio::detail::is_std_array<M>::value) {
         static_assert(std::is_same_v<typename M::value_type, double>);
@@ -226,179 +230,166 @@ void write_default(jsonio::Writer& w, const M& value) {
     }
 }
 
-// A parameter that sets its field as given.
+template <class M>
+void write_type_and_default(jsonio::Writer& w, const std::string& type, const M& value) {
+    w.key("type");
+    w.string(type);
+    w.key("default");
+    write_default(w, value);
+}
+
+void write_words(jsonio::Writer& w, const auto& words) {
+    w.key("words");
+    w.begin_array();
+    for (const auto& word : words) w.string(word);
+    w.end_array();
+}
+
+template <class H>
+struct is_option_table : std::false_type {};
+template <class E, std::size_t N>
+struct is_option_table<base::OptionTable<E, N>> : std::true_type {};
+
+// A text read with an option-word table: its words, and as default the first word that
+// selects the field's default.
+template <class E, std::size_t N>
+void describe_words(jsonio::Writer& w, const base::OptionTable<E, N>& table, E fallback) {
+    w.key("type");
+    w.string("str");
+    std::vector<std::string_view> words;
+    for (const auto& entry : table.words) words.push_back(entry.word);
+    write_words(w, words);
+    for (const auto& entry : table.words) {
+        if (entry.value == fallback) {
+            w.key("default");
+            w.string(entry.word);
+            return;
+        }
+    }
+    throw std::logic_error(std::string("no word selects the default of ") + table.words[0].word.data());
+}
+
+// The parameters whose hook converts the Python value: the type the hook reads and the field's
+// default in that form. A hook not described here does not compile; one of a known type but
+// another function fails at run time.
+void expect_hook(bool same, const char* which) {
+    if (!same) throw std::logic_error(std::string("describe the hook of this parameter, not ") + which);
+}
+
+// city_type: "rural" selects the rural thresholds; the urban default has no word of its own.
+template <class In>
+void describe_hook(jsonio::Writer& w, bool (*hook)(In), bool rural) {
+    expect_hook(hook == &parameters::is_rural_city, "is_rural_city");
+    write_type_and_default(w, python_type<In>(), rural ? std::optional<std::string>("rural") : std::nullopt);
+}
+
+// version: the labels of the editions.
+template <class In>
+void describe_hook(jsonio::Writer& w, version::HcmVersion (*hook)(In), version::HcmVersion edition) {
+    expect_hook(hook == &version::from_str, "version::from_str");
+    w.key("type");
+    w.string(python_type<In>());
+    write_words(w, std::vector<std::string_view>{version::label(version::HcmVersion::Hcm7),
+                                                 version::label(version::HcmVersion::Hcm7_1)});
+    w.key("default");
+    w.string(version::label(edition));
+}
+
+// ramp_lanes: the number of lanes.
+template <class In>
+void describe_hook(jsonio::Writer& w, md::RampLanes (*hook)(In), md::RampLanes lanes) {
+    expect_hook(hook == &md::ramp_lanes_from_count, "ramp_lanes_from_count");
+    write_type_and_default(w, python_type<In>(), lanes == md::RampLanes::One ? 1 : 2);
+}
+
+// A per-mode list: the field's five values.
+template <class M>
+void describe_hook(jsonio::Writer& w, const parameters::FiveModes&, const M& values) {
+    write_type_and_default(w, python_type<M>(), values);
+}
+
+template <class T, class M, declared::Kind K, class H, class V>
+void describe(jsonio::Writer& w, const declared::Field<T, M, K, H, V>& f) {
+    const T record{};
+    const M& value = record.*f.member;
+    if constexpr (!declared::Field<T, M, K, H, V>::has_hook) {
+        write_type_and_default(w, python_type<M>(), value);
+    } else if constexpr (is_option_table<H>::value) {
+        describe_words(w, f.hook, value);
+    } else {
+        describe_hook(w, f.hook, value);
+    }
+}
+
+// What the steps read for an absent optional field: a named constant.
 template <class T, class M>
-ClassParam field(const char* name, M T::*member) {
-    return {name, [member](jsonio::Writer& w) {
-                w.key("type");
-                w.string(python_type<M>());
-                w.key("default");
-                write_default(w, T{}.*member);
-            }};
-}
-
-// The same, for an optional field the steps read as `reads_as` while it is absent.
+struct ReadsAs {
+    std::optional<M> T::* member;
+    M value;
+};
 template <class T, class M, class V>
-ClassParam field(const char* name, std::optional<M> T::*member, V reads_as) {
-    return {name, [member, reads_as](jsonio::Writer& w) {
-                w.key("type");
-                w.string(python_type<M>());
-                w.key("default");
-                write_default(w, T{}.*member);
-                w.key("reads_as");
-                jsonio::write_value(w, static_cast<M>(reads_as));
-            }};
+ReadsAs<T, M> reads_as(std::optional<M> T::* member, V value) {
+    return {member, static_cast<M>(value)};
 }
 
-// A text parameter read with an option-word table: its words, and as default the first word
-// that selects the field's default.
-template <class T, class E, std::size_t N>
-ClassParam word(const char* name, E T::*member, const base::OptionTable<E, N>& table) {
-    return {name, [member, &table](jsonio::Writer& w) {
-                w.key("type");
-                w.string("str");
-                w.key("words");
-                w.begin_array();
-                for (const auto& entry : table.words) w.string(entry.word);
-                w.end_array();
-                const E fallback = T{}.*member;
-                for (const auto& entry : table.words) {
-                    if (entry.value == fallback) {
-                        w.key("default");
-                        w.string(entry.word);
-                        return;
-                    }
-                }
-                throw std::logic_error(std::string("no word selects the default of ") + table.words[0].word.data());
-            }};
+// Whether `extra` is about the field `field` sets.
+template <class F, class R>
+bool about(const F& field, const R& extra) {
+    if constexpr (std::is_same_v<decltype(extra.member), decltype(field.member)>) {
+        return extra.member == field.member;
+    } else {
+        return false;
+    }
 }
 
-// A parameter whose conversion reads a Python value of `type`: as default, the field's value in
-// that form (`as_python` returns it, or nullopt for none), and the accepted words when given.
-template <class T, class M, class F>
-ClassParam converted(const char* name, const char* type, M T::*member, F as_python,
-                     std::vector<std::string> words = {}) {
-    return {name, [=](jsonio::Writer& w) {
-                w.key("type");
-                w.string(type);
-                if (!words.empty()) {
-                    w.key("words");
-                    w.begin_array();
-                    for (const std::string& word : words) w.string(word);
-                    w.end_array();
-                }
-                w.key("default");
-                jsonio::write_value(w, as_python(T{}.*member));
-            }};
+template <class R, class... Fs>
+bool about_one_of(const R& extra, const Fs&... fields) {
+    return (about(fields, extra) || ...);
 }
 
-std::string version_label(version::HcmVersion v) { return std::string(version::label(v)); }
+template <class F, class... Rs>
+void write_reads_as(jsonio::Writer& w, const F& field, const Rs&... extras) {
+    ((about(field, extras) ? (w.key("reads_as"), jsonio::write_value(w, extras.value)) : void()), ...);
+}
 
-const std::vector<std::string>& version_words() {
-    static const std::vector<std::string> words{version_label(version::HcmVersion::Hcm7),
-                                                version_label(version::HcmVersion::Hcm7_1)};
-    return words;
+// A class's parameters described from its declaration, with the reads_as of some of its fields.
+template <class... Ds, class... Rs>
+KeywordClass keyword_class(const char* name, const std::tuple<Ds...>& declaration, Rs... extras) {
+    KeywordClass c{name, {}};
+    std::apply(
+        [&](const auto&... field) {
+            (c.parameters.push_back(ClassParam{field.name,
+                                               [field, extras...](jsonio::Writer& w) {
+                                                   describe(w, field);
+                                                   write_reads_as(w, field, extras...);
+                                               }}),
+             ...);
+            if (!(about_one_of(extras, field...) && ...))
+                throw std::logic_error(std::string(name) + ": a reads_as names no parameter");
+        },
+        declaration);
+    return c;
 }
 
 // In the order of the module's classes.
 const std::vector<KeywordClass>& keyword_classes() {
-    using BF = bf::BasicFreeways;
-    using ML = mls::ManagedLaneSegment;
-    using W = wv::WeavingSegment;
-    using R = md::RampSegment;
-    using Sub = tl::SubSegment;
     using S = tl::Segment;
-    using F = tl::TwoLaneHighways;
-    using B = tl::BicycleLOS;
-    using P = op::ExclusivePedestrianFacility;
-    using U = op::SharedUsePathPedestrian;
-    using O = op::OffStreetBicycleFacility;
     namespace dflt = tl::defaults;
     static const std::vector<KeywordClass> list{
-        {"BasicFreeways",
-         {field("bffs", &BF::bffs), field("lane_width", &BF::lane_width), field("lane_count", &BF::lane_count),
-          field("lc_r", &BF::lc_r), field("lc_l", &BF::lc_l), field("trd", &BF::trd), field("apd", &BF::apd),
-          field("grade", &BF::grade), field("terrain_type", &BF::terrain_type),
-          field("speed_limit", &BF::speed_limit), field("phf", &BF::phf), field("p_t", &BF::p_t),
-          field("demand_flow_i", &BF::demand_flow_i), field("length", &BF::length),
-          field("highway_type", &BF::highway_type),
-          converted("city_type", "str", &BF::is_rural,
-                    [](bool rural) { return rural ? std::optional<std::string>("rural") : std::nullopt; }),
-          field("sut_percentage", &BF::sut_percentage)}},
-        {"ManagedLanes",
-         {word("lane_type", &ML::lane_type, mls::LANE_TYPE_WORDS), field("ffs", &ML::ffs), field("demand", &ML::v_p),
-          field("gp_density", &ML::k_gp), field("caf", &ML::caf), field("saf", &ML::saf)}},
-        {"WeavingSegment",
-         {word("weaving_type", &W::weaving_type, wv::WEAVING_TYPE_WORDS),
-          word("facility_type", &W::facility_type, wv::FACILITY_TYPE_WORDS), field("length_short", &W::length_short),
-          field("num_lanes", &W::num_lanes), field("num_weaving_lanes", &W::num_weaving_lanes), field("ffs", &W::ffs),
-          field("v_ff", &W::v_ff), field("v_fr", &W::v_fr), field("v_rf", &W::v_rf), field("v_rr", &W::v_rr),
-          field("phf", &W::phf), field("heavy_vehicle_pct", &W::heavy_vehicle_pct),
-          word("terrain", &W::terrain, hcm::common::TERRAIN_WORDS), field("lc_rf", &W::lc_rf),
-          field("lc_fr", &W::lc_fr), field("lc_rr", &W::lc_rr), field("interchange_density", &W::interchange_density),
-          field("basic_freeway_capacity", &W::basic_freeway_capacity), field("caf", &W::caf), field("saf", &W::saf),
-          converted("version", "str", &W::version, version_label, version_words()), field("nw_rf", &W::nw_rf),
-          field("nw_fr", &W::nw_fr), field("nw_rr", &W::nw_rr)}},
-        {"RampSegment",
-         {word("ramp_type", &R::ramp_type, md::RAMP_TYPE_WORDS), word("ramp_side", &R::ramp_side, md::RAMP_SIDE_WORDS),
-          converted("ramp_lanes", "int >= 0", &R::ramp_lanes,
-                    [](md::RampLanes lanes) { return lanes == md::RampLanes::One ? 1 : 2; }),
-          field("freeway_lanes", &R::freeway_lanes), field("freeway_ffs", &R::freeway_ffs),
-          field("ramp_ffs", &R::ramp_ffs), field("accel_lane_length", &R::accel_lane_length),
-          field("accel_lane_length2", &R::accel_lane_length2), field("decel_lane_length", &R::decel_lane_length),
-          field("decel_lane_length2", &R::decel_lane_length2), field("freeway_demand", &R::freeway_demand),
-          field("ramp_demand", &R::ramp_demand), field("phf", &R::phf),
-          field("heavy_vehicle_pct", &R::heavy_vehicle_pct),
-          field("ramp_heavy_vehicle_pct", &R::ramp_heavy_vehicle_pct),
-          word("terrain", &R::terrain, hcm::common::TERRAIN_WORDS),
-          word("adjacent_upstream", &R::adjacent_upstream, md::ADJACENT_RAMP_WORDS),
-          field("upstream_distance", &R::upstream_distance), field("upstream_ramp_flow", &R::upstream_ramp_flow),
-          word("adjacent_downstream", &R::adjacent_downstream, md::ADJACENT_RAMP_WORDS),
-          field("downstream_distance", &R::downstream_distance),
-          field("downstream_ramp_flow", &R::downstream_ramp_flow), field("caf", &R::caf), field("saf", &R::saf),
-          converted("version", "str", &R::version, version_label, version_words())}},
-        {"SubSegment",
-         {field("length", &Sub::length), field("avg_speed", &Sub::avg_speed), field("hor_class", &Sub::hor_class),
-          field("design_rad", &Sub::design_rad), field("central_angle", &Sub::central_angle),
-          field("sup_ele", &Sub::sup_ele)}},
-        {"Segment",
-         {field("passing_type", &S::passing_type), field("length", &S::length), field("grade", &S::grade),
-          field("spl", &S::spl), field("is_hc", &S::is_hc), field("volume", &S::volume, dflt::VOLUME),
-          field("volume_op", &S::volume_op, dflt::VOLUME_OP), field("flow_rate", &S::flow_rate),
-          field("flow_rate_o", &S::flow_rate_o), field("capacity", &S::capacity, dflt::CAPACITY),
-          field("ffs", &S::ffs), field("avg_speed", &S::avg_speed),
-          field("vertical_class", &S::vertical_class, dflt::VERTICAL_CLASS), field("subsegments", &S::subsegments),
-          field("phf", &S::phf, dflt::PHF), field("phv", &S::phv, dflt::PHV), field("pf", &S::pf),
-          field("fd", &S::fd), field("fd_mid", &S::fd_mid), field("hor_class", &S::hor_class)}},
-        {"TwoLaneHighways",
-         {field("segments", &F::segments), field("lane_width", &F::lane_width),
-          field("shoulder_width", &F::shoulder_width), field("apd", &F::apd), field("pmhvfl", &F::pmhvfl),
-          field("l_de", &F::l_de)}},
-        {"BicycleLOS",
-         {field("lane_width", &B::lane_width), field("shoulder_width", &B::shoulder_width),
-          field("speed_limit", &B::speed_limit), field("num_lanes", &B::num_lanes),
-          field("pavement_condition", &B::pavement_condition), field("hourly_volume", &B::hourly_volume),
-          field("phf", &B::phf), field("heavy_vehicle_pct", &B::heavy_vehicle_pct),
-          field("pct_on_highway_parking", &B::pct_on_highway_parking)}},
-        {"ExclusivePedestrianFacility",
-         {field("total_walkway_width", &P::total_walkway_width), field("fixed_object_width", &P::fixed_object_width),
-          field("pedestrian_demand", &P::pedestrian_demand), field("peak_15min_volume", &P::peak_15min_volume),
-          field("phf", &P::phf), field("pedestrian_speed", &P::pedestrian_speed),
-          word("facility_type", &P::facility_type, op::FACILITY_TYPE_WORDS),
-          word("flow_type", &P::flow_type, op::FLOW_TYPE_WORDS)}},
-        {"SharedUsePathPedestrian",
-         {field("bicycle_demand_same_direction", &U::bicycle_demand_same_direction),
-          field("bicycle_demand_opposing", &U::bicycle_demand_opposing), field("phf", &U::phf),
-          field("pedestrian_speed", &U::pedestrian_speed), field("bicycle_speed", &U::bicycle_speed),
-          field("bicycle_flow_rate_same_direction", &U::bicycle_flow_rate_same_direction),
-          field("bicycle_flow_rate_opposing", &U::bicycle_flow_rate_opposing), field("is_one_way", &U::is_one_way)}},
-        {"OffStreetBicycleFacility",
-         {field("path_width", &O::path_width), field("segment_length", &O::segment_length),
-          field("has_centerline", &O::has_centerline), field("two_way_demand", &O::two_way_demand),
-          field("directional_split", &O::directional_split), field("phf", &O::phf),
-          field("subject_demand", &O::subject_demand), field("opposing_demand", &O::opposing_demand),
-          field("is_one_way", &O::is_one_way), field("mode_splits", &O::mode_splits),
-          field("mode_speeds", &O::mode_speeds), field("mode_speed_sds", &O::mode_speed_sds)}},
+        keyword_class("BasicFreeways", parameters::basic_freeways()),
+        keyword_class("ManagedLanes", parameters::managed_lanes()),
+        keyword_class("WeavingSegment", parameters::weaving_segment()),
+        keyword_class("RampSegment", parameters::ramp_segment()),
+        keyword_class("SubSegment", parameters::subsegment()),
+        keyword_class("Segment", parameters::segment(), reads_as(&S::volume, dflt::VOLUME),
+                      reads_as(&S::volume_op, dflt::VOLUME_OP), reads_as(&S::capacity, dflt::CAPACITY),
+                      reads_as(&S::vertical_class, dflt::VERTICAL_CLASS), reads_as(&S::phf, dflt::PHF),
+                      reads_as(&S::phv, dflt::PHV)),
+        keyword_class("TwoLaneHighways", parameters::two_lane_highways()),
+        keyword_class("BicycleLOS", parameters::bicycle_los()),
+        keyword_class("ExclusivePedestrianFacility", parameters::exclusive_pedestrian_facility()),
+        keyword_class("SharedUsePathPedestrian", parameters::shared_use_path_pedestrian()),
+        keyword_class("OffStreetBicycleFacility", parameters::offstreet_bicycle_facility()),
     };
     return list;
 }

@@ -41,6 +41,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 
@@ -118,6 +119,13 @@ public:
                                                                                                  PyObject* kwargs) {
             return build_record(T{}, signature, callee, args, kwargs);
         });
+    }
+
+    // The same, from the declaration of the parameters as data (declared_fields.hpp), which
+    // programs without Python read too.
+    template <class... Ds>
+    ClassDef& init(const std::tuple<Ds...>& table) {
+        return std::apply([this](const auto&... d) -> ClassDef& { return init(field_param(d)...); }, table);
     }
 
     // Runs fn(T&) on each new record once its fields are set, for records whose other members

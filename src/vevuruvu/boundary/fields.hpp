@@ -19,6 +19,9 @@
 // parameter type (std::string_view taken as str). A hook returns the field's value and may
 // throw hcm::Error (ValueError). A constructor first converts every argument in signature order
 // (TypeError, OverflowError), then sets the fields and runs the hooks in signature order.
+//
+// The same calls in declared_fields.hpp declare the parameters as data, without Python;
+// field_param() turns each such declaration into the parameter above.
 #include <pybind11/pybind11.h>
 
 #include <functional>
@@ -31,6 +34,7 @@
 
 #include "base/options.hpp"
 #include "vevuruvu/boundary/args.hpp"
+#include "vevuruvu/boundary/declared_fields.hpp"
 
 namespace vevuruvu::boundary {
 
@@ -183,6 +187,21 @@ auto def(const char* name, M T::* member, V fallback, H hook) {
     using In = detail::hook_value_t<H>;
     return detail::field_param<T>(Param<In, ParamKind::Default>{name, In(std::move(fallback))},
                                   detail::assign_through(member, std::move(hook)));
+}
+
+// The parameter a declaration (declared_fields.hpp) describes.
+template <class T, class M, declared::Kind K, class H, class V>
+auto field_param(const declared::Field<T, M, K, H, V>& d) {
+    auto param = [&] {
+        constexpr bool plain = !declared::Field<T, M, K, H, V>::has_hook;
+        if constexpr (K == declared::Kind::Optional && plain) return opt(d.name, d.member);
+        else if constexpr (K == declared::Kind::Optional) return opt(d.name, d.member, d.hook);
+        else if constexpr (K == declared::Kind::Required && plain) return req(d.name, d.member);
+        else if constexpr (K == declared::Kind::Required) return req(d.name, d.member, d.hook);
+        else if constexpr (plain) return def(d.name, d.member, d.fallback);
+        else return def(d.name, d.member, d.fallback, d.hook);
+    }();
+    return d.keyword_only ? param.kw_only() : param;
 }
 
 // Field parameters of one record: all bound, then all converted, then all applied, each step

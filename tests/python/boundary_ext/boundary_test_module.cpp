@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "base/options.hpp"
@@ -47,6 +48,16 @@ inline constexpr base::OptionTable<Surface, 2> SURFACE_WORDS{
 std::array<double, 3> three_speeds(const std::vector<double>& values) {
     if (values.size() != 3) throw hcm::Error("speeds must contain exactly 3 values");
     return {values[0], values[1], values[2]};
+}
+
+// Walkway's parameters declared as data, as marvane's keyword classes declare theirs.
+auto walkway_parameters() {
+    namespace d = declared;
+    return std::tuple{d::req("width", &Walkway::width), d::def("fixed_object_width", &Walkway::fixed_object_width, 0.0),
+                      d::def("facility_type", &Walkway::surface, "walkway", SURFACE_WORDS),
+                      d::def("is_one_way", &Walkway::is_one_way, false), d::opt("demand", &Walkway::demand),
+                      d::opt("phf", &Walkway::phf), d::opt("speeds", &Walkway::speeds, three_speeds),
+                      d::def("lanes", &Walkway::lanes, 1u).kw_only()};
 }
 
 // A class with no constructor: Python cannot create one.
@@ -125,11 +136,7 @@ PYBIND11_MODULE(marvane_boundary_test, m) {
         .repr([](const Counter& c) { return "Counter(" + c.label + ")"; });
 
     ClassDef<Walkway>(m, "Walkway", "")
-        .init(req("width", &Walkway::width), def("fixed_object_width", &Walkway::fixed_object_width, 0.0),
-              def("facility_type", &Walkway::surface, "walkway", SURFACE_WORDS),
-              def("is_one_way", &Walkway::is_one_way, false), opt("demand", &Walkway::demand),
-              opt("phf", &Walkway::phf), opt("speeds", &Walkway::speeds, three_speeds),
-              def("lanes", &Walkway::lanes, 1u).kw_only())
+        .init(walkway_parameters())
         .after_init([](Walkway& w) { w.effective_width = w.width - w.fixed_object_width; })
         .readonly("width", nullptr, &Walkway::width)
         .readonly("fixed_object_width", nullptr, &Walkway::fixed_object_width)
