@@ -34,11 +34,46 @@ TEST(SignalDelayPermittedLeft, AnUndefinedOpposingFlowFollowsThePolicy) {
 TEST(SignalDelayIncremental, APeriodThatIsNotPositiveFollowsThePolicy) {
     using sd::WithoutPeriod;
     for (double period : {0.0, -0.25, kNaN}) {
-        EXPECT_EQ(sd::incremental_delay(1.2, 500, 0.5, 1.0, period, WithoutPeriod::Zero), 0.0) << period;
-        EXPECT_TRUE(std::isnan(sd::incremental_delay(1.2, 500, 0.5, 1.0, period, WithoutPeriod::Undefined))) << period;
+        EXPECT_EQ(sd::incremental_delay(600, 500, 0.5, 1.0, period, WithoutPeriod::Zero), 0.0) << period;
+        EXPECT_TRUE(std::isnan(sd::incremental_delay(600, 500, 0.5, 1.0, period, WithoutPeriod::Undefined))) << period;
     }
-    // No capacity is no incremental delay, with or without a period.
-    EXPECT_EQ(sd::incremental_delay(1.2, 0.0, 0.5, 1.0, 0.0, WithoutPeriod::Undefined), 0.0);
+    // A capacity that is not a number keeps its incremental delay of 0.
+    EXPECT_EQ(sd::incremental_delay(600, kNaN, 0.5, 1.0, 0.25), 0.0);
+}
+
+struct NoCapacityCase {
+    double flow, capacity, period;
+    double expected;
+};
+
+class SignalDelayWithoutCapacity : public ::testing::TestWithParam<NoCapacityCase> {};
+
+// A flow without capacity is never served: its incremental delay is unbounded under either period
+// policy, and its second-term queue with it. Without flow both are 0.
+TEST_P(SignalDelayWithoutCapacity, DelaysAFlowWithoutBound) {
+    const NoCapacityCase& c = GetParam();
+    for (sd::WithoutPeriod policy : {sd::WithoutPeriod::Zero, sd::WithoutPeriod::Undefined}) {
+        const double d2 = sd::incremental_delay(c.flow, c.capacity, 0.5, 1.0, c.period, policy);
+        EXPECT_EQ(d2, c.expected);
+        EXPECT_EQ(sd::second_term_queue(c.capacity, 1.0, d2), c.expected);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FlowAndCapacity, SignalDelayWithoutCapacity,
+    ::testing::Values(NoCapacityCase{600, 0.0, 0.25, kInf}, NoCapacityCase{600, -10.0, 0.25, kInf},
+                      NoCapacityCase{1e-12, 0.0, 0.25, kInf}, NoCapacityCase{600, 0.0, 0.0, kInf},
+                      NoCapacityCase{600, 0.0, kNaN, kInf}, NoCapacityCase{0.0, 0.0, 0.25, 0.0},
+                      NoCapacityCase{-5.0, 0.0, 0.25, 0.0}, NoCapacityCase{kNaN, 0.0, 0.25, 0.0}));
+
+TEST(SignalDelayIncremental, GrowsWithoutBoundAsCapacityVanishes) {
+    // 900 T [(X - 1) + sqrt((X - 1)^2 + 8 k I X / (c T))] at v = 250, k 0.5, I 1, T 0.25 tends to
+    // 900 T v (1 + sqrt(1 + 8 k I / (v T))) / c = 56,250 (1 + sqrt(1.064)) / c.
+    const double limit = 56250 * (1 + std::sqrt(1.064));
+    for (double c : {1e-3, 1e-9, 1e-100})
+        EXPECT_NEAR(sd::incremental_delay(250, c, 0.5, 1.0, 0.25) * c / limit, 1.0, 1e-5) << c;
+    // Q2 of two lanes at 500 veh/h: c d2 / 7,200.
+    EXPECT_DOUBLE_EQ(sd::second_term_queue(500, 2.0, 36.0), 2.5);
 }
 
 TEST(SignalDelayInitialQueue, FactoredFormsAtAVanishingFlowAndWithoutCapacity) {
