@@ -25,7 +25,7 @@ TEST(SignalDelayFactors, ParkingAndBusBlockageShareTheirLossAmongTheLanes) {
 TEST(SignalDelayPermittedLeft, AnUndefinedOpposingFlowFollowsThePolicy) {
     using sd::UndefinedOpposingFlow;
     const double none = sd::permitted_left_sat_flow(0.0, UndefinedOpposingFlow::Trickle);
-    EXPECT_NEAR(none, 1439.8700055795648, kTol);  // at 0.1 veh/h
+    EXPECT_NEAR(none, 1439.870005578553, kTol);  // at 0.1 veh/h
     EXPECT_EQ(sd::permitted_left_sat_flow(kNaN, UndefinedOpposingFlow::Trickle), none);
     EXPECT_TRUE(std::isnan(sd::permitted_left_sat_flow(kNaN, UndefinedOpposingFlow::Propagates)));
     EXPECT_EQ(sd::permitted_left_sat_flow(-5.0, UndefinedOpposingFlow::Propagates), none);

@@ -44,7 +44,7 @@ TEST(SignalizedSaturationFlow, PedestrianOccupancyBranches) {
 
 TEST(SignalizedPermittedLeft, SaturationFlowAndOpposingQueue) {
     EXPECT_NEAR(si::permitted_left_sat_flow(600), 831.7304137853172, kTol);  // 600 e^-0.75 / (1 - e^-0.4167)
-    EXPECT_NEAR(si::permitted_left_sat_flow(0), 1439.8700055795648, kTol);   // no opposing flow: 0.1 veh/h
+    EXPECT_NEAR(si::permitted_left_sat_flow(0), 1439.870005578553, kTol);   // no opposing flow: 0.1 veh/h
     EXPECT_EQ(si::permitted_left_sat_flow(-5), si::permitted_left_sat_flow(0));
     // 600 veh/h on one lane at 1,900, g 45 of 100 s, P 0.45: q_g = 1/6 veh/s, 9.1667 / 0.3611 s.
     EXPECT_NEAR(si::opposing_queue_service_time(600, 1900, 45, 0.45, 100), 25.384615384615383, kTol);
@@ -142,7 +142,7 @@ TEST(SignalizedLaneGroups, FormationByLeftTurnMode) {
     x = formed(intersection({a}));
     const si::LaneGroup& perm = group_of(x, Direction::NB, LaneGroupKind::ExclusiveLeft);
     EXPECT_EQ(perm.phase_no, 2);
-    EXPECT_NEAR(*perm.sat_flow, 1439.8700055795648, kTol);
+    EXPECT_NEAR(*perm.sat_flow, 1439.870005578553, kTol);
     EXPECT_EQ(perm.sat_flow_permitted, perm.sat_flow);
     EXPECT_EQ(perm.effective_green_s, perm.g_p);
 

@@ -466,6 +466,22 @@ TEST(TwscZeroCapacity, MajorLeftTurnWithDemandIsNeverServed) {
     EXPECT_NEAR((*t.approach_delays)[1], 10.8033 * 80 / 1000, 1e-5);
 }
 
+// The EB left turn (100 veh/h, one major lane each way, every other flow 0) facing a WB through
+// flow that tends to 0: its capacity tends to 3600 / t_f = 3600 / 2.2 (it was infinite at 1e-14
+// veh/h, 1,501.2 at 1e-12 and 1,637.7 at 1e-10), its delay to that of no conflicting flow.
+TEST(TwscGapAcceptance, AVanishingConflictingFlowTendsToTheFollowUpRate) {
+    Twsc t;
+    t.geometry.major_lanes_per_direction = 1;
+    t.demand.v1 = 100;
+    const double none = *analysed(t).movements[index(Mv::M1)].control_delay;
+    for (double v5 : {1e-14, 1e-12, 1e-10}) {
+        t.demand.v5 = v5;
+        analyze(t);
+        EXPECT_NEAR(*mv(t, Mv::M1).potential_capacity, 3600 / 2.2, 2e-9) << v5;
+        EXPECT_NEAR(*mv(t, Mv::M1).control_delay, none, 1e-12) << v5;
+    }
+}
+
 TEST(TwscPlatoons, AlwaysBlockedIsZeroCapacityAboveThePlatoonFlow) {
     EXPECT_EQ(platoon_adjusted_capacity(1620.0, 4.1, 2.2, 1.0, 1), 0.0);  // v_c above L = 1500
     EXPECT_EQ(platoon_adjusted_capacity(1400.0, 4.1, 2.2, 1.0, 1), 0.0);
