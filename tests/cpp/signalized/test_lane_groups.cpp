@@ -96,6 +96,10 @@ TEST(SignalizedPermittedLeft, FreeGreenOfTheSharedLane) {
     EXPECT_EQ(si::shared_lane_free_green(1.0, 30, 2, 30, 2, true), 0.0);  // a left turn is always first
     // P_L 0.2: the bound (0.8 / 0.1)(1 - 0.8^15) - 2 is below the arrival estimate 15.54 s.
     EXPECT_NEAR(si::shared_lane_free_green(0.2, 30, 2, 30, 0.5, true), 5.718525023289343, kTol);
+    // A left-turn share that is the residue of a lane-flow split: the bound tends to
+    // (2 / P_L) x 15 P_L (1 - 8 P_L) - 2 = 28 - 240 P_L, the arrival estimate to 30 - 2 = 28.
+    for (double p_left : {1e-8, 1e-12, 1e-17})
+        EXPECT_NEAR(si::shared_lane_free_green(p_left, 30, 2, 30, 0, true), 28 - 240 * p_left, 1e-9) << p_left;
 }
 
 si::SignalizedIntersection formed(si::SignalizedIntersection x) {

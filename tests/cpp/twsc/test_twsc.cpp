@@ -306,6 +306,16 @@ TEST(TwscCapacities, TwoStageCapacity) {
     EXPECT_NEAR(two_stage_capacity(238.45142, 262.90094, 100, 2, 33.33682), 130.45, 0.005);
 }
 
+// The two-stage capacity is smooth through y = 1, where y^m - 1 and y^(m+1) - 1 vanish together:
+// y = (c_I - c_m) / (c_II - v_L - c_m) = 1 + d with c_I = 600 + 400 d, c_II - v_L = 600, c_m = 200 and
+// m = 2, whose slope there is dc/dd = 126.5468 veh/h (worked in 50-digit arithmetic).
+TEST(TwscCapacities, TwoStageCapacityIsSmoothWhereTheStagesBalance) {
+    const double at_one = two_stage_capacity(600, 700, 100, 2, 200);
+    EXPECT_NEAR(at_one, (1 - 0.32 * std::exp(-1.3 * std::sqrt(2.0))) * 1400 / 3, 1e-12);
+    for (double d : {2e-9, -2e-9, 1e-8, -1e-7, 1e-6})
+        EXPECT_NEAR((two_stage_capacity(600 + 400 * d, 700, 100, 2, 200) - at_one) / d, 126.5468, 0.01) << d;
+}
+
 struct P0StarCase {
     MajorLeftLaneConfig config;
     std::uint32_t lanes;
