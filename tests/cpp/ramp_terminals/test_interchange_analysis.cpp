@@ -276,19 +276,6 @@ TEST(SignalizedDelay, DemandWithoutEffectiveGreenIsUnbounded) {
     EXPECT_TRUE(od_result(ix, "E").rq_exceeds_one);
 }
 
-TEST(SignalizedDelay, NoEffectiveGreenWithoutDemandDelaysNobody) {
-    Interchange ix = diamond();
-    input(ix, "NbRampRight").greens = {};
-    input(ix, "NbRampRight").yellow_all_red_s = 0.0;
-    input(ix, "NbRampRight").demand_override_veh_h = 0.0;
-    analyze(ix);
-    const LaneGroupResult& r = result(ix, "NbRampRight");
-    EXPECT_EQ(r.uniform_delay_s, 50.0);
-    EXPECT_EQ(r.vc_ratio, kInf);
-    EXPECT_EQ(r.incremental_delay_s, 0.0);
-    EXPECT_EQ(r.back_of_queue_veh, 0.0);
-}
-
 TEST(SignalizedDelay, AnInitialQueueWithoutCapacityNeverClears) {
     Interchange ix = diamond();
     input(ix, "NbRampRight").greens = {};

@@ -66,16 +66,6 @@ INSTANTIATE_TEST_SUITE_P(
                       NoCapacityCase{600, 0.0, kNaN, kInf}, NoCapacityCase{0.0, 0.0, 0.25, 0.0},
                       NoCapacityCase{-5.0, 0.0, 0.25, 0.0}, NoCapacityCase{kNaN, 0.0, 0.25, 0.0}));
 
-TEST(SignalDelayIncremental, GrowsWithoutBoundAsCapacityVanishes) {
-    // 900 T [(X - 1) + sqrt((X - 1)^2 + 8 k I X / (c T))] at v = 250, k 0.5, I 1, T 0.25 tends to
-    // 900 T v (1 + sqrt(1 + 8 k I / (v T))) / c = 56,250 (1 + sqrt(1.064)) / c.
-    const double limit = 56250 * (1 + std::sqrt(1.064));
-    for (double c : {1e-3, 1e-9, 1e-100})
-        EXPECT_NEAR(sd::incremental_delay(250, c, 0.5, 1.0, 0.25) * c / limit, 1.0, 1e-5) << c;
-    // Q2 of two lanes at 500 veh/h: c d2 / 7,200.
-    EXPECT_DOUBLE_EQ(sd::second_term_queue(500, 2.0, 36.0), 2.5);
-}
-
 TEST(SignalDelayInitialQueue, FactoredFormsAtAVanishingFlowAndWithoutCapacity) {
     // Q_b = 5, c = 1,800, T = 0.25, v = 3e-15: the queue clears at t_A = Q_b / (c - v), and
     // d3 = 3600 / T x Q_b^2 / (2 c (c - v)) = 14,400 x 25 / 6,480,000 (the printed bracket's
