@@ -58,6 +58,13 @@ constexpr T to_signed_sat(double x) {
     return static_cast<T>(x);
 }
 
+// 1 - (1 - p)^n, the probability that an event of probability p happens at least once in n
+// independent trials, by log1p and expm1 for p below 1: accurate however small p is, where the
+// printed form keeps only the digits above 1e-16 (and gives 0 for every p below 1.1e-16).
+inline double at_least_once(double p, double n) {
+    return p < 1.0 ? -std::expm1(n * std::log1p(-p)) : 1.0 - std::pow(1.0 - p, n);
+}
+
 // erf(z) by the rational approximation 7.1.26 of Abramowitz and Stegun (absolute error below
 // 1.5e-7), odd in z: the error function the HCM's spreadsheet methods use for normal and lognormal
 // distribution functions, where their published numbers follow from it rather than from an exact

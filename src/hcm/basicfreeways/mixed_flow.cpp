@@ -87,7 +87,8 @@ double calculate_rho_g_mix(double p_t) {
 double calculate_caf_g_mix(double rho, double grade, double length_mi) {
     namespace c = ex::caf;
     const double g = grade / 100.0;
-    return rho * max0(c::GRADE_COEFF * (std::exp(c::GRADE_EXP * g) - 1.0)) *
+    // e^(12.9 g) - 1 by expm1, whose digits a slight grade would otherwise lose.
+    return rho * max0(c::GRADE_COEFF * std::expm1(c::GRADE_EXP * g)) *
            max0(c::LENGTH_COEFF * (1.0 - c::LENGTH_SCALE * std::exp(-c::LENGTH_EXP * length_mi)));
 }
 

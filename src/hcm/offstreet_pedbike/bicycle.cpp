@@ -137,8 +137,9 @@ auto on_copy(OffStreetBicycleFacility& record, Step step) {
     return result;
 }
 
-// The probability that a user is present within `look_ahead_ft` at `density` users/mi.
-double presence(double density, double look_ahead_ft) { return 1.0 - std::exp(-density * look_ahead_ft / FT_PER_MI); }
+// The probability 1 - e^(-k L) that a user is present within L = `look_ahead_ft` at k = `density`
+// users/mi, by expm1: the delayed-passing probability is proportional to it on a quiet path.
+double presence(double density, double look_ahead_ft) { return -std::expm1(-density * look_ahead_ft / FT_PER_MI); }
 
 // A probability that the formula may push outside [0, 1]; not a number counts as 0.
 double clamp_unit(double p) {
@@ -150,17 +151,18 @@ double clamp_unit(double p) {
 // subject lane and one is coming in the opposing lane, over every pair of subject and opposing
 // modes.
 double delayed_passing_two_lanes(const ModeValues& k, const ModeValues& m) {
-    double none_delayed = 1.0;
+    // 1 - prod (1 - r) as -expm1(sum log1p(-r)), accurate when every r is small.
+    double log_none_delayed = 0.0;
     for (std::size_t i = 0; i < MODE_COUNT; ++i) {
         const double a = presence(k[i], LOOK_AHEAD_FT[i]);
         for (std::size_t j = 0; j < MODE_COUNT; ++j) {
             const double b = presence(m[j], LOOK_AHEAD_FT[i]);
             const double denominator = 1.0 - (1.0 - a) * a * b * (1.0 - b);
             const double r = denominator > 0.0 ? (a * b + (1.0 - a) * (1.0 - a) * b) / denominator : 1.0;
-            none_delayed *= 1.0 - r;
+            log_none_delayed += std::log1p(-r);
         }
     }
-    return 1.0 - none_delayed;
+    return -std::expm1(log_none_delayed);
 }
 
 // Three effective lanes (Equations 24-26 to 24-32): mode-weighted presence ahead and opposite.

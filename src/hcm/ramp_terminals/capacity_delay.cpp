@@ -170,8 +170,9 @@ void determine_signalized_delay(const Interchange& ix, const LaneGroupInput& in,
     const double p = proportion_on_green(in.arrival_type, g / cycle);
     const double d1 = in.protected_permitted_left ? protected_permitted_uniform_delay(in, r, cycle, x)
                                                   : signal_delay::uniform_delay(g, cycle, x, p);
-    const double d2 = signal_delay::incremental_delay(x, c, ex::delay::PRETIMED_K, r.upstream_filtering.value_or(1.0),
-                                                      period, signal_delay::WithoutPeriod::Undefined);
+    const double d2 = signal_delay::incremental_delay(r.flow_rate, c, ex::delay::PRETIMED_K,
+                                                      r.upstream_filtering.value_or(1.0), period,
+                                                      signal_delay::WithoutPeriod::Undefined);
     const double d3 = signal_delay::initial_queue_delay(in.initial_queue_veh, r.flow_rate, c, period,
                                                         signal_delay::ZeroCapacity::Unbounded);
     r.uniform_delay_s = d1;
@@ -179,7 +180,8 @@ void determine_signalized_delay(const Interchange& ix, const LaneGroupInput& in,
     r.initial_queue_delay_s = d3;
     r.control_delay_s = d1 + d2 + d3;
     // Back of queue and queue storage ratio.
-    const double back = first_term_back_of_queue(in, r, cycle, g, p) + d2 * c / (SECONDS_PER_HOUR * lanes_of(in));
+    const double back =
+        first_term_back_of_queue(in, r, cycle, g, p) + signal_delay::second_term_queue(c, lanes_of(in), d2);
     r.back_of_queue_veh = back;
     if (in.storage_ft) {
         const double spacing = common::queued_vehicle_spacing_ft(in.pct_heavy_vehicles);

@@ -110,9 +110,12 @@ inline double uniform_delay(double green_s, double cycle_s, double vc_ratio, dou
 // the period as undefined).
 enum class WithoutPeriod : std::uint8_t { Zero, Undefined };
 
-// Incremental delay d2 = 900 T [(X - 1) + sqrt((X - 1)^2 + 8 k I X / (c T))] (s/veh); 0 without
-// capacity, with or without a period. A negative upstream filtering I counts as 0.
-inline double incremental_delay(double vc_ratio, double capacity, double k, double upstream_filtering,
+// Incremental delay d2 = 900 T [(X - 1) + sqrt((X - 1)^2 + 8 k I X / (c T))] (s/veh) of a flow v at
+// a capacity c (veh/h), X = v / c. Without capacity (c of 0 or less), with or without a period, a
+// flow that is there never clears and its delay is unbounded, +inf (the limit c -> 0 of the term,
+// about 1,800 T v / c); no flow is no delay. A capacity that is not a number gives 0. A negative
+// upstream filtering I counts as 0.
+inline double incremental_delay(double flow, double capacity, double k, double upstream_filtering,
                                 double period_h, WithoutPeriod without_period = WithoutPeriod::Zero);
 
 // The initial-queue model (HCM Chapter 31): the duration of unmet demand t_A (h), the queue at the
@@ -147,6 +150,11 @@ inline double carried_queue(double initial_veh, double flow, double capacity, do
 // and the approach's speed limit (mi/h), whose discharge lag the queue leaves out.
 inline double first_term_queue(double flow_per_lane, double capacity_per_lane, double sat_flow_per_lane,
                                double green_s, double cycle_s, double p_on_green, double speed_limit_mph);
+
+// Second-term back of queue Q2 = c d2 / (3600 N) (veh/ln) of a group of N lanes at capacity c
+// (veh/h) with incremental delay d2 (s/veh). A flow without capacity, whose d2 is unbounded, has an
+// unbounded queue too (c d2 would be 0 x inf).
+inline double second_term_queue(double capacity, double lanes, double incremental_delay_s);
 
 // Approach speed S_a = 0.9 (25.6 + 0.47 S_pl) mi/h of an approach with speed limit S_pl.
 inline double approach_speed_mph(double speed_limit_mph);
@@ -197,12 +205,12 @@ inline double uniform_delay(double green_s, double cycle_s, double vc_ratio, dou
     return 0.5 * cycle_s * (1.0 - gc) * (1.0 - gc) * pf / (1.0 - x * gc);
 }
 
-inline double incremental_delay(double vc_ratio, double capacity, double k, double upstream_filtering,
+inline double incremental_delay(double flow, double capacity, double k, double upstream_filtering,
                                 double period_h, WithoutPeriod without_period) {
-    if (!(capacity > 0.0)) return 0.0;
+    if (!(capacity > 0.0)) return flow > 0.0 && capacity <= 0.0 ? base::units::INF : 0.0;
     if (!(period_h > 0.0))
         return without_period == WithoutPeriod::Zero ? 0.0 : std::numeric_limits<double>::quiet_NaN();
-    const double x = vc_ratio;
+    const double x = flow / capacity;
     // I runs from 0 (arrivals fully metered upstream) to 1 (random arrivals); a negative I is taken
     // as 0, whose delay is the least the term can give (0 below capacity), never a negative one.
     const double filtering = base::max2(upstream_filtering, 0.0);
@@ -249,6 +257,11 @@ inline double initial_queue_delay(double initial_veh, double flow, double capaci
 inline double carried_queue(double initial_veh, double flow, double capacity, double period_h) {
     if (!(flow > 0.0)) return initial_veh;
     return base::max2(initial_queue_terms(initial_veh, flow, capacity, period_h).q_e, 0.0);
+}
+
+inline double second_term_queue(double capacity, double lanes, double incremental_delay_s) {
+    if (incremental_delay_s == base::units::INF) return base::units::INF;
+    return capacity / (base::units::SECONDS_PER_HOUR * lanes) * incremental_delay_s;
 }
 
 inline double approach_speed_mph(double speed_limit_mph) {

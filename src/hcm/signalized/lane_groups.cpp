@@ -193,7 +193,7 @@ void model_permitted_left_turns(const SignalizedIntersection& x, const std::vect
     w.e_l2 = LEFT_TURN_EQUIVALENT;
     if (p_lto > 0.0 && single_lane_opposing) {
         const double n = max2(pl::E_L2_COUNT_PER_S * (w.g_p - w.g_u - w.g_f), 0.0);
-        w.e_l2 = max2((1.0 - std::pow(1.0 - p_lto, n)) / p_lto, LEFT_TURN_EQUIVALENT);
+        w.e_l2 = max2(base::at_least_once(p_lto, n) / p_lto, LEFT_TURN_EQUIVALENT);
     }
 
     // 6. Pedestrians crossed by the permitted left turns (A_pbL).
@@ -423,7 +423,7 @@ double shared_lane_free_green(double p_left, double g_p, double l_p, double g_pe
     if (p_left >= 1.0) {
         bound = 0.0;
     } else if (p_left > 0.0) {
-        bound = max2((1.0 - p_left) / (0.5 * p_left) * (1.0 - std::pow(1.0 - p_left, 0.5 * g_p)) - l_p, 0.0);
+        bound = max2((1.0 - p_left) / (0.5 * p_left) * base::at_least_once(p_left, 0.5 * g_p) - l_p, 0.0);
     }
     const double arrival =
         other_lanes

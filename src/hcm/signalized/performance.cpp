@@ -130,7 +130,7 @@ double initial_queue_of(const LaneGroup& g, const SignalApproach& a) {
 void estimate_queues(LaneGroup& g, const SignalApproach& a, double cycle, double period, double q1) {
     const double lanes = std::max(static_cast<double>(g.lanes), 1.0);
     const double c = *g.capacity, v = g.flow_rate, upstream = a.upstream_filtering_i;
-    const double q2 = c / (SECONDS_PER_HOUR * lanes) * g.incremental_delay_s.value_or(0.0);
+    const double q2 = signal_delay::second_term_queue(c, lanes, g.incremental_delay_s.value_or(0.0));
     const double initial = initial_queue_of(g, a);
     double q3 = 0.0;
     if (period > 0.0 && initial > 0.0) {
@@ -195,7 +195,7 @@ void evaluate_lane_group(const SignalizedIntersection& x, LaneGroup& g, const Si
         q1 = first_term_queue(g, cap.c, cycle, p_on_green, a.speed_limit_mph);
     }
     const double k = k_factor(x, g, a, cap.c_a);
-    const double d2 = incremental_delay(ratio, cap.c, k, a.upstream_filtering_i, period);
+    const double d2 = incremental_delay(v, cap.c, k, a.upstream_filtering_i, period);
     const double d3 = initial_queue_delay(initial_queue_of(g, a), v, cap.c, period, signal_delay::ZeroCapacity::Floor);
     const double delay = d1 + d2 + d3;
     g.k_factor = k;

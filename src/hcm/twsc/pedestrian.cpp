@@ -88,9 +88,11 @@ PedestrianStageResult gap_acceptance(const PedestrianCrossing& crossing, const P
     }
     r.group_critical_headway = t_c + PLATOON_ROW_HEADWAY_S * (r.spatial_distribution - 1.0);
     const double t_cg = r.group_critical_headway;
-    r.prob_blocked_lane = 1.0 - std::exp(-v * t_cg / n);
-    r.prob_delayed_crossing = 1.0 - std::pow(1.0 - r.prob_blocked_lane, n);
-    r.gap_delay = (std::exp(v * t_cg) - v * t_cg - 1.0) / v;
+    // 1 - e^(-x) and e^x - 1 - x by expm1: at a light conflicting flow the printed forms lose most
+    // of their digits, and the delay when delayed divides one by the other.
+    r.prob_blocked_lane = -std::expm1(-v * t_cg / n);
+    r.prob_delayed_crossing = base::at_least_once(r.prob_blocked_lane, n);
+    r.gap_delay = (std::expm1(v * t_cg) - v * t_cg) / v;
     r.gap_delay_when_delayed = r.prob_delayed_crossing > 0.0 ? r.gap_delay / r.prob_delayed_crossing : 0.0;
 
     const double e = std::exp(-v * t_cg);

@@ -44,6 +44,12 @@ std::size_t lane_column(std::uint32_t n) { return (n >= 1 && n <= 3) ? n - 1 : 3
 
 double clamp01(double x) { return std::clamp(x, 0.0, 1.0); }
 
+// y^k - 1, through log1p and expm1 for a positive y: accurate however close y is to 1, where
+// pow(y, k) - 1 keeps only the digits above 1e-16.
+double power_minus_one(double y, double k) {
+    return y > 0.0 ? std::expm1(k * std::log1p(y - 1.0)) : std::pow(y, k) - 1.0;
+}
+
 TwscMovementResult& at(Twsc& t, Mv m) { return t.movements[index(m)]; }
 const TwscMovementResult& at(const Twsc& t, Mv m) { return t.movements[index(m)]; }
 double flow(const Twsc& t, Mv m) { return at(t, m).flow_rate; }
@@ -484,7 +490,7 @@ double two_stage_capacity(double c_i, double c_ii, double v_l, double m, double 
     const double a = 1.0 - TWO_STAGE_ALPHA_COEFF * std::exp(-TWO_STAGE_ALPHA_EXP * std::sqrt(m));
     const double y = (c_i - c_m) / (c_ii - v_l - c_m);
     if (std::abs(y - 1.0) < TWO_STAGE_Y_TOLERANCE) return a / (m + 1.0) * (m * (c_ii - v_l) + c_m);
-    return a / (std::pow(y, m + 1.0) - 1.0) * (y * (std::pow(y, m) - 1.0) * (c_ii - v_l) + (y - 1.0) * c_m);
+    return a / power_minus_one(y, m + 1.0) * (y * power_minus_one(y, m) * (c_ii - v_l) + (y - 1.0) * c_m);
 }
 
 std::optional<double> p0_star_major_left(const Twsc& t, bool eastbound, double p0) {

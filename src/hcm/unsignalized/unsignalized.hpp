@@ -31,7 +31,7 @@ inline constexpr double TRICKLE_FLOW = 0.1;            // veh/h
 
 // Potential capacity c_p = v_c e^(-v_c t_c / 3600) / (1 - e^(-v_c t_f / 3600)) (veh/h) of a
 // movement crossing a conflicting flow v_c (veh/h) with critical headway t_c and follow-up
-// headway t_f (s).
+// headway t_f (s); accurate at any positive v_c, so that it tends to 3600 / t_f as v_c -> 0.
 double potential_capacity(double conflicting_veh_h, double critical_headway_s, double follow_up_headway_s,
                           NoConflictingFlow none);
 

@@ -131,9 +131,7 @@ bool evaluate_segment(const ScenarioContext& cx, std::size_t s, const UrbanScena
     const double d1 = signal_delay::uniform_delay(green, cycle, vc, p_on_green);
     const double d3 = signal_delay::initial_queue_delay(queue, v, capacity, PERIOD_H, signal_delay::ZeroCapacity::Unbounded);
     queue = signal_delay::carried_queue(queue, v, capacity, PERIOD_H);
-    const double d2 = capacity > 0.0
-                          ? signal_delay::incremental_delay(vc, capacity, signal.k_factor, signal.i_factor, PERIOD_H)
-                          : base::units::INF;
+    const double d2 = signal_delay::incremental_delay(v, capacity, signal.k_factor, signal.i_factor, PERIOD_H);
 
     copy.through_capacity_veh_h = capacity;
     copy.through_control_delay_s = d1 + d2 + d3;

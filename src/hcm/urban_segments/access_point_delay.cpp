@@ -55,13 +55,22 @@ double permitted_left_sat_flow(double v_o) {
                                             unsignalized::NoConflictingFlow::BaseSaturationFlow);
 }
 
+// The probability e of a headway longer than t and its complement 1 - e, taken by expm1: at a light
+// right-turn flow 1 - e is small, and it divides the mean below t and multiplies the delay.
+struct Tail {
+    double longer;   // e
+    double shorter;  // 1 - e
+};
+
 // Shifted-exponential headways of the outside lane with mean h_m + 1.5 s.
 struct Headways {
     double h_m;
-    // Probability of a headway longer than t.
-    double tail(double t) const { return std::exp(-(t - MIN_HEADWAY_S) / h_m); }
-    // Mean headway of those shorter than t, given the tail probability e at t.
-    double mean_below(double t, double e) const { return h_m + (MIN_HEADWAY_S - t * e) / (1.0 - e); }
+    Tail tail(double t) const {
+        const double x = -(t - MIN_HEADWAY_S) / h_m;
+        return {std::exp(x), -std::expm1(x)};
+    }
+    // Mean headway of those shorter than t, given the tail at t.
+    double mean_below(double t, Tail e) const { return h_m + (MIN_HEADWAY_S - t * e.longer) / e.shorter; }
 };
 
 // Delay to the through vehicles that follow a right-turning vehicle in the outside lane, s/veh.
@@ -75,14 +84,14 @@ double right_turn_deceleration_delay(const AccessPointApproach& a, double e_l, d
     // First follower.
     const double spacing_ft = common::queued_vehicle_spacing_ft(a.pct_heavy_veh);
     double t = max2(REACTION_TIME_S + (s - TURN_SPEED_FT_S) / DECEL_FT_S2 + spacing_ft / s, MIN_HEADWAY_S);
-    double e = hw.tail(t);
+    Tail e = hw.tail(t);
     const double slowed = max2(s - DECEL_FT_S2 * (t - hw.mean_below(t, e)), TURN_SPEED_FT_S);
     double d = (s - slowed) * (s - slowed) / (2.0 * s) * DECEL_ACCEL_FACTOR;
 
     // d_rt = 0.67 sum_k (1 - p_r)^k d_k prod_(i<=k) (1 - e(t_i)), over the followers whose delay
     // is at least 0.1 s.
     const double not_turning = 1.0 - split.p_r;
-    double weight = not_turning * (1.0 - e);
+    double weight = not_turning * e.shorter;
     double sum = weight * d;
     for (std::size_t k = 1; k < MAX_FOLLOWERS; ++k) {
         t = d + MIN_HEADWAY_S;
@@ -90,7 +99,7 @@ double right_turn_deceleration_delay(const AccessPointApproach& a, double e_l, d
         const double next = d - (hw.mean_below(t, e) - MIN_HEADWAY_S);
         if (next < MIN_FOLLOWER_DELAY_S) break;
         d = next;
-        weight *= not_turning * (1.0 - e);
+        weight *= not_turning * e.shorter;
         sum += weight * d;
     }
     return FOLLOWER_DELAY_SHARE * sum;
@@ -180,8 +189,9 @@ AccessPointDelay approach_delay(const AccessPointApproach& a, double speed_mph, 
         const double q_a = split.q_m;
         double d_lc = 0.0;
         if (q_a > 0.0) {
-            const double g = std::exp(-LANE_CHANGE_GAP_S * q_a / SECONDS_PER_HOUR);
-            const double c_lc = q_a * g / (1.0 - g);
+            // Gap acceptance with critical and follow-up headways both the lane-change gap.
+            const double c_lc = unsignalized::potential_capacity(q_a, LANE_CHANGE_GAP_S, LANE_CHANGE_GAP_S,
+                                                                 unsignalized::NoConflictingFlow::FollowUpRate);
             if (c_lc > 0.0) d_lc = queue_delay(max2(split.q_l - a.v_lt, 0.0), c_lc, period_h);
         }
         d_x = min2(d_q, d_lc);

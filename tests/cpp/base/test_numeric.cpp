@@ -108,4 +108,17 @@ TEST(WeightedMean, LeavesOutTermsWithoutWeight) {
     m.add(40.0, 50.0);
     EXPECT_EQ(m.mean_or(-1.0), 20.0);
     EXPECT_EQ(m.weight, 150.0);
+    m.add(kInf, 1e-3);  // a lane group with flow that is never served
+    EXPECT_EQ(m.mean_or(-1.0), kInf);
+}
+
+// 1 - (1 - p)^n: the printed form gives 0 at p = 1e-20 and keeps four digits at p = 1e-12.
+TEST(AtLeastOnce, KeepsEveryDigitOfASmallProbability) {
+    EXPECT_NEAR(base::at_least_once(1e-20, 10), 1e-19, 1e-34);
+    EXPECT_NEAR(base::at_least_once(1e-12, 15), 15e-12 - 105e-24, 1e-27);
+    EXPECT_NEAR(base::at_least_once(0.2, 15), 1 - std::pow(0.8, 15), 1e-15);
+    EXPECT_EQ(base::at_least_once(0.0, 15), 0.0);
+    EXPECT_EQ(base::at_least_once(1.0, 3), 1.0);
+    EXPECT_EQ(base::at_least_once(1.0, 0), 0.0);  // no trial
+    EXPECT_EQ(base::at_least_once(0.3, 0), 0.0);
 }

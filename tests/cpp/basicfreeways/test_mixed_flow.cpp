@@ -41,6 +41,9 @@ TEST(MixedFlowSteps, CapacityTerms) {
     EXPECT_EQ(calculate_caf_g_mix(0.12, 3.0, 0.1), 0.0);  // 1 - 1.71 e^(-0.316) < 0
     EXPECT_DOUBLE_EQ(calculate_caf_g_mix(0.1215, 3.0, 1.5),
                      0.1215 * 0.69 * (std::exp(0.387) - 1) * 1.72 * (1 - 1.71 * std::exp(-4.74)));
+    // A slight grade: e^(12.9 g) - 1 = 12.9 g to every digit (the printed form kept three here).
+    EXPECT_NEAR(calculate_caf_g_mix(0.12, 1e-12, 1.0) / (0.12 * 0.69 * 12.9e-14 * 1.72 * (1 - 1.71 * std::exp(-3.16))),
+                1.0, 1e-12);
     EXPECT_EQ(calculate_capacity_ao(65), 2350.0);
     EXPECT_EQ(calculate_capacity_ao(80), 2500.0);  // no upper limit
     EXPECT_EQ(calculate_bp_ao(65, 1.0), 1400.0);

@@ -166,6 +166,17 @@ TEST(OffStreetBicycle, DelayedPassingProbabilityIsClamped) {
     }
 }
 
+// On a nearly empty path the delayed-passing probability of every lane model is proportional to
+// the demand (the presence 1 - e^(-k L) and 1 - prod (1 - r) keep their digits).
+TEST(OffStreetBicycle, DelayedPassingsAreProportionalToALightDemand) {
+    for (double width : {8.0, 12.0, 16.0}) {
+        OffStreetBicycleFacility light = path(width, 1.0, 1e-9), twice = path(width, 1.0, 2e-9);
+        const double p = light.calculate_probability_of_delayed_passing();
+        EXPECT_GT(p, 0.0) << width;
+        EXPECT_NEAR(twice.calculate_probability_of_delayed_passing() / p, 2.0, 1e-6) << width;
+    }
+}
+
 TEST(OffStreetBicycle, DirectionalDemandOverridesTheSplit) {
     OffStreetBicycleFacility f = path(10.0, 1.0, 1000.0);
     f.subject_demand = 85.0;

@@ -233,18 +233,47 @@ TEST(SignalizedDelay, ProgressionByArrivalType) {
     EXPECT_NEAR(*result(ix, "EbExtThrough").uniform_delay_s, 0.5 * 100 * 0.36 * f / (1 - x * gc), 1e-8);
 }
 
-TEST(SignalizedDelay, NoEffectiveGreenTakesTheUniformDelayLimit) {
+// The reference's minimal interchange document: the diamond at s0 1,900 pc/h/ln, PHF 0.92, 600 ft
+// between the intersections, 2 % heavy vehicles everywhere and no extra distance.
+Interchange reference_diamond() {
     Interchange ix = diamond();
-    input(ix, "NbRampRight").greens = {};
-    input(ix, "NbRampRight").yellow_all_red_s = 0.0;
+    ix.base_saturation_flow = 1900.0;
+    ix.peak_hour_factor = 0.92;
+    ix.distance_between_intersections_ft = 600.0;
+    ix.extra_distances[8] = {};
+    for (LaneGroupInput& g : ix.lane_groups) g.pct_heavy_vehicles = 2.0;
+    return ix;
+}
+
+// A group with demand and no effective green is never served: its delay and queue are unbounded
+// (they were 50 s and 0), and so are the travel times of the O-D paths through it and the
+// interchange's (once 55.8 s, D), all LOS F.
+TEST(SignalizedDelay, DemandWithoutEffectiveGreenIsUnbounded) {
+    Interchange ix = reference_diamond();
+    input(ix, "EbExtThrough").greens = {{0, 4}};
     analyze(ix);
-    const LaneGroupResult& r = result(ix, "NbRampRight");
-    EXPECT_EQ(r.uniform_delay_s, 50.0);  // 0.5 C with F = 1, not 0/0
+    EXPECT_NEAR(*result(ix, "EbExtThrough").control_delay_s, 1896.7408996318729, 1e-8);
+    EXPECT_NEAR(*ix.interchange_ett_s, 632.8802027830768, 1e-9);
+
+    input(ix, "EbExtThrough").greens = {};
+    analyze(ix);
+    const LaneGroupResult& r = result(ix, "EbExtThrough");
+    EXPECT_NEAR(r.flow_rate, 650 / 0.92, 1e-9);
+    EXPECT_EQ(r.capacity, 0.0);
     EXPECT_EQ(r.vc_ratio, kInf);
-    EXPECT_EQ(r.incremental_delay_s, 0.0);  // no capacity
-    EXPECT_EQ(r.back_of_queue_veh, 0.0);
-    EXPECT_TRUE(od_result(ix, "B").vc_exceeds_one);
-    EXPECT_EQ(od_result(ix, "B").los, LevelOfService::F);
+    EXPECT_EQ(r.uniform_delay_s, 50.0);  // 0.5 C with F = 1, not 0/0
+    for (const auto& value : {r.incremental_delay_s, r.control_delay_s, r.back_of_queue_veh}) EXPECT_EQ(value, kInf);
+    for (const char* through : {"E", "I"}) {
+        EXPECT_EQ(od_result(ix, through).ett_s, kInf) << through;
+        EXPECT_EQ(od_result(ix, through).los, LevelOfService::F) << through;
+    }
+    EXPECT_NEAR(od_result(ix, "A").ett_s, 54.99346756850763, 1e-9);  // elsewhere nothing moves
+    EXPECT_EQ(ix.interchange_ett_s, kInf);
+    EXPECT_EQ(ix.interchange_los, LevelOfService::F);
+    input(ix, "EbExtThrough").storage_ft = 400.0;
+    analyze(ix);
+    EXPECT_EQ(result(ix, "EbExtThrough").queue_storage_ratio, kInf);
+    EXPECT_TRUE(od_result(ix, "E").rq_exceeds_one);
 }
 
 TEST(SignalizedDelay, AnInitialQueueWithoutCapacityNeverClears) {

@@ -25,7 +25,7 @@ TEST(SignalDelayFactors, ParkingAndBusBlockageShareTheirLossAmongTheLanes) {
 TEST(SignalDelayPermittedLeft, AnUndefinedOpposingFlowFollowsThePolicy) {
     using sd::UndefinedOpposingFlow;
     const double none = sd::permitted_left_sat_flow(0.0, UndefinedOpposingFlow::Trickle);
-    EXPECT_NEAR(none, 1439.8700055795648, kTol);  // at 0.1 veh/h
+    EXPECT_NEAR(none, 1439.870005578553, kTol);  // at 0.1 veh/h
     EXPECT_EQ(sd::permitted_left_sat_flow(kNaN, UndefinedOpposingFlow::Trickle), none);
     EXPECT_TRUE(std::isnan(sd::permitted_left_sat_flow(kNaN, UndefinedOpposingFlow::Propagates)));
     EXPECT_EQ(sd::permitted_left_sat_flow(-5.0, UndefinedOpposingFlow::Propagates), none);
@@ -34,12 +34,37 @@ TEST(SignalDelayPermittedLeft, AnUndefinedOpposingFlowFollowsThePolicy) {
 TEST(SignalDelayIncremental, APeriodThatIsNotPositiveFollowsThePolicy) {
     using sd::WithoutPeriod;
     for (double period : {0.0, -0.25, kNaN}) {
-        EXPECT_EQ(sd::incremental_delay(1.2, 500, 0.5, 1.0, period, WithoutPeriod::Zero), 0.0) << period;
-        EXPECT_TRUE(std::isnan(sd::incremental_delay(1.2, 500, 0.5, 1.0, period, WithoutPeriod::Undefined))) << period;
+        EXPECT_EQ(sd::incremental_delay(600, 500, 0.5, 1.0, period, WithoutPeriod::Zero), 0.0) << period;
+        EXPECT_TRUE(std::isnan(sd::incremental_delay(600, 500, 0.5, 1.0, period, WithoutPeriod::Undefined))) << period;
     }
-    // No capacity is no incremental delay, with or without a period.
-    EXPECT_EQ(sd::incremental_delay(1.2, 0.0, 0.5, 1.0, 0.0, WithoutPeriod::Undefined), 0.0);
+    // A capacity that is not a number keeps its incremental delay of 0.
+    EXPECT_EQ(sd::incremental_delay(600, kNaN, 0.5, 1.0, 0.25), 0.0);
 }
+
+struct NoCapacityCase {
+    double flow, capacity, period;
+    double expected;
+};
+
+class SignalDelayWithoutCapacity : public ::testing::TestWithParam<NoCapacityCase> {};
+
+// A flow without capacity is never served: its incremental delay is unbounded under either period
+// policy, and its second-term queue with it. Without flow both are 0.
+TEST_P(SignalDelayWithoutCapacity, DelaysAFlowWithoutBound) {
+    const NoCapacityCase& c = GetParam();
+    for (sd::WithoutPeriod policy : {sd::WithoutPeriod::Zero, sd::WithoutPeriod::Undefined}) {
+        const double d2 = sd::incremental_delay(c.flow, c.capacity, 0.5, 1.0, c.period, policy);
+        EXPECT_EQ(d2, c.expected);
+        EXPECT_EQ(sd::second_term_queue(c.capacity, 1.0, d2), c.expected);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FlowAndCapacity, SignalDelayWithoutCapacity,
+    ::testing::Values(NoCapacityCase{600, 0.0, 0.25, kInf}, NoCapacityCase{600, -10.0, 0.25, kInf},
+                      NoCapacityCase{1e-12, 0.0, 0.25, kInf}, NoCapacityCase{600, 0.0, 0.0, kInf},
+                      NoCapacityCase{600, 0.0, kNaN, kInf}, NoCapacityCase{0.0, 0.0, 0.25, 0.0},
+                      NoCapacityCase{-5.0, 0.0, 0.25, 0.0}, NoCapacityCase{kNaN, 0.0, 0.25, 0.0}));
 
 TEST(SignalDelayInitialQueue, FactoredFormsAtAVanishingFlowAndWithoutCapacity) {
     // Q_b = 5, c = 1,800, T = 0.25, v = 3e-15: the queue clears at t_A = Q_b / (c - v), and

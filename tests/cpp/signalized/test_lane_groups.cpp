@@ -44,7 +44,7 @@ TEST(SignalizedSaturationFlow, PedestrianOccupancyBranches) {
 
 TEST(SignalizedPermittedLeft, SaturationFlowAndOpposingQueue) {
     EXPECT_NEAR(si::permitted_left_sat_flow(600), 831.7304137853172, kTol);  // 600 e^-0.75 / (1 - e^-0.4167)
-    EXPECT_NEAR(si::permitted_left_sat_flow(0), 1439.8700055795648, kTol);   // no opposing flow: 0.1 veh/h
+    EXPECT_NEAR(si::permitted_left_sat_flow(0), 1439.870005578553, kTol);   // no opposing flow: 0.1 veh/h
     EXPECT_EQ(si::permitted_left_sat_flow(-5), si::permitted_left_sat_flow(0));
     // 600 veh/h on one lane at 1,900, g 45 of 100 s, P 0.45: q_g = 1/6 veh/s, 9.1667 / 0.3611 s.
     EXPECT_NEAR(si::opposing_queue_service_time(600, 1900, 45, 0.45, 100), 25.384615384615383, kTol);
@@ -96,6 +96,10 @@ TEST(SignalizedPermittedLeft, FreeGreenOfTheSharedLane) {
     EXPECT_EQ(si::shared_lane_free_green(1.0, 30, 2, 30, 2, true), 0.0);  // a left turn is always first
     // P_L 0.2: the bound (0.8 / 0.1)(1 - 0.8^15) - 2 is below the arrival estimate 15.54 s.
     EXPECT_NEAR(si::shared_lane_free_green(0.2, 30, 2, 30, 0.5, true), 5.718525023289343, kTol);
+    // A left-turn share that is the residue of a lane-flow split: the bound tends to
+    // (2 / P_L) x 15 P_L (1 - 8 P_L) - 2 = 28 - 240 P_L, the arrival estimate to 30 - 2 = 28.
+    for (double p_left : {1e-8, 1e-12, 1e-17})
+        EXPECT_NEAR(si::shared_lane_free_green(p_left, 30, 2, 30, 0, true), 28 - 240 * p_left, 1e-9) << p_left;
 }
 
 si::SignalizedIntersection formed(si::SignalizedIntersection x) {
@@ -142,7 +146,7 @@ TEST(SignalizedLaneGroups, FormationByLeftTurnMode) {
     x = formed(intersection({a}));
     const si::LaneGroup& perm = group_of(x, Direction::NB, LaneGroupKind::ExclusiveLeft);
     EXPECT_EQ(perm.phase_no, 2);
-    EXPECT_NEAR(*perm.sat_flow, 1439.8700055795648, kTol);
+    EXPECT_NEAR(*perm.sat_flow, 1439.870005578553, kTol);
     EXPECT_EQ(perm.sat_flow_permitted, perm.sat_flow);
     EXPECT_EQ(perm.effective_green_s, perm.g_p);
 

@@ -219,13 +219,13 @@ TEST(SignalizedDelay, UniformDelayLimits) {
 }
 
 TEST(SignalizedDelay, IncrementalAndInitialQueueDelay) {
-    EXPECT_EQ(si::incremental_delay(1.2, 0.0, 0.5, 1.0, 0.25), 0.0);  // no capacity
-    EXPECT_EQ(si::incremental_delay(1.2, 500, 0.5, 1.0, 0.0), 0.0);   // no analysis period
+    EXPECT_EQ(si::incremental_delay(600, 0.0, 0.5, 1.0, 0.25), kInf);  // no capacity
+    EXPECT_EQ(si::incremental_delay(600, 500, 0.5, 1.0, 0.0), 0.0);    // no analysis period
     // X 1: 225 sqrt(8 x 0.5 x 1 / (0.25 x 500)) = 225 sqrt(0.032).
-    EXPECT_NEAR(si::incremental_delay(1.0, 500, 0.5, 1.0, 0.25), 225 * std::sqrt(0.032), 1e-12);
+    EXPECT_NEAR(si::incremental_delay(500, 500, 0.5, 1.0, 0.25), 225 * std::sqrt(0.032), 1e-12);
     // A negative I counts as 0: no NaN and no negative delay; 1,800 T (X - 1) above capacity.
-    EXPECT_NEAR(si::incremental_delay(0.9, 500, 0.5, -1.0, 0.25), 0.0, 1e-12);
-    EXPECT_NEAR(si::incremental_delay(1.2, 500, 0.5, -1.0, 0.25), 450 * 0.2, 1e-12);
+    EXPECT_NEAR(si::incremental_delay(450, 500, 0.5, -1.0, 0.25), 0.0, 1e-12);
+    EXPECT_NEAR(si::incremental_delay(600, 500, 0.5, -1.0, 0.25), 450 * 0.2, 1e-12);
 
     // Demand above capacity all period: t_A = T, Q_eo = 25, Q_e = 30;
     // d3 = 24 x ((900 - 625) / 1000 + 0.25 x 10 / 2 - 25 / 1000) = 36.
@@ -307,20 +307,8 @@ bool all_results_finite(const si::SignalizedIntersection& x) {
 
 // Degenerate timing that the document accepts: every approach and intersection result stays a
 // number, so the exported document reads back.
-TEST(SignalizedIntersectionResults, ZeroGreenZeroPeriodAndZeroCycleStayFinite) {
+TEST(SignalizedIntersectionResults, ZeroPeriodAndZeroCycleStayFinite) {
     auto x = four_leg_pretimed();
-    x.approaches[0].through_phase = phase(2, 5);  // D = Y + R: no effective green
-    si::analyze(x);
-    const si::LaneGroup& nb = x.lane_groups[0];
-    EXPECT_EQ(nb.effective_green_s, 0.0);
-    EXPECT_EQ(nb.uniform_delay_s, 50.0);  // half the cycle
-    EXPECT_EQ(nb.incremental_delay_s, 0.0);
-    EXPECT_EQ(nb.los, LevelOfService::F);
-    EXPECT_EQ(x.approach_results[0].control_delay_s, 50.0);
-    EXPECT_TRUE(all_results_finite(x));
-    EXPECT_EQ(si::intersection_from_json(si::intersection_to_json(x)).approach_results, x.approach_results);
-
-    x = four_leg_pretimed();
     x.analysis_period_h = 0.0;
     si::analyze(x);
     for (const auto& g : x.lane_groups) {
@@ -351,6 +339,77 @@ TEST(SignalizedIntersectionResults, ZeroGreenZeroPeriodAndZeroCycleStayFinite) {
     si::analyze(x);
     EXPECT_EQ(x.lane_groups[1].uniform_delay_s, 0.0);
     EXPECT_TRUE(all_results_finite(x));
+}
+
+// The intersection of the reference's minimal document: a 60 s pretimed cycle, each approach one
+// lane shared by its permitted left, through and right movements (2 % heavy vehicles, 50 p/h,
+// 10 bicycles/h), phases of 30 s with Y + R 5 s; NB carries its 250 veh/h through alone on one
+// lane, green for `nb_duration` s.
+si::SignalizedIntersection reference_with_nb_through(double nb_duration) {
+    const auto shared = [](Direction d, std::uint8_t phase_no, double left, double through, double right) {
+        auto a = approach(d, phase(phase_no, 30));
+        a.volume_left = left;
+        a.volume_through = through;
+        a.volume_right = right;
+        a.pct_heavy_vehicles_left = a.pct_heavy_vehicles_through = 2;
+        a.ped_flow_ph = 50;
+        a.bike_flow_ph = 10;
+        a.through_lanes = 1;
+        a.shared_left_through_lane = a.shared_right_through_lane = true;
+        a.left_turn_mode = LeftTurnMode::Permitted;
+        return a;
+    };
+    auto nb = shared(Direction::NB, 4, 0, 250, 0);
+    nb.shared_left_through_lane = nb.shared_right_through_lane = false;
+    nb.left_turn_mode = LeftTurnMode::NotPresent;
+    nb.through_phase.duration_s = nb_duration;
+    auto x = intersection({shared(Direction::EB, 2, 50, 400, 60), shared(Direction::WB, 2, 40, 380, 50), nb,
+                           shared(Direction::SB, 4, 35, 240, 45)});
+    x.cycle_length_s = 60;
+    return x;
+}
+
+// A lane group with demand and no effective green is never served: unbounded delay and queue,
+// LOS F, and so its approach and the intersection (once 30.0 s C and 33.7 s C, below the 3,253 s
+// of a single second of green).
+TEST(SignalizedDemandWithoutCapacity, IsUnboundedAndLosFUpToTheIntersection) {
+    auto x = reference_with_nb_through(6);  // 1 s of effective green
+    si::analyze(x);
+    EXPECT_NEAR(*group_of(x, Direction::NB, LaneGroupKind::ExclusiveThrough).control_delay_s, 3253.076525003277, 1e-8);
+    EXPECT_NEAR(*x.intersection_delay_s, 557.3858516754653, 1e-9);
+    const si::ApproachResult eb = x.approach_results[0];
+
+    x = reference_with_nb_through(5);  // D = Y + R
+    si::analyze(x);
+    const si::LaneGroup& nb = group_of(x, Direction::NB, LaneGroupKind::ExclusiveThrough);
+    EXPECT_EQ(nb.capacity, 0.0);
+    EXPECT_EQ(nb.uniform_delay_s, 30.0);  // half the cycle
+    for (const auto& value : {nb.incremental_delay_s, nb.control_delay_s, nb.q2_veh, nb.back_of_queue_veh,
+                              nb.back_of_queue_95_veh})
+        EXPECT_EQ(value, kInf);
+    EXPECT_EQ(nb.los, LevelOfService::F);
+    EXPECT_EQ(x.approach_results[2].control_delay_s, kInf);
+    EXPECT_EQ(x.approach_results[2].los, LevelOfService::F);
+    EXPECT_EQ(x.intersection_delay_s, kInf);
+    EXPECT_EQ(x.intersection_los, LevelOfService::F);
+    EXPECT_EQ(x.approach_results[0], eb);  // the other approaches keep their results
+    // Written null, read back as NaN (F); the unbounded queue fills any storage.
+    const si::SignalizedIntersection back = si::intersection_from_json(si::intersection_to_json(x));
+    EXPECT_TRUE(std::isnan(back.approach_results[2].control_delay_s));
+    EXPECT_EQ(back.approach_results[2].los, LevelOfService::F);
+    x.approaches[2].storage_through_ft = 500;
+    si::analyze(x);
+    EXPECT_EQ(group_of(x, Direction::NB, LaneGroupKind::ExclusiveThrough).queue_storage_ratio, kInf);
+
+    // Without demand the group weighs nothing, as before: no delay beyond the half cycle.
+    x.approaches[2].volume_through = 0;
+    si::analyze(x);
+    const si::LaneGroup& empty = group_of(x, Direction::NB, LaneGroupKind::ExclusiveThrough);
+    EXPECT_EQ(empty.incremental_delay_s, 0.0);
+    EXPECT_EQ(empty.back_of_queue_veh, 0.0);
+    EXPECT_EQ(x.approach_results[2].control_delay_s, 0.0);
+    EXPECT_EQ(x.approach_results[2].los, LevelOfService::A);
+    EXPECT_TRUE(std::isfinite(*x.intersection_delay_s));
 }
 
 TEST(SignalizedRightTurnOnRed, ExclusiveRightLaneRule) {

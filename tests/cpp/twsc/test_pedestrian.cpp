@@ -45,6 +45,16 @@ TEST(TwscPedestrian, OneStageWithoutYielding) {
     EXPECT_EQ(s.group_critical_headway, s.critical_headway);
 }
 
+// No conflicting traffic counts as 0.0001 veh/s: over one lane with t_c = 10.5 / 3.5 + 3 = 6 s,
+// x = v t_c = 6e-4, P_b = P_d = 1 - e^-x and d_g = (e^x - x - 1) / v, to every digit (the printed
+// forms kept only nine digits of d_g).
+TEST(TwscPedestrian, TheLeastFlowKeepsEveryDigitOfTheGapDelay) {
+    const PedestrianStageResult s = analyze_stage(one_stage(10.5, 0, 1), {10.5, 0, 1});
+    EXPECT_NEAR(s.prob_delayed_crossing, 5.998200359946006e-4, 1e-17);
+    EXPECT_NEAR(s.gap_delay, 1.800360054006481e-3, 2e-15);
+    EXPECT_NEAR(s.gap_delay_when_delayed, 3.001500360055806, 5e-12);
+}
+
 TEST(TwscPedestrian, YieldingMotoristsShortenTheWait) {
     PedestrianCrossing c = one_stage(24, 600);
     c.motorist_yield_rate = 0.5;

@@ -306,6 +306,16 @@ TEST(TwscCapacities, TwoStageCapacity) {
     EXPECT_NEAR(two_stage_capacity(238.45142, 262.90094, 100, 2, 33.33682), 130.45, 0.005);
 }
 
+// The two-stage capacity is smooth through y = 1, where y^m - 1 and y^(m+1) - 1 vanish together:
+// y = (c_I - c_m) / (c_II - v_L - c_m) = 1 + d with c_I = 600 + 400 d, c_II - v_L = 600, c_m = 200 and
+// m = 2, whose slope there is dc/dd = 126.5468 veh/h (worked in 50-digit arithmetic).
+TEST(TwscCapacities, TwoStageCapacityIsSmoothWhereTheStagesBalance) {
+    const double at_one = two_stage_capacity(600, 700, 100, 2, 200);
+    EXPECT_NEAR(at_one, (1 - 0.32 * std::exp(-1.3 * std::sqrt(2.0))) * 1400 / 3, 1e-12);
+    for (double d : {2e-9, -2e-9, 1e-8, -1e-7, 1e-6})
+        EXPECT_NEAR((two_stage_capacity(600 + 400 * d, 700, 100, 2, 200) - at_one) / d, 126.5468, 0.01) << d;
+}
+
 struct P0StarCase {
     MajorLeftLaneConfig config;
     std::uint32_t lanes;
@@ -464,6 +474,22 @@ TEST(TwscZeroCapacity, MajorLeftTurnWithDemandIsNeverServed) {
     EXPECT_EQ((*t.rank1_major_delay)[0], INF);    // the through traffic waits behind it
     EXPECT_EQ((*t.approach_delays)[0], INF);
     EXPECT_NEAR((*t.approach_delays)[1], 10.8033 * 80 / 1000, 1e-5);
+}
+
+// The EB left turn (100 veh/h, one major lane each way, every other flow 0) facing a WB through
+// flow that tends to 0: its capacity tends to 3600 / t_f = 3600 / 2.2 (it was infinite at 1e-14
+// veh/h, 1,501.2 at 1e-12 and 1,637.7 at 1e-10), its delay to that of no conflicting flow.
+TEST(TwscGapAcceptance, AVanishingConflictingFlowTendsToTheFollowUpRate) {
+    Twsc t;
+    t.geometry.major_lanes_per_direction = 1;
+    t.demand.v1 = 100;
+    const double none = *analysed(t).movements[index(Mv::M1)].control_delay;
+    for (double v5 : {1e-14, 1e-12, 1e-10}) {
+        t.demand.v5 = v5;
+        analyze(t);
+        EXPECT_NEAR(*mv(t, Mv::M1).potential_capacity, 3600 / 2.2, 2e-9) << v5;
+        EXPECT_NEAR(*mv(t, Mv::M1).control_delay, none, 1e-12) << v5;
+    }
 }
 
 TEST(TwscPlatoons, AlwaysBlockedIsZeroCapacityAboveThePlatoonFlow) {

@@ -48,10 +48,23 @@ INSTANTIATE_TEST_SUITE_P(
                       NoFlowCase{NoConflictingFlow::BaseSaturationFlow, 0.0, 1800.0},
                       NoFlowCase{NoConflictingFlow::BaseSaturationFlow, -20.0, 1800.0},
                       NoFlowCase{NoConflictingFlow::BaseSaturationFlow, kNaN, 1800.0},
-                      NoFlowCase{NoConflictingFlow::BaseSaturationFlow, 1e-14, 1800.0},  // 1 - e^-x rounds to 0
-                      NoFlowCase{NoConflictingFlow::TrickleFlow, 0.0, 1439.8700055795648},
-                      NoFlowCase{NoConflictingFlow::TrickleFlow, -20.0, 1439.8700055795648},
+                      NoFlowCase{NoConflictingFlow::BaseSaturationFlow, 1e-14, 1440.0},  // a flow takes the formula
+                      NoFlowCase{NoConflictingFlow::TrickleFlow, 0.0, 1439.870005578553},
+                      NoFlowCase{NoConflictingFlow::TrickleFlow, -20.0, 1439.870005578553},
                       NoFlowCase{NoConflictingFlow::TrickleFlow, kNaN, kNaN}));
+
+// As v_c -> 0 the formula tends to 3600 / t_f, 1 + v_c (t_f / 2 - t_c) / 3600 times it to first
+// order, under every policy (the policies differ only at v_c <= 0), without the cancellation of
+// 1 - e^(-v_c t_f / 3600).
+TEST(UnsignalizedCapacity, GapAcceptanceTendsToTheFollowUpRate) {
+    for (NoConflictingFlow none :
+         {NoConflictingFlow::FollowUpRate, NoConflictingFlow::BaseSaturationFlow, NoConflictingFlow::TrickleFlow}) {
+        for (double v_c : {1e-6, 1e-10, 1e-12, 1e-14, 1e-100, 1e-300}) {
+            const double first_order = 1440.0 * (1.0 + v_c * (1.25 - 4.5) / 3600.0);
+            EXPECT_NEAR(un::potential_capacity(v_c, 4.5, 2.5, none) / first_order, 1.0, 1e-14) << v_c;
+        }
+    }
+}
 
 TEST(UnsignalizedDelay, ControlDelayAndQueueAtHalfCapacity) {
     // c = 600 veh/h, v = 300, T = 0.25 h: h = 6 s, x = 0.5.
