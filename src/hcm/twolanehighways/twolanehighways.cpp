@@ -181,7 +181,8 @@ double calc_percent_followers(const FollowerModelInputs& in) {
     const double m = k.d_cap * z_cap + k.d_25 * z_25;
     const double p =
         k.e0 + k.e_25 * z_25 + k.e_cap * z_cap + k.e_sqrt25 * std::sqrt(z_25) + k.e_sqrtcap * std::sqrt(z_cap);
-    return 100.0 * (1.0 - std::exp(m * std::pow(in.v_d / ex::FLOW_UNIT_VEH_H, p)));
+    // 1 - e^x by -expm1(x): exact to the last digits at the small demands where x is near 0.
+    return -100.0 * std::expm1(m * std::pow(in.v_d / ex::FLOW_UNIT_VEH_H, p));
 }
 
 LevelOfService follower_density_los(double fd, double s_pl) {

@@ -335,6 +335,13 @@ TEST(TwoLanePercentFollowers, PassingLaneClassThree) {
     EXPECT_NEAR(f.estimate_percent_followers(0), 59.750308975146, 1e-9);
     EXPECT_EQ(f.segments[0].pf, f.estimate_percent_followers_sf(0, 800.0, 5.0));
     EXPECT_LT(f.estimate_percent_followers_sf(0, 400.0, 5.0), *f.segments[0].pf);
+    // At vanishing demand PF = 100 (1 - e^(m v^p)) tends to -100 m v^p: a power law in v, kept to
+    // the last digits (1 - e^x would keep only a few of them).
+    const double pf8 = f.estimate_percent_followers_sf(0, 1e-8, 5.0);
+    const double pf10 = f.estimate_percent_followers_sf(0, 1e-10, 5.0);
+    const double pf12 = f.estimate_percent_followers_sf(0, 1e-12, 5.0);
+    EXPECT_GT(pf12, 0.0);
+    EXPECT_NEAR(pf8 / pf10, pf10 / pf12, 1e-9 * (pf10 / pf12));
 }
 
 TEST(TwoLaneFollowerDensity, PassingLaneSplitsIntoFasterAndSlowerLane) {
