@@ -577,8 +577,8 @@ std::optional<DelayResult> evaluate_delay(double v, double c, double t_h) {
 
 void analyze(Twsc& t) {
     // The blockage computed from the signals comes first (it can be refused). The results of the
-    // last analysis (or of the document) are set aside: the steps compute into blank results,
-    // which replace them only when every step has finished.
+    // last analysis (or of the document) are then set aside, the steps compute into blank results,
+    // and the set-aside ones come back if a step fails (out of memory).
     std::optional<PlatoonBlockage> blockage = t.platoon_blockage;
     if (!blockage && t.upstream_signals) blockage = computed_pb::compute_platoon_blockage(*t.upstream_signals, t);
     base::with_results_aside(
