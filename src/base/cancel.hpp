@@ -3,6 +3,8 @@
 // call (CancelScope); loops whose work grows with their input call poll_cancel() at period,
 // scenario or segment boundaries, and it throws Cancelled once the check reports that the call
 // must stop. Without a check installed a poll is one thread-local load and a test.
+#include <cstddef>
+
 namespace base {
 
 // Thrown by poll_cancel. Not a std::exception, so that handlers of computation failures do not
@@ -20,6 +22,12 @@ inline thread_local CancelCheck cancel_check = nullptr;
 inline void poll_cancel() {
     const CancelCheck check = detail::cancel_check;
     if (check != nullptr && check()) throw Cancelled{};
+}
+
+// Polls on every `stride`-th iteration of a loop (index i = stride - 1, 2 stride - 1, ...): for a
+// loop of many iterations each too cheap to poll on, so that a short one does not poll at all.
+inline void poll_cancel_every(std::size_t i, std::size_t stride = 64) {
+    if (i % stride == stride - 1) poll_cancel();
 }
 
 // Installs `check` on this thread until the scope ends, then restores the check it replaced.

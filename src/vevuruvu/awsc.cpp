@@ -54,8 +54,7 @@ auto approach_field(F get) {
 
 double compute_lane_capacity(Awsc& a, const std::string& approach, std::uint64_t lane) {
     const auto [i, j] = aw::lane_position(a, approach, lane);
-    aw::prepare(a);
-    return aw::capacity_of_lane(a, i, j);
+    return aw::compute_lane_capacity(a, i, j);
 }
 
 }  // namespace

@@ -70,15 +70,15 @@ def test_over_capacity_is_f_and_keeps_speed_and_density():
     assert seg.vc_ratio() == pytest.approx(3000 / 2350)
 
 
-def test_e_t_stays_none_after_a_failed_heavy_vehicle_step():
-    seg = BasicFreeways(sut_percentage=40)
+def test_a_failed_heavy_vehicle_step_stores_nothing():
+    seg = BasicFreeways(bffs=70, sut_percentage=40)
     with pytest.raises(ValueError):
         seg.estimate_demand_volume()
     assert seg.e_t() is None
     with pytest.raises(ValueError):
         seg.run_operational_analysis()
     assert seg.e_t() is None
-    assert seg.ffs() == 65.0 and seg.capacity() == 2350.0  # earlier steps ran
+    assert seg.ffs() == 65.0 and seg.capacity() == 2000.0  # the free-flow speed and capacity steps stored nothing
 
 
 @pytest.mark.parametrize(

@@ -139,6 +139,25 @@ def test_ctrl_c_ends_a_long_call_and_leaves_the_object_as_it_was(build, call, st
     assert state(obj) == before
 
 
+# Many segments, each below the size at which its own arrival profile polls (99,999 steps of one
+# discharge), together seconds of work: the facility polls between them.
+SMALL_PROFILE_SEGMENT = {**SLOW_SEGMENT, "segment_length_ft": 2e8, "cycle_length_s": 99_999,
+                         "upstream_discharge_profiles": [DISCHARGE]}
+
+
+def test_ctrl_c_reaches_a_facility_of_many_small_segments_and_it_stores_nothing():
+    facility = marvane.UrbanFacility(json.dumps({"segments": [SMALL_PROFILE_SEGMENT] * 100}))
+    before = facility.to_json()
+    sender = send_sigint_after(0.05)
+    try:
+        with pytest.raises(KeyboardInterrupt):
+            facility.analyze()
+    finally:
+        sent = sent_at(sender)
+    assert sent is not None, "the call ended before the signal was sent"
+    assert facility.to_json() == before
+
+
 def test_a_handler_that_does_not_raise_lets_the_call_finish():
     calls = []
     previous = signal.signal(signal.SIGINT, lambda *_: calls.append(time.monotonic()))

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "base/cancel.hpp"
 #include "base/numeric.hpp"
 #include "base/units.hpp"
 #include "hcm/common/common.hpp"
@@ -42,6 +43,26 @@ bool is_multilane_group(GeometryGroup g) { return g == GeometryGroup::G5 || g ==
 
 double lane_volume(const AwscLane& lane) { return lane.volume_left + lane.volume_through + lane.volume_right; }
 
+// The PHF that divides the volumes: the given one when positive, else 1 (the volumes are rates).
+double peak_hour_factor(const Awsc& a) { return (a.phf && *a.phf > 0.0) ? *a.phf : 1.0; }
+
+// Step 3 for approach i (which has lanes).
+GeometryGroup geometry_group_of(const Awsc& a, std::size_t i, bool four_leg) {
+    auto lanes = [&](std::size_t k) { return (a.*APPROACHES[k]).lanes.size(); };
+    const Roles& r = ROLES[i];
+    return geometry_group(lanes(i), lanes(r.opposing), std::max(lanes(r.left), lanes(r.right)), four_leg);
+}
+
+// Step 4 for one lane of an approach of geometry group g: h_adj = h_LT P_LT + h_RT P_RT + h_HV P_HV.
+double headway_adjustment(const AwscLane& lane, const AwscApproach& approach, GeometryGroup g) {
+    const TurnAdjustments turn = is_multilane_group(g) ? TURN_ADJUSTMENT_G5_G6 : TURN_ADJUSTMENT_G1_TO_G4;
+    const double p_hv = approach.heavy_vehicle_pct / 100.0;
+    const double total = lane_volume(lane);
+    const double p_lt = total > 0.0 ? lane.volume_left / total : 0.0;
+    const double p_rt = total > 0.0 ? lane.volume_right / total : 0.0;
+    return turn.left * p_lt + turn.right * p_rt + HEAVY_VEHICLE_ADJUSTMENT_S * p_hv;
+}
+
 // What the iteration reads from the record, per approach and lane in list order.
 struct HeadwayInputs {
     std::array<GeometryGroup, 4> group{};
@@ -54,6 +75,7 @@ struct HeadwayOutputs {
     std::uint32_t passes = 0;
 };
 
+// The iteration's inputs as the record stores them.
 HeadwayInputs headway_inputs(const Awsc& a) {
     HeadwayInputs in;
     for (std::size_t i = 0; i < 4; ++i) {
@@ -64,6 +86,26 @@ HeadwayInputs headway_inputs(const Awsc& a) {
         for (const AwscLane& lane : approach.lanes) {
             in.flow[i].push_back(lane.flow_rate.value_or(0.0));
             in.adjustment[i].push_back(lane.headway_adjustment.value_or(0.0));
+        }
+    }
+    return in;
+}
+
+// The iteration's inputs as `prepare` would store them, from the record's inputs alone.
+HeadwayInputs prepared_headway_inputs(const Awsc& a) {
+    const double phf = peak_hour_factor(a);
+    const bool four_leg = is_four_leg(a);
+    HeadwayInputs in;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const AwscApproach& approach = a.*APPROACHES[i];
+        if (approach.lanes.empty()) continue;
+        const GeometryGroup group = geometry_group_of(a, i, four_leg);
+        in.group[i] = group;
+        in.flow[i].reserve(approach.lanes.size());
+        in.adjustment[i].reserve(approach.lanes.size());
+        for (const AwscLane& lane : approach.lanes) {
+            in.flow[i].push_back(lane_volume(lane) / phf);
+            in.adjustment[i].push_back(headway_adjustment(lane, approach, group));
         }
     }
     return in;
@@ -202,6 +244,7 @@ HeadwayOutputs solve_headways(const HeadwayInputs& in, double tolerance_s) {
     }
     std::array<Occupancy, 4> occupied;
     while (true) {
+        base::poll_cancel();  // a pass goes over every lane
         for (std::size_t i = 0; i < 4; ++i) {
             for (std::size_t j = 0; j < in.flow[i].size(); ++j)
                 utilisation[i][j] = std::min(in.flow[i][j] * out.headway[i][j] / SECONDS_PER_HOUR, 1.0);
@@ -224,6 +267,49 @@ HeadwayOutputs solve_headways(const HeadwayInputs& in, double tolerance_s) {
         if (largest_change <= tolerance_s || out.passes == MAX_PASSES) break;
     }
     return out;
+}
+
+// Steps 5-8 into the record: every lane's departure headway and degree of utilisation, and the
+// pass count.
+void store_departure_headways(Awsc& a, const HeadwayInputs& in, const HeadwayOutputs& out) {
+    for (std::size_t i = 0; i < 4; ++i) {
+        std::vector<AwscLane>& lanes = (a.*APPROACHES[i]).lanes;
+        for (std::size_t j = 0; j < lanes.size(); ++j) {
+            const double h = out.headway[i][j];
+            lanes[j].departure_headway = h;
+            lanes[j].degree_of_utilization = in.flow[i][j] * h / SECONDS_PER_HOUR;
+        }
+    }
+    a.iterations = out.passes;
+}
+
+// Step 12: the bracket and bisection over the lane's flow rate, on the given inputs.
+double capacity_search(HeadwayInputs in, std::size_t approach, std::size_t lane) {
+    double& flow = in.flow.at(approach).at(lane);
+    auto utilisation = [&](double trial) {
+        flow = trial;
+        const HeadwayOutputs out = solve_headways(in, CAPACITY_SEARCH_TOLERANCE_S);
+        return trial * out.headway[approach][lane] / SECONDS_PER_HOUR;
+    };
+    double lo = 0.0;
+    double hi = CAPACITY_FIRST_TRIAL;
+    double last = utilisation(hi);
+    while (last < 1.0 && hi < CAPACITY_BRACKET_LIMIT) {
+        lo = hi;
+        hi += CAPACITY_BRACKET_STEP;
+        last = utilisation(hi);
+    }
+    int bisections = 0;
+    do {
+        const double mid = 0.5 * (lo + hi);
+        if (utilisation(mid) < 1.0) {
+            lo = mid;
+        } else {
+            hi = mid;
+        }
+        ++bisections;
+    } while (!(hi - lo < CAPACITY_RESOLUTION) && bisections < CAPACITY_MAX_BISECTIONS);
+    return 0.5 * (lo + hi);
 }
 
 std::string los_letter(double delay, bool over_capacity = false) {
@@ -259,20 +345,16 @@ GeometryGroup geometry_group(std::size_t n_s, std::size_t n_o, std::size_t n_c, 
 }
 
 void step1_2_flow_rates(Awsc& a) {
-    const double phf = (a.phf && *a.phf > 0.0) ? *a.phf : 1.0;
+    const double phf = peak_hour_factor(a);
     for (auto member : APPROACHES)
         for (AwscLane& lane : (a.*member).lanes) lane.flow_rate = lane_volume(lane) / phf;
 }
 
 void step3_geometry_groups(Awsc& a) {
     const bool four_leg = is_four_leg(a);
-    auto lanes = [&](std::size_t i) { return (a.*APPROACHES[i]).lanes.size(); };
     for (std::size_t i = 0; i < 4; ++i) {
         AwscApproach& approach = a.*APPROACHES[i];
-        if (approach.lanes.empty()) continue;
-        const Roles& r = ROLES[i];
-        approach.geometry_group =
-            geometry_group(lanes(i), lanes(r.opposing), std::max(lanes(r.left), lanes(r.right)), four_leg);
+        if (!approach.lanes.empty()) approach.geometry_group = geometry_group_of(a, i, four_leg);
     }
 }
 
@@ -280,15 +362,8 @@ void step4_headway_adjustments(Awsc& a) {
     for (auto member : APPROACHES) {
         AwscApproach& approach = a.*member;
         if (!approach.geometry_group) continue;
-        const TurnAdjustments turn =
-            is_multilane_group(*approach.geometry_group) ? TURN_ADJUSTMENT_G5_G6 : TURN_ADJUSTMENT_G1_TO_G4;
-        const double p_hv = approach.heavy_vehicle_pct / 100.0;
-        for (AwscLane& lane : approach.lanes) {
-            const double total = lane_volume(lane);
-            const double p_lt = total > 0.0 ? lane.volume_left / total : 0.0;
-            const double p_rt = total > 0.0 ? lane.volume_right / total : 0.0;
-            lane.headway_adjustment = turn.left * p_lt + turn.right * p_rt + HEAVY_VEHICLE_ADJUSTMENT_S * p_hv;
-        }
+        for (AwscLane& lane : approach.lanes)
+            lane.headway_adjustment = headway_adjustment(lane, approach, *approach.geometry_group);
     }
 }
 
@@ -300,16 +375,7 @@ void prepare(Awsc& a) {
 
 void iterate_departure_headways(Awsc& a, double tolerance_s) {
     const HeadwayInputs in = headway_inputs(a);
-    const HeadwayOutputs out = solve_headways(in, tolerance_s);
-    for (std::size_t i = 0; i < 4; ++i) {
-        std::vector<AwscLane>& lanes = (a.*APPROACHES[i]).lanes;
-        for (std::size_t j = 0; j < lanes.size(); ++j) {
-            const double h = out.headway[i][j];
-            lanes[j].departure_headway = h;
-            lanes[j].degree_of_utilization = in.flow[i][j] * h / SECONDS_PER_HOUR;
-        }
-    }
-    a.iterations = out.passes;
+    store_departure_headways(a, in, solve_headways(in, tolerance_s));
 }
 
 void calculate_lane_results(Awsc& a) {
@@ -360,39 +426,26 @@ void step15_aggregate_delay(Awsc& a) {
 }
 
 void analyze(Awsc& a) {
+    // The iteration, which allocates and polls, runs on the inputs as Steps 1-4 give them before
+    // anything is stored; the writes that follow cannot fail.
+    const HeadwayInputs in = prepared_headway_inputs(a);
+    const HeadwayOutputs out = solve_headways(in, ANALYSIS_TOLERANCE_S);
     prepare(a);
-    iterate_departure_headways(a, ANALYSIS_TOLERANCE_S);
+    store_departure_headways(a, in, out);
     calculate_lane_results(a);
     step15_aggregate_delay(a);
 }
 
 double capacity_of_lane(const Awsc& a, std::size_t approach, std::size_t lane) {
-    HeadwayInputs in = headway_inputs(a);
-    double& flow = in.flow.at(approach).at(lane);
-    auto utilisation = [&](double trial) {
-        flow = trial;
-        const HeadwayOutputs out = solve_headways(in, CAPACITY_SEARCH_TOLERANCE_S);
-        return trial * out.headway[approach][lane] / SECONDS_PER_HOUR;
-    };
-    double lo = 0.0;
-    double hi = CAPACITY_FIRST_TRIAL;
-    double last = utilisation(hi);
-    while (last < 1.0 && hi < CAPACITY_BRACKET_LIMIT) {
-        lo = hi;
-        hi += CAPACITY_BRACKET_STEP;
-        last = utilisation(hi);
-    }
-    int bisections = 0;
-    do {
-        const double mid = 0.5 * (lo + hi);
-        if (utilisation(mid) < 1.0) {
-            lo = mid;
-        } else {
-            hi = mid;
-        }
-        ++bisections;
-    } while (!(hi - lo < CAPACITY_RESOLUTION) && bisections < CAPACITY_MAX_BISECTIONS);
-    return 0.5 * (lo + hi);
+    return capacity_search(headway_inputs(a), approach, lane);
+}
+
+double compute_lane_capacity(Awsc& a, std::size_t approach, std::size_t lane) {
+    // The search runs on the inputs as Steps 1-4 give them; the record takes those steps only
+    // once it has finished.
+    const double capacity = capacity_search(prepared_headway_inputs(a), approach, lane);
+    prepare(a);
+    return capacity;
 }
 
 const AwscApproach& approach_of(const Awsc& a, std::string_view approach_text) {

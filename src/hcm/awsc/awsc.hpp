@@ -86,7 +86,8 @@ inline constexpr double ANALYSIS_TOLERANCE_S = 0.1;
 inline constexpr double CAPACITY_SEARCH_TOLERANCE_S = 0.01;
 
 // The whole procedure: Steps 1-4, the iteration with ANALYSIS_TOLERANCE_S, the lane results and
-// the approach and intersection delays. Reads only inputs; never fails.
+// the approach and intersection delays. Reads only inputs. Fails only out of memory or when
+// cancelled (polled before every pass of the iteration), before anything is stored.
 void analyze(Awsc& a);
 
 // Steps 1-2, 3 and 4 in this order: what the iteration and the capacity search read.
@@ -101,7 +102,7 @@ void step4_headway_adjustments(Awsc& a);
 
 // Steps 5-8: departure headways of all lanes by the degree-of-conflict fixed point, repeated
 // until no headway moves by more than `tolerance_s` or 100 passes were made. Writes every lane's
-// departure headway and degree of utilisation, and the pass count.
+// departure headway and degree of utilisation, and the pass count, once the iteration has ended.
 void iterate_departure_headways(Awsc& a, double tolerance_s);
 
 // Steps 9-11, 13-14: service time, control delay, LOS and 95th percentile queue of every lane
@@ -115,6 +116,10 @@ void step15_aggregate_delay(Awsc& a);
 // over the iteration with CAPACITY_SEARCH_TOLERANCE_S; changes nothing. Reads the flow rates,
 // groups and headway adjustments in the record (run `prepare` first). The lane must exist.
 double capacity_of_lane(const Awsc& a, std::size_t approach, std::size_t lane);
+
+// Steps 1-4 and Step 12 for one lane (which must exist): the search on the prepared inputs, then
+// `prepare` into the record. A failure (out of memory, cancelled) leaves the record as it was.
+double compute_lane_capacity(Awsc& a, std::size_t approach, std::size_t lane);
 
 // Geometry group of an approach with n_s lanes facing n_o opposing lanes, n_c the larger lane
 // count of the conflicting approaches (Exhibit 21-11).

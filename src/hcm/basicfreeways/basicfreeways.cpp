@@ -303,9 +303,11 @@ LevelOfService BasicFreeways::determine_segment_los() {
 }
 
 LevelOfService BasicFreeways::run_operational_analysis() {
+    // Step 4 reads inputs only and is the one step that can fail: it runs first, so that a
+    // refused analysis stores nothing.
+    estimate_demand_volume();
     determine_free_flow_speed();
     estimate_capacity();
-    estimate_demand_volume();
     if (adjusted_capacity > 0.0) {
         vc_ratio = demand_flow_rate / adjusted_capacity;
         if (vc_ratio > 1.0) {
@@ -327,7 +329,6 @@ LevelOfService BasicFreeways::run_operational_analysis() {
 }
 
 std::pair<std::uint32_t, double> BasicFreeways::estimate_number_of_lanes() {
-    adjustment_heavy_vehicle_factor();
     double ffs_key = std::round(adjusted_ffs / FFS_KEY_STEP) * FFS_KEY_STEP + 0.0;  // + 0.0: no "-0" key
     const MsfExhibit& exhibit = is_basic() ? EXHIBIT_12_37 : EXHIBIT_12_38;
     auto los_code = static_cast<std::uint8_t>(los);
@@ -340,7 +341,9 @@ std::pair<std::uint32_t, double> BasicFreeways::estimate_number_of_lanes() {
         throw Error(msf_domain_error(exhibit.exhibit, exhibit.segment_type, ffs_key, los_code, exhibit.low_ffs,
                                      exhibit.high_ffs));
     }
-    double msf = row->msf.at(los_code);
+    const double msf = row->msf.at(los_code);
+    // The heavy-vehicle step stores E_T and f_HV once the exhibit has the row, or throws first.
+    adjustment_heavy_vehicle_factor();
     double lanes = demand_flow_i / (phf * round_f_hv(f_hv)) / msf;
     lane_count = round_up_lanes(lanes);
     return {lane_count, lanes};

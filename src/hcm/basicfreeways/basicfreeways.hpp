@@ -98,14 +98,16 @@ struct BasicFreeways {
     // Step 6, level of service (Exhibit 12-15) from the stored v/c ratio and density.
     LevelOfService determine_segment_los();
 
-    // Steps 2 to 6 in order. Throws as step 4a (free-flow speed and capacity then stay stored).
+    // Steps 2 to 6 (step 4 first: it reads inputs only). Throws as step 4a, before anything is stored.
     LevelOfService run_operational_analysis();
 
     // Design (Equations 12-21 to 12-23, Exhibits 12-37 and 12-38): lanes needed to serve the
     // demand at the target LOS held in `los`. Stores the rounded-up count in lane_count and
     // returns (rounded-up count, unrounded count). Throws hcm::Error when the exhibit has no
-    // maximum service flow rate for the FFS and target LOS.
+    // maximum service flow rate for the FFS and target LOS, or as step 4a; nothing is stored then.
     std::pair<std::uint32_t, double> estimate_number_of_lanes();
+
+    friend bool operator==(const BasicFreeways&, const BasicFreeways&) = default;
 };
 
 // ---- The basic freeway speed-flow curve ---------------------------------------------------------

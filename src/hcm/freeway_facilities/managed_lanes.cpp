@@ -256,18 +256,12 @@ PeriodMeasures calculate_period_measures(const ManagedLaneFacility& facility, co
 }
 
 void run_analysis(ManagedLaneFacility& target) {
-    // The steps work on a copy, which the facility takes when they have all finished, or when the
-    // GP run fails (the entry steps stay; the failed run changed nothing): a cancelled analysis
-    // leaves the facility as it was.
+    // The steps work on a copy, which the facility takes when they have all finished: a failed or
+    // cancelled analysis leaves the facility as it was. The GP run needs no copy of its own.
     ManagedLaneFacility facility = target;
     identify_lane_group_entries(facility);
     determine_cross_weave_caf_schedules(facility);
-    try {
-        ff::run_analysis(facility.gp);
-    } catch (const Error&) {
-        target = std::move(facility);
-        throw;
-    }
+    ff::run_analysis_in_place(facility.gp);
 
     MlCellResults cells = evaluate_ml_cells(facility, estimate_ml_demands(facility));
     const std::size_t periods = num_periods(facility);

@@ -146,9 +146,8 @@ PeriodMeasures calculate_period_measures(const ManagedLaneFacility& facility, co
                                          std::size_t period);
 
 // Runs the whole method: the entry counts, the cross-weave schedules, the GP core method, the ML
-// cells and every measure. Throws hcm::Error with the entry-count message (nothing changed) or the
-// GP facility's message (cross_weave filled and the schedules replaced, every result as before).
-// A cancelled analysis (base::Cancelled) leaves the facility as it was.
+// cells and every measure. Throws hcm::Error with the entry-count message or the GP facility's
+// message; a failed or cancelled analysis (base::Cancelled) leaves the facility as it was.
 void run_analysis(ManagedLaneFacility& facility);
 
 // Number of GP segments and of analysis periods.

@@ -13,6 +13,7 @@
 
 #include "base/cancel.hpp"
 #include "base/numeric.hpp"
+#include "base/transaction.hpp"
 #include "base/units.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/offstreet_pedbike/exhibits.hpp"
@@ -125,16 +126,6 @@ Meetings meetings(const OffStreetBicycleFacility& f, const ModeValues& opposing_
     m.total = m.on_path;
     for (const double met : m.by_mode) m.total += met;
     return m;
-}
-
-// Runs `step` on a copy of the record, which replaces the record once the step has finished: a
-// step whose integration is cancelled part-way leaves the record as it was.
-template <class Step>
-auto on_copy(OffStreetBicycleFacility& record, Step step) {
-    OffStreetBicycleFacility copy = record;
-    const auto result = step(copy);
-    record = std::move(copy);
-    return result;
 }
 
 // The probability 1 - e^(-k L) that a user is present within L = `look_ahead_ft` at k = `density`
@@ -277,11 +268,11 @@ double OffStreetBicycleFacility::meetings_step() {
 }
 
 double OffStreetBicycleFacility::calculate_active_passings_per_minute() {
-    return on_copy(*this, [](OffStreetBicycleFacility& f) { return f.active_passings_step(); });
+    return base::on_copy(*this, [](OffStreetBicycleFacility& f) { return f.active_passings_step(); });
 }
 
 double OffStreetBicycleFacility::calculate_meetings_per_minute() {
-    return on_copy(*this, [](OffStreetBicycleFacility& f) { return f.meetings_step(); });
+    return base::on_copy(*this, [](OffStreetBicycleFacility& f) { return f.meetings_step(); });
 }
 
 std::uint8_t OffStreetBicycleFacility::determine_number_of_effective_lanes() {
@@ -325,7 +316,7 @@ double OffStreetBicycleFacility::blos_step() {
 }
 
 double OffStreetBicycleFacility::determine_blos() {
-    return on_copy(*this, [](OffStreetBicycleFacility& f) { return f.blos_step(); });
+    return base::on_copy(*this, [](OffStreetBicycleFacility& f) { return f.blos_step(); });
 }
 
 LevelOfService OffStreetBicycleFacility::adjust_los_for_low_volume_paths() {
@@ -343,7 +334,7 @@ LevelOfService OffStreetBicycleFacility::adjust_los_for_low_volume_paths() {
 
 LevelOfService OffStreetBicycleFacility::analyze() {
     // One copy for the whole run: the steps inside it need no copies of their own.
-    return on_copy(*this, [](OffStreetBicycleFacility& f) {
+    return base::on_copy(*this, [](OffStreetBicycleFacility& f) {
         f.calculate_directional_flow_rates();
         f.active_passings_step();
         f.meetings_step();

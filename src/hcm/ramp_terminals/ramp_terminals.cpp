@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/cancel.hpp"
 #include "base/numeric.hpp"
 #include "base/options.hpp"
 #include "hcm/common/error.hpp"
@@ -62,6 +63,7 @@ void analyze(Interchange& ix) {
     // Steps 2-3: flow rates and saturation flows.
     std::vector<LaneGroupResult> results(count);
     for (std::size_t g = 0; g < count; ++g) {
+        base::poll_cancel_every(g);  // each lane group looks up the first of its movement
         const LaneGroupInput& in = ix.lane_groups[g];
         const std::size_t first = *first_lane_group(ix.lane_groups, in.movement);
         LaneGroupResult& r = results[g];

@@ -246,7 +246,9 @@ private:
 
 // The whole analysis (HCM Exhibit 23-22 Steps 1-9), in place: the peak-hour adjusted O-D demands,
 // one LaneGroupResult per lane group, the O-D results and the interchange ETT and LOS (these two
-// only when the O-D results carry demand). Never fails: degenerate inputs give non-finite values.
+// only when the O-D results carry demand). Degenerate inputs give non-finite values; the call
+// fails only out of memory or when cancelled (polled every 64 lane groups and every 64 green
+// intervals where each meets all of another list), before anything is stored.
 void analyze(Interchange& interchange);
 
 // The lane groups O-D movement `od` passes on this interchange's form and lane groups.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <utility>
 
+#include "base/cancel.hpp"
 #include "base/numeric.hpp"
 #include "base/units.hpp"
 #include "hcm/ramp_terminals/lane_groups.hpp"
@@ -177,7 +178,9 @@ CyclePieces place_in_cycle(const GreenInterval& iv, double cycle_s) {
 double common_green_time(std::span<const GreenInterval> a, std::span<const GreenInterval> b, double cycle_s) {
     if (!(cycle_s > 0.0) || a.empty()) return 0.0;
     double longest = 0.0;
-    for (const GreenInterval& ia : a) {
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        base::poll_cancel_every(i);  // each interval meets every interval of the other group
+        const GreenInterval& ia = a[i];
         if (!(ia.duration_s > 0.0)) continue;
         const CyclePieces pa = place_in_cycle(ia, cycle_s);
         for (const GreenInterval& ib : b) {

@@ -55,13 +55,13 @@ double heavy_vehicle_factor(const RoundaboutApproach& e) { return 1.0 / (1.0 + e
 // lane without flow (whose delay is undefined when its capacity is zero) weighs nothing.
 using WeightedDelay = base::WeightedMean;
 
-// Steps 3-7 for one entry.
-void analyze_entry(Roundabouts& r, std::size_t index, double f_hv) {
+// Steps 3-7 for one entry with the demand flows of its entry lanes (room for whose results the
+// entry has): cannot fail.
+void analyze_entry(Roundabouts& r, std::size_t index, double f_hv, const std::vector<double>& lane_flows) {
     RoundaboutApproach& e = r.*ENTRIES[index];
     const std::array<double, 4>& flows = *e.flows_pce;
     const double circulating = *e.circulating_flow_pce;
     const double f_ped = pedestrian_impedance(e.entry_lanes, circulating, e.n_ped);
-    const std::vector<double> lane_flows = entry_lane_flows(e, flows);
 
     e.lanes.clear();
     for (std::size_t i = 0; i < lane_flows.size(); ++i) {
@@ -173,12 +173,17 @@ void analyze(Roundabouts& r) {
     const double phf = (r.phf && *r.phf > 0.0) ? *r.phf : 1.0;
     std::array<double, 4> f_hv{};
     std::array<std::array<double, 4>, 4> flows{};
+    // What can fail (memory) comes before the first result is stored: the flows of the entry
+    // lanes, and room in each entry for their results (reserving changes no result).
+    std::array<std::vector<double>, 4> lane_flows;
     for (std::size_t i = 0; i < 4; ++i) {
         RoundaboutApproach& e = r.*ENTRIES[i];
         f_hv[i] = heavy_vehicle_factor(e);
         flows[i] = demand_flows(e, phf, f_hv[i]);
-        e.flows_pce = flows[i];
+        lane_flows[i] = entry_lane_flows(e, flows[i]);
+        e.lanes.reserve(lane_flows[i].size());
     }
+    for (std::size_t i = 0; i < 4; ++i) (r.*ENTRIES[i]).flows_pce = flows[i];
 
     // Step 2 (Equation 22-11): the flows passing in front of each entry, and those leaving by the
     // exit its bypass lane merges into (its own right turns left out).
@@ -195,7 +200,7 @@ void analyze(Roundabouts& r) {
         }
     }
 
-    for (std::size_t i = 0; i < 4; ++i) analyze_entry(r, i, f_hv[i]);
+    for (std::size_t i = 0; i < 4; ++i) analyze_entry(r, i, f_hv[i], lane_flows[i]);
 
     // Steps 8 and 9 (Equations 22-18 and 22-19).
     WeightedDelay intersection;

@@ -7,7 +7,7 @@
 // its right-turn bypass lane and the pedestrians crossing it.
 //
 //   hcm::roundabouts::roundabouts::Roundabouts r = hcm::roundabouts::roundabouts::read_roundabouts(text);
-//   hcm::roundabouts::roundabouts::analyze(r);     // one pass, no iteration; never fails
+//   hcm::roundabouts::roundabouts::analyze(r);     // one pass, no iteration
 //   double d = r.intersection_delay.value_or(0.0);
 //
 // A lane of zero capacity gets an infinite (or, without flow, undefined) delay: such numbers are
@@ -110,7 +110,8 @@ struct CapacityModel {
     double at(double conflicting_flow) const;
 };
 
-// The whole Chapter 22 procedure (Steps 1-12): writes every result in place; never fails.
+// The whole Chapter 22 procedure (Steps 1-12): writes every result in place. Fails only out of
+// memory, before anything is stored.
 void analyze(Roundabouts& r);
 
 // Pedestrian impedance factor f_ped of an entry's lanes, one- or two-lane form.

@@ -8,6 +8,7 @@
 #include "base/enum_names.hpp"
 #include "base/numeric.hpp"
 #include "base/options.hpp"
+#include "base/transaction.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/signalized/analysis.hpp"
 
@@ -43,8 +44,16 @@ double rtor_estimate(const SignalizedIntersection& x, const SignalApproach& subj
 }  // namespace
 
 void analyze(SignalizedIntersection& intersection) {
-    const std::vector<ApproachWork> work = form_lane_groups(intersection);
-    evaluate_lane_groups(intersection, work);
+    // The steps compute into blank results in the record; the results of the last analysis are
+    // set aside and put back if a step fails (out of memory, or cancelled).
+    using X = SignalizedIntersection;
+    base::with_results_aside(
+        intersection,
+        [&] {
+            const std::vector<ApproachWork> work = form_lane_groups(intersection);
+            evaluate_lane_groups(intersection, work);
+        },
+        &X::lane_groups, &X::approach_results, &X::intersection_delay_s, &X::intersection_los, &X::critical_vc_ratio);
 }
 
 const ApproachResult& approach_result_of(const SignalizedIntersection& intersection, std::string_view direction) {

@@ -513,8 +513,9 @@ std::vector<ApproachWork> form_lane_groups(SignalizedIntersection& x) {
         if (change < PASS_TOLERANCE) break;
     }
 
-    // Step 5: the lane groups, approach by approach.
+    // Step 5: the lane groups, approach by approach (at most one of each kind).
     x.lane_groups.clear();
+    x.lane_groups.reserve(n * base::variant_names<LaneGroupKind>.size());
     for (std::size_t i = 0; i < n; ++i) append_lane_groups(approaches[i], work[i], x.lane_groups);
     return work;
 }

@@ -8,6 +8,7 @@
 #include <limits>
 #include <vector>
 
+#include "base/cancel.hpp"
 #include "base/numeric.hpp"
 #include "base/units.hpp"
 #include "hcm/common/delay_los.hpp"
@@ -187,6 +188,7 @@ void evaluate_lane_group(const SignalizedIntersection& x, LaneGroup& g, const Si
     if (left_kind(g.kind) && has_permitted_period(a.left_turn_mode)) {
         double arrivals = v / std::max(static_cast<double>(g.lanes), 1.0) / SECONDS_PER_HOUR;
         if (ratio > 1.0) arrivals /= ratio;
+        base::poll_cancel();  // the polygon is stepped through two cycles of the input's length
         const QueuePolygon polygon = left_turn_polygon(g, a, w, cycle, x.sneakers_per_cycle);
         d1 = polygon_uniform_delay(polygon, arrivals, cycle);
         q1 = polygon_first_term_queue(polygon, arrivals, cycle, a.speed_limit_mph);
@@ -288,6 +290,7 @@ double critical_vc_ratio(const SignalizedIntersection& x, const std::vector<Appr
     for (const auto& [d1, d2] : {std::pair{Direction::NB, Direction::SB}, std::pair{Direction::EB, Direction::WB}}) {
         terms.clear();
         for (std::size_t i = 0; i < x.approaches.size(); ++i) {
+            base::poll_cancel_every(i);  // each approach goes over every lane group
             const Direction d = x.approaches[i].direction;
             if (d == d1 || d == d2) terms.push_back(critical_terms(x, x.approaches[i], work[i]));
         }
@@ -439,7 +442,9 @@ void evaluate_lane_groups(SignalizedIntersection& x, const std::vector<ApproachW
     x.approach_results.clear();
     x.approach_results.reserve(x.approaches.size());
     WeightedDelay all;
-    for (const SignalApproach& a : x.approaches) {
+    for (std::size_t i = 0; i < x.approaches.size(); ++i) {
+        base::poll_cancel_every(i);  // each approach goes over every lane group
+        const SignalApproach& a = x.approaches[i];
         WeightedDelay approach;
         for (const LaneGroup& g : x.lane_groups) {
             if (g.direction == a.direction) approach.add(g);

@@ -182,7 +182,9 @@ inline constexpr base::OptionTable<Direction, 4> DIRECTION_WORDS{
 
 // The HCM Chapter 19 motorized-vehicle analysis: recomputes the lane groups, their capacity,
 // delay, LOS and queues, the approach and intersection delays and LOS and the critical v/c ratio
-// from the inputs, replacing every stored result. It cannot fail; every delay it stores is finite.
+// from the inputs, replacing every stored result; every delay it stores is finite. It fails only
+// out of memory or when cancelled (polled before every queue polygon, and every 64 approaches
+// of the loops that go over all lane groups per approach); a failure leaves the record as it was.
 void analyze(SignalizedIntersection& intersection);
 
 // The stored result of the approach whose direction word equals `direction` upper-cased (the

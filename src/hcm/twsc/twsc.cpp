@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/numeric.hpp"
+#include "base/transaction.hpp"
 #include "base/units.hpp"
 #include "hcm/common/common.hpp"
 #include "hcm/common/delay_los.hpp"
@@ -581,25 +582,31 @@ std::optional<DelayResult> evaluate_delay(double v, double c, double t_h) {
 }
 
 void analyze(Twsc& t) {
-    // The only failure comes first, so that a refused analysis leaves the record as it was.
-    std::optional<PlatoonBlockage> computed;
-    if (!t.platoon_blockage && t.upstream_signals) computed = computed_pb::compute_platoon_blockage(*t.upstream_signals, t);
-    // Results of an earlier analysis (or of the document) never survive into this one.
-    t.movements.assign(MOVEMENT_COUNT, TwscMovementResult{});
-    if (computed) t.platoon_blockage = computed;
-
-    calculate_flow_rates(t);
-    determine_conflicting_flows(t);
-    apply_conflicting_flow_overrides(t);
-    determine_headways(t);
-    calculate_potential_capacities(t);
-    calculate_movement_capacities(t);
-    t.lanes_nb = minor_lanes(t, MinorApproach::NB);
-    t.lanes_sb = t.geometry.is_three_leg ? std::vector<TwscLaneResult>{} : minor_lanes(t, MinorApproach::SB);
-    calculate_major_movement_delays(t);
-    evaluate_minor_lanes(t);
-    calculate_rank1_major_delay(t);
-    calculate_approach_delays(t);
+    // The blockage computed from the signals comes first (it can be refused). The results of the
+    // last analysis (or of the document) are then set aside, the steps compute into blank results,
+    // and the set-aside ones come back if a step fails (out of memory).
+    std::optional<PlatoonBlockage> blockage = t.platoon_blockage;
+    if (!blockage && t.upstream_signals) blockage = computed_pb::compute_platoon_blockage(*t.upstream_signals, t);
+    base::with_results_aside(
+        t,
+        [&] {
+            t.platoon_blockage = blockage;
+            t.movements.resize(MOVEMENT_COUNT);
+            calculate_flow_rates(t);
+            determine_conflicting_flows(t);
+            apply_conflicting_flow_overrides(t);
+            determine_headways(t);
+            calculate_potential_capacities(t);
+            calculate_movement_capacities(t);
+            t.lanes_nb = minor_lanes(t, MinorApproach::NB);
+            if (!t.geometry.is_three_leg) t.lanes_sb = minor_lanes(t, MinorApproach::SB);
+            calculate_major_movement_delays(t);
+            evaluate_minor_lanes(t);
+            calculate_rank1_major_delay(t);
+            calculate_approach_delays(t);
+        },
+        &Twsc::platoon_blockage, &Twsc::movements, &Twsc::lanes_nb, &Twsc::lanes_sb, &Twsc::approach_delays,
+        &Twsc::intersection_delay, &Twsc::rank1_major_delay);
 }
 
 // ---- queries by label and approach name ----

@@ -182,8 +182,10 @@ enum class MinorApproach : std::uint8_t { NB, SB };
 
 // The whole procedure. Computes the platoon blockage from the upstream signals first when none
 // is stored (hcm::Error "too many platoon-profile steps: {n}" for a cycle of more than a million
-// profile steps, the record unchanged), then clears the 14 movement records and runs every step.
-// Otherwise never fails; degenerate input gives infinite or not-a-number results.
+// profile steps), then runs every step into blank results (14 movement records, the lanes, the
+// delays) in place of the stored ones. Otherwise fails only out of memory or when cancelled in a
+// large platoon profile; a failure leaves the record as it was. Degenerate input gives infinite or
+// not-a-number results.
 void analyze(Twsc& t);
 
 // Critical headway t_c,x (s) of a movement, single stage or Stage I (stage 1) / Stage II (any

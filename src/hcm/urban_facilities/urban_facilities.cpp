@@ -1,9 +1,9 @@
 #include "hcm/urban_facilities/urban_facilities.hpp"
 
-#include <algorithm>
 #include <string>
 #include <utility>
 
+#include "base/cancel.hpp"
 #include "base/numeric.hpp"
 #include "base/units.hpp"
 #include "hcm/common/error.hpp"
@@ -122,32 +122,36 @@ bool queue_spills_back(const SpillbackCheckInput& input) {
 }
 
 const FacilityResults& aggregate(UrbanFacility& facility) {
-    FacilityResults measures = aggregate_segments(facility.segments, facility.prop_left_turn_lanes);
+    const FacilityResults measures = aggregate_segments(facility.segments, facility.prop_left_turn_lanes);
     if (facility.spillback_inputs) {
         const std::vector<SpillbackCheckInput>& inputs = *facility.spillback_inputs;
         check_spillback_count(inputs, facility.segments.size());
-        // Nothing fails from here on: the flags are written in place, reusing their storage.
-        std::vector<bool>& flags =
-            facility.spillback_flags ? *facility.spillback_flags : facility.spillback_flags.emplace();
-        flags.resize(inputs.size());
+        // Flags of the same count are rewritten in place; others are built aside first, so that
+        // running out of memory changes nothing. Nothing fails after that.
+        const bool in_place = facility.spillback_flags && facility.spillback_flags->size() == inputs.size();
+        std::vector<bool> fresh(in_place ? 0 : inputs.size());
+        std::vector<bool>& flags = in_place ? *facility.spillback_flags : fresh;
         for (std::size_t i = 0; i < inputs.size(); ++i) flags[i] = queue_spills_back(inputs[i]);
+        if (!in_place) facility.spillback_flags = std::move(fresh);
     }
     return facility.results.emplace(measures);
 }
 
-const FacilityResults& analyze(UrbanFacility& facility) {
-    // A segment whose analysis can stop part-way (a large arrival profile, when the call is
-    // cancelled) makes the segments run on a copy, so that a cancelled analysis leaves the
-    // facility as it was.
-    const auto& all = facility.segments;
-    if (std::any_of(all.begin(), all.end(), urban_segments::urban_segments::analysis_polls_cancellation)) {
-        std::vector<UrbanSegment> segments = all;
-        for (UrbanSegment& segment : segments) urban_segments::urban_segments::run_motorized_vehicle_steps(segment);
-        facility.segments = std::move(segments);
-    } else {
-        for (UrbanSegment& segment : facility.segments) segment.analyze();
+UrbanFacility analysed(const UrbanFacility& facility) {
+    // The segments hold their results among their inputs: they are analysed on the copy, one at
+    // a time, with a poll for cancellation before each.
+    UrbanFacility out = facility;
+    for (UrbanSegment& segment : out.segments) {
+        base::poll_cancel();
+        urban_segments::urban_segments::run_motorized_vehicle_steps(segment);
     }
-    return aggregate(facility);
+    aggregate(out);
+    return out;
+}
+
+const FacilityResults& analyze(UrbanFacility& facility) {
+    facility = analysed(facility);
+    return *facility.results;
 }
 
 double facility_length_ft(const UrbanFacility& facility) {

@@ -111,14 +111,17 @@ FacilityResults aggregate_segments(std::span<const UrbanSegment> segments,
 
 // Replaces `results` with the measures of the segments as they stand and, when spillback inputs
 // are given, `spillback_flags` with the queue-storage check; returns the stored results. Throws
-// hcm::Error as aggregate_segments, then "spillback_inputs has {} entries for {} segments";
-// a failure changes nothing.
+// hcm::Error as aggregate_segments, then "spillback_inputs has {} entries for {} segments", or
+// std::bad_alloc; a failure changes nothing.
 const FacilityResults& aggregate(UrbanFacility& facility);
 
-// The full facility analysis: the Chapter 18 procedure on every segment in order, then
-// aggregate(). A failing aggregation leaves the segments analysed; a cancelled analysis
-// (base::Cancelled) leaves the facility as it was.
+// The full facility analysis: the Chapter 18 procedure on every segment in order, polling for
+// cancellation before each, then aggregate(). Throws as aggregate, base::Cancelled or
+// std::bad_alloc; a failure leaves the facility as it was.
 const FacilityResults& analyze(UrbanFacility& facility);
+
+// The same analysis into a copy of the facility, which it returns; `facility` is not changed.
+UrbanFacility analysed(const UrbanFacility& facility);
 
 // Queue-storage check: true when the back of queue, at the given vehicle spacing, needs more than
 // the available storage (or no storage is available).

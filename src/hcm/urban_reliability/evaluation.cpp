@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/cancel.hpp"
 #include "base/units.hpp"
 #include "hcm/signal_delay/signal_delay.hpp"
 #include "hcm/urban_reliability/scenario_generation.hpp"
@@ -151,6 +152,7 @@ UrbanScenarioOutcome evaluate_scenario(const ScenarioContext& cx, const UrbanSce
     double travel_time = 0.0, vmt = 0.0;
     bool oversaturated = false;
     for (std::size_t s = 0; s < cx.base.size(); ++s) {
+        base::poll_cancel();
         UrbanSegment& copy = copies[s];
         if (evaluate_segment(cx, s, sc, atdm, weather, queues[s], copy)) oversaturated = true;
         travel_time += copy.running_time_s.value_or(0.0) + copy.through_delay_s.value_or(0.0);

@@ -70,17 +70,6 @@ void check_study(const UrbanReliability& study) {
         "reporting-period days x analysis_periods_per_day");
 }
 
-// Step 2: the base case, on the study's copy of the facility. A failing aggregation leaves the
-// study's segments analysed, as the facility analysis does.
-double analyze_base_case(UrbanReliability& study, UrbanFacility& facility) {
-    try {
-        return urban_facilities::urban_facilities::analyze(facility).base_free_flow_travel_time_s;
-    } catch (const Error&) {
-        study.facility.segments = std::move(facility.segments);
-        throw;
-    }
-}
-
 // Swaps the run's weather events, incidents and scenarios with the study's.
 void swap_run_state(UrbanReliability& study, std::vector<UrbanWeatherEvent>& events,
                     std::vector<UrbanIncident>& incidents, std::vector<UrbanScenario>& scenarios) {
@@ -95,9 +84,9 @@ const UrbanReliabilityResults& run(UrbanReliability& study) {
     check_study(study);  // Step 1: nothing has changed yet
 
     // The run works on a copy of the facility and on local state; the study takes them at the end,
-    // so that a cancelled run leaves it as it was.
-    UrbanFacility facility = study.facility;
-    const double base_fft = analyze_base_case(study, facility);  // Step 2
+    // so that a failed or cancelled run leaves it as it was.
+    UrbanFacility facility = urban_facilities::urban_facilities::analysed(study.facility);  // Step 2
+    const double base_fft = facility.results->base_free_flow_travel_time_s;
 
     const UrbanReliabilityConfig& config = study.config;
     std::vector<UrbanWeatherEvent> events = weather_record(config);                      // Step 3

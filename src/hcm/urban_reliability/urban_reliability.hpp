@@ -9,7 +9,7 @@
 // Chapter 18 segment procedure on adjusted copies of the segments:
 //
 //   UrbanReliability study = read_urban_reliability(text);   // jsonio::Error with the reader's message
-//   const UrbanReliabilityResults& r = run(study);           // hcm::Error: nothing changed (but see run)
+//   const UrbanReliabilityResults& r = run(study);           // hcm::Error: nothing changed
 //   std::string summary = write_results(r);                  // compact JSON
 //
 // Every draw comes from a seeded generator (one per source), so equal documents give equal
@@ -207,12 +207,12 @@ UrbanReliability read_urban_reliability(std::string_view text);
 // The results as one compact JSON object (non-finite numbers as null).
 std::string write_results(const UrbanReliabilityResults& results);
 
-// The whole study. Throws hcm::Error for the checks of the document, before anything changes,
-// and for a failing facility aggregation, which leaves the segments analysed; in both cases the
-// state of the previous run stays as it was. A cancelled run (base::Cancelled) leaves the study
-// as it was. Otherwise replaces that state and returns the stored results. A scenario whose TTI
-// is not finite (a boundary signal without capacity) counts in num_scenarios and the means but
-// leaves no observation in the TTI distribution.
+// The whole study. Throws hcm::Error for the checks of the document and for a failing facility
+// aggregation, base::Cancelled when cancelled (polled before every base-case segment, every
+// scenario and every segment of a scenario) and std::bad_alloc; a failed run leaves the study as
+// it was. Otherwise replaces the state of the previous run and returns the stored results. A
+// scenario whose TTI is not finite (a boundary signal without capacity) counts in num_scenarios
+// and the means but leaves no observation in the TTI distribution.
 const UrbanReliabilityResults& run(UrbanReliability& study);
 
 // A study builds at most this many scenarios (reporting-period days x analysis periods).

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "base/numeric.hpp"
+#include "base/transaction.hpp"
 #include "base/units.hpp"
 #include "hcm/urban_segments/exhibits.hpp"
 #include "json/jsonio.hpp"
@@ -276,21 +277,17 @@ void run_motorized_vehicle_steps(UrbanSegment& s) {
     determine_perception_score(s);
 }
 
-bool analysis_polls_cancellation(const UrbanSegment& s) {
-    if (s.control != BoundaryControlType::Signalized || !s.upstream_discharge_profiles || !s.cycle_length_s) {
-        return false;
-    }
-    return platoon_dispersion::profile_polls(s.upstream_discharge_profiles->size(),
-                                             profile_grid(s, *s.cycle_length_s).steps);
+bool analysis_can_fail(const UrbanSegment& s) {
+    // Step 5 fills the computed access-point delays and Step 7 builds the arrival profile, which
+    // polls when large: the only steps that allocate or poll.
+    return s.access_point_approaches || s.upstream_discharge_profiles;
 }
 
 void UrbanSegment::analyze() {
-    // Only a profile that polls (Step 7) can stop part-way, when the call is cancelled: the steps
-    // then run on a copy, so that a cancelled analysis leaves the record as it was.
-    if (analysis_polls_cancellation(*this)) {
-        UrbanSegment analysed = *this;
-        run_motorized_vehicle_steps(analysed);
-        *this = std::move(analysed);
+    // A segment whose analysis can stop part-way (out of memory, or cancelled in its profile)
+    // runs it on a copy, so that the record stays as it was; the others need no copy.
+    if (analysis_can_fail(*this)) {
+        base::on_copy(*this, run_motorized_vehicle_steps);
         return;
     }
     run_motorized_vehicle_steps(*this);

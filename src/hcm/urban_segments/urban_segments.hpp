@@ -111,8 +111,8 @@ struct UrbanSegment {
     std::optional<double> perception_score;     // I_a,seg (Equation 18-17)
 
     // The Chapter 18 motorized-vehicle procedure (Steps 1-3 and 5-10), writing its results into
-    // this record. Fails only when cancelled (base::Cancelled, the record unchanged); degenerate
-    // inputs give non-finite results. A Signalized segment without timing keeps its proportion
+    // this record. Fails only when cancelled (base::Cancelled) or out of memory (std::bad_alloc),
+    // the record then unchanged; degenerate inputs give non-finite results. A Signalized segment without timing keeps its proportion
     // arriving on green; the full stop rate, spatial stop rate and perception score keep their
     // values when their inputs are absent; the computed access-point delays are replaced only on
     // the per-approach path.
@@ -130,12 +130,13 @@ UrbanSegment read_urban_segment(std::string_view text);
 // The pretty (two-space) document of the whole record, inputs and results, every key written.
 std::string write_urban_segment(const UrbanSegment& segment);
 
-// Whether the segment's analysis builds an arrival profile large enough to poll for cancellation
-// (platoon_dispersion::profile_polls), the only part of it that can stop part-way.
-bool analysis_polls_cancellation(const UrbanSegment& segment);
+// Whether the segment's analysis can stop part-way: it allocates (the computed access-point
+// delays, the arrival profile) or polls for cancellation (a large arrival profile). The analysis
+// of any other segment cannot fail.
+bool analysis_can_fail(const UrbanSegment& segment);
 
-// The steps of UrbanSegment::analyze without its guard copy: a cancelled call leaves the segment
-// part-way analysed. For callers that already work on a copy they drop when cancelled (a
+// The steps of UrbanSegment::analyze without its guard copy: a failed call leaves the segment
+// part-way analysed. For callers that already work on a copy they drop when the call fails (a
 // facility's segments, a reliability scenario's segments), so that the segment is not copied again.
 void run_motorized_vehicle_steps(UrbanSegment& segment);
 

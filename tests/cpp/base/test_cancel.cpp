@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <exception>
 #include <stdexcept>
 #include <type_traits>
@@ -43,6 +44,15 @@ TEST(Cancel, ScopeRestoresThePreviousCheckWhenUnwinding) {
     }
     EXPECT_NO_THROW(base::poll_cancel());
     EXPECT_EQ(checks, 1);
+}
+
+TEST(Cancel, EveryNthIterationPollsAndAShortLoopNever) {
+    checks = 0;
+    base::CancelScope scope(carry_on);
+    for (std::size_t i = 0; i < 63; ++i) base::poll_cancel_every(i);
+    EXPECT_EQ(checks, 0);
+    for (std::size_t i = 63; i < 200; ++i) base::poll_cancel_every(i);
+    EXPECT_EQ(checks, 3);  // i = 63, 127, 191
 }
 
 }  // namespace

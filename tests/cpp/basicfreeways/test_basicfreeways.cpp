@@ -443,16 +443,17 @@ TEST(OperationalAnalysis, CapitalBasicUsesMultilaneRules) {
     EXPECT_NEAR(s.speed, 65 - (65 - 2000.0 / 45) * std::pow(350.0 / 600.0, 1.31), 1e-9);
 }
 
-TEST(OperationalAnalysis, HeavyVehicleErrorKeepsEarlierSteps) {
+TEST(OperationalAnalysis, HeavyVehicleErrorStoresNothing) {
     BasicFreeways s;
     s.bffs = 70.0;
     s.sut_percentage = 40;
+    const BasicFreeways before = s;
     EXPECT_THROW(s.run_operational_analysis(), hcm::Error);
-    EXPECT_EQ(s.ffs, 70.0);
-    EXPECT_EQ(s.capacity, 2400.0);
-    EXPECT_FALSE(s.e_t.has_value());
-    EXPECT_EQ(s.demand_flow_rate, 1000.0);
-    EXPECT_EQ(s.los, LevelOfService::F);
+    EXPECT_EQ(s, before);
+    s.los = LevelOfService::C;  // a target the exhibit has, and a mix it has not
+    const BasicFreeways target = s;
+    EXPECT_THROW(s.estimate_number_of_lanes(), hcm::Error);
+    EXPECT_EQ(s, target);
 }
 
 // ---- Design: number of lanes ---------------------------------------------------------------

@@ -10,6 +10,7 @@
 
 #include "../support/facilities.hpp"
 #include "base/cancel.hpp"
+#include "hcm/common/error.hpp"
 #include "hcm/freeway_facilities/facility_json.hpp"
 #include "hcm/freeway_facilities/managed_lanes.hpp"
 #include "hcm/freeway_reliability/reliability_analysis.hpp"
@@ -144,13 +145,14 @@ TEST(CancelledCalls, UrbanFacility) {
         [](const uf::UrbanFacility& f) { return uf::write_urban_facility(f); });
 }
 
-TEST(CancelledCalls, SmallProfilesNeverStop) {
+TEST(CancelledCalls, SmallProfilesNeverStopASegment) {
     uf::UrbanFacility f = urban_facility();
     for (UrbanSegment& s : f.segments) s.flow_profile_time_step_s = 0.01;  // 10^4 steps
-    EXPECT_EQ(run_stopping_at<uf::UrbanFacility>(f, [](uf::UrbanFacility& r) { uf::analyze(r); }, 1), 0);
+    // One poll before each segment, none inside it.
+    EXPECT_EQ(run_stopping_at<uf::UrbanFacility>(f, [](uf::UrbanFacility& r) { uf::analyze(r); }, 0), 2);
 }
 
-TEST(CancelledCalls, UrbanReliability) {
+ur::UrbanReliability urban_study() {
     ur::UrbanReliability u;
     u.facility = urban_facility();
     u.config.months = {1};
@@ -159,6 +161,22 @@ TEST(CancelledCalls, UrbanReliability) {
     u.config.boundary_signals.assign(2, ur::BoundarySignal{});
     u.config.incidents.segment_crash_frequencies = {5.0, 5.0};
     u.config.incidents.intersection_crash_frequencies = {8.0, 8.0, 8.0};
+    return u;
+}
+
+// The base case polls before each of its segments: a study whose base case would fail to
+// aggregate is cancelled there, before the aggregation is reached.
+TEST(CancelledCalls, UrbanReliabilityBaseCasePolls) {
+    ur::UrbanReliability u = urban_study();
+    for (UrbanSegment& s : u.facility.segments) s.upstream_discharge_profiles.reset();
+    u.facility.segments[1].segment_length_ft = 0.0;
+    EXPECT_THROW(run_stopping_at<ur::UrbanReliability>(u, [](ur::UrbanReliability& r) { ur::run(r); }, 2),
+                 base::Cancelled);
+    EXPECT_THROW(ur::run(u), hcm::Error);
+}
+
+TEST(CancelledCalls, UrbanReliability) {
+    ur::UrbanReliability u = urban_study();
     ur::run(u);
     u.config.analysis_periods_per_day = 6;
     expect_cancellations_leave_the_record<ur::UrbanReliability>(

@@ -165,14 +165,14 @@ INSTANTIATE_TEST_SUITE_P(
                   "analysis_periods_per_day); at most 10000000 are allowed"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(UrbanReliabilityRun, AggregationFailureKeepsSegmentsAnalysedAndThePreviousRun) {
+TEST(UrbanReliabilityRun, AggregationFailureKeepsTheSegmentsAndThePreviousRun) {
     UrbanReliability u = one_segment_study();
     const UrbanReliabilityResults first = run(u);
     const std::size_t scenarios = u.scenarios.size();
     u.facility.segments[0].segment_length_ft = 0.0;
     u.facility.segments[0].free_flow_speed_mph.reset();
     EXPECT_EQ(error_of([&] { return run(u); }), "segment 0: length must be positive");
-    EXPECT_TRUE(u.facility.segments[0].free_flow_speed_mph);  // analysed in place, not rolled back
+    EXPECT_FALSE(u.facility.segments[0].free_flow_speed_mph);  // analysed on the run's copy only
     EXPECT_EQ(u.scenarios.size(), scenarios);
     EXPECT_EQ(u.results->total_vhd, first.total_vhd);
 }
