@@ -189,9 +189,10 @@ void register_(py::module_& m) {
                  "    interpretation, the crossing-satisfaction probabilities, the share of\n"
                  "    dissatisfied pedestrians and the LOS letter.\n\n"
                  "Raises:\n"
-                 "    ValueError: if the config is malformed, or the crossing counts more than\n"
-                 "        100,000 potential yielding events, in one stage or over all its\n"
-                 "        stages together (an absurd crossing).",
+                 "    ValueError: if the config is malformed, or the crossing has more than\n"
+                 "        100,000 stages or counts more than 100,000 potential yielding\n"
+                 "        events, in one stage or over all its stages together (an absurd\n"
+                 "        crossing).",
                  params(req<std::string>("config_json")),
                  [](const std::string& config) { return hcm::twsc::pedestrian::analyze_twsc_pedestrian(config); });
 }

@@ -162,6 +162,47 @@ def test_an_operand_whose_class_bases_changed_is_refused():
     assert marvane.SubSegment().__eq__(segment) is NotImplemented
 
 
+# Leaving the module's classes altogether (bases set to their common base), or outliving the class
+# an object was made as, must not crash when the object is freed: the first is refused, and module
+# classes live as long as the process.
+LEAVE_THE_FAMILY = textwrap.dedent("""
+    import gc
+    import marvane as m
+    SEGMENT = '{"segment_length_ft": 1800, "n_through_lanes": 2, "speed_limit_mph": 35,'
+    SEGMENT += ' "through_demand_veh_h": 900, "control": "Signalized"}'
+    class S(m.UrbanSegment): pass
+    class T(m.UrbanSegment): pass
+    s = S(SEGMENT)
+    s.__class__ = T
+    for target in (m.UrbanSegment.__base__, object):
+        try:
+            T.__bases__ = (target,)
+        except TypeError:
+            pass
+        else:
+            raise SystemExit("bases left the module's classes")
+    try:
+        s.__class__ = type("Plain", (m.UrbanSegment.__base__,), {})
+    except TypeError:
+        pass
+    else:
+        raise SystemExit("object left the module's classes")
+    del s
+    u = S(SEGMENT)
+    S.__bases__ = (m.FreewayFacility,)
+    del m.UrbanSegment
+    gc.collect()
+    del u
+    gc.collect()
+    print("freed")
+""")
+
+
+def test_objects_are_freed_safely_after_their_classes_change():
+    done = subprocess.run([sys.executable, "-c", LEAVE_THE_FAMILY], capture_output=True, text=True, timeout=60)
+    assert (done.returncode, done.stdout) == (0, "freed\n"), done.stderr[-2000:]
+
+
 # ---- memory exhaustion --------------------------------------------------------------------------
 
 # Runs under an address-space limit a little above what the process already uses, so that the

@@ -137,6 +137,8 @@ PedestrianStageResult analyze_stage(const PedestrianCrossing& crossing, const Pe
 }
 
 PedestrianCrossingAnalysis analyze(const PedestrianCrossing& crossing) {
+    if (crossing.stages.size() > MAX_CROSSING_STAGES)
+        throw Error("too many stages: " + std::to_string(crossing.stages.size()));
     PedestrianCrossingAnalysis out;
     out.stages.reserve(crossing.stages.size());
     // Each stage's events are counted before its probabilities are listed, so that a crossing

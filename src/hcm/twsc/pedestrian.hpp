@@ -75,11 +75,15 @@ struct PedestrianCrossingAnalysis {
 // event lists one probability): an absurd crossing (hundreds of millions of events, an infinite
 // count, or thousands of stages of many events each) is refused rather than listed.
 inline constexpr std::uint32_t MAX_YIELD_EVENTS = 100'000;
+// The most stages a crossing may have: each lists its own results, with or without yielding
+// events, so the output of a crossing stays bounded however few events its stages count.
+inline constexpr std::uint32_t MAX_CROSSING_STAGES = 100'000;
 
 // One stage; hcm::Error "too many yielding events: {n_y}" beyond MAX_YIELD_EVENTS.
 PedestrianStageResult analyze_stage(const PedestrianCrossing& crossing, const PedestrianCrossingStage& stage);
-// The whole crossing, stage by stage (polling for cancellation before each): the failure of a
-// stage, or hcm::Error "too many yielding events over the crossing's stages: {n} by stage {k}" when
+// The whole crossing, stage by stage (polling for cancellation before each): hcm::Error
+// "too many stages: {n}" beyond MAX_CROSSING_STAGES, before any stage; the failure of a stage, or
+// hcm::Error "too many yielding events over the crossing's stages: {n} by stage {k}" when
 // the events of stages 1 to k (k counted from 1) pass MAX_YIELD_EVENTS together; nothing beyond
 // the bound is listed before that.
 PedestrianCrossingAnalysis analyze(const PedestrianCrossing& crossing);

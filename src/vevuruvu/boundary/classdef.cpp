@@ -27,10 +27,24 @@ void set_class_doc(py::handle cls, const std::string& name, const std::string& p
     cls.attr("__doc__") = prose.empty() ? py::object(py::none()) : py::object(py::str(prose));
 }
 
+namespace {
+
+// The deallocator of every module class: the common base's, reached through a function of the
+// classes' own. A class whose deallocator differs from its base's is a layout of its own to the
+// interpreter, which then refuses to move a Python subclass, or an object, from a module class to
+// the common base or to `object` (pybind11 would find no class to free the record through).
+void dealloc_module_object(PyObject* self) { py::detail::pybind11_object_dealloc(self); }
+
+}  // namespace
+
 void make_immutable(py::handle cls) {
     auto* type = reinterpret_cast<PyTypeObject*>(cls.ptr());
     type->tp_flags |= Py_TPFLAGS_IMMUTABLETYPE;
+    type->tp_dealloc = dealloc_module_object;
     PyType_Modified(type);
+    // pybind11 keeps its record of the class by pointer, also in the caches of Python subclasses
+    // that no longer derive from it: the class lives as long as the process, whatever is deleted.
+    Py_INCREF(type);
 }
 
 void set_property(py::handle cls, const char* name, const char* doc, py::cpp_function getter, py::cpp_function setter) {

@@ -67,7 +67,8 @@ inline py::object doc_or_none(const char* doc) { return doc ? py::object(py::str
 // A property whose deletion raises AttributeError "can't delete attribute".
 void set_property(py::handle cls, const char* name, const char* doc, py::cpp_function getter,
                   py::cpp_function setter);
-// Makes a complete class immutable, as the interpreter's own classes are. Every class shares one
+// Makes a complete class immutable, as the interpreter's own classes are, a layout of its own and
+// alive for the whole process. Every class shares one
 // instance layout, so the interpreter would otherwise accept `obj.__class__ = Other` between two
 // of them and hand the record to the other class's getters and destructor; now that assignment,
 // to or from the class, raises TypeError and leaves the object as it was. Setting or deleting an

@@ -185,6 +185,24 @@ TEST(TwscPedestrian, CrossingBoundsItsYieldingEventsOverAllStages) {
     }
 }
 
+TEST(TwscPedestrian, CrossingBoundsItsStages) {
+    // Stages without yielding events still list their own results: their number is bounded too,
+    // and checked before any stage is analysed.
+    PedestrianCrossing c = one_stage(12, 300);
+    c.startup_clearance_s = 0.0;
+    c.stages[0].crossing_length_ft = 0.0;
+    ASSERT_EQ(analyze_stage(c, c.stages[0]).yield_events, 0u);
+    c.stages.resize(MAX_CROSSING_STAGES, c.stages[0]);
+    EXPECT_EQ(analyze(c).stages.size(), MAX_CROSSING_STAGES);
+    c.stages.push_back(c.stages[0]);
+    try {
+        analyze(c);
+        FAIL() << "no error";
+    } catch (const hcm::Error& e) {
+        EXPECT_STREQ(e.what(), "too many stages: 100001");
+    }
+}
+
 int polls = 0;
 int stop_at = 0;  // the poll that stops the call (0: none)
 bool count_and_stop() { return ++polls == stop_at; }
