@@ -165,7 +165,8 @@ def presence_text(field: dict, reader_fills: str = "") -> str:
     if p == "required":
         text = "required"
     elif p == "optional":
-        text = "optional (null = absent)"
+        # An optional result that every analysis sets: only a missing key is absent.
+        text = "optional (missing = absent)" if field["null_is_nan"] else "optional (null = absent)"
     else:
         text = "default " + code(field["default"])
     if field["null_is_nan"]:
@@ -276,6 +277,8 @@ Rules that hold for every document below (each table says where a record differs
 - **null** means absent for optional keys ("optional (null = absent)"). A required number refuses
   null, except results marked "null reads NaN": the writer writes a non-finite result (NaN or an
   infinity) as null, and the reader reads that null back as NaN, so any `to_json()` output reads back.
+  An optional result that every analysis sets ("optional (missing = absent); null reads NaN") is
+  absent only when its key is missing.
 - **Types.** A number accepts integers and decimals; an integer refuses decimals ("invalid type:
   floating point `1.5`, expected u32") and values outside its range (u32: 0 to 4294967295; i32,
   u64, ... likewise). A word is a string from the listed words (also accepted as `{"Word": null}`);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -186,6 +187,18 @@ Field<R> result_with_default(std::string key, M R::*member, std::type_identity_t
     static_assert(detail::holds_float<M>::value, "jsonio::result_with_default is for floats and containers of floats");
     return detail::member_field<detail::NullFloat::nan>(std::move(key), Presence::defaulted, member,
                                                         detail::default_setter(member, std::move(value)));
+}
+
+// An optional float that the analysis sets on every record it makes (a lane group's v/c or
+// delay), and that may be non-finite: written null there, and a null reads back as NaN, so that
+// a written document reads back as unknown rather than absent. A missing key reads as absent.
+//   jsonio::optional_result("control_delay_s", &R::control_delay_s)   std::optional<double>
+template <class R>
+Field<R> optional_result(std::string key, std::optional<double> R::*member) {
+    return {std::move(key), Presence::optional,
+            [member](Value v, R& r) { r.*member = detail::read_as<double, detail::NullFloat::nan>(v); },
+            [member](R& r) { r.*member = std::nullopt; }, detail::member_writer(member),
+            &detail::describe_type<std::optional<double>>, true};
 }
 
 template <class R, class M>

@@ -135,6 +135,9 @@ def test_round_trip_of_a_lane_group_without_capacity():
     again = Interchange(ix.to_json())  # infinite results are written null and read back
     assert math.isnan(again.get_od_result("G")[3])
     assert again.get_od_result("A") == ix.get_od_result("A")
+    assert ix.get_lane_group_result("WbExtRight")[4:] == (math.inf, math.inf)
+    vc, delay = again.get_lane_group_result("WbExtRight")[4:]
+    assert math.isnan(vc) and math.isnan(delay)  # unknown, not the 0.0 given for an absent value
 
 
 @settings(max_examples=40, deadline=None)

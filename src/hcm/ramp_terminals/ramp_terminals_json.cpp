@@ -152,14 +152,14 @@ const jsonio::Record<LaneGroupResult>& json_record(jsonio::Tag<LaneGroupResult>)
             jsonio::optional("adjusted_lost_time_s", &R::adjusted_lost_time_s),
             jsonio::optional("effective_green_s", &R::effective_green_s),
             jsonio::optional("capacity", &R::capacity),
-            jsonio::optional("vc_ratio", &R::vc_ratio),
+            jsonio::optional_result("vc_ratio", &R::vc_ratio),
             jsonio::optional("upstream_filtering", &R::upstream_filtering),
             jsonio::optional("back_of_queue_veh", &R::back_of_queue_veh),
             jsonio::optional("queue_storage_ratio", &R::queue_storage_ratio),
             jsonio::optional("uniform_delay_s", &R::uniform_delay_s),
             jsonio::optional("incremental_delay_s", &R::incremental_delay_s),
             jsonio::optional("initial_queue_delay_s", &R::initial_queue_delay_s),
-            jsonio::optional("control_delay_s", &R::control_delay_s),
+            jsonio::optional_result("control_delay_s", &R::control_delay_s),
         },
         jsonio::UnknownKeys::ignore, jsonio::ArrayForm::defaults_fill};
     return record;

@@ -167,8 +167,11 @@ PhaseValues combined(const PhaseValues& own, const PhaseValues& partner) {
 ActuatedPhaseResult phase_result(const ActuatedPhaseInput& p, const PhaseValues& own, const PhaseValues& v,
                                  double cycle) {
     const double g_max = p.max_green_s;
-    const double free_headways = v.phi * std::exp(-v.lambda * (v.mah_star - v.delta));
-    const double prob = min2(max2(1.0 - free_headways, 0.0), 1.0);  // a headway is shorter than MAH*
+    // A headway is shorter than MAH*: 1 - phi e^(-u), u = lambda (MAH* - Delta), by expm1 so that it
+    // keeps its digits at light flows, where u is small.
+    const double span = v.mah_star - v.delta;
+    const double u = v.lambda * span;
+    const double prob = min2(max2(-std::expm1(std::log(v.phi) - u), 0.0), 1.0);
     ActuatedPhaseResult r;
     r.phase_no = p.phase_no;
     r.queue_service_s = own.g_s;
@@ -178,19 +181,21 @@ ActuatedPhaseResult phase_result(const ActuatedPhaseInput& p, const PhaseValues&
         r.green_extension_s = prob * prob * (1.0 - std::pow(prob, n)) / (v.q * (1.0 - prob));
     }
     if (v.lambda > 0.0 && prob > 0.0) {
+        // The mean headway h shorter than MAH*: (Delta + phi / lambda - (MAH* + 1 / lambda) phi e^(-u)) / prob,
+        // written Delta + phi (MAH* - Delta) ((1 - e^(-u)) / u - e^(-u)) / prob so that no terms of
+        // size 1 / lambda cancel at light flows (the bracket tends to 0 with u).
         r.prob_max_out = 1.0;
-        if (1.0 - free_headways > 0.0) {
-            const double h = (v.delta + v.phi / v.lambda - (v.mah_star + 1.0 / v.lambda) * free_headways) /
-                             (1.0 - free_headways);
-            if (h > 0.0) {
-                const double n = max2((g_max - v.mah_star - (own.g_s + START_UP_LOST_TIME_S)) / h, 0.0);
-                r.prob_max_out = min2(max2(std::pow(prob, n), 0.0), 1.0);
-            }
+        const double shorter = u != 0.0 ? -std::expm1(-u) / u - std::exp(-u) : 0.0;
+        const double h = v.delta + v.phi * span * shorter / prob;
+        if (h > 0.0) {
+            const double n = max2((g_max - v.mah_star - (own.g_s + START_UP_LOST_TIME_S)) / h, 0.0);
+            r.prob_max_out = min2(max2(std::pow(prob, n), 0.0), 1.0);
         }
     }
-    const double p_vehicle = 1.0 - std::exp(-cycle * own.flow / SECONDS_PER_HOUR);
-    const double p_ped = p.left ? 0.0 : 1.0 - std::exp(-ex::PED_CALL_SHARE * cycle * p.ped_flow_ph / SECONDS_PER_HOUR);
-    r.prob_call = p.left ? p_vehicle : 1.0 - (1.0 - p_vehicle) * (1.0 - p_ped);
+    // Probabilities of at least one arrival in a cycle, 1 - e^(-x) by expm1, and of a call by either.
+    const double p_vehicle = -std::expm1(-cycle * own.flow / SECONDS_PER_HOUR);
+    const double p_ped = p.left ? 0.0 : -std::expm1(-ex::PED_CALL_SHARE * cycle * p.ped_flow_ph / SECONDS_PER_HOUR);
+    r.prob_call = p.left ? p_vehicle : p_vehicle + p_ped - p_vehicle * p_ped;
     if (p.recall_max) {
         r.green_s = g_max;
         r.prob_call = 1.0;

@@ -12,8 +12,7 @@ using base::units::SECONDS_PER_HOUR;
 
 // 1 - e^(-v t_f / 3600), the probability that a headway of the conflicting flow v is shorter than
 // t_f, by expm1: accurate however small v t_f / 3600 is, where 1 - exp(...) keeps only the digits
-// above 1e-16 (a conflicting flow of 1e-12 veh/h made the capacity 1,501 veh/h instead of about
-// 3600 / t_f, and one of 1e-14 veh/h infinite).
+// above 1e-16 (so that the capacity tends to 3600 / t_f as the conflicting flow vanishes).
 double follow_up_share(double v, double t_f) { return -std::expm1(-v * t_f / SECONDS_PER_HOUR); }
 
 // c_p = v e^(-v t_c / 3600) / (1 - e^(-v t_f / 3600)), given its denominator.

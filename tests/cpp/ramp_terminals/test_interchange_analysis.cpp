@@ -245,9 +245,8 @@ Interchange reference_diamond() {
     return ix;
 }
 
-// A group with demand and no effective green is never served: its delay and queue are unbounded
-// (they were 50 s and 0), and so are the travel times of the O-D paths through it and the
-// interchange's (once 55.8 s, D), all LOS F.
+// A group with demand and no effective green is never served: its delay and queue are unbounded,
+// and so are the travel times of the O-D paths through it and the interchange's, all LOS F.
 TEST(SignalizedDelay, DemandWithoutEffectiveGreenIsUnbounded) {
     Interchange ix = reference_diamond();
     input(ix, "EbExtThrough").greens = {{0, 4}};

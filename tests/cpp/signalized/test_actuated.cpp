@@ -51,6 +51,29 @@ TEST(SignalizedActuated, PhaseOnRecallWorkedByHand) {
                                          r[0].prob_max_out, 1.0}));
 }
 
+// As the demand vanishes a phase gaps out at once and is called ever more rarely: the max-out
+// probability tends to 0 and the call probability to C v / 3,600, with no digits lost to the
+// terms of size 1 / lambda that cancel in the HCM's printed forms.
+TEST(SignalizedActuated, LightFlowsNeitherMaxOutNorLoseTheCallProbability) {
+    std::vector<double> call_per_flow;
+    for (const double v : {1e-3, 1e-6, 1e-9, 1e-12}) {
+        auto nb = approach(Direction::NB, phase(2, 45));
+        nb.through_phase.max_green_s = 40.0;
+        nb.through_phase.passage_time_s = 2.0;
+        nb.volume_through = v;
+        nb.ped_flow_ph = 0.0;
+        auto sb = nb;
+        sb.direction = Direction::SB;
+        sb.through_phase.phase_no = 6;
+        const auto r = estimate(intersection({nb, sb}));
+        ASSERT_EQ(r.size(), 2u);
+        EXPECT_LT(r[0].prob_max_out, 1e-6) << v;
+        EXPECT_GT(r[0].prob_call, 0.0) << v;
+        call_per_flow.push_back(r[0].prob_call / v);
+    }
+    for (const double k : call_per_flow) EXPECT_NEAR(k, call_per_flow.back(), 1e-5 * call_per_flow.back());
+}
+
 TEST(SignalizedActuated, DefaultsAndPhasesOutsideTheRing) {
     auto nb = approach(Direction::NB, phase(2, 30));
     nb.volume_through = 300;

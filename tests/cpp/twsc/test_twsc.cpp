@@ -477,8 +477,8 @@ TEST(TwscZeroCapacity, MajorLeftTurnWithDemandIsNeverServed) {
 }
 
 // The EB left turn (100 veh/h, one major lane each way, every other flow 0) facing a WB through
-// flow that tends to 0: its capacity tends to 3600 / t_f = 3600 / 2.2 (it was infinite at 1e-14
-// veh/h, 1,501.2 at 1e-12 and 1,637.7 at 1e-10), its delay to that of no conflicting flow.
+// flow that tends to 0: its capacity tends to 3600 / t_f = 3600 / 2.2 at 1e-14, 1e-12 and 1e-10
+// veh/h, its delay to that of no conflicting flow.
 TEST(TwscGapAcceptance, AVanishingConflictingFlowTendsToTheFollowUpRate) {
     Twsc t;
     t.geometry.major_lanes_per_direction = 1;

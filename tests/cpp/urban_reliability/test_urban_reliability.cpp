@@ -258,6 +258,13 @@ TEST(UrbanReliabilityRun, NonFiniteTravelTimesAreCountedButNotObserved) {
     EXPECT_EQ(r.num_scenarios, 40u);
     EXPECT_TRUE(u.observations.empty());
     EXPECT_FALSE(std::isfinite(u.scenario_outcomes[0].tti));
+    // Without demand a signal without capacity delays no one: finite, and observed.
+    UrbanReliability idle = one_segment_study();
+    idle.config.boundary_signals[0].sat_flow_veh_h_ln = 0.0;
+    idle.facility.segments[0].through_demand_veh_h = 0.0;
+    run(idle);
+    EXPECT_TRUE(std::isfinite(idle.scenario_outcomes[0].tti));
+    EXPECT_FALSE(idle.observations.empty());
 }
 
 // ---- ATDM strategies -----------------------------------------------------------------------------
