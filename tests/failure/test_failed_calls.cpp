@@ -14,8 +14,13 @@
 #include <vector>
 
 #include "base/cancel.hpp"
+#include "../cpp/ramp_terminals/interchanges.hpp"
 #include "failing_allocator.hpp"
 #include "hcm/awsc/awsc.hpp"
+#include "hcm/freeway_facilities/facility_json.hpp"
+#include "hcm/freeway_facilities/freeway_facilities.hpp"
+#include "hcm/freeway_facilities/managed_lanes.hpp"
+#include "hcm/freeway_reliability/reliability_analysis.hpp"
 #include "hcm/roundabouts/roundabouts.hpp"
 #include "hcm/signalized/signalized.hpp"
 #include "hcm/twsc/twsc.hpp"
@@ -26,6 +31,10 @@
 namespace {
 
 namespace aw = hcm::awsc::awsc;
+namespace ff = hcm::freeway_facilities::freeway_facilities;
+namespace ml = hcm::freeway_facilities::managed_lanes;
+namespace rel = hcm::freeway_reliability::reliability;
+namespace rt = hcm::ramp_terminals::ramp_terminals;
 namespace rb = hcm::roundabouts::roundabouts;
 namespace si = hcm::signalized::signalized;
 namespace tw = hcm::twsc::twsc;
@@ -269,6 +278,75 @@ std::string study_state(const ur::UrbanReliability& u) {
            (u.results ? ur::write_results(*u.results) : "");
 }
 
+// The diamond of the interchange tests with its lane groups six times over (72 groups, so that the
+// loops over them poll), analysed once before its O-D demand grew.
+rt::Interchange interchange_analysed() {
+    rt::Interchange ix = ramp_fixtures::diamond();
+    const std::vector<rt::LaneGroupInput> groups = ix.lane_groups;
+    for (int copy = 1; copy < 6; ++copy) ix.lane_groups.insert(ix.lane_groups.end(), groups.begin(), groups.end());
+    rt::analyze(ix);
+    ix.od.a *= 1.3;
+    return ix;
+}
+
+// Six freeway segments (a metered merge, a diverge) over four periods whose peak overloads them.
+constexpr char FREEWAY_SEGMENTS[] = R"([
+  {"seg_type": "Basic", "length_ft": 1500, "lanes": 3},
+  {"seg_type": "Merge", "length_ft": 1750, "lanes": 3, "on_ramp_demand": [500, 712, 800, 712],
+   "ramp_metering": [900, 900, 900, 900]},
+  {"seg_type": "Basic", "length_ft": 2000, "lanes": 3},
+  {"seg_type": "Diverge", "length_ft": 2250, "lanes": 3, "off_ramp_demand": [450, 627, 700, 627]},
+  {"seg_type": "Basic", "length_ft": 1500, "lanes": 3}, {"seg_type": "Basic", "length_ft": 1750, "lanes": 3}])";
+constexpr char MAINLINE_DEMAND[] = "[3200, 4400, 5600, 4400]";
+
+std::string freeway_document() {
+    return std::string(R"({"segments": )") + FREEWAY_SEGMENTS + R"(, "mainline_demand": )" + MAINLINE_DEMAND + "}";
+}
+
+ff::FreewayFacility freeway_analysed() {
+    ff::FreewayFacility f = ff::read_facility(freeway_document());
+    ff::run_analysis(f);
+    for (double& d : f.mainline_demand) d *= 1.2;
+    return f;
+}
+
+// The same general-purpose lanes beside managed lanes of every kind.
+ml::ManagedLaneFacility managed_lanes_analysed() {
+    ml::ManagedLaneFacility f = ml::read_managed_lane_facility(
+        std::string(R"({"gp": )") + freeway_document() + R"(, "ml": [
+          {"lane_type": "ContinuousAccess", "ffs": 65}, {"lane_type": "Buffer1", "ffs": 65},
+          {"lane_type": "Buffer2", "ffs": 65, "on_ramp_demand": [150, 150, 150, 150]},
+          {"lane_type": "Barrier1", "ffs": 65}, {"lane_type": "Barrier2", "ffs": 65},
+          {"lane_type": "ContinuousAccess", "ffs": 65, "off_ramp_demand": [150, 150, 150, 150]}],
+          "ml_entry_demand": [900, 1250, 1600, 1250]})");
+    ml::run_analysis(f);
+    for (double& d : f.ml_entry_demand) d *= 1.2;
+    return f;
+}
+
+// A study of March with weather and incidents, run once before its replications became two.
+rel::ReliabilityAnalysis freeway_study_run() {
+    rel::ReliabilityAnalysis a = rel::read_reliability_document(
+        std::string(R"({"facility": )") + freeway_document() + R"(, "scenario_generation": {
+          "replications": 1, "rng_seed": 2024, "months": [3], "incidents": {"crash_rate_per_100mvmt": 40.0},
+          "weather": {"probabilities_by_month": [)" +
+        [] {
+            std::string months;
+            for (int m = 0; m < 12; ++m)
+                months += std::string(m ? ", " : "") + "[0.06, 0.015, 0.04, 0.02, 0.01, 0.004, 0.02, 0.01, 0.004, 0.002]";
+            return months;
+        }() + R"(], "durations_min": [75, 45, 120, 150, 180, 240, 360, 90, 60, 45]}}})");
+    rel::run(a);
+    a.scenario_generation.replications = 2;
+    return a;
+}
+
+std::string freeway_study_state(const rel::ReliabilityAnalysis& a) {
+    return ff::write_facility(a.facility) + " " + std::to_string(a.results.scenario_results.size()) + " " +
+           std::to_string(a.results.observations.size()) + " " + std::to_string(a.results.expected_vhd) +
+           (a.results.metrics ? " metrics" : "") + (a.results.scenario_set ? " scenarios" : "");
+}
+
 std::vector<FailedCall> failed_calls() {
     return {
         failed_call<tw::Twsc>("TwscFirstAnalysis", false, [] { return tw::read_twsc(TWSC); }, tw::analyze,
@@ -291,6 +369,12 @@ std::vector<FailedCall> failed_calls() {
             uf::write_urban_facility),
         failed_call<ur::UrbanReliability>(
             "UrbanReliability", true, study_run, [](ur::UrbanReliability& u) { ur::run(u); }, study_state),
+        failed_call<rt::Interchange>("Interchange", true, interchange_analysed, rt::analyze, rt::write_interchange),
+        failed_call<ff::FreewayFacility>("FreewayFacility", true, freeway_analysed, ff::run_analysis, ff::write_facility),
+        failed_call<ml::ManagedLaneFacility>("ManagedLaneFacility", true, managed_lanes_analysed, ml::run_analysis,
+                                             ml::write_managed_lane_facility),
+        failed_call<rel::ReliabilityAnalysis>("FreewayReliability", true, freeway_study_run, rel::run,
+                                              freeway_study_state),
     };
 }
 

@@ -1,5 +1,6 @@
 // The signalized intersection as scripts use it: the whole analysis, the approach results by
 // direction, and the right-turn-on-red estimates of HCM Chapter 31, Section 8.
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -27,9 +28,10 @@ Direction complementary(Direction d) {
     return d;
 }
 
-double rtor_estimate(const SignalizedIntersection& x, const SignalApproach& subject) {
+// `first`: the first approach of each direction (first_of_each_direction), found once per call.
+double rtor_estimate(const SignalizedIntersection& x, const std::array<std::size_t, 4>& first,
+                     const SignalApproach& subject) {
     if (subject.exclusive_right_lanes == 0) return 0.0;
-    const auto first = first_of_each_direction(x.approaches);
     const std::size_t c = first[static_cast<std::size_t>(complementary(subject.direction))];
     if (c >= x.approaches.size()) return 0.0;
     const SignalApproach& cross = x.approaches[c];
@@ -65,14 +67,16 @@ const ApproachResult& approach_result_of(const SignalizedIntersection& intersect
 }
 
 double estimate_rtor_volume(const SignalizedIntersection& intersection, Direction d) {
-    const std::size_t i = first_of_each_direction(intersection.approaches)[static_cast<std::size_t>(d)];
-    return i < intersection.approaches.size() ? rtor_estimate(intersection, intersection.approaches[i]) : 0.0;
+    const auto first = first_of_each_direction(intersection.approaches);
+    const std::size_t i = first[static_cast<std::size_t>(d)];
+    return i < intersection.approaches.size() ? rtor_estimate(intersection, first, intersection.approaches[i]) : 0.0;
 }
 
 void apply_rtor_estimates(SignalizedIntersection& intersection) {
     // An estimate reads the volumes of turns only, so writing one changes no other.
+    const auto first = first_of_each_direction(intersection.approaches);
     for (SignalApproach& a : intersection.approaches) {
-        if (a.volume_rtor <= 0.0) a.volume_rtor = rtor_estimate(intersection, a);
+        if (a.volume_rtor <= 0.0) a.volume_rtor = rtor_estimate(intersection, first, a);
     }
 }
 
