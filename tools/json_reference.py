@@ -427,8 +427,9 @@ Rules that hold for every class below:
   outside any physical range. Mind the unit column.
 - **Steps.** Each step method computes one HCM step, stores its result on the object and returns
   it; a step reads what the earlier steps stored (a step not yet run counts as 0 or the table's
-  fallback; no step checks that the earlier ones ran), so run them in the order listed, or call the
-  method that runs them all.
+  fallback; no step checks that the earlier ones ran, except on `OffStreetBicycleFacility`, whose
+  steps compute any missing earlier step), so run them in the order listed, or call the method that
+  runs them all.
 - **Results** are read back through the properties (or getter methods) listed under each class,
   None (or 0.0 where the table says so) until the step that computes them has run.
 """
