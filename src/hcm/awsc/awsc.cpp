@@ -269,6 +269,21 @@ HeadwayOutputs solve_headways(const HeadwayInputs& in, double tolerance_s) {
     return out;
 }
 
+// Steps 1-4 into the record from the inputs they gave the iteration (prepared_headway_inputs):
+// every lane's flow rate and headway adjustment, and the geometry group of every approach with
+// lanes. Cannot fail.
+void store_prepared_inputs(Awsc& a, const HeadwayInputs& in) {
+    for (std::size_t i = 0; i < 4; ++i) {
+        AwscApproach& approach = a.*APPROACHES[i];
+        if (approach.lanes.empty()) continue;
+        approach.geometry_group = in.group[i];
+        for (std::size_t j = 0; j < approach.lanes.size(); ++j) {
+            approach.lanes[j].flow_rate = in.flow[i][j];
+            approach.lanes[j].headway_adjustment = in.adjustment[i][j];
+        }
+    }
+}
+
 // Steps 5-8 into the record: every lane's departure headway and degree of utilisation, and the
 // pass count.
 void store_departure_headways(Awsc& a, const HeadwayInputs& in, const HeadwayOutputs& out) {
@@ -430,7 +445,7 @@ void analyze(Awsc& a) {
     // anything is stored; the writes that follow cannot fail.
     const HeadwayInputs in = prepared_headway_inputs(a);
     const HeadwayOutputs out = solve_headways(in, ANALYSIS_TOLERANCE_S);
-    prepare(a);
+    store_prepared_inputs(a, in);
     store_departure_headways(a, in, out);
     calculate_lane_results(a);
     step15_aggregate_delay(a);
@@ -443,8 +458,9 @@ double capacity_of_lane(const Awsc& a, std::size_t approach, std::size_t lane) {
 double compute_lane_capacity(Awsc& a, std::size_t approach, std::size_t lane) {
     // The search runs on the inputs as Steps 1-4 give them; the record takes those steps only
     // once it has finished.
-    const double capacity = capacity_search(prepared_headway_inputs(a), approach, lane);
-    prepare(a);
+    const HeadwayInputs in = prepared_headway_inputs(a);
+    const double capacity = capacity_search(in, approach, lane);
+    store_prepared_inputs(a, in);
     return capacity;
 }
 

@@ -356,10 +356,10 @@ double downstream_adjustment(const std::vector<Segment>& segments, std::optional
            (round_decimals(s.avg_speed.value_or(0.0), 1) * (1.0 + d_s / 100.0));
 }
 
-// Step 7 for segment `seg_num` (not the first) whose nearest passing lane at or before it is
-// segment k, with x (mi) from the start of that passing lane to the end of the segment. On the
-// passing lane itself (k = seg_num) it sets the effective length `l_de` from its own inputs, which
-// the segments after it read.
+// Step 7 for segment `seg_num` whose nearest passing lane at or before it is segment k, with x (mi)
+// from the start of that passing lane to the end of the segment. On the passing lane itself
+// (k = seg_num) it sets the effective length `l_de` from its own inputs, which the segments after
+// it read.
 double adjustment(const std::vector<Segment>& segments, std::optional<double>& l_de, std::size_t seg_num,
                   std::size_t k, double x) {
     if (is_passing_lane(segments[seg_num])) return passing_lane_adjustment(segments, l_de, seg_num);
@@ -377,7 +377,6 @@ double distance_from_passing_lane(const std::vector<Segment>& segments, std::siz
 // before: with the `l_de` its nearest upstream passing lane sets from its own inputs.
 double adjustment_from_record(const std::vector<Segment>& segments, std::optional<double> l_de,
                               std::size_t seg_num) {
-    if (seg_num == 0) return 0.0;
     const std::optional<std::size_t> k = nearest_upstream_passing_lane(segments, seg_num);
     if (!k) return 0.0;
     l_de = effective_length(lane_pf_improvement(segments, *k, passing_lane_effect(segments, *k)));

@@ -5,6 +5,7 @@
 
 #include "base/cancel.hpp"
 #include "base/numeric.hpp"
+#include "base/transaction.hpp"
 #include "base/units.hpp"
 #include "hcm/common/error.hpp"
 #include "hcm/urban_segments/exhibits.hpp"
@@ -137,20 +138,29 @@ const FacilityResults& aggregate(UrbanFacility& facility) {
     return facility.results.emplace(measures);
 }
 
-UrbanFacility analysed(const UrbanFacility& facility) {
-    // The segments hold their results among their inputs: they are analysed on the copy, one at
-    // a time, with a poll for cancellation before each.
-    UrbanFacility out = facility;
-    for (UrbanSegment& segment : out.segments) {
+namespace {
+
+// Every segment's procedure in order, with a poll for cancellation before each, then aggregate().
+// The segments hold their results among their inputs, so this runs on a copy of the facility
+// that the caller drops when it fails.
+void analyze_copy(UrbanFacility& copy) {
+    for (UrbanSegment& segment : copy.segments) {
         base::poll_cancel();
         urban_segments::urban_segments::run_motorized_vehicle_steps(segment);
     }
-    aggregate(out);
+    aggregate(copy);
+}
+
+}  // namespace
+
+UrbanFacility analysed(const UrbanFacility& facility) {
+    UrbanFacility out = facility;
+    analyze_copy(out);
     return out;
 }
 
 const FacilityResults& analyze(UrbanFacility& facility) {
-    facility = analysed(facility);
+    base::on_copy(facility, analyze_copy);
     return *facility.results;
 }
 

@@ -4,8 +4,7 @@
 //   VEVURUVU_PYTHON_CLASS(BasicFreeways);            // at global scope
 //   void register_(py::module_& m) {
 //       ClassDef<BasicFreeways>(m, "BasicFreeways", "Prose of the class docstring (may be empty).")
-//           .init(opt("bffs", &BasicFreeways::bffs), opt("lane_count", &BasicFreeways::lane_count),
-//                 opt("city_type", &BasicFreeways::is_rural, is_rural_city))  // fields.hpp
+//           .init(parameters::basic_freeways())  // declared_fields.hpp, or the declarations inline
 //           .method_mut("run_operational_analysis", "Runs ...", &BasicFreeways::run_operational_analysis)
 //           .method("ffs", "Free-flow speed, mi/h.", &BasicFreeways::ffs)
 //           .method("e_t", "...", params(req<double>("length_mi")),
@@ -110,12 +109,13 @@ public:
     ClassDef(const ClassDef&) = delete;
     ClassDef& operator=(const ClassDef&) = delete;
 
-    // The constructor from parameters bound to record fields (fields.hpp): a record starts
-    // with its defaults (T{}) and each argument given sets its field.
+    // The constructor from parameters declared as data, each bound to the record field it sets
+    // (declared_fields.hpp, turned into parameters by fields.hpp): a record starts with its
+    // defaults (T{}) and each argument given sets its field.
     template <class... Fs>
     ClassDef& init(Fs... fields) {
         static_assert((std::is_same_v<typename Fs::record_type, T> && ...), "each field must be one of the record's");
-        auto signature = params(std::move(fields)...);
+        auto signature = params(field_param(fields)...);
         return define_constructor(signature.text(), [signature, callee = name_ + ".__new__()"](PyObject* args,
                                                                                                  PyObject* kwargs) {
             return build_record(T{}, signature, callee, args, kwargs);
@@ -126,7 +126,7 @@ public:
     // programs without Python read too.
     template <class... Ds>
     ClassDef& init(const std::tuple<Ds...>& table) {
-        return std::apply([this](const auto&... d) -> ClassDef& { return init(field_param(d)...); }, table);
+        return std::apply([this](const auto&... d) -> ClassDef& { return init(d...); }, table);
     }
 
     // Runs fn(T&) on each new record once its fields are set, for records whose other members

@@ -113,7 +113,7 @@ VEVURUVU_PYTHON_CLASS(Opaque);
 
 PYBIND11_MODULE(marvane_boundary_test, m) {
     ClassDef<Counter>(m, "Counter", "A running total.")
-        .init(def("start", &Counter::total, 0.0), opt("label", &Counter::label))
+        .init(declared::def("start", &Counter::total, 0.0), declared::opt("label", &Counter::label))
         .method("total", "The running total.", &Counter::total)
         .method_mut("add", "Adds an amount (any float-like object).", params(req<double>("amount")),
                     [](Counter& c, double amount) {
