@@ -119,10 +119,10 @@ double speed_on_curve(double flow, double ffs, double capacity, double breakpoin
     return ffs - (ffs - capacity / DENSITY_AT_CAPACITY) * shape;
 }
 
+// E_T of the segment's general terrain; level when none is given.
 double general_terrain_pce(const std::optional<std::string>& terrain_type) {
-    if (!terrain_type) return ET_LEVEL;
-    constexpr std::array<double, 3> ET_BY_TERRAIN = {ET_LEVEL, ET_ROLLING, ET_MOUNTAINOUS};  // Terrain order
-    return ET_BY_TERRAIN[static_cast<std::size_t>(base::parse_option(GENERAL_TERRAIN_WORDS, *terrain_type))];
+    if (!terrain_type) return general_terrain_et(common::Terrain::Level);
+    return general_terrain_et(base::parse_option(GENERAL_TERRAIN_WORDS, *terrain_type));
 }
 
 const PceTable* pce_table_for_mix(std::uint32_t sut_percentage) {

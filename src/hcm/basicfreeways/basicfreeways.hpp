@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "base/options.hpp"
+#include "hcm/basicfreeways/exhibits.hpp"
 #include "hcm/common/common.hpp"
 
 namespace hcm::basicfreeways::basicfreeways {
@@ -137,6 +138,14 @@ double basic_freeway_speed(double flow, double adjusted_ffs, double capacity, do
 // roots are not real.
 std::optional<double> basic_freeway_flow_at_density(double density, double adjusted_ffs, double capacity,
                                                     double breakpoint, double impedance_k, double impedance_onset);
+
+// E_T of general terrain (Exhibit 12-25): 2.0 on level terrain, 3.0 on rolling and on mountainous
+// terrain, taken as rolling. The one general-terrain E_T of the basic segment and of the freeway
+// facility methods, so a segment has the same f_HV alone as inside a facility. A terrain value
+// outside the enumeration is a caller bug and throws std::out_of_range.
+inline double general_terrain_et(common::Terrain terrain) {
+    return exhibits::GENERAL_TERRAIN_ET.at(static_cast<std::size_t>(terrain));
+}
 
 // f_HV rounded to three decimals, as the demand flow rate uses it.
 double round_f_hv(double f_hv);

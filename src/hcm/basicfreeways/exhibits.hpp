@@ -57,10 +57,11 @@ inline constexpr double MULTILANE_CAPACITY_REF_FFS = 45.0;
 inline constexpr double MULTILANE_CAPACITY_MAX = 2300.0;
 inline constexpr double OTHER_CAPACITY = 2000.0;
 
-// ---- Exhibit 12-25: general-terrain E_T -------------------------------------------------------
-inline constexpr double ET_LEVEL = 2.0;
-inline constexpr double ET_ROLLING = 3.0;
-inline constexpr double ET_MOUNTAINOUS = 2.5;
+// ---- Exhibit 12-25: general-terrain E_T, indexed by Terrain (Level, Rolling, Mountainous) -----
+// The exhibit gives level (2.0) and rolling (3.0) terrain only. Mountainous general terrain is taken
+// as rolling, as the freeway facility methods take it; the HCM analyses a mountainous segment by its
+// specific grades (Exhibits 12-26 to 12-28).
+inline constexpr std::array<double, 3> GENERAL_TERRAIN_ET = {2.0, 3.0, 3.0};
 
 // ======== Chapter 26 mixed-flow model ========
 

@@ -6,11 +6,6 @@
 
 namespace hcm::freeway_facilities::exhibits {
 
-// General-terrain E_T of the facility methods (core, managed-lane and planning), indexed by
-// Terrain: 2 on Level, 3 on Rolling and Mountainous (E_T - 1 = 1 or 2). The weaving and merge and
-// diverge procedures they run keep their own E_T (pce_table::GENERAL_TERRAIN_ET).
-inline constexpr std::array<double, 3> FACILITY_TERRAIN_ET = {2.0, 3.0, 3.0};
-
 // A work zone on one facility segment, in force in every analysis period (HCM Chapter 10 work-zone
 // capacity and free-flow speed models).
 struct WorkZone {

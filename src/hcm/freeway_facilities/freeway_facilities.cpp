@@ -89,9 +89,7 @@ double total_length_mi(const FreewayFacility& facility) {
 
 // ---- Per-segment, per-period quantities -------------------------------------------------------
 
-double heavy_vehicle_pce(Terrain terrain) {
-    return exhibits::FACILITY_TERRAIN_ET.at(static_cast<std::size_t>(terrain));
-}
+double heavy_vehicle_pce(Terrain terrain) { return bf::general_terrain_et(terrain); }
 
 double heavy_vehicle_factor(const FreewayFacility& facility) {
     return pce::heavy_vehicle_factor(facility.heavy_vehicle_pct, heavy_vehicle_pce(facility.terrain));

@@ -137,7 +137,7 @@ inline double entry_or(const std::optional<std::vector<double>>& list, std::size
 
 // ---- Per-segment, per-period quantities (Chapter 10 adjustments) --------------------------------
 
-// E_T of the facility's general terrain (2 on Level, 3 otherwise).
+// E_T of the facility's general terrain, the basic segment's (Exhibit 12-25): 2 on Level, 3 otherwise.
 double heavy_vehicle_pce(Terrain terrain);
 // f_HV = 1 / (1 + P_T (E_T - 1)).
 double heavy_vehicle_factor(const FreewayFacility& facility);

@@ -4,15 +4,18 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "../support/checks.hpp"
 #include "hcm/basicfreeways/basicfreeways.hpp"
 #include "hcm/common/error.hpp"
+#include "hcm/freeway_facilities/freeway_facilities.hpp"
 
 using namespace hcm::basicfreeways::basicfreeways;
 using namespace testing_support;
 using base::parse_option;
 using hcm::common::LevelOfService;
+using hcm::common::Terrain;
 
 namespace {
 
@@ -158,7 +161,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         PceCase{"NoTerrainIsLevel", [](BasicFreeways&) {}, 2.0},
         PceCase{"Rolling", [](BasicFreeways& s) { s.terrain_type = "Rolling"; }, 3.0},
-        PceCase{"Mountainous", [](BasicFreeways& s) { s.terrain_type = "MOUNTAINOUS"; }, 2.5},
+        PceCase{"MountainousAsRolling", [](BasicFreeways& s) { s.terrain_type = "MOUNTAINOUS"; }, 3.0},
         PceCase{"NoTruckShare", [](BasicFreeways& s) { s.p_t.reset(); }, 2.0},
         // -4 % uses the -2 % row: level-terrain values (30 % SUT, 10 % heavy vehicles).
         PceCase{"DowngradeUsesLowestRow",
@@ -174,6 +177,46 @@ INSTANTIATE_TEST_SUITE_P(
         PceCase{"SeventyPercentMixHighShareClamped",
                 [](BasicFreeways& s) { s.sut_percentage = 70; s.grade = 2; s.length = 0.375; s.p_t = 0.6; }, 1.97}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Exhibit 12-25 has no mountainous E_T: mountainous general terrain is analysed as rolling, never
+// lighter. 3 lanes, 4,500 veh/h, PHF 0.94, 8 % heavy vehicles: f_HV 1 / 1.16 (0.862), v_p 1851.2,
+// S 62.12 mi/h on the FFS-65 curve (c 2350, BP 1400), D 29.80 pc/mi/ln.
+TEST(HeavyVehicleFactor, MountainousSegmentIsAnalysedAsRolling) {
+    auto analysed = [](const char* terrain) {
+        BasicFreeways s;
+        s.lane_count = 3;
+        s.demand_flow_i = 4500.0;
+        s.phf = 0.94;
+        s.p_t = 0.08;
+        s.terrain_type = terrain;
+        s.run_operational_analysis();
+        s.terrain_type.reset();  // compare every other field
+        return s;
+    };
+    const BasicFreeways mountainous = analysed("mountainous");
+    EXPECT_EQ(mountainous, analysed("rolling"));
+    EXPECT_NEAR(mountainous.density, 29.8017775, 1e-7);
+    EXPECT_EQ(mountainous.los, LevelOfService::D);
+}
+
+// A segment has the f_HV alone that the freeway facility methods give it, on every general terrain.
+class FacilityHeavyVehicleFactor : public ::testing::TestWithParam<std::pair<const char*, Terrain>> {};
+
+TEST_P(FacilityHeavyVehicleFactor, SameAsTheSegmentAlone) {
+    BasicFreeways s;
+    s.p_t = 0.12;
+    s.terrain_type = GetParam().first;
+    s.adjustment_heavy_vehicle_factor();
+    hcm::freeway_facilities::freeway_facilities::FreewayFacility facility;
+    facility.heavy_vehicle_pct = 0.12;
+    facility.terrain = GetParam().second;
+    EXPECT_EQ(s.f_hv, hcm::freeway_facilities::freeway_facilities::heavy_vehicle_factor(facility));
+}
+
+INSTANTIATE_TEST_SUITE_P(Terrains, FacilityHeavyVehicleFactor,
+                         ::testing::Values(std::pair{"level", Terrain::Level}, std::pair{"rolling", Terrain::Rolling},
+                                           std::pair{"mountainous", Terrain::Mountainous}),
+                         [](const auto& info) { return std::string(info.param.first); });
 
 TEST(HeavyVehicleFactor, StoredUnroundedButDemandUsesThreeDecimals) {
     BasicFreeways s;
