@@ -374,12 +374,12 @@ double distance_from_passing_lane(const std::vector<Segment>& segments, std::siz
 }
 
 // Step 7 for segment `seg_num`, not a passing lane, as the facility step adjusts it, whatever ran
-// before: with the `l_de` its nearest upstream passing lane sets from its own inputs.
-double adjustment_from_record(const std::vector<Segment>& segments, std::optional<double> l_de,
-                              std::size_t seg_num) {
+// before: with the L_de its nearest upstream passing lane sets from its own inputs, never the
+// facility's stored `l_de`.
+double adjustment_from_record(const std::vector<Segment>& segments, std::size_t seg_num) {
     const std::optional<std::size_t> k = nearest_upstream_passing_lane(segments, seg_num);
     if (!k) return 0.0;
-    l_de = effective_length(lane_pf_improvement(segments, *k, passing_lane_effect(segments, *k)));
+    const double l_de = effective_length(lane_pf_improvement(segments, *k, passing_lane_effect(segments, *k)));
     return downstream_adjustment(segments, l_de, seg_num, *k, distance_from_passing_lane(segments, *k, seg_num));
 }
 
@@ -587,7 +587,7 @@ double TwoLaneHighways::determine_adjustment_to_follower_density(std::size_t seg
 LevelOfService TwoLaneHighways::determine_segment_los(std::size_t seg_num, double s_pl, std::int32_t cap) const {
     const Segment& s = segment_at(segments, seg_num);
     if (s.flow_rate.value_or(0.0) > static_cast<double>(cap)) return LevelOfService::F;
-    const double adjusted = is_passing_lane(s) ? 0.0 : adjustment_from_record(segments, l_de, seg_num);
+    const double adjusted = is_passing_lane(s) ? 0.0 : adjustment_from_record(segments, seg_num);
     return follower_density_los(graded_follower_density(s, adjusted), s_pl);
 }
 
