@@ -203,6 +203,77 @@ def test_objects_are_freed_safely_after_their_classes_change():
     assert (done.returncode, done.stdout) == (0, "freed\n"), done.stderr[-2000:]
 
 
+# ---- pybind11's own types ------------------------------------------------------------------------
+
+# Python reaches the classes' common base (any class's __base__) and the type of a function's
+# record (its __self__). Each way below threw a C++ exception through C, which ended the process.
+BASE = "pybind11_builtins.pybind11_object"
+ALONE = f"cannot create 'P' instances: it derives from none of this module's classes, only from their common base '{BASE}'"
+SEALED = textwrap.dedent("""
+    import copyreg, importlib, pickle, sys
+    for name in sys.argv[2:]:
+        importlib.import_module(name)
+    import marvane as m
+    B, R = m.Awsc.__base__, type(m.service_volumes.__self__)
+    try:
+        exec(sys.argv[1])
+    except Exception as e:
+        print(type(e).__name__ + ": " + str(e).replace(R.__module__ + "." + R.__qualname__, "R"))
+    else:
+        print("ran")
+""")
+REFUSED_BASE = f"TypeError: cannot create '{BASE}' instances"
+
+
+REFUSED_ALONE = "TypeError: " + ALONE
+WAYS_TO_AN_INSTANCE = {
+    "base": ("B()", REFUSED_BASE),
+    "base through an object's type": ("type(m.BasicFreeways()).__mro__[1](1, x=2)", REFUSED_BASE),
+    "base __new__": ("B.__new__(B)", REFUSED_BASE),
+    "metaclass __call__": ("type(B).__call__(B)", REFUSED_BASE),
+    "pickle's __newobj__": ("copyreg.__newobj__(B)", REFUSED_BASE),
+    "subclass": ("type('P', (B,), {})()", REFUSED_ALONE),
+    "subclass __new__": ("P = type(B)('P', (B,), {}); P.__new__(P)", REFUSED_ALONE),
+    "subclass with __new__ and __init__":
+        ("class P(B):\n def __new__(cls): return super().__new__(cls)\n def __init__(self): pass\nP()", REFUSED_ALONE),
+    # A __new__ set on the base allocated an instance that crashed when freed.
+    "__new__ set on the base":
+        ("B.__new__ = lambda cls: object.__new__(cls); B()",
+         "TypeError: cannot set '__new__' attribute of immutable type 'pybind11_object'"),
+    "function record": ("R()", "TypeError: cannot create 'R' instances"),
+    "function record __new__": ("R.__new__(R)", "TypeError: cannot create 'R' instances"),
+    "function record __init__": ("R.__init__(m.service_volumes.__self__)", "ran"),
+    "function of a module named by no string":
+        ("m.__name__ = 0; pickle.dumps(m.service_volumes)", 'TypeError: can only concatenate str (not "int") to str'),
+    "function pickled": ("assert pickle.loads(pickle.dumps(m.service_volumes)) is m.service_volumes", "ran"),
+}
+
+
+@pytest.mark.parametrize("code, expected", WAYS_TO_AN_INSTANCE.values(), ids=WAYS_TO_AN_INSTANCE)
+def test_pybind11_types_refuse_what_would_end_the_process(code, expected):
+    done = subprocess.run([sys.executable, "-c", SEALED, code], capture_output=True, text=True, timeout=60)
+    assert (done.returncode, done.stdout) == (0, expected + "\n"), done.stderr[-2000:]
+
+
+@pytest.mark.parametrize("first", ["marvane", "marvane_boundary_test"])
+def test_the_common_base_is_sealed_once_for_every_module_sharing_it(first):
+    # The test-only extension shares the common base, and has a function-record type of its own.
+    pytest.importorskip("marvane_boundary_test")
+    code = textwrap.dedent("""
+        import marvane_boundary_test as t
+        assert t.Counter.__base__ is B and type(t.opaque.__self__) is not R
+        t.Counter(), m.BasicFreeways()
+        for make in (B, type(t.opaque.__self__)):
+            try:
+                make()
+            except TypeError as e:
+                print(str(e).replace(R.__module__ + "." + R.__qualname__, "R"))
+    """)
+    done = subprocess.run([sys.executable, "-c", SEALED, code, first], capture_output=True, text=True, timeout=60)
+    assert (done.returncode, done.stdout) == (0, f"cannot create '{BASE}' instances\ncannot create 'R' instances\nran\n"), \
+        done.stderr[-2000:]
+
+
 # ---- memory exhaustion --------------------------------------------------------------------------
 
 # Runs under an address-space limit a little above what the process already uses, so that the

@@ -1,0 +1,107 @@
+#include "vevuruvu/boundary/sealed.hpp"
+
+#include <pybind11/pybind11.h>
+
+#include <string>
+
+#include "vevuruvu/boundary/construct.hpp"
+#include "vevuruvu/boundary/convert.hpp"
+#include "vevuruvu/boundary/errors.hpp"
+
+namespace py = pybind11;
+
+namespace vevuruvu::boundary {
+
+namespace {
+
+// The common base as pybind11 made it: its tp_new allocates an instance for a registered class's
+// __init__ to build. Its name as Python shows it: "pybind11_builtins.pybind11_object".
+PyTypeObject* common_base = nullptr;
+newfunc common_base_new = nullptr;
+std::string common_base_name;
+
+[[noreturn]] void refuse_common_base(PyTypeObject* type) {
+    if (type == common_base) raise(PyExc_TypeError, "cannot create '" + common_base_name + "' instances");
+    raise(PyExc_TypeError, std::string("cannot create '") + type->tp_name +
+                               "' instances: it derives from none of this module's classes, only from their "
+                               "common base '" +
+                               common_base_name + "'");
+}
+
+// The common base's tp_new, inherited by the Python classes made from it. pybind11's own throws
+// through C for a type without a registered class.
+PyObject* new_on_common_base(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+    try {
+        if (py::detail::all_type_info(type).empty()) refuse_common_base(type);
+        return common_base_new(type, args, kwargs);
+    } catch (...) {
+        set_python_error_from_current_exception();
+        return nullptr;
+    }
+}
+
+// The function-record type's tp_new: pybind11 makes its records without it.
+PyObject* refuse_function_record(PyTypeObject* type, PyObject*, PyObject*) {
+    run_guarded([type] { refuse_construction(type); });
+    return nullptr;
+}
+
+// A function record's __reduce_ex__ (a module function pickles as its module's attribute), with
+// what pybind11's throws through C raised instead.
+PyObject* reduce_function_record(PyObject* self, PyObject* args, PyObject* kwargs) {
+    try {
+        return py::detail::function_record_PyTypeObject_methods::reduce_ex_impl(self, args, kwargs);
+    } catch (...) {
+        set_python_error_from_current_exception();
+        return nullptr;
+    }
+}
+
+PyMethodDef reduce_function_record_def{
+    "__reduce_ex__", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(reduce_function_record)),
+    METH_VARARGS | METH_KEYWORDS, nullptr};
+
+bool is_sealed(PyTypeObject* type) { return PyType_HasFeature(type, Py_TPFLAGS_IMMUTABLETYPE) != 0; }
+
+void seal(PyTypeObject* type) {
+    type->tp_flags |= Py_TPFLAGS_IMMUTABLETYPE;
+    PyType_Modified(type);
+}
+
+void seal_common_base() {
+    auto* base = reinterpret_cast<PyTypeObject*>(py::detail::get_internals().instance_base);
+    if (is_sealed(base)) return;
+    py::handle type(reinterpret_cast<PyObject*>(base));
+    common_base_name = py::str(type.attr("__module__")).cast<std::string>() + "." +
+                       py::str(type.attr("__qualname__")).cast<std::string>();
+    common_base = base;
+    common_base_new = base->tp_new;
+    // Its __new__ calls the slot: no entry of its dictionary changes.
+    base->tp_new = new_on_common_base;
+    seal(base);
+}
+
+void seal_function_records() {
+    PyTypeObject* records = py::detail::get_function_record_PyTypeObject();
+    if (is_sealed(records)) return;
+    py::handle type(reinterpret_cast<PyObject*>(records));
+    PyObject* reduce = PyDescr_NewMethod(records, &reduce_function_record_def);
+    if (reduce == nullptr) throw py::error_already_set();
+    type.attr("__reduce_ex__") = py::reinterpret_steal<py::object>(reduce);
+    // __init__ becomes object's, which does nothing on a record.
+    if (PyObject_DelAttrString(type.ptr(), "__init__") != 0) throw py::error_already_set();
+    records->tp_new = refuse_function_record;
+    seal(records);
+}
+
+}  // namespace
+
+void seal_pybind11_types() {
+    static bool sealed = false;  // by this module
+    if (sealed) return;
+    seal_common_base();
+    seal_function_records();
+    sealed = true;
+}
+
+}  // namespace vevuruvu::boundary
