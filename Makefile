@@ -29,7 +29,7 @@ build: $(BUILD)/build.ninja
 
 test: build
 	cd $(BUILD) && $(abspath $(VENV))/bin/ctest --output-on-failure -j $(JOBS)
-	PYTHONPATH=$(BUILD) $(PY) -m pytest -q tests/python
+	MARVANE_REQUIRE_BUILD_TREE=1 PYTHONPATH=$(BUILD) $(PY) -m pytest -q -rs tests/python
 
 demo: build
 	PYTHONPATH=$(BUILD) $(PY) examples/quickstart.py
