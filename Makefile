@@ -1,13 +1,13 @@
 # make test  - install what is missing, build, run the C++ and Python tests
-# make demo  - install what is missing, build, run examples/quickstart.py
-# make bench - install what is missing, build, run the benchmarks
+# make demo  - install what is missing, build the module, run examples/quickstart.py
+# make bench - install what is missing, build the module, run the benchmarks
 VENV  ?= .venv
 BUILD ?= build
 PY    := $(VENV)/bin/python
 CMAKE := $(VENV)/bin/cmake
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all setup build test demo bench clean
+.PHONY: all setup build module test demo bench clean
 
 all: build
 
@@ -27,14 +27,19 @@ $(BUILD)/build.ninja: $(VENV)/.ready CMakeLists.txt
 build: $(BUILD)/build.ninja
 	$(CMAKE) --build $(BUILD) -j $(JOBS)
 
+# The module alone, without the test programs and the layers' nesting checks: all the demo and the
+# benchmarks import.
+module: $(BUILD)/build.ninja
+	$(CMAKE) --build $(BUILD) -j $(JOBS) --target marvane
+
 test: build
 	cd $(BUILD) && $(abspath $(VENV))/bin/ctest --output-on-failure -j $(JOBS)
-	PYTHONPATH=$(BUILD) $(PY) -m pytest -q tests/python
+	MARVANE_REQUIRE_BUILD_TREE=1 PYTHONPATH=$(BUILD) $(PY) -m pytest -q -rs tests/python
 
-demo: build
+demo: module
 	PYTHONPATH=$(BUILD) $(PY) examples/quickstart.py
 
-bench: build
+bench: module
 	PYTHONPATH=$(BUILD) $(PY) bench/run.py
 
 clean:

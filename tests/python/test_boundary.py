@@ -4,7 +4,9 @@ import threading
 
 import pytest
 
-import marvane_boundary_test as t
+from conftest import build_tree_module
+
+t = build_tree_module("marvane_boundary_test")
 
 
 class FloatLike:

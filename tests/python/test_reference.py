@@ -25,9 +25,8 @@ _source.loader.exec_module(ref)
 
 
 @pytest.fixture(scope="module")
-def tables():
-    program = pathlib.Path(marvane.__file__).resolve().parent / "json_tables"
-    return ref.load_tables(program)
+def tables(json_tables):
+    return ref.load_tables(json_tables)
 
 
 @pytest.fixture(scope="module")
@@ -265,14 +264,15 @@ def test_class_example_runs(class_notes, name):
     assert namespace["los"] in tuple("ABCDEF")
 
 
-def test_tool_answers_in_one_line_without_the_tables_or_for_an_unknown_document(tmp_path):
+@pytest.mark.parametrize("real_program, document_name, message", [
+    (False, "Twsc", "json_tables not found"),
+    (True, "Roundabout", "unknown document 'Roundabout'"),
+], ids=["without_tables", "unknown_document"])
+def test_tool_answers_in_one_line(request, tmp_path, real_program, document_name, message):
     document = tmp_path / "doc.json"
     document.write_text("{}")
     tool = [sys.executable, str(ROOT / "tools" / "json_reference.py")]
-    program = pathlib.Path(marvane.__file__).resolve().parent / "json_tables"
-    for args, message in ((["--tables", str(tmp_path / "json_tables"), "--unknown-keys", "Twsc", str(document)],
-                           "json_tables not found"),
-                          (["--tables", str(program), "--unknown-keys", "Roundabout", str(document)],
-                           "unknown document 'Roundabout'")):
-        out = subprocess.run(tool + args, capture_output=True, text=True)
-        assert out.returncode == 2 and message in out.stderr and len(out.stderr.strip().splitlines()) == 1
+    program = request.getfixturevalue("json_tables") if real_program else tmp_path / "json_tables"
+    out = subprocess.run(tool + ["--tables", str(program), "--unknown-keys", document_name, str(document)],
+                         capture_output=True, text=True)
+    assert out.returncode == 2 and message in out.stderr and len(out.stderr.strip().splitlines()) == 1
