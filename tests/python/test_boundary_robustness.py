@@ -10,6 +10,7 @@ import textwrap
 import pytest
 
 import marvane
+from conftest import build_tree_module
 
 CLASSES = [getattr(marvane, name) for name in marvane.__all__ if isinstance(getattr(marvane, name), type)]
 
@@ -258,7 +259,7 @@ def test_pybind11_types_refuse_what_would_end_the_process(code, expected):
 @pytest.mark.parametrize("first", ["marvane", "marvane_boundary_test"])
 def test_the_common_base_is_sealed_once_for_every_module_sharing_it(first):
     # The test-only extension shares the common base, and has a function-record type of its own.
-    pytest.importorskip("marvane_boundary_test")
+    build_tree_module("marvane_boundary_test")
     code = textwrap.dedent("""
         import marvane_boundary_test as t
         assert t.Counter.__base__ is B and type(t.opaque.__self__) is not R
