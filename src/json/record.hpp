@@ -284,7 +284,8 @@ Field<R> custom(std::string key, Presence presence, std::function<void(Value, R&
                 std::function<void(Writer&, const R&)> write, std::function<void(R&)> set_default = {}) {
     if (presence != Presence::required && !set_default)
         throw std::logic_error("JSON field `" + key + "` has a default but no function setting it");
-    return {std::move(key), presence, std::move(read), std::move(set_default), std::move(write), nullptr, false, {}, {}};
+    return {std::move(key), presence, std::move(read), std::move(set_default), std::move(write), nullptr, false,
+            {}, {}};
 }
 
 // The table of a record type R: its name (for messages), its fields in declaration order (the

@@ -9,6 +9,7 @@ import inspect
 import itertools
 import json
 import math
+import pathlib
 import re
 
 import pytest
@@ -130,7 +131,7 @@ ARGUMENTS = {
     + INTERCHANGE_MOVEMENTS, "letter": list("ABCDEFGHIJKLMN"), "period": [0, 1, 2, 3], "section": [0, 1],
 }
 # Methods that change the object (or build another): not read-outs.
-CHANGES = re.compile(r"^(analyze|run|run_analysis|aggregate|to_json|from_json|apply_\w+|set_\w+|clear_\w+|compute_\w+)$")
+CHANGES = re.compile(r"^(analyze|run|run_analysis|aggregate|to_json|from_json|(apply|set|clear|compute)_\w+)$")
 
 
 def readouts(obj):
@@ -148,7 +149,8 @@ def readouts(obj):
             params = list(inspect.signature(method).parameters)
             if not all(p in ARGUMENTS for p in params):
                 continue
-            calls = [(args, lambda m=method, a=args: m(*a)) for args in itertools.product(*(ARGUMENTS[p] for p in params))]
+            combinations = itertools.product(*(ARGUMENTS[p] for p in params))
+            calls = [(args, lambda m=method, a=args: m(*a)) for args in combinations]
         for args, call in calls:
             key = (name, *args) if args else name
             try:
@@ -241,8 +243,8 @@ def test_analysed_documents_with_extreme_numbers_read_back(name):
 def signalized_without_green():
     """The published minimal intersection, its NB approach one through lane group on a 5 s phase:
     all yellow and red clearance, so no green and no capacity."""
-    with open("docs/reference/examples/SignalizedIntersection.minimal.json") as f:
-        document = json.load(f)
+    examples = pathlib.Path(__file__).resolve().parents[2] / "docs" / "reference" / "examples"
+    document = json.loads((examples / "SignalizedIntersection.minimal.json").read_text())
     nb = document["approaches"][2]
     nb.update(shared_left_through_lane=False, shared_right_through_lane=False, storage_through_ft=100)
     nb["through_phase"]["duration_s"] = 5

@@ -184,8 +184,8 @@ void settle_conflicting_flows(Twsc& t) {
                                          i == index(Mv::M11));
         jsonio::absent_unless_computed(m.conflicting_flow_stage1, staged);
         jsonio::absent_unless_computed(m.conflicting_flow_stage2, staged);
-        jsonio::absent_unless_computed(m.conflicting_flow, m.followup_headway ||
-                                                               (m.conflicting_flow_stage1 && m.conflicting_flow_stage2));
+        const bool both_stages = m.conflicting_flow_stage1 && m.conflicting_flow_stage2;
+        jsonio::absent_unless_computed(m.conflicting_flow, m.followup_headway || both_stages);
     }
 }
 

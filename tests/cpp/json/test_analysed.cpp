@@ -106,10 +106,12 @@ TEST(AnalysedResult, TheEnclosingRecordDecidesWhatOnlyItCanSee) {
 
 TEST(AnalysedResult, AnAnalysedRecordReadsBackAnalysedAndAFreshOneFresh) {
     constexpr double kInf = std::numeric_limits<double>::infinity();
-    const Approach analysed{250.0, {Lane{kInf, kInf, LevelOfService::F, kInf}, Lane{4.0, std::nullopt, LevelOfService::A, 0.5}}};
+    const Approach analysed{250.0,
+                            {Lane{kInf, kInf, LevelOfService::F, kInf}, Lane{4.0, std::nullopt, LevelOfService::A, 0.5}}};
     const std::string text = jsonio::write_document(analysed);
     const Approach back = jsonio::read_document<Approach>(text);
-    EXPECT_EQ(state(back.lanes[0].delay) + state(back.lanes[0].queue) + state(back.lanes[0].storage_ratio), "NaNNaNNaN");
+    const Lane& never_served = back.lanes[0];
+    EXPECT_EQ(state(never_served.delay) + state(never_served.queue) + state(never_served.storage_ratio), "NaNNaNNaN");
     EXPECT_EQ(back.lanes[1].delay, 4.0);
     EXPECT_EQ(back.lanes[1].storage_ratio, 0.5);
     EXPECT_EQ(jsonio::write_document(back), text);
