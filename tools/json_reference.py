@@ -162,14 +162,16 @@ def presence_text(field: dict, reader_fills: str = "") -> str:
     """The required / default column; `reader_fills` says what the document's reader puts in place
     of the default after reading (from the notes)."""
     p = field["presence"]
-    if p == "required":
+    if "analysed_when" in field:
+        # An optional result: null reads NaN where the record shows that it was computed.
+        text = "optional; null reads NaN once analysed ([rule](#analysed-records))"
+    elif p == "required":
         text = "required"
     elif p == "optional":
-        # An optional result that every analysis sets: only a missing key is absent.
-        text = "optional (missing = absent)" if field["null_is_nan"] else "optional (null = absent)"
+        text = "optional (null = absent)"
     else:
         text = "default " + code(field["default"])
-    if field["null_is_nan"]:
+    if field["null_is_nan"] and "analysed_when" not in field:
         text += "; null reads NaN"
     if reader_fills:
         text += "; after reading: " + reader_fills
@@ -277,8 +279,8 @@ Rules that hold for every document below (each table says where a record differs
 - **null** means absent for optional keys ("optional (null = absent)"). A required number refuses
   null, except results marked "null reads NaN": the writer writes a non-finite result (NaN or an
   infinity) as null, and the reader reads that null back as NaN, so any `to_json()` output reads back.
-  An optional result that every analysis sets ("optional (missing = absent); null reads NaN") is
-  absent only when its key is missing.
+  An optional result ("optional; null reads NaN once analysed") reads null as NaN or as absent by
+  whether its record shows an analysis: see [Results of an analysed record](#analysed-records).
 - **Types.** A number accepts integers and decimals; an integer refuses decimals ("invalid type:
   floating point `1.5`, expected u32") and values outside its range (u32: 0 to 4294967295; i32,
   u64, ... likewise). A word is a string from the listed words (also accepted as `{"Word": null}`);
@@ -302,6 +304,33 @@ Rules that hold for every document below (each table says where a record differs
 """
 
 
+ANALYSED_RULE = """\
+**Results of an analysed record.** An optional result is absent until an analysis computes it,
+and the writer writes null both for an absent value and for one that is not finite (NaN or an
+infinity). So whether a null is a result or no result follows from the rest of the record: each
+record shows that the analysis computed a result by a key that every analysis sets and that is
+never null then (a level of service, say), or by its inputs, as the table below says. Where it
+shows that, a null reads NaN (a document cannot tell an infinity from NaN); elsewhere it reads
+absent, and a missing key is always absent. A document written by an analysed object therefore
+reads back into an analysed object, every finite result equal and every other one NaN, and a
+document never analysed reads as it was written.
+"""
+
+
+def analysed_rules(records: dict, order: list[str]) -> list[str]:
+    """The rule of the optional results, and per record what shows that each was computed."""
+    lines = ['<a id="analysed-records"></a>', ANALYSED_RULE,
+             "| record | results | null reads NaN when |", "|---|---|---|"]
+    for name in order:
+        by_condition: dict[str, list[str]] = {}
+        for field in records[name]["fields"]:
+            if "analysed_when" in field:
+                by_condition.setdefault(field["analysed_when"], []).append(f"`{field['key']}`")
+        for condition, keys in by_condition.items():
+            lines.append("| " + " | ".join(cell(c) for c in (record_link(name), ", ".join(keys), condition)) + " |")
+    return lines + [""]
+
+
 def render(tables: dict, notes: dict) -> str:
     records = tables["records"]
     docs = tables["documents"]
@@ -321,13 +350,6 @@ def render(tables: dict, notes: dict) -> str:
         chapter = notes.get("documents", {}).get(d["name"], {}).get("chapter", "")
         lines.append(f"- {document_link(d['name'])}: `{d['entry']}`"
                      + (f", {chapter}" if chapter else ""))
-    lines += ["- [Reading rules](#reading-rules)", "- [Records](#records)", "",
-              '<a id="reading-rules"></a>', "## Reading rules", "", COMMON_RULES, "## Documents", ""]
-    for d in docs:
-        lines += document_section(d, records, notes)
-    lines += ['<a id="records"></a>', "## Records", "",
-              "One table per record, keys in the order the writer writes them (and the order of the array form).",
-              ""]
     # Each document's records together: its root, then the records inside it, depth first.
     order: list[str] = []
     for d in docs:
@@ -337,6 +359,15 @@ def render(tables: dict, notes: dict) -> str:
                 if name not in order:
                     order.append(name)
     order += [n for n in records if n not in order]
+    lines += ["- [Reading rules](#reading-rules)", "- [Records](#records)", "",
+              '<a id="reading-rules"></a>', "## Reading rules", "", COMMON_RULES]
+    lines += analysed_rules(records, order)
+    lines += ["## Documents", ""]
+    for d in docs:
+        lines += document_section(d, records, notes)
+    lines += ['<a id="records"></a>', "## Records", "",
+              "One table per record, keys in the order the writer writes them (and the order of the array form).",
+              ""]
     for name in order:
         lines += record_section(name, records[name], notes, used_by[name])
     return "\n".join(lines).rstrip() + "\n"

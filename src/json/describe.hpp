@@ -208,6 +208,10 @@ void Record<R>::describe(Writer& w, Catalog& catalog) const {
         w.string(kPresence[static_cast<std::size_t>(f.presence)]);
         w.key("null_is_nan");
         w.boolean(f.null_is_nan);
+        if (!f.analysed_when.empty()) {
+            w.key("analysed_when");
+            w.string(f.analysed_when);
+        }
         w.key("type");
         if (f.describe)
             f.describe(w, catalog);

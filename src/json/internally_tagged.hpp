@@ -125,6 +125,7 @@ private:
                     v.fail_at_end("invalid length " + std::to_string(k) + ", expected " + array_expected_[index]);
                 fields[rest].set_default(out);
             }
+            record.settle(out);
         });
     }
 

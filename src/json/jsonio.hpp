@@ -12,6 +12,8 @@
 //           jsonio::optional("note", &WorkZone::note),              // std::optional member
 //           jsonio::result("delay_s", &WorkZone::delay_s),           // computed: null reads NaN
 //           jsonio::result_with_default("speeds", &WorkZone::speeds, {}),  // matrix of results
+//           jsonio::analysed_result("queue_ft", &WorkZone::queue_ft,  // std::optional, computed:
+//                                   jsonio::marked_by("los", &WorkZone::los)),  // null reads NaN once analysed
 //       }, jsonio::UnknownKeys::ignore, jsonio::ArrayForm::defaults_fill};
 //       return record;
 //   }
@@ -30,6 +32,14 @@
 // round-trip digits and null for NaN and infinities. A required number that can be non-finite
 // is declared with result() (or result_with_default()), so that its null reads back as NaN;
 // with required() a null is refused, and an optional() field reads null as absent.
+// An optional result (absent until an analysis computes it) that can be non-finite is written
+// null both when absent and when non-finite. It is declared with analysed_result() and what shows
+// that the analysis computed it (jsonio::Analysed: usually marked_by() a key every analysis sets,
+// such as a LOS): its null reads NaN where the record shows that, and absent elsewhere, so that
+// a document written by an analysed record reads back analysed and a fresh one reads as fresh.
+// The test runs once all the keys of the record are read. Where only an enclosing record can
+// tell (an input of its own, the position of the record in a list), the Analysed has no test
+// and the enclosing Record gets a settle step that calls absent_unless_computed().
 //
 // Enumerations with base::variant_names<E> read as "Name" or {"Name": null} and write as "Name".
 // Tagged enumerations: std::variant<...> with json_variants(jsonio::Tag<V>) returning a

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <bitset>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -93,7 +94,7 @@ enum class UnknownKeys : std::uint8_t { ignore, refuse };
 enum class ArrayForm : std::uint8_t { all_fields, defaults_fill, with_defaults_fill };
 
 // One field of a record table. Built by required(), with_default(), optional(), result(),
-// result_with_default() or custom().
+// result_with_default(), analysed_result() or custom().
 template <class R>
 struct Field {
     std::string key;
@@ -105,7 +106,35 @@ struct Field {
     detail::DescribeType describe = nullptr;
     // A null read as NaN (a result, see result()).
     bool null_is_nan = false;
+    // An analysed result (analysed_result()): when its null reads NaN, in words for the reference,
+    // and the step that turns that NaN back into absent where the record shows no analysis (run
+    // once every key of the record is read; empty where the enclosing record decides).
+    std::string analysed_when;
+    std::function<void(R&)> settle;
 };
+
+// What shows that an analysis computed an optional result of a record R: the condition in words
+// (for the reference) and as a test of the record once all its keys are read. Without a test, a
+// record that contains R decides in its own settle step (Record), for a condition it alone can
+// see (an input of the enclosing record, the position of R in a list).
+template <class R>
+struct Analysed {
+    std::string when;
+    std::function<bool(const R&)> test = {};
+};
+
+// The usual condition: the record holds a value at `key`, one that every analysis sets and that
+// cannot be non-finite (a level of service, say).
+//   jsonio::marked_by("los", &Lane::los)        "`los` is given"
+template <class R, class M>
+Analysed<R> marked_by(std::string key, std::optional<M> R::*marker) {
+    return {"`" + key + "` is given", [marker](const R& r) { return (r.*marker).has_value(); }};
+}
+
+// A null read as NaN where the analysis computed no value: absent again (for settle steps).
+inline void absent_unless_computed(std::optional<double>& value, bool computed) {
+    if (!computed && value && std::isnan(*value)) value.reset();
+}
 
 // A member read and written by hand-made functions instead of the generic rules (both given).
 template <class M>
@@ -147,7 +176,7 @@ template <NullFloat N, class R, class M>
 Field<R> member_field(std::string key, Presence presence, M R::*member,
                       std::type_identity_t<std::function<void(R&)>> set_default) {
     return {std::move(key), presence, member_reader<R, M, N>(member), std::move(set_default), member_writer(member),
-            &describe_type<M>, N == NullFloat::nan};
+            &describe_type<M>, N == NullFloat::nan, {}, {}};
 }
 }  // namespace detail
 
@@ -189,29 +218,42 @@ Field<R> result_with_default(std::string key, M R::*member, std::type_identity_t
                                                         detail::default_setter(member, std::move(value)));
 }
 
-// An optional float that the analysis sets on every record it makes (a lane group's v/c or
-// delay), and that may be non-finite: written null there, and a null reads back as NaN, so that
-// a written document reads back as unknown rather than absent. A missing key reads as absent.
-//   jsonio::optional_result("control_delay_s", &R::control_delay_s)   std::optional<double>
+// An optional float result of an analysis (absent until an analysis computes it) that may be
+// non-finite. The writer writes both an absent value and a non-finite one null; so a null reads
+// NaN where the record shows that the analysis computed the value (`analysed`), and absent
+// elsewhere: a document written by an analysed record reads back analysed, a fresh one as fresh.
+// A missing key reads absent.
+//   jsonio::analysed_result("control_delay", &Lane::control_delay, jsonio::marked_by("los", &Lane::los))
+// The test runs once every key of the record is read (keys come in any order), in declaration
+// order, so it may look at an analysed result declared before this one.
 template <class R>
-Field<R> optional_result(std::string key, std::optional<double> R::*member) {
-    return {std::move(key), Presence::optional,
+Field<R> analysed_result(std::string key, std::optional<double> R::*member, Analysed<R> analysed) {
+    if (analysed.when.empty()) throw std::logic_error("JSON result `" + key + "` without what shows its analysis");
+    std::function<void(R&)> settle;
+    if (analysed.test)
+        settle = [member, test = std::move(analysed.test)](R& r) { absent_unless_computed(r.*member, test(r)); };
+    return {std::move(key),
+            Presence::optional,
             [member](Value v, R& r) { r.*member = detail::read_as<double, detail::NullFloat::nan>(v); },
-            [member](R& r) { r.*member = std::nullopt; }, detail::member_writer(member),
-            &detail::describe_type<std::optional<double>>, true};
+            [member](R& r) { r.*member = std::nullopt; },
+            detail::member_writer(member),
+            &detail::describe_type<std::optional<double>>,
+            true,
+            std::move(analysed.when),
+            std::move(settle)};
 }
 
 template <class R, class M>
 Field<R> required(std::string key, M R::*member, Codec<M> codec) {
     return {std::move(key), Presence::required, detail::codec_reader(member, codec), {},
-            detail::codec_writer<R, M>(member, codec), &detail::describe_type<M>, false};
+            detail::codec_writer<R, M>(member, codec), &detail::describe_type<M>, false, {}, {}};
 }
 
 template <class R, class M>
 Field<R> with_default(std::string key, M R::*member, std::type_identity_t<M> value, Codec<M> codec) {
     return {std::move(key), Presence::defaulted, detail::codec_reader(member, codec),
             detail::default_setter(member, std::move(value)), detail::codec_writer<R, M>(member, codec),
-            &detail::describe_type<M>, false};
+            &detail::describe_type<M>, false, {}, {}};
 }
 
 // The codec reads and writes the inner value; null stays "absent".
@@ -232,7 +274,7 @@ Field<R> optional(std::string key, std::optional<M> R::*member, Codec<M> codec) 
                     r.*member = codec.read(v);
             },
             [member](R& r) { r.*member = std::nullopt; }, std::move(write),
-            &detail::describe_type<std::optional<M>>, false};
+            &detail::describe_type<std::optional<M>>, false, {}, {}};
 }
 
 // A field read and written by functions of the whole record (cross-field special cases).
@@ -242,19 +284,26 @@ Field<R> custom(std::string key, Presence presence, std::function<void(Value, R&
                 std::function<void(Writer&, const R&)> write, std::function<void(R&)> set_default = {}) {
     if (presence != Presence::required && !set_default)
         throw std::logic_error("JSON field `" + key + "` has a default but no function setting it");
-    return {std::move(key), presence, std::move(read), std::move(set_default), std::move(write), nullptr, false};
+    return {std::move(key), presence, std::move(read), std::move(set_default), std::move(write), nullptr, false,
+            {}, {}};
 }
 
 // The table of a record type R: its name (for messages), its fields in declaration order (the
-// write order and the order of the array form) and its reading policies.
+// write order and the order of the array form), its reading policies and, where the record
+// decides which analysed results of the records inside it were computed, its settle step: run on
+// the record once all its keys are read (those inside have settled their own by then).
 template <class R>
 class Record {
 public:
     static constexpr std::size_t kMaxFields = 256;
 
     Record(std::string name, std::vector<Field<R>> fields, UnknownKeys unknown = UnknownKeys::ignore,
-           ArrayForm array_form = ArrayForm::all_fields)
-        : name_(std::move(name)), fields_(std::move(fields)), unknown_(unknown), array_form_(array_form) {
+           ArrayForm array_form = ArrayForm::all_fields, void (*settle_step)(R&) = nullptr)
+        : name_(std::move(name)),
+          fields_(std::move(fields)),
+          unknown_(unknown),
+          array_form_(array_form),
+          settle_(settle_step) {
         if (fields_.size() > kMaxFields) throw std::logic_error("JSON record " + name_ + " has too many fields");
         struct_name_ = "struct " + name_;
         array_expected_ =
@@ -272,6 +321,8 @@ public:
         for (const Field<R>& f : fields_)
             if (!f.read || !f.write || (f.presence != Presence::required && !f.set_default))
                 throw std::logic_error("JSON record " + name_ + " has an incomplete field `" + f.key + "`");
+        for (std::size_t i = 0; i < fields_.size(); ++i)
+            if (fields_[i].settle) settled_.push_back(static_cast<std::uint16_t>(i));
     }
 
     const std::string& name() const { return name_; }
@@ -293,6 +344,15 @@ public:
             read_array(v, out);
         else
             fail_type(v);
+        settle(out);
+    }
+
+    // The step after the last key is read: the analysed results the record shows no analysis of
+    // become absent (analysed_result()), in declaration order, then the record's own settle step.
+    // read_into takes it; a reader that reads the fields one by one takes it after them.
+    void settle(R& out) const {
+        for (std::uint16_t i : settled_) fields_[i].settle(out);
+        if (settle_) settle_(out);
     }
 
     // One object with every field, in declaration order (json/writer.hpp).
@@ -360,8 +420,10 @@ private:
     std::vector<Field<R>> fields_;
     UnknownKeys unknown_;
     ArrayForm array_form_;
+    void (*settle_)(R&);
     std::string struct_name_, array_expected_, expected_keys_;
     std::vector<std::uint16_t> sorted_;
+    std::vector<std::uint16_t> settled_;  // the fields with a settle step, in declaration order
 };
 
 // Unit variant of a tagged enumeration: no payload, written as the bare variant name.

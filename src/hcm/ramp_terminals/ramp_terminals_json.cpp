@@ -137,29 +137,39 @@ const jsonio::Record<LaneGroupInput>& json_record(jsonio::Tag<LaneGroupInput>) {
 
 const jsonio::Record<LaneGroupResult>& json_record(jsonio::Tag<LaneGroupResult>) {
     using R = LaneGroupResult;
+    // Only an analysis makes lane group results, one per lane group at the lane group's position
+    // in `lane_groups`; which values it computes depends on that lane group's inputs, so the
+    // interchange settles them (settle_lane_groups).
+    static const jsonio::Analysed<R> every{
+        "always (the analysis makes one result per lane group, at its position in `lane_groups`)"};
+    static const jsonio::Analysed<R> not_free_flow{"its lane group's `control` is not `FreeFlow`"};
+    static const jsonio::Analysed<R> signalized{"its lane group's `control` is `Signalized`"};
+    static const jsonio::Analysed<R> with_storage{
+        "its lane group's `control` is `Signalized` and its `storage_ft` is given"};
+    static const jsonio::Analysed<R> protected_permitted{"its lane group's `protected_permitted_left` is given"};
     static const jsonio::Record<R> record{
         "LaneGroupResult",
         {
             jsonio::required("movement", &R::movement, MOVEMENT),
             jsonio::result("flow_rate", &R::flow_rate),
-            jsonio::optional("lane_utilization", &R::lane_utilization),
-            jsonio::optional("traffic_pressure", &R::traffic_pressure),
-            jsonio::optional("sat_flow", &R::sat_flow),
-            jsonio::optional("protected_sat_flow", &R::protected_sat_flow),
-            jsonio::optional("permitted_sat_flow", &R::permitted_sat_flow),
+            jsonio::analysed_result("lane_utilization", &R::lane_utilization, every),
+            jsonio::analysed_result("traffic_pressure", &R::traffic_pressure, every),
+            jsonio::analysed_result("sat_flow", &R::sat_flow, every),
+            jsonio::analysed_result("protected_sat_flow", &R::protected_sat_flow, protected_permitted),
+            jsonio::analysed_result("permitted_sat_flow", &R::permitted_sat_flow, protected_permitted),
             jsonio::optional("downstream_queue_lost_time_s", &R::downstream_queue_lost_time_s),
             jsonio::optional("demand_starvation_lost_time_s", &R::demand_starvation_lost_time_s),
-            jsonio::optional("adjusted_lost_time_s", &R::adjusted_lost_time_s),
-            jsonio::optional("effective_green_s", &R::effective_green_s),
-            jsonio::optional("capacity", &R::capacity),
-            jsonio::optional_result("vc_ratio", &R::vc_ratio),
-            jsonio::optional("upstream_filtering", &R::upstream_filtering),
-            jsonio::optional("back_of_queue_veh", &R::back_of_queue_veh),
-            jsonio::optional("queue_storage_ratio", &R::queue_storage_ratio),
-            jsonio::optional("uniform_delay_s", &R::uniform_delay_s),
-            jsonio::optional("incremental_delay_s", &R::incremental_delay_s),
-            jsonio::optional("initial_queue_delay_s", &R::initial_queue_delay_s),
-            jsonio::optional_result("control_delay_s", &R::control_delay_s),
+            jsonio::analysed_result("adjusted_lost_time_s", &R::adjusted_lost_time_s, every),
+            jsonio::analysed_result("effective_green_s", &R::effective_green_s, every),
+            jsonio::analysed_result("capacity", &R::capacity, not_free_flow),
+            jsonio::analysed_result("vc_ratio", &R::vc_ratio, every),
+            jsonio::analysed_result("upstream_filtering", &R::upstream_filtering, every),
+            jsonio::analysed_result("back_of_queue_veh", &R::back_of_queue_veh, signalized),
+            jsonio::analysed_result("queue_storage_ratio", &R::queue_storage_ratio, with_storage),
+            jsonio::analysed_result("uniform_delay_s", &R::uniform_delay_s, signalized),
+            jsonio::analysed_result("incremental_delay_s", &R::incremental_delay_s, signalized),
+            jsonio::analysed_result("initial_queue_delay_s", &R::initial_queue_delay_s, signalized),
+            jsonio::analysed_result("control_delay_s", &R::control_delay_s, every),
         },
         jsonio::UnknownKeys::ignore, jsonio::ArrayForm::defaults_fill};
     return record;
@@ -193,6 +203,30 @@ const jsonio::Record<OdResult>& json_record(jsonio::Tag<OdResult>) {
     return record;
 }
 
+namespace {
+
+// The values the analysis computes for a lane group by its inputs (capacity_delay.cpp and
+// lane_groups.cpp): a null of any other reads absent. A result beyond the lane groups (a
+// document edited by hand) has no inputs: none of these.
+void settle_lane_groups(Interchange& ix) {
+    using jsonio::absent_unless_computed;
+    for (std::size_t g = 0; g < ix.results.size(); ++g) {
+        const LaneGroupInput* in = g < ix.lane_groups.size() ? &ix.lane_groups[g] : nullptr;
+        const bool signalized = in && kind_of(in->control) == ControlKind::Signalized;
+        LaneGroupResult& r = ix.results[g];
+        absent_unless_computed(r.protected_sat_flow, in && in->protected_permitted_left);
+        absent_unless_computed(r.permitted_sat_flow, in && in->protected_permitted_left);
+        absent_unless_computed(r.capacity, in && kind_of(in->control) != ControlKind::FreeFlow);
+        absent_unless_computed(r.back_of_queue_veh, signalized);
+        absent_unless_computed(r.queue_storage_ratio, signalized && in->storage_ft);
+        absent_unless_computed(r.uniform_delay_s, signalized);
+        absent_unless_computed(r.incremental_delay_s, signalized);
+        absent_unless_computed(r.initial_queue_delay_s, signalized);
+    }
+}
+
+}  // namespace
+
 const jsonio::Record<Interchange>& json_record(jsonio::Tag<Interchange>) {
     using I = Interchange;
     static const jsonio::Record<I> record{
@@ -217,10 +251,13 @@ const jsonio::Record<Interchange>& json_record(jsonio::Tag<Interchange>) {
             jsonio::optional("od_adjusted", &I::od_adjusted, ADJUSTED_OD),
             jsonio::with_default("results", &I::results, {}),
             jsonio::with_default("od_results", &I::od_results, {}),
-            jsonio::optional("interchange_ett_s", &I::interchange_ett_s),
+            jsonio::analysed_result("interchange_ett_s", &I::interchange_ett_s,
+                                    jsonio::marked_by("interchange_los", &I::interchange_los)),
             jsonio::optional("interchange_los", &I::interchange_los),
         },
-        jsonio::UnknownKeys::ignore, jsonio::ArrayForm::defaults_fill};
+        jsonio::UnknownKeys::ignore,
+        jsonio::ArrayForm::defaults_fill,
+        settle_lane_groups};
     return record;
 }
 

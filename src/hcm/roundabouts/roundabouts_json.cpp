@@ -44,11 +44,13 @@ const jsonio::Record<RoundaboutApproach>& json_record(jsonio::Tag<RoundaboutAppr
             // Absent or null: not analysed; an element overflowed to an infinity is written null and
             // reads back as NaN.
             jsonio::result_with_default("flows_pce", &A::flows_pce, std::nullopt),
-            jsonio::optional("circulating_flow_pce", &A::circulating_flow_pce),
-            jsonio::optional("bypass_conflicting_flow_pce", &A::bypass_conflicting_flow_pce),
+            jsonio::analysed_result("circulating_flow_pce", &A::circulating_flow_pce,
+                                    jsonio::marked_by("flows_pce", &A::flows_pce)),
+            jsonio::analysed_result("bypass_conflicting_flow_pce", &A::bypass_conflicting_flow_pce,
+                                    jsonio::marked_by("bypass_lane", &A::bypass_lane)),
             jsonio::with_default("lanes", &A::lanes, {}),
             jsonio::optional("bypass_lane", &A::bypass_lane),
-            jsonio::optional("control_delay", &A::control_delay),
+            jsonio::analysed_result("control_delay", &A::control_delay, jsonio::marked_by("los", &A::los)),
             jsonio::optional("los", &A::los, jsonio::CHARACTER),
         },
         jsonio::UnknownKeys::ignore, jsonio::ArrayForm::defaults_fill};
@@ -66,7 +68,9 @@ const jsonio::Record<Roundabouts>& json_record(jsonio::Tag<Roundabouts>) {
                                               jsonio::optional("phf", &R::phf),
                                               jsonio::with_default("analysis_period_h", &R::analysis_period_h, 0.25),
                                               jsonio::optional("calibration", &R::calibration),
-                                              jsonio::optional("intersection_delay", &R::intersection_delay),
+                                              jsonio::analysed_result(
+                                                  "intersection_delay", &R::intersection_delay,
+                                                  jsonio::marked_by("intersection_los", &R::intersection_los)),
                                               jsonio::optional("intersection_los", &R::intersection_los,
                                                                jsonio::CHARACTER),
                                           },

@@ -182,7 +182,10 @@ inline constexpr base::OptionTable<Direction, 4> DIRECTION_WORDS{
 
 // The HCM Chapter 19 motorized-vehicle analysis: recomputes the lane groups, their capacity,
 // delay, LOS and queues, the approach and intersection delays and LOS and the critical v/c ratio
-// from the inputs, replacing every stored result; every delay it stores is finite. It fails only
+// from the inputs, replacing every stored result. A lane group with demand and no capacity (no
+// effective green) is never served: its v/c ratio, incremental and control delays and queues are
+// infinite, and so are the delays of its approach and of the intersection (LOS F); a cycle no
+// longer than the critical lost time makes the critical v/c ratio infinite. It fails only
 // out of memory or when cancelled (polled before every queue polygon, and every 64 approaches
 // of the loops that go over all lane groups per approach); a failure leaves the record as it was.
 void analyze(SignalizedIntersection& intersection);

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "hcm/signalized/analysis.hpp"
 #include "hcm/signalized/signalized.hpp"
 #include "json/jsonio.hpp"
 
@@ -95,6 +96,27 @@ const jsonio::Record<SignalApproach>& json_record(jsonio::Tag<SignalApproach>) {
 
 const jsonio::Record<LaneGroup>& json_record(jsonio::Tag<LaneGroup>) {
     using R = LaneGroup;
+    // Only an analysis makes lane groups, and it gives each its LOS; the values of a kind of group
+    // follow its kind, and those that follow its approach's inputs are settled by the
+    // intersection (settle_lane_groups).
+    static const jsonio::Analysed<R> analysed = jsonio::marked_by("los", &R::los);
+    static const jsonio::Analysed<R> left{"`los` is given and `kind` is `ExclusiveLeft` or `SharedLeftThrough`",
+                                          [](const R& g) {
+                                              return g.los && (g.kind == LaneGroupKind::ExclusiveLeft ||
+                                                               g.kind == LaneGroupKind::SharedLeftThrough);
+                                          }};
+    static const jsonio::Analysed<R> shared_left{
+        "`los` is given and `kind` is `SharedLeftThrough`",
+        [](const R& g) { return g.los && g.kind == LaneGroupKind::SharedLeftThrough; }};
+    static const jsonio::Analysed<R> shared_right{
+        "`los` is given and `kind` is `SharedRightThrough`",
+        [](const R& g) { return g.los && g.kind == LaneGroupKind::SharedRightThrough; }};
+    static const jsonio::Analysed<R> permitted{
+        "`los` is given and the group has a permitted period: `kind` `SharedLeftThrough`, or `ExclusiveLeft` "
+        "with a `Permitted` or `ProtectedPermitted` `left_turn_mode` on its direction's first approach"};
+    static const jsonio::Analysed<R> storage{
+        "`los` is given and its direction's first approach gives the storage of its movement "
+        "(`storage_left_ft` for `ExclusiveLeft`, else `storage_through_ft`)"};
     static const jsonio::Record<R> record{"LaneGroup",
                                           {
                                               jsonio::required("direction", &R::direction, word<Direction>()),
@@ -102,31 +124,42 @@ const jsonio::Record<LaneGroup>& json_record(jsonio::Tag<LaneGroup>) {
                                               jsonio::required("phase_no", &R::phase_no),
                                               jsonio::required("lanes", &R::lanes),
                                               jsonio::result("flow_rate", &R::flow_rate),
-                                              jsonio::optional("sat_flow", &R::sat_flow),
-                                              jsonio::optional("sat_flow_permitted", &R::sat_flow_permitted),
-                                              jsonio::optional("effective_green_s", &R::effective_green_s),
-                                              jsonio::optional("g_p", &R::g_p),
-                                              jsonio::optional("g_u", &R::g_u),
-                                              jsonio::optional("g_f", &R::g_f),
-                                              jsonio::optional("p_left_shared", &R::p_left_shared),
-                                              jsonio::optional("p_right_shared", &R::p_right_shared),
-                                              jsonio::optional("proportion_on_green", &R::proportion_on_green),
-                                              jsonio::optional("capacity", &R::capacity),
-                                              jsonio::optional("available_capacity", &R::available_capacity),
-                                              jsonio::optional("vc_ratio", &R::vc_ratio),
-                                              jsonio::optional("k_factor", &R::k_factor),
-                                              jsonio::optional("uniform_delay_s", &R::uniform_delay_s),
-                                              jsonio::optional("incremental_delay_s", &R::incremental_delay_s),
-                                              jsonio::optional("initial_queue_delay_s", &R::initial_queue_delay_s),
-                                              jsonio::optional("control_delay_s", &R::control_delay_s),
+                                              jsonio::analysed_result("sat_flow", &R::sat_flow, analysed),
+                                              jsonio::analysed_result("sat_flow_permitted", &R::sat_flow_permitted,
+                                                                      permitted),
+                                              jsonio::analysed_result("effective_green_s", &R::effective_green_s,
+                                                                      analysed),
+                                              jsonio::analysed_result("g_p", &R::g_p, left),
+                                              jsonio::analysed_result("g_u", &R::g_u, left),
+                                              jsonio::analysed_result("g_f", &R::g_f, shared_left),
+                                              jsonio::analysed_result("p_left_shared", &R::p_left_shared, shared_left),
+                                              jsonio::analysed_result("p_right_shared", &R::p_right_shared,
+                                                                      shared_right),
+                                              jsonio::analysed_result("proportion_on_green", &R::proportion_on_green,
+                                                                      analysed),
+                                              jsonio::analysed_result("capacity", &R::capacity, analysed),
+                                              jsonio::analysed_result("available_capacity", &R::available_capacity,
+                                                                      analysed),
+                                              jsonio::analysed_result("vc_ratio", &R::vc_ratio, analysed),
+                                              jsonio::analysed_result("k_factor", &R::k_factor, analysed),
+                                              jsonio::analysed_result("uniform_delay_s", &R::uniform_delay_s, analysed),
+                                              jsonio::analysed_result("incremental_delay_s", &R::incremental_delay_s,
+                                                                      analysed),
+                                              jsonio::analysed_result("initial_queue_delay_s",
+                                                                      &R::initial_queue_delay_s, analysed),
+                                              jsonio::analysed_result("control_delay_s", &R::control_delay_s, analysed),
                                               jsonio::optional("los", &R::los, word<LevelOfService>()),
-                                              jsonio::optional("q1_veh", &R::q1_veh),
-                                              jsonio::optional("q2_veh", &R::q2_veh),
-                                              jsonio::optional("q3_veh", &R::q3_veh),
-                                              jsonio::optional("back_of_queue_veh", &R::back_of_queue_veh),
-                                              jsonio::optional("back_of_queue_95_veh", &R::back_of_queue_95_veh),
-                                              jsonio::optional("queue_storage_ratio", &R::queue_storage_ratio),
-                                              jsonio::optional("queue_storage_ratio_95", &R::queue_storage_ratio_95),
+                                              jsonio::analysed_result("q1_veh", &R::q1_veh, analysed),
+                                              jsonio::analysed_result("q2_veh", &R::q2_veh, analysed),
+                                              jsonio::analysed_result("q3_veh", &R::q3_veh, analysed),
+                                              jsonio::analysed_result("back_of_queue_veh", &R::back_of_queue_veh,
+                                                                      analysed),
+                                              jsonio::analysed_result("back_of_queue_95_veh", &R::back_of_queue_95_veh,
+                                                                      analysed),
+                                              jsonio::analysed_result("queue_storage_ratio", &R::queue_storage_ratio,
+                                                                      storage),
+                                              jsonio::analysed_result("queue_storage_ratio_95",
+                                                                      &R::queue_storage_ratio_95, storage),
                                           }};
     return record;
 }
@@ -159,8 +192,30 @@ const jsonio::Record<ActuatedPhaseResult>& json_record(jsonio::Tag<ActuatedPhase
     return record;
 }
 
+namespace {
+
+// What a lane group takes from its approach, the first of its direction as in the analysis: a
+// permitted period of an exclusive left turn (Step 5), the storage of its queue (Step 9).
+void settle_lane_groups(SignalizedIntersection& x) {
+    const auto first = first_of_each_direction(x.approaches);
+    for (LaneGroup& g : x.lane_groups) {
+        const std::size_t i = first[static_cast<std::size_t>(g.direction)];
+        const SignalApproach* a = i < x.approaches.size() ? &x.approaches[i] : nullptr;
+        const bool left = g.kind == LaneGroupKind::ExclusiveLeft;
+        const bool permitted = g.kind == LaneGroupKind::SharedLeftThrough ||
+                               (left && a && has_permitted_period(a->left_turn_mode));
+        const bool storage = a && (left ? a->storage_left_ft : a->storage_through_ft);
+        jsonio::absent_unless_computed(g.sat_flow_permitted, g.los && permitted);
+        jsonio::absent_unless_computed(g.queue_storage_ratio, g.los && storage);
+        jsonio::absent_unless_computed(g.queue_storage_ratio_95, g.los && storage);
+    }
+}
+
+}  // namespace
+
 const jsonio::Record<SignalizedIntersection>& json_record(jsonio::Tag<SignalizedIntersection>) {
     using R = SignalizedIntersection;
+    static const jsonio::Analysed<R> analysed = jsonio::marked_by("intersection_los", &R::intersection_los);
     // The array form needs the seven inputs; the five results may be left off.
     static const jsonio::Record<R> record{
         "SignalizedIntersection",
@@ -174,12 +229,13 @@ const jsonio::Record<SignalizedIntersection>& json_record(jsonio::Tag<Signalized
             jsonio::required("approaches", &R::approaches),
             jsonio::with_default("lane_groups", &R::lane_groups, {}),
             jsonio::with_default("approach_results", &R::approach_results, {}),
-            jsonio::optional("intersection_delay_s", &R::intersection_delay_s),
+            jsonio::analysed_result("intersection_delay_s", &R::intersection_delay_s, analysed),
             jsonio::optional("intersection_los", &R::intersection_los, word<LevelOfService>()),
-            jsonio::optional("critical_vc_ratio", &R::critical_vc_ratio),
+            jsonio::analysed_result("critical_vc_ratio", &R::critical_vc_ratio, analysed),
         },
         jsonio::UnknownKeys::ignore,
-        jsonio::ArrayForm::defaults_fill};
+        jsonio::ArrayForm::defaults_fill,
+        settle_lane_groups};
     return record;
 }
 

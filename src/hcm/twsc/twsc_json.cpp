@@ -120,26 +120,38 @@ const jsonio::Record<PlatoonBlockage>& json_record(jsonio::Tag<PlatoonBlockage>)
 
 const jsonio::Record<TwscMovementResult>& json_record(jsonio::Tag<TwscMovementResult>) {
     using M = TwscMovementResult;
+    // Steps 3 and 5 give the movements they analyse a conflicting flow and headways, and the
+    // capacities follow. The stage flows of Step 3 depend on the movement, which the intersection
+    // knows by the movement's position (settle_conflicting_flows).
+    static const jsonio::Analysed<M> headways = jsonio::marked_by("followup_headway", &M::followup_headway);
+    static const jsonio::Analysed<M> two_stage =
+        jsonio::marked_by("critical_headway_stage1", &M::critical_headway_stage1);
+    static const jsonio::Analysed<M> delay = jsonio::marked_by("los", &M::los);
+    static const jsonio::Analysed<M> stage{
+        "the movement is 7, 8, 10 or 11 (its position in `movements`) of an analysed intersection "
+        "(`approach_delays` given)"};
+    static const jsonio::Analysed<M> conflicting{
+        "`followup_headway` is given, or both stage flows are (after their own rule)"};
     static const jsonio::Record<M> record{
         "TwscMovementResult",
         {
             jsonio::result("flow_rate", &M::flow_rate),
-            jsonio::optional("conflicting_flow", &M::conflicting_flow),
-            jsonio::optional("conflicting_flow_stage1", &M::conflicting_flow_stage1),
-            jsonio::optional("conflicting_flow_stage2", &M::conflicting_flow_stage2),
+            jsonio::analysed_result("conflicting_flow", &M::conflicting_flow, conflicting),
+            jsonio::analysed_result("conflicting_flow_stage1", &M::conflicting_flow_stage1, stage),
+            jsonio::analysed_result("conflicting_flow_stage2", &M::conflicting_flow_stage2, stage),
             jsonio::optional("critical_headway", &M::critical_headway),
             jsonio::optional("critical_headway_stage1", &M::critical_headway_stage1),
             jsonio::optional("critical_headway_stage2", &M::critical_headway_stage2),
             jsonio::optional("followup_headway", &M::followup_headway),
-            jsonio::optional("potential_capacity", &M::potential_capacity),
-            jsonio::optional("potential_capacity_stage1", &M::potential_capacity_stage1),
-            jsonio::optional("potential_capacity_stage2", &M::potential_capacity_stage2),
-            jsonio::optional("movement_capacity", &M::movement_capacity),
-            jsonio::optional("movement_capacity_stage1", &M::movement_capacity_stage1),
-            jsonio::optional("movement_capacity_stage2", &M::movement_capacity_stage2),
-            jsonio::optional("control_delay", &M::control_delay),
+            jsonio::analysed_result("potential_capacity", &M::potential_capacity, headways),
+            jsonio::analysed_result("potential_capacity_stage1", &M::potential_capacity_stage1, two_stage),
+            jsonio::analysed_result("potential_capacity_stage2", &M::potential_capacity_stage2, two_stage),
+            jsonio::analysed_result("movement_capacity", &M::movement_capacity, headways),
+            jsonio::analysed_result("movement_capacity_stage1", &M::movement_capacity_stage1, two_stage),
+            jsonio::analysed_result("movement_capacity_stage2", &M::movement_capacity_stage2, two_stage),
+            jsonio::analysed_result("control_delay", &M::control_delay, delay),
             jsonio::optional("los", &M::los, jsonio::CHARACTER),
-            jsonio::optional("queue_95", &M::queue_95),
+            jsonio::analysed_result("queue_95", &M::queue_95, delay),
         }};
     return record;
 }
@@ -158,6 +170,27 @@ const jsonio::Record<TwscLaneResult>& json_record(jsonio::Tag<TwscLaneResult>) {
     return record;
 }
 
+namespace {
+
+// Step 3 gives the minor-street through and left turns their two stage flows (the headways and
+// capacities of a second stage follow the median storage instead), and every movement it gives
+// headways a conflicting flow; otherwise a movement has these only from overrides, numbers of
+// the document, and the sum of its two stage overrides as its conflicting flow.
+void settle_conflicting_flows(Twsc& t) {
+    const bool analysed = t.approach_delays.has_value();
+    for (std::size_t i = 0; i < t.movements.size(); ++i) {
+        TwscMovementResult& m = t.movements[i];
+        const bool staged = analysed && (i == index(Mv::M7) || i == index(Mv::M8) || i == index(Mv::M10) ||
+                                         i == index(Mv::M11));
+        jsonio::absent_unless_computed(m.conflicting_flow_stage1, staged);
+        jsonio::absent_unless_computed(m.conflicting_flow_stage2, staged);
+        const bool both_stages = m.conflicting_flow_stage1 && m.conflicting_flow_stage2;
+        jsonio::absent_unless_computed(m.conflicting_flow, m.followup_headway || both_stages);
+    }
+}
+
+}  // namespace
+
 const jsonio::Record<Twsc>& json_record(jsonio::Tag<Twsc>) {
     static const jsonio::Record<Twsc> record{
         "Twsc",
@@ -175,10 +208,13 @@ const jsonio::Record<Twsc>& json_record(jsonio::Tag<Twsc>) {
             jsonio::with_default("lanes_sb", &Twsc::lanes_sb, {}),
             // Results that may be infinite are written null: null elements read back as NaN.
             jsonio::result_with_default("approach_delays", &Twsc::approach_delays, std::nullopt),
-            jsonio::optional("intersection_delay", &Twsc::intersection_delay),
+            jsonio::analysed_result("intersection_delay", &Twsc::intersection_delay,
+                                    jsonio::marked_by("approach_delays", &Twsc::approach_delays)),
             jsonio::result_with_default("rank1_major_delay", &Twsc::rank1_major_delay, std::nullopt),
         },
-        jsonio::UnknownKeys::ignore, jsonio::ArrayForm::defaults_fill};
+        jsonio::UnknownKeys::ignore,
+        jsonio::ArrayForm::defaults_fill,
+        settle_conflicting_flows};
     return record;
 }
 

@@ -1,5 +1,6 @@
 #include "hcm/urban_facilities/urban_facilities.hpp"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -185,7 +186,13 @@ const jsonio::Record<SpillbackCheckInput>& json_record(jsonio::Tag<SpillbackChec
 
 const jsonio::Record<FacilityResults>& json_record(jsonio::Tag<FacilityResults>) {
     using R = FacilityResults;
-    // The measures are non-finite where a segment's are (written null, read back as NaN).
+    // The measures are non-finite where a segment's are (written null, read back as NaN). Which of
+    // the optional ones the aggregation gives follows the segments: the facility settles them
+    // (settle_results).
+    static const jsonio::Analysed<R> every_stop_rate{"every segment's `spatial_stop_rate_stops_mi` is given"};
+    static const jsonio::Analysed<R> some_vc_ratio{"some segment's `vc_ratio` is given"};
+    static const jsonio::Analysed<R> score{
+        "`spatial_stop_rate_stops_mi` is given and so is the facility's `prop_left_turn_lanes`"};
     static const jsonio::Record<R> record{
         "FacilityResults",
         {
@@ -194,15 +201,35 @@ const jsonio::Record<FacilityResults>& json_record(jsonio::Tag<FacilityResults>)
             jsonio::result("travel_speed_mph", &R::travel_speed_mph),
             jsonio::result("travel_time_s", &R::travel_time_s),
             jsonio::result("base_free_flow_travel_time_s", &R::base_free_flow_travel_time_s),
-            jsonio::optional("spatial_stop_rate_stops_mi", &R::spatial_stop_rate_stops_mi),
-            jsonio::optional("critical_vc_ratio", &R::critical_vc_ratio),
+            jsonio::analysed_result("spatial_stop_rate_stops_mi", &R::spatial_stop_rate_stops_mi, every_stop_rate),
+            jsonio::analysed_result("critical_vc_ratio", &R::critical_vc_ratio, some_vc_ratio),
             jsonio::required("los", &R::los),
             jsonio::optional("poorest_segment_los", &R::poorest_segment_los),
-            jsonio::optional("perception_score", &R::perception_score),
+            jsonio::analysed_result("perception_score", &R::perception_score, score),
         },
         jsonio::UnknownKeys::ignore, jsonio::ArrayForm::defaults_fill};
     return record;
 }
+
+namespace {
+
+// The optional measures that aggregate_segments gives from the segments as they read (each has
+// settled its own results by now).
+void settle_results(UrbanFacility& f) {
+    if (!f.results) return;
+    const auto has = [](std::optional<double> UrbanSegment::*member) {
+        return [member](const UrbanSegment& s) { return (s.*member).has_value(); };
+    };
+    FacilityResults& r = *f.results;
+    jsonio::absent_unless_computed(r.spatial_stop_rate_stops_mi,
+                                   std::all_of(f.segments.begin(), f.segments.end(),
+                                               has(&UrbanSegment::spatial_stop_rate_stops_mi)));
+    jsonio::absent_unless_computed(r.critical_vc_ratio,
+                                   std::any_of(f.segments.begin(), f.segments.end(), has(&UrbanSegment::vc_ratio)));
+    jsonio::absent_unless_computed(r.perception_score, r.spatial_stop_rate_stops_mi && f.prop_left_turn_lanes);
+}
+
+}  // namespace
 
 const jsonio::Record<UrbanFacility>& json_record(jsonio::Tag<UrbanFacility>) {
     using F = UrbanFacility;
@@ -215,7 +242,9 @@ const jsonio::Record<UrbanFacility>& json_record(jsonio::Tag<UrbanFacility>) {
             jsonio::optional("results", &F::results),
             jsonio::optional("spillback_flags", &F::spillback_flags),
         },
-        jsonio::UnknownKeys::ignore, jsonio::ArrayForm::defaults_fill};
+        jsonio::UnknownKeys::ignore,
+        jsonio::ArrayForm::defaults_fill,
+        settle_results};
     return record;
 }
 

@@ -305,9 +305,35 @@ double full_stop_rate_signalized(std::uint32_t lanes, double stopped_veh_ln, dou
 
 const jsonio::Record<UrbanSegment>& json_record(jsonio::Tag<UrbanSegment>) {
     using S = UrbanSegment;
+    using jsonio::analysed_result;
     using jsonio::optional;
     using jsonio::required;
     using jsonio::with_default;
+    // Every analysis sets the LOS and the values of Steps 1 to 6, 8 and 10; the others follow the
+    // inputs as run_motorized_vehicle_steps says (and keep an earlier value where it keeps one).
+    static const jsonio::Analysed<S> analysed = jsonio::marked_by("los", &S::los);
+    static const jsonio::Analysed<S> arrival{
+        "`los` is given, `control` is `Signalized` and `effective_green_s` and a `cycle_length_s` above 0 are",
+        [](const S& s) {
+            return s.los && s.control == BoundaryControlType::Signalized && s.effective_green_s && s.cycle_length_s &&
+                   *s.cycle_length_s > 0.0;
+        }};
+    static const jsonio::Analysed<S> stops{
+        "`los` is given and either `full_stop_rate_override` is, `control` is not `Signalized`, or "
+        "`stopped_vehicles_veh_ln`, `effective_green_s`, `sat_flow_veh_h_ln` and `cycle_length_s` are",
+        [](const S& s) {
+            return s.los && (s.full_stop_rate_override || s.control != BoundaryControlType::Signalized ||
+                             (s.stopped_vehicles_veh_ln && s.effective_green_s && s.sat_flow_veh_h_ln &&
+                              s.cycle_length_s));
+        }};
+    static const jsonio::Analysed<S> spatial{"`los` and `full_stop_rate` are given",
+                                             [](const S& s) { return s.los && s.full_stop_rate; }};
+    static const jsonio::Analysed<S> ratio{
+        "`los` is given and `through_capacity_veh_h` is above 0",
+        [](const S& s) { return s.los && s.through_capacity_veh_h && *s.through_capacity_veh_h > 0.0; }};
+    static const jsonio::Analysed<S> score{
+        "`los`, `spatial_stop_rate_stops_mi` and `prop_left_turn_lanes` are given",
+        [](const S& s) { return s.los && s.spatial_stop_rate_stops_mi && s.prop_left_turn_lanes; }};
     static const jsonio::Record<S> record{
         "UrbanSegment",
         {
@@ -354,27 +380,27 @@ const jsonio::Record<UrbanSegment>& json_record(jsonio::Tag<UrbanSegment>) {
             with_default("flow_profile_time_step_s", &S::flow_profile_time_step_s, 1.0),
             with_default("downstream_green_start_s", &S::downstream_green_start_s, 0.0),
             optional("prop_left_turn_lanes", &S::prop_left_turn_lanes),
-            optional("speed_constant_mph", &S::speed_constant_mph),
-            optional("f_cs_mph", &S::f_cs_mph),
-            optional("f_a_mph", &S::f_a_mph),
-            optional("f_pk_mph", &S::f_pk_mph),
-            optional("base_ffs_mph", &S::base_ffs_mph),
-            optional("f_l", &S::f_l),
-            optional("free_flow_speed_mph", &S::free_flow_speed_mph),
-            optional("f_v", &S::f_v),
-            optional("access_point_delay_total_s", &S::access_point_delay_total_s),
+            analysed_result("speed_constant_mph", &S::speed_constant_mph, analysed),
+            analysed_result("f_cs_mph", &S::f_cs_mph, analysed),
+            analysed_result("f_a_mph", &S::f_a_mph, analysed),
+            analysed_result("f_pk_mph", &S::f_pk_mph, analysed),
+            analysed_result("base_ffs_mph", &S::base_ffs_mph, analysed),
+            analysed_result("f_l", &S::f_l, analysed),
+            analysed_result("free_flow_speed_mph", &S::free_flow_speed_mph, analysed),
+            analysed_result("f_v", &S::f_v, analysed),
+            analysed_result("access_point_delay_total_s", &S::access_point_delay_total_s, analysed),
             optional("access_point_delays_computed", &S::access_point_delays_computed),
-            optional("running_time_s", &S::running_time_s),
-            optional("running_speed_mph", &S::running_speed_mph),
-            optional("proportion_arriving_green", &S::proportion_arriving_green),
-            optional("through_delay_s", &S::through_delay_s),
-            optional("full_stop_rate", &S::full_stop_rate),
-            optional("travel_speed_mph", &S::travel_speed_mph),
-            optional("spatial_stop_rate_stops_mi", &S::spatial_stop_rate_stops_mi),
-            optional("vc_ratio", &S::vc_ratio),
+            analysed_result("running_time_s", &S::running_time_s, analysed),
+            analysed_result("running_speed_mph", &S::running_speed_mph, analysed),
+            analysed_result("proportion_arriving_green", &S::proportion_arriving_green, arrival),
+            analysed_result("through_delay_s", &S::through_delay_s, analysed),
+            analysed_result("full_stop_rate", &S::full_stop_rate, stops),
+            analysed_result("travel_speed_mph", &S::travel_speed_mph, analysed),
+            analysed_result("spatial_stop_rate_stops_mi", &S::spatial_stop_rate_stops_mi, spatial),
+            analysed_result("vc_ratio", &S::vc_ratio, ratio),
             optional("demand_exceeds_capacity", &S::demand_exceeds_capacity),
             optional("los", &S::los),
-            optional("perception_score", &S::perception_score),
+            analysed_result("perception_score", &S::perception_score, score),
         },
         jsonio::UnknownKeys::ignore, jsonio::ArrayForm::defaults_fill};
     return record;

@@ -140,6 +140,42 @@ TEST(InterchangeDocument, NonFiniteValues) {
     }
 }
 
+// Each lane group result reads back as it was written, by what its lane group's inputs make the
+// analysis compute: a delay of no green, a queue without storage, a capacity of no control.
+TEST(InterchangeDocument, ResultsReadBackByTheirLaneGroupsInputs) {
+    Interchange ix = diamond();
+    input(ix, "NbRampRight").greens = {};                // no green: infinite delays and queue
+    input(ix, "NbRampRight").storage_ft = 150.0;
+    input(ix, "EbExtRight").control = free_flow();       // no capacity, no signal delays
+    YieldTurnInput yield{};                              // no follow-up headway: no capacity
+    yield.critical_headway_s = 6.0;
+    input(ix, "WbExtRight").control = yield_controlled(yield);
+    input(ix, "SbRampLeft").storage_ft = 300.0;
+    input(ix, "EbIntLeft").protected_permitted_left = ProtectedPermittedLeft{10.0, 5.0, 400.0, std::nullopt};
+    analyze(ix);
+    ASSERT_TRUE(std::isinf(*ix.interchange_ett_s));
+    const Interchange back = read_interchange(write_interchange(ix));
+    EXPECT_TRUE(std::isnan(*back.interchange_ett_s));
+    constexpr std::optional<double> LaneGroupResult::*kOptional[] = {
+        &LaneGroupResult::lane_utilization, &LaneGroupResult::traffic_pressure, &LaneGroupResult::sat_flow,
+        &LaneGroupResult::protected_sat_flow, &LaneGroupResult::permitted_sat_flow,
+        &LaneGroupResult::downstream_queue_lost_time_s, &LaneGroupResult::demand_starvation_lost_time_s,
+        &LaneGroupResult::adjusted_lost_time_s, &LaneGroupResult::effective_green_s, &LaneGroupResult::capacity,
+        &LaneGroupResult::vc_ratio, &LaneGroupResult::upstream_filtering, &LaneGroupResult::back_of_queue_veh,
+        &LaneGroupResult::queue_storage_ratio, &LaneGroupResult::uniform_delay_s, &LaneGroupResult::incremental_delay_s,
+        &LaneGroupResult::initial_queue_delay_s, &LaneGroupResult::control_delay_s};
+    ASSERT_EQ(back.results.size(), ix.results.size());
+    for (std::size_t g = 0; g < ix.results.size(); ++g)
+        for (std::size_t k = 0; k < std::size(kOptional); ++k)
+            EXPECT_TRUE(testing_support::reads_back_as(ix.results[g].*kOptional[k], back.results[g].*kOptional[k]))
+                << ix.results[g].movement.name() << " value " << k;
+    const LaneGroupResult& ramp = result(back, "NbRampRight");
+    EXPECT_TRUE(std::isnan(*ramp.incremental_delay_s) && std::isnan(*ramp.back_of_queue_veh) &&
+                std::isnan(*ramp.queue_storage_ratio));
+    EXPECT_FALSE(result(back, "EbExtRight").capacity);
+    EXPECT_TRUE(std::isnan(*result(back, "WbExtRight").control_delay_s));
+}
+
 TEST(InterchangeDocument, AQueueThatNeverClearsWritesNull) {
     // No green: no capacity, and the carried queue's delay is unbounded.
     Interchange ix = diamond();
@@ -149,13 +185,13 @@ TEST(InterchangeDocument, AQueueThatNeverClearsWritesNull) {
     analyze(ix);
     EXPECT_EQ(result(ix, "NbRampRight").initial_queue_delay_s, testing_support::kInf);
     EXPECT_EQ(result(ix, "NbRampRight").control_delay_s, testing_support::kInf);
-    // Written null (the only unbounded one), and read back as not computed.
+    // Written null (the only unbounded one), and read back as not a number: computed, unbounded.
     const jsonio::Json doc = document(ix);
     int nulls = 0;
     for (const auto& r : doc["results"]) nulls += r["initial_queue_delay_s"].is_null();
     EXPECT_EQ(nulls, 1);
     const Interchange again = read_interchange(write_interchange(ix));
-    EXPECT_FALSE(result(again, "NbRampRight").initial_queue_delay_s.has_value());
+    EXPECT_TRUE(std::isnan(*result(again, "NbRampRight").initial_queue_delay_s));
     EXPECT_EQ(result(again, "NbRampRight").uniform_delay_s, result(ix, "NbRampRight").uniform_delay_s);
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "../support/checks.hpp"
+#include "fixtures.hpp"
 #include "hcm/signalized/signalized.hpp"
 #include "json/jsonio.hpp"
 
@@ -202,14 +203,15 @@ TEST(SignalizedResults, LaneGroupReadsWithItsRequiredKeysAloneAndWritesEveryKey)
                             "back_of_queue_95_veh", "queue_storage_ratio", "queue_storage_ratio_95"})
         nulls += std::string(",\"") + key + "\":null";
     EXPECT_EQ(written, edited(std::string("{") + kGroupKeys, "310", "310.0") + nulls + "}");
-    // Over zero capacity the v/c ratio is infinite: written null, read back without value.
+    // Over zero capacity the v/c ratio is infinite: written null, read back as NaN (the group's
+    // LOS shows it was analysed).
     LaneGroup zero = g;
     zero.capacity = 0.0;
     zero.vc_ratio = kInf;
     zero.los = LevelOfService::F;
     const auto back = jsonio::read_document<LaneGroup>(jsonio::write_document(zero));
     EXPECT_EQ(back.capacity, 0.0);
-    EXPECT_FALSE(back.vc_ratio);
+    EXPECT_TRUE(std::isnan(*back.vc_ratio));
     EXPECT_EQ(back.los, LevelOfService::F);
 }
 
@@ -229,6 +231,52 @@ TEST(SignalizedResults, ResultRecordReading) {
     EXPECT_EQ(record_error<ApproachResult>(result + R"(,"los":null})"), "expected value at line 1 column 64");
     EXPECT_EQ(record_error<ApproachResult>("\"WB\""),
               "invalid type: string \"WB\", expected struct ApproachResult at line 1 column 4");
+}
+
+// Each lane group reads back as it was written, by its kind and what its approach gives: a
+// permitted period of an exclusive left, the storage of its queue. NB has no green at all.
+TEST(SignalizedResults, AnalysedLaneGroupsReadBackByTheirApproaches) {
+    using signalized_fixtures::approach;
+    using signalized_fixtures::phase;
+    auto nb = approach(Direction::NB, phase(4, 5));
+    nb.volume_left = 80;
+    nb.volume_through = 400;
+    nb.exclusive_left_lanes = 1;
+    nb.left_turn_mode = LeftTurnMode::Protected;
+    nb.left_turn_sequence = LeftTurnSequence::LeadLead;
+    nb.left_phase = phase(7, 5);
+    nb.storage_through_ft = 200;
+    auto sb = approach(Direction::SB, phase(8, 40));
+    sb.volume_left = 60;
+    sb.volume_through = 500;
+    sb.volume_right = 50;
+    sb.exclusive_left_lanes = 1;
+    sb.left_turn_mode = LeftTurnMode::Permitted;
+    sb.shared_right_through_lane = true;
+    sb.storage_left_ft = 100;
+    SignalizedIntersection x = signalized_fixtures::intersection({nb, sb});
+    analyze(x);
+    ASSERT_TRUE(std::isinf(*x.intersection_delay_s));
+    const SignalizedIntersection back = intersection_from_json(intersection_to_json(x));
+    EXPECT_TRUE(std::isnan(*back.intersection_delay_s));
+    EXPECT_EQ(back.critical_vc_ratio, x.critical_vc_ratio);
+    constexpr std::optional<double> LaneGroup::*kOptional[] = {
+        &LaneGroup::sat_flow, &LaneGroup::sat_flow_permitted, &LaneGroup::effective_green_s, &LaneGroup::g_p,
+        &LaneGroup::g_u, &LaneGroup::g_f, &LaneGroup::p_left_shared, &LaneGroup::p_right_shared,
+        &LaneGroup::proportion_on_green, &LaneGroup::capacity, &LaneGroup::available_capacity, &LaneGroup::vc_ratio,
+        &LaneGroup::k_factor, &LaneGroup::uniform_delay_s, &LaneGroup::incremental_delay_s,
+        &LaneGroup::initial_queue_delay_s, &LaneGroup::control_delay_s, &LaneGroup::q1_veh, &LaneGroup::q2_veh,
+        &LaneGroup::q3_veh, &LaneGroup::back_of_queue_veh, &LaneGroup::back_of_queue_95_veh,
+        &LaneGroup::queue_storage_ratio, &LaneGroup::queue_storage_ratio_95};
+    ASSERT_EQ(back.lane_groups.size(), 5u);
+    for (std::size_t g = 0; g < x.lane_groups.size(); ++g)
+        for (std::size_t k = 0; k < std::size(kOptional); ++k)
+            EXPECT_TRUE(reads_back_as(x.lane_groups[g].*kOptional[k], back.lane_groups[g].*kOptional[k]))
+                << "lane group " << g << " value " << k;
+    const LaneGroup& nb_left = back.lane_groups[0];  // protected, no green
+    EXPECT_TRUE(std::isnan(*nb_left.control_delay_s));
+    EXPECT_FALSE(nb_left.sat_flow_permitted || nb_left.queue_storage_ratio);
+    EXPECT_TRUE(std::isnan(*back.lane_groups[1].queue_storage_ratio));  // NB through: no green, storage
 }
 
 // A document carrying results of every kind reads back into an equal record.

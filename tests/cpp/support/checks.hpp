@@ -1,7 +1,9 @@
 #pragma once
 // What the C++ tests share for their checks: the message of the failure a call reports, and the
 // numbers the input checks are fed.
+#include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -27,6 +29,13 @@ std::string error_of(F&& call) {
         return e.what();
     }
     return kNoError;
+}
+
+// Whether a value read back from a written document says what the written one said: absent for
+// absent, the same finite number, NaN for a number that was not finite (the text writes null).
+inline bool reads_back_as(const std::optional<double>& written, const std::optional<double>& read) {
+    if (!written || !read) return written.has_value() == read.has_value();
+    return std::isfinite(*written) ? *read == *written : std::isnan(*read);
 }
 
 inline bool starts_with(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }

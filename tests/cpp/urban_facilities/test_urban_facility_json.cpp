@@ -54,7 +54,17 @@ TEST(UrbanFacilityJson, NonFiniteMeasuresWriteNullAndReadBackAsNaN) {
     const UrbanFacility back = read_urban_facility(write_urban_facility(f));
     EXPECT_TRUE(std::isnan(back.results->length_ft) && std::isnan(back.results->travel_speed_mph));
     EXPECT_EQ(back.results->base_ffs_mph, 40.0);
-    EXPECT_FALSE(back.results->critical_vc_ratio);  // an optional measure: null is absent
+    EXPECT_FALSE(back.results->critical_vc_ratio);  // no segment has a v/c ratio: null is absent
+    // A segment's v/c ratio (an infinite one, read back as NaN) shows that the aggregation gave
+    // the facility's: its null reads NaN. No segment has a stop rate: the facility's stays absent.
+    f.segments.resize(1);
+    f.segments[0].los = LOS::F;
+    f.segments[0].through_capacity_veh_h = 1e-310;
+    f.segments[0].vc_ratio = kInf;
+    f.results->spatial_stop_rate_stops_mi = std::nullopt;
+    const UrbanFacility analysed = read_urban_facility(write_urban_facility(f));
+    EXPECT_TRUE(std::isnan(*analysed.segments[0].vc_ratio) && std::isnan(*analysed.results->critical_vc_ratio));
+    EXPECT_FALSE(analysed.results->spatial_stop_rate_stops_mi);
 }
 
 class UrbanFacilityReadError : public testing::TestWithParam<std::pair<std::string, std::string>> {};
