@@ -287,6 +287,26 @@ REPRODUCTIONS = [
 ]
 
 
+# Documents whose analysis leaves a result absent by their shape, and that read-out: it reads back
+# absent (None), not NaN.
+YIELD_SEGMENT = {**URBAN_SEGMENT, "control": "YieldControlled", "through_capacity_veh_h": 0, "prop_left_turn_lanes": 0.5}
+ABSENT_BY_SHAPE = [
+    ("Twsc", {**DOCUMENTS["Twsc"], "geometry": {"is_three_leg": True, "major_lanes_per_direction": 2}},
+     ("get_movement_capacity", "8")),
+    ("UrbanSegment", YIELD_SEGMENT, "full_stop_rate"),
+    ("UrbanFacility", {"segments": [YIELD_SEGMENT], "prop_left_turn_lanes": 0.5}, "spatial_stop_rate"),
+]
+
+
+@pytest.mark.parametrize("name, document, readout", ABSENT_BY_SHAPE, ids=[n for n, _, _ in ABSENT_BY_SHAPE])
+def test_a_result_the_analysis_leaves_absent_reads_back_absent(name, document, readout):
+    x = analysed(name, document)
+    back = getattr(marvane, name)(x.to_json())
+    before, after = readouts(x), readouts(back)
+    assert before[readout] is None
+    assert differences(before, after) == []
+
+
 @pytest.mark.parametrize("name, document, readout", REPRODUCTIONS,
                          ids=[f"{n}-{r if isinstance(r, str) else r[0]}" for n, _, r in REPRODUCTIONS])
 def test_a_saved_analysis_reads_back_as_analysed(name, document, readout):

@@ -121,9 +121,12 @@ const jsonio::Record<PlatoonBlockage>& json_record(jsonio::Tag<PlatoonBlockage>)
 const jsonio::Record<TwscMovementResult>& json_record(jsonio::Tag<TwscMovementResult>) {
     using M = TwscMovementResult;
     // Steps 3 and 5 give the movements they analyse a conflicting flow and headways, and the
-    // capacities follow. The stage flows of Step 3 depend on the movement, which the intersection
-    // knows by the movement's position (settle_conflicting_flows).
+    // capacities follow. The stage flows of Step 3 and the impeded capacities depend on the
+    // movement, which the intersection knows by the movement's position (settle_movements).
     static const jsonio::Analysed<M> headways = jsonio::marked_by("followup_headway", &M::followup_headway);
+    static const jsonio::Analysed<M> impeded{
+        "`followup_headway` is given, except for movements 8, 10 and 11 (their positions in `movements`) of a "
+        "three-leg intersection (`is_three_leg`)"};
     static const jsonio::Analysed<M> two_stage =
         jsonio::marked_by("critical_headway_stage1", &M::critical_headway_stage1);
     static const jsonio::Analysed<M> delay = jsonio::marked_by("los", &M::los);
@@ -146,7 +149,7 @@ const jsonio::Record<TwscMovementResult>& json_record(jsonio::Tag<TwscMovementRe
             jsonio::analysed_result("potential_capacity", &M::potential_capacity, headways),
             jsonio::analysed_result("potential_capacity_stage1", &M::potential_capacity_stage1, two_stage),
             jsonio::analysed_result("potential_capacity_stage2", &M::potential_capacity_stage2, two_stage),
-            jsonio::analysed_result("movement_capacity", &M::movement_capacity, headways),
+            jsonio::analysed_result("movement_capacity", &M::movement_capacity, impeded),
             jsonio::analysed_result("movement_capacity_stage1", &M::movement_capacity_stage1, two_stage),
             jsonio::analysed_result("movement_capacity_stage2", &M::movement_capacity_stage2, two_stage),
             jsonio::analysed_result("control_delay", &M::control_delay, delay),
@@ -175,17 +178,21 @@ namespace {
 // Step 3 gives the minor-street through and left turns their two stage flows (the headways and
 // capacities of a second stage follow the median storage instead), and every movement it gives
 // headways a conflicting flow; otherwise a movement has these only from overrides, numbers of
-// the document, and the sum of its two stage overrides as its conflicting flow.
-void settle_conflicting_flows(Twsc& t) {
+// the document, and the sum of its two stage overrides as its conflicting flow. Steps 7 to 10
+// give every movement with a potential capacity its movement capacity, except that a three-leg
+// intersection impedes only movement 7 of the minor crossings (it has no 8, 10 or 11).
+void settle_movements(Twsc& t) {
     const bool analysed = t.approach_delays.has_value();
+    const bool three_leg = t.geometry.is_three_leg;
     for (std::size_t i = 0; i < t.movements.size(); ++i) {
         TwscMovementResult& m = t.movements[i];
-        const bool staged = analysed && (i == index(Mv::M7) || i == index(Mv::M8) || i == index(Mv::M10) ||
-                                         i == index(Mv::M11));
-        jsonio::absent_unless_computed(m.conflicting_flow_stage1, staged);
-        jsonio::absent_unless_computed(m.conflicting_flow_stage2, staged);
+        const bool crossing = i == index(Mv::M7) || i == index(Mv::M8) || i == index(Mv::M10) || i == index(Mv::M11);
+        jsonio::absent_unless_computed(m.conflicting_flow_stage1, analysed && crossing);
+        jsonio::absent_unless_computed(m.conflicting_flow_stage2, analysed && crossing);
         const bool both_stages = m.conflicting_flow_stage1 && m.conflicting_flow_stage2;
         jsonio::absent_unless_computed(m.conflicting_flow, m.followup_headway || both_stages);
+        const bool impeded = !three_leg || !crossing || i == index(Mv::M7);
+        jsonio::absent_unless_computed(m.movement_capacity, m.followup_headway && impeded);
     }
 }
 
@@ -214,7 +221,7 @@ const jsonio::Record<Twsc>& json_record(jsonio::Tag<Twsc>) {
         },
         jsonio::UnknownKeys::ignore,
         jsonio::ArrayForm::defaults_fill,
-        settle_conflicting_flows};
+        settle_movements};
     return record;
 }
 

@@ -318,13 +318,20 @@ const jsonio::Record<UrbanSegment>& json_record(jsonio::Tag<UrbanSegment>) {
             return s.los && s.control == BoundaryControlType::Signalized && s.effective_green_s && s.cycle_length_s &&
                    *s.cycle_length_s > 0.0;
         }};
+    // Step 9 as determine_full_stop_rate takes it: the override, the rate of a control other than a
+    // signal (none for a yield or a roundabout without capacity), or the signal's queue terms.
     static const jsonio::Analysed<S> stops{
-        "`los` is given and either `full_stop_rate_override` is, `control` is not `Signalized`, or "
-        "`stopped_vehicles_veh_ln`, `effective_green_s`, `sat_flow_veh_h_ln` and `cycle_length_s` are",
+        "`los` is given and either `full_stop_rate_override` is, `control` is `AllWayStop` or `Uncontrolled`, "
+        "or `YieldControlled` or `Roundabout` with a `through_capacity_veh_h` above 0, or `control` is "
+        "`Signalized` and `stopped_vehicles_veh_ln`, `effective_green_s`, `sat_flow_veh_h_ln` and "
+        "`cycle_length_s` are given",
         [](const S& s) {
-            return s.los && (s.full_stop_rate_override || s.control != BoundaryControlType::Signalized ||
-                             (s.stopped_vehicles_veh_ln && s.effective_green_s && s.sat_flow_veh_h_ln &&
-                              s.cycle_length_s));
+            if (!s.los) return false;
+            if (s.full_stop_rate_override) return true;
+            if (s.control != BoundaryControlType::Signalized)
+                return control_terms(s.control, s.through_demand_veh_h, s.through_capacity_veh_h)
+                    .full_stop_rate.has_value();
+            return s.stopped_vehicles_veh_ln && s.effective_green_s && s.sat_flow_veh_h_ln && s.cycle_length_s;
         }};
     static const jsonio::Analysed<S> spatial{"`los` and `full_stop_rate` are given",
                                              [](const S& s) { return s.los && s.full_stop_rate; }};

@@ -141,12 +141,17 @@ TEST(TwscDocument, AnAnalysisReadsBackToTheSameRecord) {
 }
 
 // Every movement reads back as it was written: the minor crossings (7, 8, 10, 11) with their
-// stage flows, which an overflowing major left-turn demand makes infinite, the others without.
-TEST(TwscDocument, MovementsReadBackByTheirPosition) {
+// stage flows, which an overflowing major left-turn demand makes infinite, the others without;
+// on three legs, crossings 8, 10 and 11 without a movement capacity.
+class TwscMovementsReadBack : public testing::TestWithParam<bool> {};
+
+TEST_P(TwscMovementsReadBack, ByTheirPosition) {
     Twsc t = worked_example();
+    t.geometry.is_three_leg = GetParam();
     t.geometry.median_storage_nb = 2;
     t.demand.v1 = 1e308;
     analyze(t);
+    ASSERT_EQ(t.movements[index(Mv::M8)].movement_capacity.has_value(), !GetParam());
     ASSERT_TRUE(std::isinf(*t.movements[index(Mv::M7)].conflicting_flow_stage1));
     const Twsc back = read_twsc(write_twsc(t));
     constexpr std::optional<double> TwscMovementResult::*kOptional[] = {
@@ -165,6 +170,8 @@ TEST(TwscDocument, MovementsReadBackByTheirPosition) {
     EXPECT_TRUE(std::isnan(*back.movements[index(Mv::M7)].conflicting_flow_stage1));
     EXPECT_FALSE(back.movements[index(Mv::M1)].conflicting_flow_stage1);
 }
+
+INSTANTIATE_TEST_SUITE_P(FourAndThreeLegs, TwscMovementsReadBack, testing::Bool());
 
 TEST(TwscDocument, NeverServedLanesWriteNullAndReadBackAsNotANumber) {
     Twsc t = worked_example();  // the SB lane has demand and no capacity

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,38 @@ TEST(UrbanSegmentJson, NonFiniteAccessPointDelaysReadBack) {
     EXPECT_TRUE(std::isnan(*back.access_point_delay_total_s));  // analysed (its LOS given): NaN
     EXPECT_EQ(write_urban_segment(back), text);
 }
+
+// The Step 9 stop rates read back as they were written, by the control and its capacity: a yield
+// or a roundabout without capacity has none, one of a denormal capacity an infinite one.
+struct StopRateCase {
+    const char* control;
+    const char* extra;
+    bool has_stop_rate;
+    friend void PrintTo(const StopRateCase& c, std::ostream* os) { *os << c.control << c.extra; }
+};
+
+class UrbanSegmentStopRatesReadBack : public testing::TestWithParam<StopRateCase> {};
+
+TEST_P(UrbanSegmentStopRatesReadBack, ByTheControl) {
+    UrbanSegment s = read(std::string(R"(, "prop_left_turn_lanes": 0.5)") + GetParam().extra, GetParam().control);
+    s.analyze();
+    ASSERT_EQ(s.full_stop_rate.has_value(), GetParam().has_stop_rate);
+    const UrbanSegment back = read_urban_segment(write_urban_segment(s));
+    for (auto member : {&UrbanSegment::full_stop_rate, &UrbanSegment::spatial_stop_rate_stops_mi,
+                        &UrbanSegment::perception_score, &UrbanSegment::vc_ratio})
+        EXPECT_TRUE(reads_back_as(s.*member, back.*member));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Controls, UrbanSegmentStopRatesReadBack,
+    testing::Values(StopRateCase{"\"YieldControlled\"", "", false},
+                    StopRateCase{"\"YieldControlled\"", R"(, "through_capacity_veh_h": 0)", false},
+                    StopRateCase{"\"YieldControlled\"", R"(, "through_capacity_veh_h": 1e-310)", true},
+                    StopRateCase{"\"Roundabout\"", "", false},
+                    StopRateCase{"\"Roundabout\"", R"(, "through_capacity_veh_h": 1e-310)", true},
+                    StopRateCase{"\"AllWayStop\"", "", true}, StopRateCase{"\"Uncontrolled\"", "", true},
+                    StopRateCase{"\"Signalized\"", "", false},
+                    StopRateCase{"\"Signalized\"", R"(, "full_stop_rate_override": 1e308)", true}));
 
 TEST(UrbanSegmentJson, ResultKeysAreKeptUntilAnAnalysis) {
     UrbanSegment s = read(R"(, "travel_speed_mph": 31.2, "los": "C", "note": {"x": [1]}, "note": 2,
