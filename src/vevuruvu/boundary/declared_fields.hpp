@@ -45,30 +45,19 @@ struct Field {
     }
 };
 
-template <class T, class M>
-Field<T, M, Kind::Optional> opt(const char* name, M T::* member) {
-    return {name, member};
-}
-template <class T, class M, class H>
-Field<T, M, Kind::Optional, H> opt(const char* name, M T::* member, H hook) {
+// Each takes a hook (or an option-word table) as its last argument, or none.
+template <class T, class M, class H = NoHook>
+Field<T, M, Kind::Optional, H> opt(const char* name, M T::* member, H hook = {}) {
     return {name, member, hook};
 }
 
-template <class T, class M>
-Field<T, M, Kind::Required> req(const char* name, M T::* member) {
-    return {name, member};
-}
-template <class T, class M, class H>
-Field<T, M, Kind::Required, H> req(const char* name, M T::* member, H hook) {
+template <class T, class M, class H = NoHook>
+Field<T, M, Kind::Required, H> req(const char* name, M T::* member, H hook = {}) {
     return {name, member, hook};
 }
 
-template <class T, class M, class V>
-Field<T, M, Kind::Default, NoHook, V> def(const char* name, M T::* member, V fallback) {
-    return {name, member, {}, fallback};
-}
-template <class T, class M, class V, class H>
-Field<T, M, Kind::Default, H, V> def(const char* name, M T::* member, V fallback, H hook) {
+template <class T, class M, class V, class H = NoHook>
+Field<T, M, Kind::Default, H, V> def(const char* name, M T::* member, V fallback, H hook = {}) {
     return {name, member, hook, fallback};
 }
 
