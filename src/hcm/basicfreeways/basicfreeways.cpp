@@ -121,8 +121,8 @@ double speed_on_curve(double flow, double ffs, double capacity, double breakpoin
 
 // E_T of the segment's general terrain; level when none is given.
 double general_terrain_pce(const std::optional<std::string>& terrain_type) {
-    if (!terrain_type) return general_terrain_et(common::Terrain::Level);
-    return general_terrain_et(base::parse_option(GENERAL_TERRAIN_WORDS, *terrain_type));
+    if (!terrain_type) return basic_segment_general_terrain_et(common::Terrain::Level);
+    return basic_segment_general_terrain_et(base::parse_option(GENERAL_TERRAIN_WORDS, *terrain_type));
 }
 
 const PceTable* pce_table_for_mix(std::uint32_t sut_percentage) {

@@ -143,8 +143,8 @@ std::optional<double> basic_freeway_flow_at_density(double density, double adjus
 // terrain, taken as rolling. The one general-terrain E_T of the basic segment and of the freeway
 // facility methods, so a segment has the same f_HV alone as inside a facility. A terrain value
 // outside the enumeration is a caller bug and throws std::out_of_range.
-inline double general_terrain_et(common::Terrain terrain) {
-    return exhibits::GENERAL_TERRAIN_ET.at(static_cast<std::size_t>(terrain));
+inline double basic_segment_general_terrain_et(common::Terrain terrain) {
+    return exhibits::BASIC_SEGMENT_GENERAL_TERRAIN_ET.at(static_cast<std::size_t>(terrain));
 }
 
 // f_HV rounded to three decimals, as the demand flow rate uses it.

@@ -60,8 +60,9 @@ inline constexpr double OTHER_CAPACITY = 2000.0;
 // ---- Exhibit 12-25: general-terrain E_T, indexed by Terrain (Level, Rolling, Mountainous) -----
 // The exhibit gives level (2.0) and rolling (3.0) terrain only. Mountainous general terrain is taken
 // as rolling, as the freeway facility methods take it; the HCM analyses a mountainous segment by its
-// specific grades (Exhibits 12-26 to 12-28).
-inline constexpr std::array<double, 3> GENERAL_TERRAIN_ET = {2.0, 3.0, 3.0};
+// specific grades (Exhibits 12-26 to 12-28). The weaving and merge/diverge segments keep their own
+// table, pce_table::WEAVING_RAMP_GENERAL_TERRAIN_ET, with 5.0 for mountainous terrain.
+inline constexpr std::array<double, 3> BASIC_SEGMENT_GENERAL_TERRAIN_ET = {2.0, 3.0, 3.0};
 
 // ======== Chapter 26 mixed-flow model ========
 

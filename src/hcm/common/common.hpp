@@ -19,9 +19,9 @@ enum class LevelOfService : std::uint8_t { A, B, C, D, E, F };
 // Selects the freeway facility LOS density thresholds (Exhibit 10-7 urban vs. rural).
 enum class CityType : std::uint8_t { Urban, Rural };
 
-// General terrain of the heavy-vehicle adjustment. The segment procedures (weaving, merge and
-// diverge) take E_T from pce_table::GENERAL_TERRAIN_ET; the freeway facility methods distinguish
-// only Level from the other two.
+// General terrain of the heavy-vehicle adjustment. Basic segments and the freeway facility methods
+// take E_T from basicfreeways' BASIC_SEGMENT_GENERAL_TERRAIN_ET (mountainous taken as rolling); the
+// weaving and merge/diverge procedures from pce_table::WEAVING_RAMP_GENERAL_TERRAIN_ET.
 enum class Terrain : std::uint8_t { Level, Rolling, Mountainous };
 
 using OptionalLos = std::optional<LevelOfService>;

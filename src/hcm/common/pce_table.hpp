@@ -42,16 +42,18 @@ extern const PceTable ET_TABLE_50SUT;  // HCM Exhibit 12-27
 extern const PceTable ET_TABLE_70SUT;  // HCM Exhibit 12-28
 
 // General-terrain E_T of the weaving and merge/diverge segments, indexed by Terrain (Level,
-// Rolling, Mountainous): E_T - 1 = 1, 2, 4.
-inline constexpr std::array<double, 3> GENERAL_TERRAIN_ET = {2.0, 3.0, 5.0};
+// Rolling, Mountainous): E_T - 1 = 1, 2, 4. Not the basic segment's table, which takes mountainous
+// terrain as rolling (basicfreeways' BASIC_SEGMENT_GENERAL_TERRAIN_ET).
+inline constexpr std::array<double, 3> WEAVING_RAMP_GENERAL_TERRAIN_ET = {2.0, 3.0, 5.0};
 
 // Heavy-vehicle adjustment factor f_HV = 1 / (1 + P_T (E_T - 1)) (Equation 12-10), P_T a proportion.
 inline double heavy_vehicle_factor(double p_t, double e_t) { return 1.0 / (1.0 + p_t * (e_t - 1.0)); }
 
-// f_HV of the weaving and merge/diverge segments on general terrain (E_T from GENERAL_TERRAIN_ET).
+// f_HV of the weaving and merge/diverge segments on general terrain (E_T from
+// WEAVING_RAMP_GENERAL_TERRAIN_ET).
 // A terrain value outside the enumeration is a caller bug and throws std::out_of_range.
-inline double general_terrain_heavy_vehicle_factor(double p_t, Terrain terrain) {
-    return heavy_vehicle_factor(p_t, GENERAL_TERRAIN_ET.at(static_cast<std::size_t>(terrain)));
+inline double weaving_ramp_heavy_vehicle_factor(double p_t, Terrain terrain) {
+    return heavy_vehicle_factor(p_t, WEAVING_RAMP_GENERAL_TERRAIN_ET.at(static_cast<std::size_t>(terrain)));
 }
 
 }  // namespace hcm::common::pce_table

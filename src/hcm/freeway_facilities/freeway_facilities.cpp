@@ -89,7 +89,7 @@ double total_length_mi(const FreewayFacility& facility) {
 
 // ---- Per-segment, per-period quantities -------------------------------------------------------
 
-double heavy_vehicle_pce(Terrain terrain) { return bf::general_terrain_et(terrain); }
+double heavy_vehicle_pce(Terrain terrain) { return bf::basic_segment_general_terrain_et(terrain); }
 
 double heavy_vehicle_factor(const FreewayFacility& facility) {
     return pce::heavy_vehicle_factor(facility.heavy_vehicle_pct, heavy_vehicle_pce(facility.terrain));
@@ -257,7 +257,7 @@ double weaving_capacity(const FreewayFacility& facility, std::size_t i, std::siz
     const auto& s = facility.segments[i];
     const auto vol = determine_weaving_volumes(facility, i, p, facility.demand.at(i).at(p));
     // The weaving procedure's own f_HV (E_T - 1 = 1, 2, 4), not the facility's.
-    const double f_w = pce::general_terrain_heavy_vehicle_factor(facility.heavy_vehicle_pct, facility.terrain);
+    const double f_w = pce::weaving_ramp_heavy_vehicle_factor(facility.heavy_vehicle_pct, facility.terrain);
     const double to_pc = 1.0 / (f_w * facility.phf);
     const double v_w = (vol.v_rf + vol.v_fr) * to_pc;
     const double v_nw = (vol.v_ff + vol.v_rr) * to_pc;

@@ -37,12 +37,12 @@ double effective_decel_length(const RampSegment& s) { return effective_length(s,
 double ramp_lane_count(const RampSegment& s) { return s.ramp_lanes == RampLanes::Two ? 2.0 : 1.0; }
 
 double freeway_heavy_vehicle_factor(const RampSegment& s) {
-    return common::pce_table::general_terrain_heavy_vehicle_factor(s.heavy_vehicle_pct, s.terrain);
+    return common::pce_table::weaving_ramp_heavy_vehicle_factor(s.heavy_vehicle_pct, s.terrain);
 }
 
 double ramp_heavy_vehicle_factor(const RampSegment& s) {
     const double p_t = s.ramp_heavy_vehicle_pct.value_or(s.heavy_vehicle_pct);
-    return common::pce_table::general_terrain_heavy_vehicle_factor(p_t, s.terrain);
+    return common::pce_table::weaving_ramp_heavy_vehicle_factor(p_t, s.terrain);
 }
 
 // v: the flow checked against the freeway capacity (downstream of a merge, upstream of a diverge).

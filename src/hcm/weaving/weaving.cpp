@@ -48,7 +48,7 @@ bool is_one_sided(const WeavingSegment& s) { return s.weaving_type == WeavingTyp
 std::uint32_t effective_weaving_lanes(const WeavingSegment& s) { return is_one_sided(s) ? s.num_weaving_lanes : 0; }
 
 double stored_or_computed_fhv(const WeavingSegment& s) {
-    return s.f_hv ? *s.f_hv : pce::general_terrain_heavy_vehicle_factor(s.heavy_vehicle_pct, s.terrain);
+    return s.f_hv ? *s.f_hv : pce::weaving_ramp_heavy_vehicle_factor(s.heavy_vehicle_pct, s.terrain);
 }
 
 // Each movement's demand flow rate, volume / (PHF f_HV).
@@ -111,7 +111,7 @@ WeavingV71Result analyze_v7_1(const WeavingSegment& s) {
     WeavingV71Result r;
     r.weaving_class = identify_weaving_class(s);
 
-    r.f_hv = pce::general_terrain_heavy_vehicle_factor(s.heavy_vehicle_pct, s.terrain);
+    r.f_hv = pce::weaving_ramp_heavy_vehicle_factor(s.heavy_vehicle_pct, s.terrain);
     if (s.phf > 0.0 && r.f_hv > 0.0) r.flows = demand_flow_rates(s, r.f_hv);
     r.flow_total = r.flows.v_ff + r.flows.v_fr + r.flows.v_rf + r.flows.v_rr;
     r.flow_per_lane = s.num_lanes > 0 ? r.flow_total / static_cast<double>(s.num_lanes) : 0.0;
@@ -199,7 +199,7 @@ std::optional<double> max_weaving_flow(std::uint32_t weaving_lanes) {
 
 DemandFlows WeavingSegment::determine_demand_flow() {
     common::version::require_7th_edition_step(version, "determine_demand_flow");
-    const double fhv = pce::general_terrain_heavy_vehicle_factor(heavy_vehicle_pct, terrain);
+    const double fhv = pce::weaving_ramp_heavy_vehicle_factor(heavy_vehicle_pct, terrain);
     const DemandFlows flows = split_weaving_flows(weaving_type, demand_flow_rates(*this, fhv));
     f_hv = fhv;
     flow_weaving = flows.weaving;
