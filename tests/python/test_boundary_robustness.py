@@ -262,17 +262,84 @@ def test_the_common_base_is_sealed_once_for_every_module_sharing_it(first):
     build_tree_module("marvane_boundary_test")
     code = textwrap.dedent("""
         import marvane_boundary_test as t
-        assert t.Counter.__base__ is B and type(t.opaque.__self__) is not R
+        assert t.Counter.__base__ is B and type(t.opaque.__self__) is not R and type(t.Counter) is type(B)
         t.Counter(), m.BasicFreeways()
+        class S(t.Counter): pass
+        S.attr = Claims()
+        S.attr = 1
         for make in (B, type(t.opaque.__self__)):
             try:
                 make()
             except TypeError as e:
                 print(str(e).replace(R.__module__ + "." + R.__qualname__, "R"))
     """)
-    done = subprocess.run([sys.executable, "-c", SEALED, code, first], capture_output=True, text=True, timeout=60)
+    done = subprocess.run([sys.executable, "-c", SEALED, CLAIMS + code, first],
+                          capture_output=True, text=True, timeout=60)
     assert (done.returncode, done.stdout) == (0, f"cannot create '{BASE}' instances\ncannot create 'R' instances\nran\n"), \
         done.stderr[-2000:]
+
+
+# The metaclass (a class's type) asked isinstance whether the attribute an assignment replaces is a
+# static property: an object claiming so by its __class__ was taken at its word, and the descriptor
+# setter it lacks was called, which ended the process. Such an attribute is now replaced.
+STATIC_PROPERTY = "next(c for c in property.__subclasses__() if c.__name__.endswith('static_property'))"
+CLAIMS = textwrap.dedent(f"""
+    SP = {STATIC_PROPERTY}
+    class Claims: __class__ = property(lambda self: SP)
+    class ClaimsSubclass: __class__ = property(lambda self: type("Sub", (SP,), {{}}))
+    class Fails: __class__ = property(lambda self: 1 / 0)
+""")
+SUBCLASS = "class S(m.Awsc): pass\n"
+WAYS_TO_A_FORGED_SETTER = {
+    "subclass": SUBCLASS + "S.attr = Claims(); S.attr = 1",
+    "class made by the metaclass": "class S(metaclass=type(m.Awsc)): pass\nS.attr = Claims(); S.attr = 1",
+    "class of a subclass of the metaclass":
+        "class M(type(m.Awsc)): pass\nclass S(metaclass=M): pass\nS.attr = Claims(); S.attr = 1",
+    "a method's name": SUBCLASS + "S.analyze = Claims(); S.analyze = 1; S.attr = S.analyze",
+    "claiming a subclass": SUBCLASS + "S.attr = ClaimsSubclass(); S.attr = 1",
+    "failing __class__": SUBCLASS + "S.attr = Fails(); S.attr = 1",
+    "the metaclass's __setattr__": SUBCLASS + "S.attr = Claims(); type(m.Awsc).__setattr__(S, 'attr', 1)",
+    "setattr": SUBCLASS + "S.attr = Claims(); setattr(S, 'attr', 1)",
+}
+
+
+@pytest.mark.parametrize("code", WAYS_TO_A_FORGED_SETTER.values(), ids=WAYS_TO_A_FORGED_SETTER)
+def test_a_class_attribute_claiming_to_be_a_static_property_is_replaced(code):
+    code = CLAIMS + code + "\nassert S.__dict__['attr'] == 1, S.__dict__['attr']"
+    done = subprocess.run([sys.executable, "-c", SEALED, code], capture_output=True, text=True, timeout=60)
+    assert (done.returncode, done.stdout) == (0, "ran\n"), done.stderr[-2000:]
+
+
+def test_class_attributes_of_subclasses_behave_as_on_any_class():
+    static_property = eval(STATIC_PROPERTY)
+    metaclass = type(marvane.Awsc)
+
+    class S(marvane.Awsc):
+        pass
+
+    S.a = 1
+    S.a = 2
+    assert S.a == 2
+    del S.a
+    assert not hasattr(S, "a")
+    S.p = property(lambda self: 3)
+    S.p = 4
+    assert S.p == 4
+    # A true static property still takes an assignment through its setter.
+    stored = []
+    S.s = static_property(lambda cls: stored[-1], lambda cls, value: stored.append((cls, value)))
+    S.s = 5
+    assert stored == [(S, 5)] and isinstance(S.__dict__["s"], static_property)
+    # ... and an error asking what the value is fails the assignment, rather than pending after it.
+    with pytest.raises(ZeroDivisionError):
+        S.s = type("Fails", (), {"__class__": property(lambda self: 1 / 0)})()
+    metaclass.__setattr__(S, "b", 6)
+    metaclass.__delattr__(S, "b")
+    assert not hasattr(S, "b")
+    with pytest.raises(TypeError, match="requires a 'pybind11_type' object"):
+        metaclass.__setattr__(int, "a", 1)
+    with pytest.raises(TypeError, match="immutable type"):
+        metaclass.__setattr__ = type.__setattr__
 
 
 # ---- memory exhaustion --------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <stdexcept>
 #include <string>
 
 #include "vevuruvu/boundary/construct.hpp"
@@ -61,6 +62,37 @@ PyMethodDef reduce_function_record_def{
     "__reduce_ex__", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(reduce_function_record)),
     METH_VARARGS | METH_KEYWORDS, nullptr};
 
+// The metaclass of the classes (a class's type) as pybind11 made it: an attribute set on a class
+// goes to the descriptor setter of the attribute it replaces when isinstance calls that attribute a
+// static property. isinstance honours a forged __class__, and an object that only claims to be a
+// static property has no descriptor setter: the call went through a null pointer. So pybind11's
+// setter sees only an attribute that truly is a static property (its type one of the static-property
+// type's subtypes); any other attribute is set, replaced or deleted as on any class.
+int set_class_attribute(PyObject* cls, PyObject* name, PyObject* value) {
+    PyObject* replaced = _PyType_Lookup(reinterpret_cast<PyTypeObject*>(cls), name);  // borrowed
+    if (replaced != nullptr &&
+        !PyType_IsSubtype(Py_TYPE(replaced), py::detail::get_internals().static_property_type))
+        return PyType_Type.tp_setattro(cls, name, value);
+    // pybind11's setter asks isinstance of the value too, and takes an error there for "no": it
+    // replaces the attribute and reports success with the error pending. Report the error.
+    const int done = py::detail::pybind11_meta_setattro(cls, name, value);
+    return done == 0 && PyErr_Occurred() != nullptr ? -1 : done;
+}
+
+// Puts a slot wrapper calling set_class_attribute in place of the metaclass's `name` (__setattr__ or
+// __delattr__, which share the slot), so that calling it by name does not reach pybind11's setter
+// either. With both in place, the interpreter sets the slot itself to set_class_attribute.
+void wrap_class_attribute_setter(py::handle metaclass, const char* name) {
+    py::object wrapper = metaclass.attr("__dict__")[name];
+    if (!Py_IS_TYPE(wrapper.ptr(), &PyWrapperDescr_Type))
+        throw std::logic_error(std::string("the classes' metaclass has no slot wrapper ") + name);
+    PyObject* wrapped = PyDescr_NewWrapper(reinterpret_cast<PyTypeObject*>(metaclass.ptr()),
+                                           reinterpret_cast<PyWrapperDescrObject*>(wrapper.ptr())->d_base,
+                                           reinterpret_cast<void*>(set_class_attribute));
+    if (wrapped == nullptr) throw py::error_already_set();
+    metaclass.attr(name) = py::reinterpret_steal<py::object>(wrapped);
+}
+
 bool is_sealed(PyTypeObject* type) { return PyType_HasFeature(type, Py_TPFLAGS_IMMUTABLETYPE) != 0; }
 
 void seal(PyTypeObject* type) {
@@ -94,6 +126,17 @@ void seal_function_records() {
     seal(records);
 }
 
+void seal_metaclass() {
+    PyTypeObject* metaclass = py::detail::get_internals().default_metaclass;
+    if (is_sealed(metaclass)) return;
+    py::handle type(reinterpret_cast<PyObject*>(metaclass));
+    wrap_class_attribute_setter(type, "__setattr__");
+    wrap_class_attribute_setter(type, "__delattr__");
+    if (metaclass->tp_setattro != set_class_attribute)
+        throw std::logic_error("the classes' metaclass did not take the wrapped attribute setter");
+    seal(metaclass);
+}
+
 }  // namespace
 
 void seal_pybind11_types() {
@@ -101,6 +144,7 @@ void seal_pybind11_types() {
     if (sealed) return;
     seal_common_base();
     seal_function_records();
+    seal_metaclass();
     sealed = true;
 }
 
