@@ -281,32 +281,58 @@ def test_the_common_base_is_sealed_once_for_every_module_sharing_it(first):
 
 # The metaclass (a class's type) asked isinstance whether the attribute an assignment replaces is a
 # static property: an object claiming so by its __class__ was taken at its word, and the descriptor
-# setter it lacks was called, which ended the process. Such an attribute is now replaced.
+# setter it lacks was called, which ended the process. Such an attribute is now replaced. Each way
+# below ended the process.
 STATIC_PROPERTY = "next(c for c in property.__subclasses__() if c.__name__.endswith('static_property'))"
 CLAIMS = textwrap.dedent(f"""
     SP = {STATIC_PROPERTY}
     class Claims: __class__ = property(lambda self: SP)
     class ClaimsSubclass: __class__ = property(lambda self: type("Sub", (SP,), {{}}))
     class Fails: __class__ = property(lambda self: 1 / 0)
+    LONG = "a" * 101  # too long for the interpreter's attribute cache: every lookup compares keys
 """)
 SUBCLASS = "class S(m.Awsc): pass\n"
+SWAPPING_KEY = textwrap.dedent("""
+    class Key(str):
+        __hash__ = str.__hash__
+        def __eq__(self, other):
+            compared.append(1)
+            if len(compared) == {at}:
+                setattr(S, LONG, Claims())
+            return str.__eq__(self, other)
+    compared, stored = [], []
+    S = type(m.Awsc)("S", (m.Awsc,), {{Key(LONG): SP(lambda cls: 0, lambda cls, value: stored.append(value))}})
+    setattr(S, LONG, 1)
+    compared.extend([1] * 9)
+""")
+REPLACED = "\nassert S.__dict__['attr'] == 1"
 WAYS_TO_A_FORGED_SETTER = {
-    "subclass": SUBCLASS + "S.attr = Claims(); S.attr = 1",
-    "class made by the metaclass": "class S(metaclass=type(m.Awsc)): pass\nS.attr = Claims(); S.attr = 1",
+    "subclass": SUBCLASS + "S.attr = Claims(); S.attr = 1" + REPLACED,
+    "class made by the metaclass": "class S(metaclass=type(m.Awsc)): pass\nS.attr = Claims(); S.attr = 1" + REPLACED,
     "class of a subclass of the metaclass":
-        "class M(type(m.Awsc)): pass\nclass S(metaclass=M): pass\nS.attr = Claims(); S.attr = 1",
-    "a method's name": SUBCLASS + "S.analyze = Claims(); S.analyze = 1; S.attr = S.analyze",
-    "claiming a subclass": SUBCLASS + "S.attr = ClaimsSubclass(); S.attr = 1",
-    "failing __class__": SUBCLASS + "S.attr = Fails(); S.attr = 1",
-    "the metaclass's __setattr__": SUBCLASS + "S.attr = Claims(); type(m.Awsc).__setattr__(S, 'attr', 1)",
-    "setattr": SUBCLASS + "S.attr = Claims(); setattr(S, 'attr', 1)",
+        "class M(type(m.Awsc)): pass\nclass S(metaclass=M): pass\nS.attr = Claims(); S.attr = 1" + REPLACED,
+    "a method's name": SUBCLASS + "S.analyze = Claims(); S.analyze = 1; S.attr = S.analyze" + REPLACED,
+    "claiming a subclass": SUBCLASS + "S.attr = ClaimsSubclass(); S.attr = 1" + REPLACED,
+    "failing __class__": SUBCLASS + "S.attr = Fails(); S.attr = 1" + REPLACED,
+    "the metaclass's __setattr__": SUBCLASS + "S.attr = Claims(); type(m.Awsc).__setattr__(S, 'attr', 1)" + REPLACED,
+    "setattr": SUBCLASS + "S.attr = Claims(); setattr(S, 'attr', 1)" + REPLACED,
+    # A key of the class's dictionary, comparing itself with the name, puts a forged static property
+    # in place of a true one as the assignment looks the name up, or after.
+    "key swapping the attribute at the lookup": SWAPPING_KEY.format(at=1) + "assert S.__dict__[LONG] == 1",
+    "key swapping the attribute after the lookup": SWAPPING_KEY.format(at=2) + "assert stored == [1]",
+    # The value's __class__ deletes the true static property whose setter the assignment calls.
+    "value deleting the attribute": SUBCLASS + textwrap.dedent("""
+        stored = []
+        S.attr = SP(lambda cls: 0, lambda cls, value: stored.append(value))
+        class Deletes: __class__ = property(lambda self: (delattr(S, "attr"), int)[1])
+        S.attr = Deletes()
+        assert "attr" not in S.__dict__ and len(stored) == 1"""),
 }
 
 
 @pytest.mark.parametrize("code", WAYS_TO_A_FORGED_SETTER.values(), ids=WAYS_TO_A_FORGED_SETTER)
 def test_a_class_attribute_claiming_to_be_a_static_property_is_replaced(code):
-    code = CLAIMS + code + "\nassert S.__dict__['attr'] == 1, S.__dict__['attr']"
-    done = subprocess.run([sys.executable, "-c", SEALED, code], capture_output=True, text=True, timeout=60)
+    done = subprocess.run([sys.executable, "-c", SEALED, CLAIMS + code], capture_output=True, text=True, timeout=60)
     assert (done.returncode, done.stdout) == (0, "ran\n"), done.stderr[-2000:]
 
 
@@ -325,19 +351,30 @@ def test_class_attributes_of_subclasses_behave_as_on_any_class():
     S.p = property(lambda self: 3)
     S.p = 4
     assert S.p == 4
-    # A true static property still takes an assignment through its setter.
+    # A true static property still takes an assignment through its setter, unless the value is a
+    # static property itself...
     stored = []
     S.s = static_property(lambda cls: stored[-1], lambda cls, value: stored.append((cls, value)))
     S.s = 5
     assert stored == [(S, 5)] and isinstance(S.__dict__["s"], static_property)
-    # ... and an error asking what the value is fails the assignment, rather than pending after it.
-    with pytest.raises(ZeroDivisionError):
-        S.s = type("Fails", (), {"__class__": property(lambda self: 1 / 0)})()
+    # ... and an error asking what the value is fails the assignment and changes nothing, whatever
+    # the length of the name.
+    fails = type("Fails", (), {"__class__": property(lambda self: 1 / 0)})()
+    for name in ("s", "s" * 101):
+        setattr(S, name, static_property(lambda cls: 0))
+        kept = S.__dict__[name]
+        with pytest.raises(ZeroDivisionError):
+            setattr(S, name, fails)
+        assert S.__dict__[name] is kept
+    S.s = static_property(lambda cls: 7)
+    assert S.s == 7
     metaclass.__setattr__(S, "b", 6)
     metaclass.__delattr__(S, "b")
     assert not hasattr(S, "b")
-    with pytest.raises(TypeError, match="requires a 'pybind11_type' object"):
-        metaclass.__setattr__(int, "a", 1)
+    # A name is a string, as on any class, even one that compares equal to a static property's name.
+    equal = type("Equal", (), {"__hash__": lambda self: hash("s"), "__eq__": lambda self, other: other == "s"})()
+    with pytest.raises(TypeError, match="attribute name must be string"):
+        metaclass.__setattr__(S, equal, 8)
     with pytest.raises(TypeError, match="immutable type"):
         metaclass.__setattr__ = type.__setattr__
 

@@ -65,18 +65,29 @@ PyMethodDef reduce_function_record_def{
 // The metaclass of the classes (a class's type) as pybind11 made it: an attribute set on a class
 // goes to the descriptor setter of the attribute it replaces when isinstance calls that attribute a
 // static property. isinstance honours a forged __class__, and an object that only claims to be a
-// static property has no descriptor setter: the call went through a null pointer. So pybind11's
-// setter sees only an attribute that truly is a static property (its type one of the static-property
-// type's subtypes); any other attribute is set, replaced or deleted as on any class.
+// static property has no descriptor setter: the call went through a null pointer. Here only an
+// attribute that truly is a static property (its type one of the static-property type's subtypes)
+// takes an assignment through its setter; any other is set, replaced or deleted as on any class.
+//
+// pybind11's rule for a static property is applied here to the attribute looked up here, rather
+// than by pybind11's setter, which looks the name up again: a str subclass's __eq__, as a key of a
+// class's dictionary, can put another attribute in place between the two lookups. Its setter also
+// borrows the property across the isinstance of the value, which may run the value's __class__ and
+// delete the property, and takes an error there for "no", replacing the attribute with the error
+// pending.
 int set_class_attribute(PyObject* cls, PyObject* name, PyObject* value) {
-    PyObject* replaced = _PyType_Lookup(reinterpret_cast<PyTypeObject*>(cls), name);  // borrowed
-    if (replaced != nullptr &&
-        !PyType_IsSubtype(Py_TYPE(replaced), py::detail::get_internals().static_property_type))
+    if (!PyUnicode_Check(name)) return PyType_Type.tp_setattro(cls, name, value);  // TypeError, as on any class
+    PyObject* const found = _PyType_Lookup(reinterpret_cast<PyTypeObject*>(cls), name);
+    PyTypeObject* const static_property = py::detail::get_internals().static_property_type;
+    if (found == nullptr || value == nullptr || !PyType_IsSubtype(Py_TYPE(found), static_property))
         return PyType_Type.tp_setattro(cls, name, value);
-    // pybind11's setter asks isinstance of the value too, and takes an error there for "no": it
-    // replaces the attribute and reports success with the error pending. Report the error.
-    const int done = py::detail::pybind11_meta_setattro(cls, name, value);
-    return done == 0 && PyErr_Occurred() != nullptr ? -1 : done;
+    const py::object replaced = py::reinterpret_borrow<py::object>(found);  // held through the value's __class__
+    // A static property takes the value through its setter, unless the value is a static property
+    // itself, which replaces it.
+    const int replaces = PyObject_IsInstance(value, reinterpret_cast<PyObject*>(static_property));
+    if (replaces < 0) return -1;
+    if (replaces) return PyType_Type.tp_setattro(cls, name, value);
+    return Py_TYPE(replaced.ptr())->tp_descr_set(replaced.ptr(), cls, value);
 }
 
 // Puts a slot wrapper calling set_class_attribute in place of the metaclass's `name` (__setattr__ or
