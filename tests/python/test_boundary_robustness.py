@@ -368,6 +368,10 @@ def test_class_attributes_of_subclasses_behave_as_on_any_class():
         assert S.__dict__[name] is kept
     S.s = static_property(lambda cls: 7)
     assert S.s == 7
+    # A name is looked up as the str it is, not by its own hash and equality, as on any class.
+    masked = type("Masked", (str,), {"__hash__": lambda self: hash("s"), "__eq__": lambda self, other: True})("zz")
+    setattr(S, masked, 9)
+    assert S.__dict__["zz"] == 9 and S.s == 7
     metaclass.__setattr__(S, "b", 6)
     metaclass.__delattr__(S, "b")
     assert not hasattr(S, "b")

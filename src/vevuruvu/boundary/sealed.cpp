@@ -77,16 +77,20 @@ PyMethodDef reduce_function_record_def{
 // pending.
 int set_class_attribute(PyObject* cls, PyObject* name, PyObject* value) {
     if (!PyUnicode_Check(name)) return PyType_Type.tp_setattro(cls, name, value);  // TypeError, as on any class
-    PyObject* const found = _PyType_Lookup(reinterpret_cast<PyTypeObject*>(cls), name);
+    // Looked up as the exact str a class stores, as any class looks it up: a str subclass's own
+    // __hash__ or __eq__ could find another attribute than the one the assignment replaces.
+    const auto key = py::reinterpret_steal<py::object>(PyUnicode_FromObject(name));
+    if (!key) return -1;
     PyTypeObject* const static_property = py::detail::get_internals().static_property_type;
+    PyObject* const found = _PyType_Lookup(reinterpret_cast<PyTypeObject*>(cls), key.ptr());
     if (found == nullptr || value == nullptr || !PyType_IsSubtype(Py_TYPE(found), static_property))
-        return PyType_Type.tp_setattro(cls, name, value);
-    const py::object replaced = py::reinterpret_borrow<py::object>(found);  // held through the value's __class__
+        return PyType_Type.tp_setattro(cls, key.ptr(), value);
+    const auto replaced = py::reinterpret_borrow<py::object>(found);  // held through the value's __class__
     // A static property takes the value through its setter, unless the value is a static property
     // itself, which replaces it.
     const int replaces = PyObject_IsInstance(value, reinterpret_cast<PyObject*>(static_property));
     if (replaces < 0) return -1;
-    if (replaces) return PyType_Type.tp_setattro(cls, name, value);
+    if (replaces) return PyType_Type.tp_setattro(cls, key.ptr(), value);
     return Py_TYPE(replaced.ptr())->tp_descr_set(replaced.ptr(), cls, value);
 }
 
