@@ -83,7 +83,7 @@ void register_(py::module_& m) {
         "Chapter 18 engine per segment, then aggregates) or `aggregate()` (aggregates\n"
         "the per-segment measures already supplied), then read the results.\n"
         "Without `spillback_inputs` the spillback flags stay as the document gave\n"
-        "them, and each segment keeps what an `UrbanSegment` keeps.\n\n"
+        "them; each segment keeps the results an `UrbanSegment` keeps.\n\n"
         "The document's keys, units, defaults and words: docs/json-reference.md, section UrbanFacility.")
         .method_mut("analyze",
                     "Run the Chapter 18 motorized vehicle pipeline on every segment, then aggregate\n"

@@ -205,7 +205,6 @@ def test_unknown_keys_are_found_at_every_level(tables):
     assert ref.unknown_keys(tables, "AlternativeIntersection", alternative) == ["movements[1].junctions[2].storage"]
 
 
-
 # The results each document's rules say an analysis keeps from a saved analysis whose inputs were
 # edited: (document, example, method, inputs added to the example, edit, the kept results, whether
 # other results follow from them). Without such results, a saved analysis analysed again differs
@@ -274,6 +273,7 @@ def test_edited_saved_analysis_keeps_the_documented_results(document, which, met
         assert _at(saved, key) is not None and _at(again, key) == _at(saved, key) != _at(fresh, key), key
     differing = _differing(again, fresh)
     assert set(kept) <= differing if others_follow else differing == set(kept)
+
 
 # ---- The classes built from keyword arguments ----------------------------------------------------
 
