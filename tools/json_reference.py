@@ -300,7 +300,11 @@ Rules that hold for every document below (each table says where a record differs
 - **Errors** name the problem and its place: "... at line 3 column 17" (column in bytes). A
   constructor raises ValueError with that message (behind the class's prefix, where it has one).
 - **Results** (marked **result.**) are written by `to_json()` after an analysis and read back by the
-  constructor; leave them out of an input document.
+  constructor; leave them out of an input document. Some analyses leave a result that their inputs
+  no longer give as it was, so a saved analysis whose inputs you edit can keep earlier results (each
+  document's rules say which, and which other keys an analysis writes). To analyse an edited saved
+  analysis afresh, remove its result keys and the keys its rules say an analysis writes, or build it
+  again from the inputs alone.
 """
 
 

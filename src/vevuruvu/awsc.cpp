@@ -28,8 +28,9 @@ constexpr char kClassDoc[] =
     "Construct from a JSON configuration (per-approach lanes with assigned left/through/right\n"
     "volumes), call `analyze()`, then read per-lane and aggregate results. The departure-headway\n"
     "iteration stops silently after 100 passes (`iterations` is then 100); results an analysis\n"
-    "does not compute (a lane's `capacity`, the delay of an approach without lanes) stay as the\n"
-    "document gave them; the Step 12 lane capacity is found below 3,600 veh/h.\n\n"
+    "does not compute (a lane's `capacity`, the delay, LOS and geometry group of an approach\n"
+    "without lanes) stay as the document gave them; the Step 12 lane capacity is found below\n"
+    "3,600 veh/h.\n\n"
     "The document's keys, units, defaults and words: docs/json-reference.md, section Awsc.";
 
 std::string awsc_repr(const Awsc& a) {

@@ -101,7 +101,12 @@ namespace {
 void add_managed_lane_facility(py::module_& m) {
     ClassDef<ManagedLaneFacility>(m, "ManagedLaneFacility",
                                   "HCM Chapter 10 managed-lane freeway facility (Steps A-9/A-13/A-14/A-17):\n"
-                                  "a general-purpose lane group with a parallel managed-lane lane group.")
+                                  "a general-purpose lane group with a parallel managed-lane lane group.\n\n"
+                                  "An analysis writes inputs as well as results: one null per GP segment into\n"
+                                  "an empty `cross_weave`, and the cross-weave capacity factors into the\n"
+                                  "`caf_schedule` of each GP segment with a cross-weave entry. A saved analysis\n"
+                                  "keeps them: empty `cross_weave` before adding or removing GP segments, and\n"
+                                  "set a segment's own schedule back when its cross-weave entry goes.")
         .readonly("num_segments", nullptr, [](const ManagedLaneFacility& f) { return mlf::num_segments(f); })
         .readonly("num_periods", nullptr, [](const ManagedLaneFacility& f) { return mlf::num_periods(f); })
         .method_mut("run_analysis", "Run the full managed-lane facility analysis.",

@@ -44,7 +44,9 @@ void register_interchange(py::module_& m) {
                           "(diamond / parclo / SPUI / DDI).\n\n"
                           "Constructed from a JSON configuration of the interchange (interchange form,\n"
                           "cycle, O-D demands, per-lane-group geometry and signal timing); call\n"
-                          "`analyze()`, then read the per-O-D and interchange results.\n\n"
+                          "`analyze()`, then read the per-O-D and interchange results. Without any\n"
+                          "O-D result (every O-D demand 0, say) the interchange ETT and LOS stay as\n"
+                          "the document gave them.\n\n"
                           "The document's keys, units, defaults and words: docs/json-reference.md, section\n"
                           "Interchange.")
         .method_mut("analyze", "Run the complete HCM Chapter 23 Part B procedure (Steps 1-9 of\nExhibit 23-22).",

@@ -76,8 +76,8 @@ void register_intersection(py::module_& m) {
                 })
         .method_mut("apply_rtor_estimates",
                     "Populate each approach's RTOR flow rate with the Chapter 31 exclusive\n"
-                    "right-turn-lane estimate where none was supplied. Call before\n"
-                    "`analyze()`.",
+                    "right-turn-lane estimate where none was supplied (none above 0): an earlier\n"
+                    "estimate, in a saved document say, is kept. Call before `analyze()`.",
                     si::apply_rtor_estimates)
         .method("actuated_timings_json",
                 "Estimate the average actuated phase durations from the controller\n"

@@ -81,7 +81,9 @@ void register_(py::module_& m) {
         "`UrbanSegment` objects ordered upstream to downstream, plus optional\n"
         "`prop_left_turn_lanes` and `spillback_inputs`. Call `analyze()` (runs the\n"
         "Chapter 18 engine per segment, then aggregates) or `aggregate()` (aggregates\n"
-        "the per-segment measures already supplied), then read the results.\n\n"
+        "the per-segment measures already supplied), then read the results.\n"
+        "Without `spillback_inputs` the spillback flags stay as the document gave\n"
+        "them; each segment keeps the results an `UrbanSegment` keeps.\n\n"
         "The document's keys, units, defaults and words: docs/json-reference.md, section UrbanFacility.")
         .method_mut("analyze",
                     "Run the Chapter 18 motorized vehicle pipeline on every segment, then aggregate\n"

@@ -51,7 +51,12 @@ void register_(py::module_& m) {
                            "methodology, one direction of travel).\n\n"
                            "Construct from a JSON configuration (segment geometry, demand flow rates, and\n"
                            "downstream boundary intersection performance inputs), call `analyze()`, then\n"
-                           "read the results.\n\n"
+                           "read the results. Results these inputs do not give keep the values the\n"
+                           "document gave them: the proportion arriving on green of a `Signalized`\n"
+                           "segment without its timing, its full stop rate without the stop-rate inputs\n"
+                           "or an override, the spatial stop rate without a full stop rate, the\n"
+                           "perception score without a spatial stop rate or `prop_left_turn_lanes`, and\n"
+                           "the computed access-point delays without `access_point_approaches`.\n\n"
                            "The document's keys, units, defaults and words: docs/json-reference.md, section\n"
                            "UrbanSegment.")
         .method_mut("analyze", "Run the Chapter 18 motorized vehicle pipeline (Steps 1-3 and 5-10).",

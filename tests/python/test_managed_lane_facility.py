@@ -165,7 +165,7 @@ def test_non_finite_results_are_written_as_null():
 
 
 def test_class_documentation():
-    assert ManagedLaneFacility.__doc__.splitlines()[-2:] == [
+    assert ManagedLaneFacility.__doc__.splitlines()[:2] == [
         "HCM Chapter 10 managed-lane freeway facility (Steps A-9/A-13/A-14/A-17):",
         "a general-purpose lane group with a parallel managed-lane lane group.",
     ]
