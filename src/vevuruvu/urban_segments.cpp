@@ -53,10 +53,11 @@ void register_(py::module_& m) {
                            "downstream boundary intersection performance inputs), call `analyze()`, then\n"
                            "read the results. Results these inputs do not give keep the values the\n"
                            "document gave them: the proportion arriving on green of a `Signalized`\n"
-                           "segment without its timing, its full stop rate without the stop-rate inputs\n"
-                           "or an override, the spatial stop rate without a full stop rate, the\n"
-                           "perception score without a spatial stop rate or `prop_left_turn_lanes`, and\n"
-                           "the computed access-point delays without `access_point_approaches`.\n\n"
+                           "segment without `effective_green_s` or a `cycle_length_s` above 0, its full\n"
+                           "stop rate without the stop-rate inputs or an override, the spatial stop rate\n"
+                           "without a full stop rate, the perception score without a spatial stop rate\n"
+                           "or `prop_left_turn_lanes`, and the computed access-point delays without\n"
+                           "`access_point_approaches`.\n\n"
                            "The document's keys, units, defaults and words: docs/json-reference.md, section\n"
                            "UrbanSegment.")
         .method_mut("analyze", "Run the Chapter 18 motorized vehicle pipeline (Steps 1-3 and 5-10).",
